@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian 12 machine. Safe to run again.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+deps="$root/build/deps"
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+
+packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 mingw-w64-tools
+          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev)
+extras=(nasm imagemagick fonts-ipafont-gothic)
+
+missing=0
+dpkg --print-foreign-architectures | grep -qx i386 || missing=1
+for p in "${packages[@]}" "${extras[@]}"; do
+  dpkg -s "${p%%:*}" >/dev/null 2>&1 || { missing=1; break; }
+done
+if (( missing )); then
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${packages[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${extras[@]}" >/dev/null
+fi
+
+# libjpeg-turbo: Debian's source package, fetched through a private apt configuration so the
+# machine's own sources stay untouched, cross-built statically into build/deps/jpeg.
+jpeg_prefix="$deps/jpeg"
+if [[ ! -f "$jpeg_prefix/lib/libjpeg.a" ]]; then
+  apt_dir="$deps/apt"
+  mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$deps/src"
+  cat > "$apt_dir/debian-src.sources" <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  aptopts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir"
+           -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache")
+  apt-get "${aptopts[@]}" update -qq
+  (cd "$deps/src" && apt-get "${aptopts[@]}" source --download-only -qq libjpeg-turbo 2>&1 | grep -v unsandboxed || true)
+  tarball=$(ls "$deps"/src/libjpeg-turbo_*.orig.tar.gz | head -1)
+  rm -rf "$deps/src/libjpeg-turbo"
+  mkdir -p "$deps/src/libjpeg-turbo"
+  tar -xzf "$tarball" -C "$deps/src/libjpeg-turbo" --strip-components=1
+  cmake -S "$deps/src/libjpeg-turbo" -B "$deps/src/libjpeg-turbo/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF \
+    -DWITH_SIMD=ON -Wno-dev >/dev/null
+  cmake --build "$deps/src/libjpeg-turbo/build" --target install >/dev/null
+fi
+echo "setup: done"
