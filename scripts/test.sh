@@ -6,5 +6,5 @@ cd "$root"
 scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -Wno-dev >/dev/null
 cmake --build build
-# An 8-bit screen: a real palette display, which the imaging tests need; the rest do not mind.
+# GUI tests need a display: every test program runs inside one Xvfb session.
 exec xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build --output-on-failure -j2
