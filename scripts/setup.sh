@@ -7,7 +7,7 @@ sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 
 packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 mingw-w64-tools
-          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev)
+          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales)
 extras=(nasm imagemagick fonts-ipafont-gothic)
 
 missing=0
@@ -20,6 +20,14 @@ if (( missing )); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${packages[@]}" >/dev/null
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${extras[@]}" >/dev/null
+fi
+
+# The tests also run under code page 932, which Wine takes from a Japanese UTF-8 locale; without
+# the locale generated, Wine cannot name files in Japanese.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
 fi
 
 # libjpeg-turbo: Debian's source package, fetched through a private apt configuration so the

@@ -1,0 +1,86 @@
+// A fresh folder under the temporary folder, removed with everything in it at the end of a test.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static unsigned counter = 0;
+    path_ = std::wstring(base) + L"peupdate-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ~ScratchFolder() { RemoveTree(path_); }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+  // Names of the entries in the folder, "." and ".." left out.
+  std::vector<std::wstring> Entries() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+  }
+
+ private:
+  static void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring child = folder + L"\\" + name;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+        else DeleteFileW(child.c_str());
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+
+  std::wstring path_;
+};
+
+// Whole content of a file, or an empty vector when it cannot be read.
+inline std::vector<char> ReadWholeFile(const std::wstring& path) {
+  std::vector<char> bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size;
+  GetFileSizeEx(file, &size);
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  CloseHandle(file);
+  return bytes;
+}
+
+inline void WriteWholeFile(const std::wstring& path, const std::vector<char>& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+}  // namespace testing_support
