@@ -1,0 +1,145 @@
+#include "Driver.h"
+
+#include <cstdlib>
+
+namespace e2e {
+
+std::wstring WindowsPath(const char* unixPath) {
+  std::wstring path = L"Z:";
+  for (const char* c = unixPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  return path;
+}
+
+RunningProgram::RunningProgram(const std::wstring& exe, const std::wstring& workingFolder) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process_)) {
+    process_ = {};
+  }
+}
+
+RunningProgram::~RunningProgram() {
+  if (process_.hProcess == nullptr) return;
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+DWORD RunningProgram::WaitForExit(DWORD milliseconds) {
+  if (process_.hProcess == nullptr) return static_cast<DWORD>(-1);
+  WaitForSingleObject(process_.hProcess, milliseconds);
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  const std::wstring* caption;
+  const std::wstring* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  if (!search->caption->empty() && WindowText(window) != *search->caption) return TRUE;
+  if (!search->className->empty() && ClassName(window) != *search->className) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForWindow(DWORD processId, const std::wstring& caption, const std::wstring& className,
+                   DWORD milliseconds) {
+  for (DWORD waited = 0;; waited += 50) {
+    WindowSearch search{processId, &caption, &className, nullptr};
+    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr || waited >= milliseconds) return search.found;
+    Sleep(50);
+  }
+}
+
+std::wstring WindowText(HWND window) {
+  // WM_GETTEXT reaches controls of another process too (GetWindowText would not).
+  wchar_t text[1024] = L"";
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return text;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[256] = L"";
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+HWND FindChildByText(HWND parent, const std::wstring& text) {
+  for (HWND child : Children(parent)) {
+    if (WindowText(child) == text) return child;
+  }
+  return nullptr;
+}
+
+RECT ClientRectOnScreen(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+MessageBoxContent ReadMessageBox(HWND box) {
+  MessageBoxContent content;
+  content.caption = WindowText(box);
+  for (HWND child : Children(box)) {
+    std::wstring kind = ClassName(child);
+    if (kind == L"Button") content.buttons.push_back(WindowText(child));
+    else if (kind == L"Static" && GetDlgCtrlID(child) == 0xFFFF) content.text = WindowText(child);
+  }
+  return content;
+}
+
+void Answer(HWND box, const std::wstring& button) {
+  HWND control = FindChildByText(box, button);
+  if (control != nullptr) Click(control);
+}
+
+void Screenshot(const std::string& name) {
+  const char* folder = std::getenv("PEUPDATE_SCREENSHOTS");
+  if (folder == nullptr || *folder == '\0') return;
+  // The screen is captured on the Unix side by the script that runs these tests: it answers a
+  // request file with the picture.
+  std::wstring base = WindowsPath(folder) + L"\\" + std::wstring(name.begin(), name.end());
+  Sleep(300);  // let the last paint reach the screen
+  HANDLE request = CreateFileW((base + L".request").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (request == INVALID_HANDLE_VALUE) return;
+  CloseHandle(request);
+  for (int waited = 0; waited < 15000; waited += 100) {
+    if (GetFileAttributesW((base + L".request").c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    Sleep(100);
+  }
+}
+
+}  // namespace e2e

@@ -1,0 +1,58 @@
+// Drives a running PeUpdate.exe from outside, as a user would: finds its windows by caption,
+// reads control texts, presses buttons, types, and reads and answers message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A Windows path for a Unix path handed over by the build (Wine maps / to drive Z:).
+std::wstring WindowsPath(const char* unixPath);
+
+// A program started for a test; killed at the end of the test if it is still running.
+class RunningProgram {
+ public:
+  RunningProgram(const std::wstring& exe, const std::wstring& workingFolder = L"");
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  DWORD Id() const { return process_.dwProcessId; }
+  // The exit code, or STILL_ACTIVE when the program has not ended within the time.
+  DWORD WaitForExit(DWORD milliseconds = 10000);
+
+ private:
+  PROCESS_INFORMATION process_{};
+};
+
+// The first visible top-level window of the process with this caption (any caption when empty)
+// and window class (any when empty); nullptr after the time is up.
+HWND WaitForWindow(DWORD processId, const std::wstring& caption, const std::wstring& className = L"",
+                   DWORD milliseconds = 10000);
+std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+std::vector<HWND> Children(HWND parent);
+// The first child (at any depth) whose text is exactly text; nullptr when there is none.
+HWND FindChildByText(HWND parent, const std::wstring& text);
+RECT ClientRectOnScreen(HWND window);
+
+// Presses a button as a click does, without waiting for what the click opens.
+void Click(HWND button);
+
+// What a message box shows, read from its controls.
+struct MessageBoxContent {
+  std::wstring caption;
+  std::wstring text;
+  std::vector<std::wstring> buttons;
+};
+MessageBoxContent ReadMessageBox(HWND box);
+// Presses the box's button with this caption ("OK").
+void Answer(HWND box, const std::wstring& button);
+
+// Saves the whole screen as a PNG when PEUPDATE_SCREENSHOTS names a folder (Unix path).
+void Screenshot(const std::string& name);
+
+}  // namespace e2e
