@@ -10,16 +10,23 @@ import sys
 import zlib
 
 SIGNATURE = b"ZLIBCompress\x1a"
-FIXED_FILE_INFO_SIGNATURE = struct.pack("<I", 0xFEEF04BD)
+VERSION_INFO_KEY = "VS_VERSION_INFO\0".encode("utf-16-le")
+FIXED_FILE_INFO_SIGNATURE = 0xFEEF04BD
 
 
 def product_version(image: bytes):
-    at = image.find(FIXED_FILE_INFO_SIGNATURE)
-    if at < 0 or len(image) - at < 52:
-        return None
-    # VS_FIXEDFILEINFO: signature, struct version, file MS/LS, product MS/LS, ...
-    product_ms, product_ls = struct.unpack_from("<II", image, at + 16)
-    return (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF)
+    # The signature value alone may occur anywhere (in code, in data); only the one that follows
+    # the VS_VERSION_INFO header is the version resource's. The header is wLength, wValueLength,
+    # wType and the key, so VS_FIXEDFILEINFO starts 40 bytes after it.
+    at = image.find(VERSION_INFO_KEY)
+    while at >= 6:
+        fixed = at - 6 + 40
+        if len(image) - fixed >= 52 and struct.unpack_from("<I", image, fixed)[0] == FIXED_FILE_INFO_SIGNATURE:
+            # VS_FIXEDFILEINFO: signature, struct version, file MS/LS, product MS/LS, ...
+            product_ms, product_ls = struct.unpack_from("<II", image, fixed + 16)
+            return (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF)
+        at = image.find(VERSION_INFO_KEY, at + 1)
+    return None
 
 
 def pack(data: bytes) -> bytes:

@@ -1,0 +1,225 @@
+#include "app/Filever.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "Fixtures.h"
+#include "rtl/Exception.h"
+#include "rtl/Sjis.h"
+
+namespace {
+
+using apptest::FixturePath;
+
+struct Installed {
+  int32_t major;
+  int32_t minorRelease;
+  bool operator==(const Installed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Installed& v) {
+  return out << v.major << " / " << v.minorRelease;
+}
+
+Installed InstalledVersion(const std::string& path) {
+  Installed v{-1, -1};
+  app::GetInstalledVersion(path, v.major, v.minorRelease);
+  return v;
+}
+
+std::wstring Wide(const std::string& sjis) { return rtl::SjisToWide(sjis); }
+
+// A scratch folder of its own under the system's temporary folder, removed with all it holds.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    std::wstring path(temp, length);
+    path += L"peupdate-filever-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(path.c_str(), nullptr);
+    path_ = rtl::WideToSjis(path) + "\\";
+  }
+  ~ScratchFolder() { Remove(Wide(path_)); }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  static void Remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          Remove(folder + name + L"\\");
+        } else {
+          DeleteFileW((folder + name).c_str());
+        }
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+
+  std::string path_;
+};
+
+bool CopyFixture(const char* fixture, const std::string& to) {
+  return CopyFileW(Wide(FixturePath(fixture)).c_str(), Wide(to).c_str(), FALSE) != 0;
+}
+
+class InstalledVersionTest : public testing::Test {};
+
+TEST_F(InstalledVersionTest, ProductVersionNotFileVersionIsRead) {
+  // Product 5.1.6.0, file 5.2.0.0.
+  EXPECT_EQ(InstalledVersion(FixturePath("version_5_1_6_0.dll")), (Installed{5, 16}));
+  EXPECT_EQ(InstalledVersion(FixturePath("standin\\Pelano5.exe")), (Installed{5, 16}));
+}
+
+TEST_F(InstalledVersionTest, FourthNumberNeverMatters) {
+  EXPECT_EQ(InstalledVersion(FixturePath("version_5_1_5_9.dll")), (Installed{5, 15}));
+}
+
+TEST_F(InstalledVersionTest, ReleaseOfTenOrMoreCarriesLikeTheUpdateVersion) {
+  EXPECT_EQ(InstalledVersion(FixturePath("version_5_1_12_0.dll")), (Installed{5, 22}));
+  EXPECT_EQ(InstalledVersion(FixturePath("version_5_2_2_0.dll")), (Installed{5, 22}));
+}
+
+TEST_F(InstalledVersionTest, LargestWordsDoNotOverflow) {
+  EXPECT_EQ(InstalledVersion(FixturePath("version_max.dll")), (Installed{65535, 65535 * 10 + 65535}));
+}
+
+TEST_F(InstalledVersionTest, NoVersionInformationGivesZeros) {
+  EXPECT_EQ(InstalledVersion(FixturePath("record_none.dll")), (Installed{0, 0}));
+  EXPECT_EQ(InstalledVersion(FixturePath("version_nofixed.dll")), (Installed{0, 0}));
+  EXPECT_EQ(InstalledVersion(FixturePath("no-such-file.exe")), (Installed{0, 0}));
+  EXPECT_EQ(InstalledVersion(FixturePath("no-such-folder\\Pelano5.exe")), (Installed{0, 0}));
+  EXPECT_EQ(InstalledVersion(""), (Installed{0, 0}));
+  // A folder is no executable.
+  EXPECT_EQ(InstalledVersion(FixturePath("standin")), (Installed{0, 0}));
+}
+
+TEST_F(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
+  ScratchFolder scratch;
+  for (std::string content : {std::string(), std::string("MZ"), std::string(4096, 'x')}) {
+    std::string path = scratch.path() + "Pelano5.exe";
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(InstalledVersion(path), (Installed{0, 0})) << content.size() << " bytes";
+  }
+}
+
+TEST_F(InstalledVersionTest, JapaneseFolderIsFoundWhateverTheSystemCodePage) {
+  ScratchFolder scratch;
+  std::string folder = scratch.path() + rtl::Utf8ToSjis("ぺらの表");
+  ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
+  std::string path = folder + "\\Pelano5.exe";
+  ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", path));
+  EXPECT_EQ(InstalledVersion(path), (Installed{5, 16}));
+}
+
+// A path longer than 255 bytes is looked up by its first 255 bytes.
+class LongPathTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Pad one folder name so that <scratch><padding>\Pelano5.exe is exactly 255 bytes.
+    const std::string name = "\\Pelano5.exe";
+    ASSERT_LT(scratch_.path().size() + name.size(), 254u);
+    std::string padding(255 - scratch_.path().size() - name.size(), 'p');
+    ASSERT_LE(padding.size(), 255u);
+    std::string folder = scratch_.path() + padding;
+    ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
+    at255_ = folder + name;
+    ASSERT_EQ(at255_.size(), 255u);
+  }
+
+  ScratchFolder scratch_;
+  std::string at255_;
+};
+
+TEST_F(LongPathTest, PathOf255BytesIsReadWhole) {
+  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255_));
+  EXPECT_EQ(InstalledVersion(at255_), (Installed{5, 15}));
+}
+
+TEST_F(LongPathTest, PathOf256BytesIsReadByItsFirst255) {
+  // The 256-byte file carries 5.1.6.0, but its first 255 bytes name a file not there yet.
+  const std::string at256 = at255_ + "x";
+  ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", at256));
+  EXPECT_EQ(InstalledVersion(at256), (Installed{0, 0}));
+  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255_));
+  EXPECT_EQ(InstalledVersion(at256), (Installed{5, 15}));
+  EXPECT_EQ(InstalledVersion(at255_ + "\\junk\\beyond.exe"), (Installed{5, 15}));
+}
+
+class FileVerTest : public testing::Test {};
+
+TEST_F(FileVerTest, GetVersionFillsTheFourProductNumbersInOrder) {
+  app::TFileVer fileVer(FixturePath("version_5_1_5_9.dll"));
+  std::array<uint16_t, 4> v{};
+  ASSERT_TRUE(fileVer.GetVersion(v));
+  EXPECT_EQ(v, (std::array<uint16_t, 4>{5, 1, 5, 9}));
+  const VS_FIXEDFILEINFO* fixed = fileVer.GetFixedInfo();
+  ASSERT_NE(fixed, nullptr);
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+}
+
+TEST_F(FileVerTest, NoVersionLeavesTheArrayUntouched) {
+  for (const char* name : {"record_none.dll", "version_nofixed.dll", "no-such-file.dll"}) {
+    app::TFileVer fileVer(FixturePath(name));
+    std::array<uint16_t, 4> v{7, 7, 7, 7};
+    EXPECT_FALSE(fileVer.GetVersion(v)) << name;
+    EXPECT_EQ(v, (std::array<uint16_t, 4>{7, 7, 7, 7})) << name;
+    EXPECT_EQ(fileVer.GetFixedInfo(), nullptr) << name;
+  }
+}
+
+TEST_F(FileVerTest, ShortArrayRaisesRangeErrorAtTheFirstIndexBeyondIt) {
+  app::TFileVer fileVer(FixturePath("version_5_1_6_0.dll"));
+  std::array<uint16_t, 4> v{9, 9, 9, 9};
+  try {
+    fileVer.GetVersion(std::span<uint16_t>(v.data(), 3));
+    ADD_FAILURE() << "no range error";
+  } catch (const rtl::ERangeError& error) {
+    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("範囲ﾁｪｯｸｴﾗｰ"));
+  }
+  // The entries before the failing index were written; the one beyond the array was not.
+  EXPECT_EQ(v, (std::array<uint16_t, 4>{5, 1, 6, 9}));
+  EXPECT_THROW(fileVer.GetVersion(std::span<uint16_t>()), rtl::ERangeError);
+}
+
+TEST_F(FileVerTest, LongerArrayKeepsItsFifthEntry) {
+  app::TFileVer fileVer(FixturePath("version_5_1_6_0.dll"));
+  std::array<uint16_t, 5> v{9, 9, 9, 9, 9};
+  ASSERT_TRUE(fileVer.GetVersion(v));
+  EXPECT_EQ(v, (std::array<uint16_t, 5>{5, 1, 6, 0, 9}));
+}
+
+TEST_F(FileVerTest, BlockIsKeptUntilTheNameChanges) {
+  ScratchFolder scratch;
+  std::string path = scratch.path() + "Pelano5.exe";
+  ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", path));
+  app::TFileVer fileVer(path);
+  ASSERT_TRUE(fileVer.LoadInfo());
+  // Once loaded, the block answers without the file.
+  ASSERT_TRUE(DeleteFileW(Wide(path).c_str()));
+  std::array<uint16_t, 4> v{};
+  ASSERT_TRUE(fileVer.GetVersion(v));
+  EXPECT_EQ(v[1], 1);
+  // Naming the file again releases the block; now the file is gone.
+  fileVer.SetFileName(path);
+  EXPECT_FALSE(fileVer.LoadInfo());
+  fileVer.SetFileName(FixturePath("version_5_1_12_0.dll"));
+  ASSERT_TRUE(fileVer.GetVersion(v));
+  EXPECT_EQ(v, (std::array<uint16_t, 4>{5, 1, 12, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+// Where the app tests find the modules built beside them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "rtl/Sjis.h"
+
+namespace apptest {
+
+// The folder of the running test program, with a trailing backslash, in CP932.
+inline std::string ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  folder.erase(folder.find_last_of(L'\\') + 1);
+  return rtl::WideToSjis(folder);
+}
+
+inline std::string FixturePath(const std::string& name) { return ProgramFolder() + name; }
+
+// A module loaded for its resources only, freed on scope exit.
+class DataModule {
+ public:
+  explicit DataModule(const std::string& name)
+      : module_(LoadLibraryExW(rtl::SjisToWide(FixturePath(name)).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+  ~DataModule() {
+    if (module_) FreeLibrary(module_);
+  }
+  DataModule(const DataModule&) = delete;
+  DataModule& operator=(const DataModule&) = delete;
+  HMODULE get() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
+
+}  // namespace apptest
