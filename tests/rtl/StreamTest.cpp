@@ -198,7 +198,7 @@ TEST_F(MemoryStreamTest, SizesBeyondMemoryFailWithTheTextAndKeepTheData) {
   const std::string text = rtl::Utf8ToSjis("ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました");
   // One byte more and rounding up to 8,192 would overflow.
   EXPECT_EQ(MessageOf<rtl::EOutOfMemory>([&] { stream.SetSize(INT32_MAX - 8190); }), text);
-  // The largest size that rounds: its allocation fails in a 32-bit process.
+  // The largest size that rounds: a process that is not large-address-aware cannot get 2 GiB.
   EXPECT_EQ(MessageOf<rtl::EStreamError>([&] { stream.SetSize(INT32_MAX - 8191); }), text);
   EXPECT_EQ(Contents(stream), Counting(10));
   EXPECT_EQ(stream.Capacity(), 8192);
