@@ -2,7 +2,10 @@
 // one zlib stream that inflates to exactly that many bytes.
 #pragma once
 
+#include <zlib.h>
+
 #include <cstdint>
+#include <memory>
 
 #include "rtl/Exception.h"
 #include "rtl/Stream.h"
@@ -19,6 +22,40 @@ class EZlibError : public rtl::Exception {
 class EDecompressionError : public EZlibError {
  public:
   using EZlibError::EZlibError;
+};
+
+// A read-only, forward-only stream that inflates the zlib stream found at the source's position.
+// The source is read ahead 64 KiB at a time and may be moved by others between reads.
+class TDecompressionStream : public rtl::TStream {
+ public:
+  explicit TDecompressionStream(rtl::TStream& source);
+  ~TDecompressionStream() override;
+
+  // Returns fewer bytes than asked only when the source runs dry or the zlib stream has ended.
+  int32_t Read(void* buffer, int32_t count) override;
+  // Always raises EDecompressionError.
+  int32_t Write(const void* buffer, int32_t count) override;
+  // Rewind (0 from the beginning) or skip forward; anything else raises EDecompressionError.
+  int32_t Seek(int32_t offset, rtl::TSeekOrigin origin) override;
+
+  // Called once the wanted bytes have been read: if the deflate data ends right here, makes zlib
+  // read and verify the Adler-32 trailer. Raises EZlibError when the stream turns out damaged
+  // or cut short; returns quietly when more data follows.
+  void CheckEnd();
+
+  static constexpr int32_t kBufferSize = 65536;
+  static constexpr int32_t kSkipPiece = 4096;
+
+ private:
+  bool Refill();
+  void Skip(int32_t count);
+
+  rtl::TStream& source_;  // not owned
+  int32_t sourcePosition_;
+  int32_t produced_ = 0;
+  bool ended_ = false;
+  z_stream zstream_{};
+  std::unique_ptr<unsigned char[]> input_;
 };
 
 // Recognises a container at the stream's position. On success sets size and leaves the stream

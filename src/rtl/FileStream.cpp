@@ -68,8 +68,9 @@ int32_t TFileStream::Seek(int32_t offset, TSeekOrigin origin) {
 }
 
 void TFileStream::SetSize(int32_t newSize) {
-  Seek(newSize, TSeekOrigin::soBeginning);
-  if (!SetEndOfFile(handle_)) throw EWriteError();
+  // A failed seek leaves the file pointer where it was: cutting there would lose data.
+  if (newSize < 0) throw ERangeError();
+  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !SetEndOfFile(handle_)) throw EWriteError();
 }
 
 }  // namespace rtl

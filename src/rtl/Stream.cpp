@@ -30,12 +30,14 @@ void TStream::WriteBuffer(const void* buffer, int32_t count) {
 }
 
 int32_t TStream::CopyFrom(TStream& source, int32_t count) {
+  // A negative count would copy nothing and still look like success.
+  if (count < 0) throw ERangeError();
   if (count == 0) {
     source.SetPosition(0);
     count = source.GetSize();
   }
   int32_t result = count;
-  std::vector<unsigned char> buffer(static_cast<std::size_t>(std::clamp(count, 0, kMaxCopyPiece)));
+  std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(count, kMaxCopyPiece)));
   while (count > 0) {
     int32_t piece = std::min(count, kMaxCopyPiece);
     source.ReadBuffer(buffer.data(), piece);

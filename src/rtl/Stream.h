@@ -29,7 +29,8 @@ class TStream {
   void WriteBuffer(const void* buffer, int32_t count);
 
   // Moves count bytes from source in pieces of at most 61,440 bytes, each read exactly.
-  // A count of 0 copies the whole source from its position 0. Returns the bytes copied.
+  // A count of 0 copies the whole source from its position 0; a negative count raises ERangeError.
+  // Returns the bytes copied.
   int32_t CopyFrom(TStream& source, int32_t count);
 
   static constexpr int32_t kMaxCopyPiece = 61440;

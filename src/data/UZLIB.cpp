@@ -1,0 +1,198 @@
+#include "data/UZLIB.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "rtl/Checked.h"
+
+namespace data {
+
+namespace {
+
+constexpr unsigned char kSignature[13] = {'Z', 'L', 'I', 'B', 'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0x1A};
+constexpr int32_t kHeaderSize = 17;
+
+[[noreturn]] void RaiseZlibError() { throw EZlibError("error"); }
+
+// zlib's allocations come to us so that an overflowing count x size is refused (zlib then
+// reports Z_MEM_ERROR) rather than wrapped. Nothing here may throw: zlib is C code.
+voidpf Allocate(voidpf, uInt items, uInt size) {
+  std::size_t bytes;
+  if (__builtin_mul_overflow(static_cast<std::size_t>(items), static_cast<std::size_t>(size), &bytes)) {
+    return Z_NULL;
+  }
+  return std::malloc(bytes);
+}
+
+void Release(voidpf, voidpf address) { std::free(address); }
+
+// Puts the stream back at `position` on every way out. Normal exits call Restore, which lets a
+// failing seek propagate; the destructor only seeks when an exception is already on its way.
+class PositionGuard {
+ public:
+  explicit PositionGuard(rtl::TStream& stream) : position(stream.GetPosition()), stream_(stream) {}
+  ~PositionGuard() {
+    if (restored_) return;
+    try {
+      stream_.SetPosition(position);
+    } catch (...) {
+      // The exception already propagating is the one the caller needs to see.
+    }
+  }
+  PositionGuard(const PositionGuard&) = delete;
+  PositionGuard& operator=(const PositionGuard&) = delete;
+
+  void Restore() {
+    restored_ = true;
+    stream_.SetPosition(position);
+  }
+
+  int32_t position;  // where the stream is put back
+
+ private:
+  rtl::TStream& stream_;  // not owned
+  bool restored_ = false;
+};
+
+}  // namespace
+
+// --- TDecompressionStream
+
+TDecompressionStream::TDecompressionStream(rtl::TStream& source)
+    : source_(source),
+      sourcePosition_(source.GetPosition()),
+      input_(std::make_unique_for_overwrite<unsigned char[]>(kBufferSize)) {
+  zstream_.zalloc = Allocate;
+  zstream_.zfree = Release;
+  zstream_.opaque = Z_NULL;
+  zstream_.next_in = input_.get();
+  zstream_.avail_in = 0;
+  if (inflateInit2(&zstream_, MAX_WBITS) != Z_OK) RaiseZlibError();
+}
+
+TDecompressionStream::~TDecompressionStream() { inflateEnd(&zstream_); }
+
+bool TDecompressionStream::Refill() {
+  // Others may have moved the source since our last read.
+  source_.SetPosition(sourcePosition_);
+  int32_t got = source_.Read(input_.get(), kBufferSize);
+  if (got <= 0) return false;
+  sourcePosition_ = source_.GetPosition();
+  zstream_.next_in = input_.get();
+  zstream_.avail_in = static_cast<uInt>(got);
+  return true;
+}
+
+int32_t TDecompressionStream::Read(void* buffer, int32_t count) {
+  // After the end of the zlib stream, inflate would only repeat Z_STREAM_END: the short count
+  // tells the caller instead.
+  if (count <= 0 || ended_) return 0;
+  zstream_.next_out = static_cast<Bytef*>(buffer);
+  zstream_.avail_out = static_cast<uInt>(count);
+  while (zstream_.avail_out > 0) {
+    if (zstream_.avail_in == 0 && !Refill()) break;
+    int code = inflate(&zstream_, Z_NO_FLUSH);
+    if (code == Z_STREAM_END) {
+      ended_ = true;
+      break;
+    }
+    if (code != Z_OK) RaiseZlibError();
+  }
+  int32_t done = count - static_cast<int32_t>(zstream_.avail_out);
+  produced_ = rtl::CheckedAdd(produced_, done);
+  return done;
+}
+
+int32_t TDecompressionStream::Write(const void*, int32_t) {
+  throw EDecompressionError(rtl::texts::InvalidStreamOperation());
+}
+
+int32_t TDecompressionStream::Seek(int32_t offset, rtl::TSeekOrigin origin) {
+  if (origin == rtl::TSeekOrigin::soBeginning && offset == 0) {
+    if (inflateReset(&zstream_) != Z_OK) RaiseZlibError();
+    zstream_.next_in = input_.get();
+    zstream_.avail_in = 0;
+    // A rewind starts from the source's very beginning, not from where this stream was created.
+    sourcePosition_ = 0;
+    source_.SetPosition(0);
+    produced_ = 0;
+    ended_ = false;
+    return 0;
+  }
+  if (origin == rtl::TSeekOrigin::soCurrent && offset >= 0) {
+    Skip(offset);
+  } else if (origin == rtl::TSeekOrigin::soBeginning && offset > produced_) {
+    Skip(offset - produced_);
+  } else {
+    throw EDecompressionError(rtl::texts::InvalidStreamOperation());
+  }
+  return produced_;
+}
+
+void TDecompressionStream::Skip(int32_t count) {
+  unsigned char discard[kSkipPiece];
+  while (count > 0) {
+    int32_t piece = std::min(count, kSkipPiece);
+    ReadBuffer(discard, piece);
+    count -= piece;
+  }
+}
+
+void TDecompressionStream::CheckEnd() {
+  if (ended_) return;
+  // With no room for output, inflate goes on only through what produces nothing: the end of the
+  // last block and the Adler-32 trailer. It stops with input left over when more data follows.
+  unsigned char room;
+  for (;;) {
+    // A zlib stream that stops short of its trailer is damaged: what came out cannot be trusted.
+    if (zstream_.avail_in == 0 && !Refill()) RaiseZlibError();
+    zstream_.next_out = &room;
+    zstream_.avail_out = 0;
+    int code = inflate(&zstream_, Z_NO_FLUSH);
+    if (code == Z_STREAM_END) {
+      ended_ = true;
+      return;
+    }
+    if (code != Z_OK && code != Z_BUF_ERROR) RaiseZlibError();
+    if (zstream_.avail_in > 0) return;
+  }
+}
+
+// --- The container
+
+namespace {
+
+bool ReadHeader(rtl::TStream& stream, int32_t& size, int32_t& endPosition) {
+  unsigned char header[kHeaderSize];
+  if (stream.Read(header, sizeof kSignature) != static_cast<int32_t>(sizeof kSignature)) return false;
+  if (std::memcmp(header, kSignature, sizeof kSignature) != 0) return false;
+  // A stream that ends inside the size field holds no usable size: not a container.
+  constexpr int32_t kSizeField = kHeaderSize - static_cast<int32_t>(sizeof kSignature);
+  if (stream.Read(header + sizeof kSignature, kSizeField) != kSizeField) return false;
+  const unsigned char* field = header + sizeof kSignature;
+  uint32_t value = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |
+                   static_cast<uint32_t>(field[2]) << 16 | static_cast<uint32_t>(field[3]) << 24;
+  size = static_cast<int32_t>(value);
+  endPosition = stream.GetPosition();
+  return true;
+}
+
+}  // namespace
+
+bool ReadZLIBHeader(rtl::TStream& stream, int32_t& size) {
+  PositionGuard guard(stream);
+  bool found = ReadHeader(stream, size, guard.position);
+  guard.Restore();
+  return found;
+}
+
+void ZLIBDecompress(rtl::TStream& source, rtl::TStream& dest, int32_t size) {
+  // A size field of 2 GiB or more arrives negative; no copy could honour it.
+  if (size < 0) throw rtl::ERangeError();
+  TDecompressionStream stream(source);
+  dest.CopyFrom(stream, size);
+  stream.CheckEnd();
+}
+
+}  // namespace data

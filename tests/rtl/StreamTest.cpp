@@ -1,0 +1,439 @@
+#include "rtl/Stream.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "rtl/Exception.h"
+#include "rtl/FileStream.h"
+#include "rtl/ResourceStream.h"
+#include "rtl/Sjis.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using rtl::TSeekOrigin;
+
+Bytes Counting(std::size_t size) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + i / 251);
+  return bytes;
+}
+
+void Fill(rtl::TMemoryStream& stream, const Bytes& bytes) {
+  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  stream.SetPosition(0);
+}
+
+Bytes Contents(rtl::TCustomMemoryStream& stream) {
+  const auto* memory = static_cast<const unsigned char*>(stream.Memory());
+  return Bytes(memory, memory + stream.GetSize());
+}
+
+template <typename E>
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const E& e) {
+    return e.Message;
+  }
+  ADD_FAILURE() << "no exception of the expected type";
+  return {};
+}
+
+// A memory stream that notes every read and write asked of it, and can be made to run dry or
+// to refuse writing after a given number of bytes.
+class RecordingStream : public rtl::TMemoryStream {
+ public:
+  int32_t Read(void* buffer, int32_t count) override {
+    reads.push_back(count);
+    return TMemoryStream::Read(buffer, count);
+  }
+  int32_t Write(const void* buffer, int32_t count) override {
+    writes.push_back(count);
+    if (writeLimit >= 0 && count > writeLimit - GetPosition()) count = std::max(0, writeLimit - GetPosition());
+    return TMemoryStream::Write(buffer, count);
+  }
+  std::vector<int32_t> reads, writes;
+  int32_t writeLimit = -1;
+};
+
+// --- Exact reads and writes, and copying
+
+class StreamCopyTest : public ::testing::Test {
+ protected:
+  RecordingStream source;
+  RecordingStream dest;
+};
+
+TEST_F(StreamCopyTest, ReadBufferIsExactOrAReadError) {
+  Fill(source, Counting(10));
+  unsigned char buffer[11] = {};
+  source.ReadBuffer(buffer, 10);
+  EXPECT_EQ(0, std::memcmp(buffer, Counting(10).data(), 10));
+  source.ReadBuffer(buffer, 0);  // nothing asked, nothing missing
+  source.SetPosition(1);
+  std::string message = MessageOf<rtl::EReadError>([&] { source.ReadBuffer(buffer, 10); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
+}
+
+TEST_F(StreamCopyTest, WriteBufferIsExactOrAWriteError) {
+  dest.writeLimit = 5;
+  unsigned char buffer[6] = {1, 2, 3, 4, 5, 6};
+  dest.WriteBuffer(buffer, 5);
+  std::string message = MessageOf<rtl::EWriteError>([&] { dest.WriteBuffer(buffer, 1); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
+}
+
+TEST_F(StreamCopyTest, CopiesCountBytesFromTheCurrentPositionInPiecesOf61440) {
+  Bytes data = Counting(200000);
+  Fill(source, data);
+  source.SetPosition(1000);
+  source.reads.clear();
+  EXPECT_EQ(dest.CopyFrom(source, 150000), 150000);
+  EXPECT_EQ(source.reads, (std::vector<int32_t>{61440, 61440, 27120}));
+  EXPECT_EQ(dest.writes, (std::vector<int32_t>{61440, 61440, 27120}));
+  EXPECT_EQ(Contents(dest), Bytes(data.begin() + 1000, data.begin() + 151000));
+  EXPECT_EQ(source.GetPosition(), 151000);
+}
+
+TEST_F(StreamCopyTest, CountOfOneWholePieceAndOneByteMore) {
+  Fill(source, Counting(61441));
+  source.reads.clear();
+  dest.CopyFrom(source, 61440);
+  dest.CopyFrom(source, 1);
+  EXPECT_EQ(source.reads, (std::vector<int32_t>{61440, 1}));
+  EXPECT_EQ(Contents(dest), Counting(61441));
+}
+
+TEST_F(StreamCopyTest, CountZeroCopiesTheWholeSourceFromItsBeginning) {
+  Bytes data = Counting(70000);
+  Fill(source, data);
+  source.SetPosition(12345);
+  EXPECT_EQ(dest.CopyFrom(source, 0), 70000);
+  EXPECT_EQ(Contents(dest), data);
+}
+
+TEST_F(StreamCopyTest, CountZeroOfAnEmptySourceCopiesNothing) {
+  EXPECT_EQ(dest.CopyFrom(source, 0), 0);
+  EXPECT_EQ(dest.GetSize(), 0);
+}
+
+TEST_F(StreamCopyTest, NegativeCountIsARangeError) {
+  Fill(source, Counting(10));
+  EXPECT_THROW(dest.CopyFrom(source, -1), rtl::ERangeError);
+  EXPECT_EQ(source.GetPosition(), 0);
+  EXPECT_EQ(dest.GetSize(), 0);
+}
+
+TEST_F(StreamCopyTest, ShortSourceIsAReadErrorAfterTheWholePieces) {
+  Fill(source, Counting(100000));
+  std::string message = MessageOf<rtl::EReadError>([&] { dest.CopyFrom(source, 100001); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
+  EXPECT_EQ(dest.GetSize(), 61440);
+}
+
+// --- The growable memory stream
+
+class MemoryStreamTest : public ::testing::Test {
+ protected:
+  rtl::TMemoryStream stream;
+};
+
+TEST_F(MemoryStreamTest, CapacityGrowsInStepsOf8192) {
+  Bytes data = Counting(20000);
+  stream.WriteBuffer(data.data(), 1);
+  EXPECT_EQ(stream.Capacity(), 8192);
+  stream.WriteBuffer(data.data() + 1, 8191);
+  EXPECT_EQ(stream.Capacity(), 8192);
+  stream.WriteBuffer(data.data() + 8192, 1);
+  EXPECT_EQ(stream.Capacity(), 16384);
+  stream.WriteBuffer(data.data() + 8193, 20000 - 8193);
+  EXPECT_EQ(stream.Capacity(), 24576);
+  EXPECT_EQ(stream.GetSize(), 20000);
+  EXPECT_EQ(stream.GetPosition(), 20000);
+  EXPECT_EQ(Contents(stream), data);
+}
+
+TEST_F(MemoryStreamTest, SetSizeAllocatesOnceRoundedAndKeepsContents) {
+  Fill(stream, Counting(100));
+  stream.SetSize(8193);
+  EXPECT_EQ(stream.Capacity(), 16384);
+  EXPECT_EQ(stream.GetSize(), 8193);
+  EXPECT_EQ(stream.GetPosition(), 0);
+  Bytes grown = Contents(stream);
+  EXPECT_EQ(Bytes(grown.begin(), grown.begin() + 100), Counting(100));
+  // Writing within the size moves nothing.
+  void* memory = stream.Memory();
+  Bytes data = Counting(8193);
+  stream.WriteBuffer(data.data(), 8193);
+  EXPECT_EQ(stream.Memory(), memory);
+  EXPECT_EQ(stream.Capacity(), 16384);
+}
+
+TEST_F(MemoryStreamTest, ShrinkingPullsThePositionBackToTheEnd) {
+  Fill(stream, Counting(100));
+  stream.SetPosition(50);
+  stream.SetSize(60);
+  EXPECT_EQ(stream.GetPosition(), 50);
+  stream.SetSize(10);
+  EXPECT_EQ(stream.GetPosition(), 10);
+  EXPECT_EQ(Contents(stream), Counting(10));
+}
+
+TEST_F(MemoryStreamTest, NegativeSizeIsARangeError) {
+  Fill(stream, Counting(10));
+  EXPECT_THROW(stream.SetSize(-1), rtl::ERangeError);
+  EXPECT_EQ(Contents(stream), Counting(10));
+}
+
+TEST_F(MemoryStreamTest, SizesBeyondMemoryFailWithTheTextAndKeepTheData) {
+  Fill(stream, Counting(10));
+  const std::string text = rtl::Utf8ToSjis("ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました");
+  // One byte more and rounding up to 8,192 would overflow.
+  EXPECT_EQ(MessageOf<rtl::EOutOfMemory>([&] { stream.SetSize(INT32_MAX - 8190); }), text);
+  // The largest size that rounds: a process that is not large-address-aware cannot get 2 GiB.
+  EXPECT_EQ(MessageOf<rtl::EStreamError>([&] { stream.SetSize(INT32_MAX - 8191); }), text);
+  EXPECT_EQ(Contents(stream), Counting(10));
+  EXPECT_EQ(stream.Capacity(), 8192);
+}
+
+TEST_F(MemoryStreamTest, ClearReleasesEverything) {
+  Fill(stream, Counting(10000));
+  stream.SetPosition(5);
+  stream.Clear();
+  EXPECT_EQ(stream.GetSize(), 0);
+  EXPECT_EQ(stream.GetPosition(), 0);
+  EXPECT_EQ(stream.Capacity(), 0);
+  EXPECT_EQ(stream.Memory(), nullptr);
+  unsigned char byte;
+  EXPECT_EQ(stream.Read(&byte, 1), 0);
+}
+
+TEST_F(MemoryStreamTest, WritingBeyondTheEndGrowsTheStream) {
+  Fill(stream, Counting(10));
+  stream.SetPosition(20);
+  unsigned char byte = 0xAB;
+  stream.WriteBuffer(&byte, 1);
+  EXPECT_EQ(stream.GetSize(), 21);
+  EXPECT_EQ(static_cast<const unsigned char*>(stream.Memory())[20], 0xAB);
+}
+
+TEST_F(MemoryStreamTest, ReadsStopAtTheEndAndOutside) {
+  Fill(stream, Counting(10));
+  unsigned char buffer[20];
+  stream.SetPosition(7);
+  EXPECT_EQ(stream.Read(buffer, 20), 3);
+  EXPECT_EQ(stream.Read(buffer, 1), 0);
+  stream.SetPosition(-1);
+  EXPECT_EQ(stream.Read(buffer, 1), 0);
+  stream.SetPosition(0);
+  EXPECT_EQ(stream.Read(buffer, -1), 0);
+  EXPECT_EQ(stream.GetPosition(), 0);
+}
+
+TEST_F(MemoryStreamTest, SeeksAreCheckedForOverflow) {
+  Fill(stream, Counting(10));
+  EXPECT_EQ(stream.Seek(-3, TSeekOrigin::soEnd), 7);
+  EXPECT_EQ(stream.Seek(INT32_MAX - 7, TSeekOrigin::soCurrent), INT32_MAX);
+  EXPECT_THROW(stream.Seek(1, TSeekOrigin::soCurrent), rtl::EIntOverflow);
+  EXPECT_THROW(stream.Seek(INT32_MAX - 9, TSeekOrigin::soEnd), rtl::EIntOverflow);
+  stream.SetPosition(INT32_MAX);
+  unsigned char byte = 0;
+  EXPECT_THROW(stream.Write(&byte, 1), rtl::EIntOverflow);
+  EXPECT_EQ(stream.GetSize(), 10);
+}
+
+TEST_F(MemoryStreamTest, LoadFromStreamTakesTheWholeSourceAndSaveToStreamGivesItBack) {
+  rtl::TMemoryStream source;
+  Fill(source, Counting(30000));
+  source.SetPosition(100);
+  Fill(stream, Counting(5));
+  stream.LoadFromStream(source);
+  EXPECT_EQ(Contents(stream), Counting(30000));
+  rtl::TMemoryStream copy;
+  stream.SaveToStream(copy);
+  EXPECT_EQ(Contents(copy), Counting(30000));
+}
+
+// --- Files
+
+class FileStreamTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    folder = rtl::WideToSjis(temp) + "peupdate-stream-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(rtl::SjisToWide(folder).c_str(), nullptr));
+  }
+  void TearDown() override {
+    for (const std::string& file : created) DeleteFileW(rtl::SjisToWide(file).c_str());
+    RemoveDirectoryW(rtl::SjisToWide(folder).c_str());
+  }
+  std::string File(const std::string& name) {
+    created.push_back(folder + "\\" + name);
+    return created.back();
+  }
+  static Bytes Read(rtl::TStream& stream, int32_t count) {
+    Bytes bytes(static_cast<std::size_t>(count));
+    bytes.resize(static_cast<std::size_t>(stream.Read(bytes.data(), count)));
+    return bytes;
+  }
+  std::string folder;
+  std::vector<std::string> created;
+};
+
+TEST_F(FileStreamTest, CreatesWritesSeeksAndReads) {
+  std::string path = File("data.bin");
+  Bytes data = Counting(100000);
+  {
+    rtl::TFileStream file(path, rtl::fmCreate);
+    file.WriteBuffer(data.data(), 100000);
+    EXPECT_EQ(file.GetSize(), 100000);
+    EXPECT_EQ(file.GetPosition(), 100000);
+    file.SetPosition(99990);
+    EXPECT_EQ(Read(file, 20), Bytes(data.end() - 10, data.end()));
+    EXPECT_EQ(Read(file, 1), Bytes{});
+  }
+  rtl::TFileStream file(path, rtl::fmOpenRead | rtl::fmShareDenyWrite);
+  EXPECT_EQ(file.GetSize(), 100000);
+  EXPECT_EQ(file.Seek(-5, TSeekOrigin::soEnd), 99995);
+  EXPECT_EQ(Read(file, 5), Bytes(data.end() - 5, data.end()));
+  rtl::TMemoryStream whole;
+  whole.LoadFromStream(file);
+  EXPECT_EQ(Contents(whole), data);
+}
+
+TEST_F(FileStreamTest, SetSizeTruncatesAndExtends) {
+  std::string path = File("size.bin");
+  rtl::TFileStream file(path, rtl::fmCreate);
+  Bytes data = Counting(100);
+  file.WriteBuffer(data.data(), 100);
+  file.SetSize(40);
+  EXPECT_EQ(file.GetSize(), 40);
+  file.SetSize(50);
+  EXPECT_EQ(file.GetSize(), 50);
+  file.SetPosition(0);
+  EXPECT_EQ(Bytes(Read(file, 40)), Bytes(data.begin(), data.begin() + 40));
+}
+
+TEST_F(FileStreamTest, NegativeSizeLeavesTheFileAlone) {
+  std::string path = File("negative.bin");
+  rtl::TFileStream file(path, rtl::fmCreate);
+  Bytes data = Counting(100);
+  file.WriteBuffer(data.data(), 100);
+  file.SetPosition(10);
+  EXPECT_THROW(file.SetSize(-1), rtl::ERangeError);
+  EXPECT_EQ(file.GetSize(), 100);
+}
+
+TEST_F(FileStreamTest, ReadOnlyFileRefusesWrites) {
+  std::string path = File("readonly.bin");
+  { rtl::TFileStream(path, rtl::fmCreate).WriteBuffer("abc", 3); }
+  rtl::TFileStream file(path, rtl::fmOpenRead);
+  EXPECT_THROW(file.WriteBuffer("x", 1), rtl::EWriteError);
+  EXPECT_EQ(file.GetSize(), 3);
+}
+
+TEST_F(FileStreamTest, CreateFailureNamesTheFile) {
+  std::string path = folder + "\\no such folder\\new.bin";
+  std::string message = MessageOf<rtl::EFCreateError>([&] { rtl::TFileStream(path, rtl::fmCreate); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" を作成できません"));
+}
+
+TEST_F(FileStreamTest, OpenFailureNamesTheFile) {
+  std::string path = folder + "\\missing.bin";
+  std::string message = MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(path, rtl::fmOpenRead); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" は開けません"));
+}
+
+TEST_F(FileStreamTest, FileHeldExclusivelyCannotBeOpenedAgain) {
+  std::string path = File("held.bin");
+  rtl::TFileStream held(path, rtl::fmCreate);
+  EXPECT_THROW(rtl::TFileStream(path, rtl::fmOpenRead | rtl::fmShareDenyNone), rtl::EFOpenError);
+  EXPECT_THROW(rtl::TFileStream(path, rtl::fmCreate), rtl::EFCreateError);
+}
+
+TEST_F(FileStreamTest, JapaneseNamesWorkAndAppearIntactInMessages) {
+  // "表" has 0x5C as its second byte: a path routine that sees a backslash there breaks it.
+  std::string path = File(rtl::Utf8ToSjis("表ストリーム.bin"));
+  { rtl::TFileStream(path, rtl::fmCreate).WriteBuffer("ok", 2); }
+  rtl::TFileStream file(path, rtl::fmOpenRead);
+  EXPECT_EQ(Read(file, 10), (Bytes{'o', 'k'}));
+  std::string missing = folder + "\\" + rtl::Utf8ToSjis("表なし.bin");
+  std::string message = MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(missing, rtl::fmOpenRead); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + missing + rtl::Utf8ToSjis(" は開けません"));
+}
+
+TEST_F(FileStreamTest, MemoryStreamSavesToAndLoadsFromFiles) {
+  std::string path = File("saved.bin");
+  rtl::TMemoryStream stream;
+  Fill(stream, Counting(70000));
+  stream.SaveToFile(path.c_str());
+  rtl::TMemoryStream loaded;
+  loaded.LoadFromFile(path.c_str());
+  EXPECT_EQ(Contents(loaded), Counting(70000));
+}
+
+// --- Module resources
+
+class ResourceStreamTest : public ::testing::Test {
+ protected:
+  HMODULE module = GetModuleHandleW(nullptr);
+};
+
+TEST_F(ResourceStreamTest, ReadsANamedResource) {
+  rtl::TResourceStream stream(module, "TESTDATA", RT_RCDATA);
+  EXPECT_EQ(stream.GetSize(), 10);
+  char buffer[16] = {};
+  EXPECT_EQ(stream.Read(buffer, 16), 10);
+  EXPECT_STREQ(buffer, "0123456789");
+  stream.SetPosition(8);
+  rtl::TMemoryStream copy;
+  copy.CopyFrom(stream, 0);
+  EXPECT_EQ(copy.GetSize(), 10);
+}
+
+TEST_F(ResourceStreamTest, NamesAreCaseInsensitiveAndMayBeJapanese) {
+  rtl::TResourceStream lower(module, "testdata", RT_RCDATA);
+  EXPECT_EQ(lower.GetSize(), 10);
+  rtl::TResourceStream japanese(module, rtl::Utf8ToSjis("テスト"), RT_RCDATA);
+  EXPECT_EQ(japanese.GetSize(), 2);
+}
+
+TEST_F(ResourceStreamTest, ReadsByNumberAndOfACustomType) {
+  rtl::TResourceStream numbered(module, 101, RT_RCDATA);
+  EXPECT_EQ(numbered.GetSize(), 3);
+  EXPECT_EQ(0, std::memcmp(numbered.Memory(), "abc", 3));
+  rtl::TResourceStream custom(module, "STREAMDATA", L"TESTTYPE");
+  EXPECT_EQ(custom.GetSize(), 3);
+  EXPECT_EQ(0, std::memcmp(custom.Memory(), "xyz", 3));
+}
+
+TEST_F(ResourceStreamTest, MissingResourceNamesIt) {
+  const std::string suffix = rtl::Utf8ToSjis(" ﾘｿｰｽが見つかりません");
+  EXPECT_EQ(MessageOf<rtl::EResNotFound>([&] { rtl::TResourceStream(module, "NOSUCH", RT_RCDATA); }),
+            "NOSUCH" + suffix);
+  // Right name, wrong type.
+  EXPECT_EQ(MessageOf<rtl::EResNotFound>([&] { rtl::TResourceStream(module, "STREAMDATA", RT_RCDATA); }),
+            "STREAMDATA" + suffix);
+  std::string japanese = rtl::Utf8ToSjis("ロゴ");
+  EXPECT_EQ(MessageOf<rtl::EResNotFound>([&] { rtl::TResourceStream(module, japanese, RT_RCDATA); }),
+            japanese + suffix);
+}
+
+TEST_F(ResourceStreamTest, IsReadOnly) {
+  rtl::TResourceStream stream(module, "TESTDATA", RT_RCDATA);
+  std::string message = MessageOf<rtl::EStreamError>([&] { stream.WriteBuffer("X", 1); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("読み込み専用ﾘｿｰｽ ｽﾄﾘｰﾑには書き込めません"));
+  EXPECT_EQ(0, std::memcmp(stream.Memory(), "0123456789", 10));
+  EXPECT_EQ(stream.GetPosition(), 0);
+}
+
+}  // namespace
