@@ -1,0 +1,7 @@
+#include "app/FInpPath.h"
+
+namespace app {
+
+std::string TargetPath;
+
+}  // namespace app

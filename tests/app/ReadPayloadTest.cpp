@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/FDoUpdate.h"
+#include "app/FInpPath.h"
+#include "app/UMessage.h"
+#include "data/UZLIB.h"
+#include "rtl/ResourceStream.h"
+#include "rtl/Sjis.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+const LPCWSTR kRcData = MAKEINTRESOURCEW(10);
+
+std::string Bytes(rtl::TCustomMemoryStream& stream) {
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<std::size_t>(stream.GetSize()));
+}
+
+std::string ResourceBytes(const char* name) {
+  rtl::TResourceStream resource(app::ResourceModule(), name, kRcData);
+  return Bytes(resource);
+}
+
+TEST(ReadPayloadTest, InflatesAContainer) {
+  rtl::TMemoryStream dest;
+  app::ReadPayload(dest, "GOODDATA", kRcData);
+  EXPECT_EQ(Bytes(dest), ResourceBytes("PLAINDATA"));
+}
+
+TEST(ReadPayloadTest, CopiesDataWithoutTheSignatureUnchanged) {
+  rtl::TMemoryStream dest;
+  app::ReadPayload(dest, "PLAINDATA", kRcData);
+  EXPECT_EQ(Bytes(dest), ResourceBytes("PLAINDATA"));
+}
+
+TEST(ReadPayloadTest, AppendsAtTheDestinationsPosition) {
+  rtl::TMemoryStream dest;
+  dest.WriteBuffer("head", 4);
+  app::ReadPayload(dest, "GOODDATA", kRcData);
+  EXPECT_EQ(Bytes(dest), "head" + ResourceBytes("PLAINDATA"));
+}
+
+TEST(ReadPayloadTest, AMissingResourceNamesIt) {
+  rtl::TMemoryStream dest;
+  try {
+    app::ReadPayload(dest, "UPDATEDATA", kRcData);
+    ADD_FAILURE() << "a missing payload was read";
+  } catch (const rtl::EResNotFound& error) {
+    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません"));
+  }
+}
+
+TEST(ReadPayloadTest, ADamagedBodyRaisesTheZlibError) {
+  rtl::TMemoryStream dest;
+  try {
+    app::ReadPayload(dest, "DAMAGEDDATA", kRcData);
+    ADD_FAILURE() << "a damaged payload was read";
+  } catch (const data::EZlibError& error) {
+    EXPECT_EQ(error.Message, "error");
+  }
+}
+
+TEST(ReadPayloadTest, ABodyShorterThanAnnouncedRaisesTheReadError) {
+  rtl::TMemoryStream dest;
+  try {
+    app::ReadPayload(dest, "SHORTDATA", kRcData);
+    ADD_FAILURE() << "a short payload was read";
+  } catch (const rtl::EReadError& error) {
+    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
+  }
+  EXPECT_EQ(dest.GetSize(), 0);
+}
+
+class CheckNotReadOnlyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { app::TargetPath = rtl::WideToSjis(folder.File(L"Pelano5.exe")); }
+  testing_support::ScratchFolder folder;
+};
+
+TEST_F(CheckNotReadOnlyTest, RefusesAReadOnlyTargetWithItsPath) {
+  testing_support::WriteWholeFile(folder.File(L"Pelano5.exe"), {'M', 'Z'});
+  SetFileAttributesW(folder.File(L"Pelano5.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+  try {
+    app::CheckNotReadOnly();
+    ADD_FAILURE() << "a read-only target passed";
+  } catch (const app::EReadOnly& error) {
+    EXPECT_EQ(error.Message, app::TargetPath);
+  }
+}
+
+TEST_F(CheckNotReadOnlyTest, PassesAWritableTargetAndAMissingOne) {
+  EXPECT_NO_THROW(app::CheckNotReadOnly());
+  testing_support::WriteWholeFile(folder.File(L"Pelano5.exe"), {'M', 'Z'});
+  SetFileAttributesW(folder.File(L"Pelano5.exe").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_NO_THROW(app::CheckNotReadOnly());
+}
+
+}  // namespace
