@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "rtl/Sjis.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -103,16 +104,7 @@ Bytes Unpack(rtl::TStream& stream) {
   return Contents(dest);
 }
 
-template <typename E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message;
-  }
-  ADD_FAILURE() << "no exception of the expected type";
-  return {};
-}
+using testing_support::MessageOf;
 
 // --- Recognising the header
 

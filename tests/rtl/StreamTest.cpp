@@ -14,6 +14,7 @@
 #include "rtl/FileStream.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -36,16 +37,7 @@ Bytes Contents(rtl::TCustomMemoryStream& stream) {
   return Bytes(memory, memory + stream.GetSize());
 }
 
-template <typename E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message;
-  }
-  ADD_FAILURE() << "no exception of the expected type";
-  return {};
-}
+using testing_support::MessageOf;
 
 // A memory stream that notes every read and write asked of it, and can be made to run dry or
 // to refuse writing after a given number of bytes.
