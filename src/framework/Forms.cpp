@@ -128,13 +128,16 @@ void TForm::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) 
 }
 
 void TForm::FrameChanged() {
+  // The frame change resizes the client area; the client size asked for is what must stay.
+  int32_t width = clientWidth_;
+  int32_t height = clientHeight_;
   if (HandleAllocated()) {
     SetWindowLongW(Handle(), GWL_STYLE, static_cast<LONG>(WindowStyle() | (Visible() ? WS_VISIBLE : 0)));
     SetWindowLongW(Handle(), GWL_EXSTYLE, static_cast<LONG>(WindowExStyle()));
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   }
-  SetClientSize(clientWidth_, clientHeight_);
+  SetClientSize(width, height);
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle style) {
