@@ -1,21 +1,17 @@
 #include "framework/Application.h"
 
-#include <vector>
-
+#include "framework/Errors.h"
+#include "framework/Forms.h"
 #include "rtl/Sjis.h"
 
 namespace framework {
 
 namespace {
 
-struct DisabledWindows {
-  std::vector<HWND> windows;
-};
-
 BOOL CALLBACK DisableTaskWindow(HWND window, LPARAM param) {
-  auto* disabled = reinterpret_cast<DisabledWindows*>(param);
+  auto* windows = reinterpret_cast<std::vector<HWND>*>(param);
   if (IsWindowVisible(window) && IsWindowEnabled(window)) {
-    disabled->windows.push_back(window);
+    windows->push_back(window);
     EnableWindow(window, FALSE);
   }
   return TRUE;
@@ -23,20 +19,37 @@ BOOL CALLBACK DisableTaskWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
+TTaskWindowDisabler::TTaskWindowDisabler() {
+  EnumThreadWindows(GetCurrentThreadId(), DisableTaskWindow, reinterpret_cast<LPARAM>(&windows_));
+}
+
+void TTaskWindowDisabler::Restore() {
+  for (HWND window : windows_) {
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+  }
+  windows_.clear();
+}
+
 TApplication& Application() {
   static TApplication application;
   return application;
 }
 
+const TClass& TApplication::StaticClass() {
+  static const TClass info = TClassBuilder<TApplication>("TApplication", &TComponent::StaticClass());
+  return info;
+}
+
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
   HWND active = GetActiveWindow();
-  DisabledWindows disabled;
-  EnumThreadWindows(GetCurrentThreadId(), DisableTaskWindow, reinterpret_cast<LPARAM>(&disabled));
   std::wstring wideText = rtl::SjisToWide(text);
   std::wstring wideCaption = rtl::SjisToWide(caption);
-  // The owner is disabled like every other window of ours; the box itself stays usable.
-  int result = ::MessageBoxW(active, wideText.c_str(), wideCaption.c_str(), flags);
-  for (HWND window : disabled.windows) EnableWindow(window, TRUE);
+  int result;
+  {
+    TTaskWindowDisabler disabled;
+    // The owner is disabled like every other window of ours; the box itself stays usable.
+    result = ::MessageBoxW(active, wideText.c_str(), wideCaption.c_str(), flags);
+  }
   if (active && IsWindow(active)) SetActiveWindow(active);
   return result;
 }
@@ -47,22 +60,107 @@ std::string ExceptionMessage(const std::exception& error) {
 }
 
 void TApplication::HandleException(const std::exception& error) {
-  if (onException_) {
-    onException_(error);
-  } else {
-    ShowException(error);
+  try {
+    if (onException_) {
+      ExceptionHandler handler = onException_;  // the handler may replace itself
+      handler(error);
+    } else {
+      ShowException(error);
+    }
+  } catch (const std::exception& nested) {
+    try {
+      ShowException(nested);
+    } catch (...) {
+    }
+  } catch (...) {
+    try {
+      ShowException(rtl::Exception(texts::UnknownException()));
+    } catch (...) {
+    }
   }
 }
 
 void TApplication::ShowException(const std::exception& error) {
   std::string message = ExceptionMessage(error);
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+  std::size_t last = rtl::LastCharStart(message);
+  if (last != std::string::npos && static_cast<unsigned char>(message[last]) > '.') message += '.';
   MessageBox(message, title_, MB_OK | MB_ICONSTOP);
 }
 
-void TApplication::Terminate() {
-  terminated_ = true;
-  PostQuitMessage(0);
+void ShowLastResortReport(const std::exception& error) {
+  std::wstring text = rtl::SjisToWide(ExceptionMessage(error));
+  std::wstring title = rtl::SjisToWide(texts::LastResortTitle());
+  MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+void TApplication::Terminate() { PostQuitMessage(0); }
+
+void TApplication::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == mainForm_) mainForm_ = nullptr;
+}
+
+bool TApplication::ProcessMessage(MSG& message) {
+  if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (message.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  bool handled = false;
+  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST && message.hwnd != nullptr) {
+    try {
+      if (auto* form = dynamic_cast<TForm*>(TWinControl::FromHandle(GetAncestor(message.hwnd, GA_ROOT)))) {
+        handled = form->DialogMessage(message);
+      }
+    } catch (const std::exception& error) {
+      HandleException(error);
+      handled = true;
+    } catch (...) {
+      HandleException(rtl::Exception(texts::UnknownException()));
+      handled = true;
+    }
+  }
+  if (!handled) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return true;
+}
+
+void TApplication::HandleMessage() {
+  MSG message;
+  if (!ProcessMessage(message)) WaitMessage();
+}
+
+void TApplication::ProcessMessages() {
+  MSG message;
+  while (ProcessMessage(message)) {
+  }
+}
+
+int TApplication::Run(const std::function<void()>& startUp) {
+  terminated_ = false;
+  try {
+    if (startUp) startUp();
+  } catch (const std::exception& error) {
+    ShowLastResortReport(error);
+    DestroyComponents();
+    return 1;
+  } catch (...) {
+    ShowLastResortReport(rtl::Exception(texts::UnknownException()));
+    DestroyComponents();
+    return 1;
+  }
+  if (mainForm_ != nullptr) {
+    try {
+      mainForm_->Show();
+    } catch (const std::exception& error) {
+      HandleException(error);
+    }
+    while (!terminated_) HandleMessage();
+  }
+  DestroyComponents();
+  return 0;
 }
 
 }  // namespace framework

@@ -1,0 +1,308 @@
+#include "framework/Forms.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "TestForms.h"
+#include "TestSupport.h"
+#include "framework/Application.h"
+#include "framework/Errors.h"
+
+namespace {
+
+using namespace framework;
+using test::S;
+using test::TfrmLayoutTest;
+
+class FormFromLayout : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TfrmLayoutTest>(nullptr);
+    // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
+    test::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+  }
+  void TearDown() override {
+    test::CancelLater();
+    form.reset();
+    test::Pump();
+  }
+
+  std::unique_ptr<TfrmLayoutTest> form;
+};
+
+TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
+  EXPECT_EQ(form->creates, 1);
+  EXPECT_EQ(form->Name(), "frmLayoutTest");
+  HWND window = form->Handle();
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 491);
+  EXPECT_EQ(client.bottom, 215);
+  EXPECT_EQ(test::WindowText(window), S("ぺらのテスト"));
+  LONG style = GetWindowLongW(window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  EXPECT_FALSE(IsWindowVisible(window));
+
+  HWND start = form->BitBtn2->Handle();
+  RECT r = test::ChildRect(start);
+  EXPECT_EQ(r.left, 112);
+  EXPECT_EQ(r.top, 164);
+  EXPECT_EQ(r.right - r.left, 105);
+  EXPECT_EQ(r.bottom - r.top, 43);
+  EXPECT_EQ(test::WindowText(start), S("開始"));
+  EXPECT_EQ(GetParent(start), window);
+  EXPECT_EQ(GetWindowLongW(start, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+
+  HWND edit = form->Edit1->Handle();
+  EXPECT_EQ(GetParent(edit), form->Panel1->Handle());
+  r = test::ChildRect(edit);
+  EXPECT_EQ(r.left, 16);
+  EXPECT_EQ(r.top, 83);
+  EXPECT_EQ(r.right - r.left, 337);
+  EXPECT_EQ(r.bottom - r.top, 20);
+  r = test::ChildRect(form->Panel1->Handle());
+  EXPECT_EQ(r.left, 8);
+  EXPECT_EQ(r.top, 12);
+  EXPECT_EQ(r.right, 8 + 473);
+  EXPECT_EQ(r.bottom, 12 + 129);
+
+  EXPECT_EQ(form->Label1->Parent(), form->Panel1);
+  EXPECT_EQ(form->Label1->Left(), 48);
+  EXPECT_EQ(form->Label1->Top(), 16);
+  EXPECT_EQ(form->Bevel1->BoundsRect(), (TRect{16, 40, 457, 53}));
+  EXPECT_EQ(form->Label2->FocusControl(), form->Edit1);
+  EXPECT_EQ(form->ActiveControl(), form->Edit1);
+}
+
+TEST_F(FormFromLayout, GivesEveryWindowTheSharedFont) {
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(form->Edit1->Handle(), WM_GETFONT, 0, 0));
+  ASSERT_EQ(font, SharedFont());
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(form->BitBtn1->Handle(), WM_GETFONT, 0, 0)), font);
+  LOGFONTW lf{};
+  ASSERT_EQ(GetObjectW(font, sizeof lf, &lf), static_cast<int>(sizeof lf));
+  EXPECT_EQ(rtl::WideToSjis(lf.lfFaceName), S("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(lf.lfHeight, -12);
+  EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+}
+
+TEST_F(FormFromLayout, LabelsTakeTheSizeOfTheirText) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, SharedFont());
+  std::wstring text = rtl::SjisToWide(form->Label1->Caption());
+  RECT r{0, 0, 0, 0};
+  DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_EXPANDTABS);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  EXPECT_GT(r.right, 200);
+  EXPECT_EQ(form->Label1->Width(), r.right);
+  EXPECT_EQ(form->Label1->Height(), r.bottom);
+  form->Label1->SetCaption("");
+  EXPECT_GT(form->Label1->Height(), 0);  // an empty label keeps one line's height
+  form->Label1->SetAutoSize(false);
+  int32_t width = form->Label1->Width();
+  form->Label1->SetCaption(S("とても長いキャプションにしても大きさは変わらない"));
+  EXPECT_EQ(form->Label1->Width(), width);
+}
+
+TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
+  form->Show();
+  test::Pump();
+  RECT r{};
+  GetWindowRect(form->Handle(), &r);
+  EXPECT_NEAR((r.left + r.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((r.top + r.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+  EXPECT_EQ(GetFocus(), form->Edit1->Handle());
+  EXPECT_TRUE(form->Edit1->Focused());
+}
+
+TEST_F(FormFromLayout, TabFollowsTheTabOrderThroughPanels) {
+  std::vector<TWinControl*> order;
+  form->GetTabOrderList(order);
+  std::vector<TWinControl*> expected = {form->BitBtn2, form->BitBtn3, form->Edit1, form->BitBtn1};
+  EXPECT_EQ(order, expected);
+
+  form->BitBtn2->SetEnabled(true);
+  form->Show();
+  test::Pump();
+  ASSERT_EQ(GetFocus(), form->Edit1->Handle());
+  MSG tab{form->Edit1->Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+  EXPECT_TRUE(form->DialogMessage(tab));
+  EXPECT_EQ(GetFocus(), form->BitBtn1->Handle());
+  tab.hwnd = GetFocus();
+  EXPECT_TRUE(form->DialogMessage(tab));
+  EXPECT_EQ(GetFocus(), form->BitBtn2->Handle());  // round to the first
+  // A disabled control is passed over.
+  form->BitBtn3->SetEnabled(false);
+  tab.hwnd = GetFocus();
+  EXPECT_TRUE(form->DialogMessage(tab));
+  EXPECT_EQ(GetFocus(), form->Edit1->Handle());
+}
+
+TEST_F(FormFromLayout, AcceleratorsFocusTheLinkedControlOrPressTheButton) {
+  form->Show();
+  test::Pump();
+  form->BitBtn2->SetFocus();
+  ASSERT_EQ(GetFocus(), form->BitBtn2->Handle());
+  MSG alt{form->BitBtn2->Handle(), WM_SYSCHAR, 'f', 0, 0, {}};
+  EXPECT_TRUE(form->DialogMessage(alt));
+  EXPECT_EQ(GetFocus(), form->Edit1->Handle());
+  alt.wParam = 'R';
+  alt.hwnd = GetFocus();
+  EXPECT_TRUE(form->DialogMessage(alt));
+  EXPECT_EQ(form->browseClicks, 1);
+  // A character the edit box wants is its own, accelerator or not.
+  MSG plain{form->Edit1->Handle(), WM_CHAR, 'r', 0, 0, {}};
+  EXPECT_FALSE(form->DialogMessage(plain));
+  alt.wParam = 'q';
+  EXPECT_FALSE(form->DialogMessage(alt));
+}
+
+TEST_F(FormFromLayout, DisablingTheFocusedControlMovesTheFocusOn) {
+  form->Show();
+  test::Pump();
+  form->BitBtn1->SetFocus();
+  form->BitBtn1->SetEnabled(false);
+  EXPECT_NE(GetFocus(), nullptr);
+  EXPECT_NE(GetFocus(), form->BitBtn1->Handle());
+  EXPECT_TRUE(IsChild(form->Handle(), GetFocus()));
+}
+
+class ModalForm : public FormFromLayout {
+ protected:
+  void Post(TWinControl* control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    PostMessageW(control->Handle(), message, wParam, lParam);
+  }
+};
+
+TEST_F(ModalForm, EndsWithTheModalResultOfAClickedButton) {
+  Post(form->BitBtn3, BM_CLICK);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+  EXPECT_EQ(form->closeQueries, 1);
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+  EXPECT_FALSE(form->Modal());
+}
+
+TEST_F(ModalForm, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
+  Post(form->Edit1, WM_KEYDOWN, VK_RETURN);
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  Post(form->Edit1, WM_KEYDOWN, VK_ESCAPE);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+TEST_F(ModalForm, EnterOnAFocusedButtonPressesThatButton) {
+  form->SetActiveControl(form->BitBtn3);
+  Post(form->BitBtn3, WM_KEYDOWN, VK_RETURN);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+TEST_F(ModalForm, EnterDoesNothingWhileTheDefaultButtonIsDisabled) {
+  form->BitBtn2->SetEnabled(false);
+  Post(form->Edit1, WM_KEYDOWN, VK_RETURN);
+  test::Later([this] {
+    EXPECT_EQ(form->ModalResult(), mrNone);
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    form->BitBtn3->Click();
+  }, 50);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+TEST_F(ModalForm, ARefusedCloseQueryKeepsTheFormUpWithResultZero) {
+  form->allowClose = false;
+  Post(form->BitBtn2, BM_CLICK);
+  test::Later([this] {
+    EXPECT_EQ(form->closeQueries, 1);
+    EXPECT_EQ(form->ModalResult(), mrNone);
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    form->allowClose = true;
+    PostMessageW(form->BitBtn2->Handle(), BM_CLICK, 0, 0);
+  }, 50);
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_EQ(form->closeQueries, 2);
+}
+
+TEST_F(ModalForm, TheCloseBoxGivesCancel) {
+  Post(form.get(), WM_CLOSE);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+TEST_F(ModalForm, DisablesTheOtherWindowsWhileUpAndGivesThemBack) {
+  TForm other(nullptr);
+  other.SetClientSize(100, 50);
+  other.Show();
+  test::Pump();
+  bool enabledDuring = true;
+  test::Later([&] {
+    enabledDuring = IsWindowEnabled(other.Handle()) != FALSE;
+    form->SetModalResult(mrYes);
+  }, 30);
+  EXPECT_EQ(form->ShowModal(), mrYes);
+  EXPECT_FALSE(enabledDuring);
+  EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+}
+
+TEST_F(ModalForm, RefusesAFormThatIsAlreadyShown) {
+  form->Show();
+  EXPECT_THROW(form->ShowModal(), EInvalidOperation);
+}
+
+TEST_F(ModalForm, RunsNestedModalForms) {
+  form->onBrowse = [this] {
+    TfrmLayoutTest inner(form.get());
+    EXPECT_EQ(GetWindow(inner.Handle(), GW_OWNER), form->Handle());
+    PostMessageW(inner.BitBtn3->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(inner.ShowModal(), mrCancel);
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+  };
+  Post(form->BitBtn1, BM_CLICK);
+  test::Later([this] { form->SetModalResult(mrIgnore); }, 100);
+  EXPECT_EQ(form->ShowModal(), mrIgnore);
+  EXPECT_EQ(form->browseClicks, 1);
+}
+
+TEST_F(FormFromLayout, EditChangeRunsOnEveryChangeOfTheText) {
+  form->Edit1->SetText("C:\\A");  // before the window exists
+  ASSERT_FALSE(form->Edit1->HandleAllocated());
+  form->Edit1->SetText("C:\\B");
+  form->Edit1->Handle();
+  form->Edit1->SetText("C:\\C");  // through the window
+  form->Edit1->SetText("C:\\C");  // no change, no event
+  SendMessageW(form->Edit1->Handle(), EM_SETSEL, 4, 4);
+  SendMessageW(form->Edit1->Handle(), WM_CHAR, 'x', 0);  // typed
+  std::vector<std::string> expected = {"C:\\A", "C:\\B", "C:\\C", "C:\\Cx"};
+  EXPECT_EQ(form->changes, expected);
+  EXPECT_EQ(form->Edit1->Text(), "C:\\Cx");
+  form->Edit1->SetText(S("D:\\ぺらの"));
+  EXPECT_EQ(form->Edit1->Text(), S("D:\\ぺらの"));
+  EXPECT_EQ(form->changes.back(), S("D:\\ぺらの"));
+}
+
+TEST(FormLayoutFailure, EscapesTheConstructor) {
+  try {
+    test::TfrmBrokenTest broken(nullptr);
+    FAIL() << "no exception";
+  } catch (const ELayoutError& error) {
+    EXPECT_EQ(error.Message, S("ﾚｲｱｳﾄ TfrmBrokenTest の 5 行目: ｸﾗｽ TNoSuchThing が登録されていません"));
+  }
+}
+
+TEST(FormClientSize, SurvivesChangesOfTheBorder) {
+  TForm form(nullptr);
+  form.SetClientSize(300, 120);
+  form.Handle();
+  form.SetBorderStyle(TFormBorderStyle::bsDialog);
+  form.SetBorderIcons({});
+  RECT client{};
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, 300);
+  EXPECT_EQ(client.bottom, 120);
+  EXPECT_FALSE(GetWindowLongW(form.Handle(), GWL_STYLE) & WS_SYSMENU);
+  form.SetClientWidth(250);
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, 250);
+  EXPECT_EQ(form.ClientWidth(), 250);
+}
+
+}  // namespace

@@ -1,0 +1,295 @@
+#include "framework/Layout.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "TestSupport.h"
+#include "framework/Errors.h"
+
+namespace {
+
+using namespace framework;
+using test::S;
+
+std::vector<std::string> journal;
+
+enum class TMode { mdOff, mdSlow, mdFast };
+enum class TOption { opRed, opGreen, opBlue };
+using TOptions = TSet<TOption>;
+
+// A nested object, as an image pack's loader is.
+class TSettings : public TPersistent {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TSettings>("TSettings", &TPersistent::StaticClass())
+                                   .String("ResName", &TSettings::ResName, &TSettings::SetResName)
+                                   .Integer("Level", &TSettings::Level, &TSettings::SetLevel, 0);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  std::string ResName() const { return resName_; }
+  void SetResName(const std::string& name) {
+    journal.push_back("ResName=" + name);
+    resName_ = name;
+  }
+  int32_t Level() const { return level_; }
+  void SetLevel(int32_t level) { level_ = level; }
+
+ private:
+  std::string resName_;
+  int32_t level_ = 0;
+};
+
+class TThing : public TComponent {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info =
+        TClassBuilder<TThing>("TThing", &TComponent::StaticClass())
+            .Integer("Count", &TThing::Count, &TThing::SetCount, 1)
+            .Boolean("Flag", &TThing::Flag, &TThing::SetFlag, false)
+            .String("Title", &TThing::Title, &TThing::SetTitle)
+            .Enumeration("Mode", &TThing::Mode, &TThing::SetMode, {"mdOff", "mdSlow", "mdFast"}, TMode::mdOff)
+            .Set("Options", &TThing::Options, &TThing::SetOptions, {"opRed", "opGreen", "opBlue"}, TOptions{})
+            .Object("Settings", &TThing::Settings)
+            .Binary("Data", &TThing::ReadData, &TThing::WriteData, &TThing::DataStored)
+            .Component("Buddy", &TThing::Buddy, &TThing::SetBuddy)
+            .Event("OnPing", &TThing::OnPing);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TThing(TComponent* owner) : TComponent(owner) {}
+
+  int32_t Count() const { return count_; }
+  void SetCount(int32_t count) {
+    journal.push_back(Name() + ".Count" + (Loading() ? " loading" : ""));
+    count_ = count;
+  }
+  bool Flag() const { return flag_; }
+  void SetFlag(bool flag) { flag_ = flag; }
+  std::string Title() const { return title_; }
+  void SetTitle(const std::string& title) { title_ = title; }
+  TMode Mode() const { return mode_; }
+  void SetMode(TMode mode) { mode_ = mode; }
+  TOptions Options() const { return options_; }
+  void SetOptions(TOptions options) { options_ = options; }
+  TSettings& Settings() { return settings_; }
+  TThing* Buddy() const { return buddy_; }
+  void SetBuddy(TThing* buddy) { buddy_ = buddy; }
+  void ReadData(rtl::TStream& stream) {
+    data_.resize(static_cast<std::size_t>(stream.GetSize()));
+    if (!data_.empty()) stream.ReadBuffer(data_.data(), static_cast<int32_t>(data_.size()));
+  }
+  void WriteData(rtl::TStream& stream) const {
+    if (!data_.empty()) stream.WriteBuffer(data_.data(), static_cast<int32_t>(data_.size()));
+  }
+  bool DataStored() const { return !data_.empty(); }
+  const std::vector<uint8_t>& Data() const { return data_; }
+
+  void Loaded() override {
+    TComponent::Loaded();
+    journal.push_back("Loaded " + Name());
+  }
+
+  TNotifyEvent OnPing;
+
+ private:
+  int32_t count_ = 1;
+  bool flag_ = false;
+  std::string title_;
+  TMode mode_ = TMode::mdOff;
+  TOptions options_;
+  TSettings settings_;
+  TThing* buddy_ = nullptr;
+  std::vector<uint8_t> data_;
+};
+
+class TBox : public TComponent {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TBox>("TBox", &TComponent::StaticClass())
+                                   .Method("Ping", &TBox::Ping)
+                                   .Field("Thing1", &TBox::Thing1);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+  explicit TBox(TComponent* owner) : TComponent(owner) {}
+
+  void Ping(TObject* sender) { pinged = sender; }
+  void Loaded() override {
+    TComponent::Loaded();
+    journal.push_back("Loaded " + Name());
+  }
+
+  TThing* Thing1 = nullptr;
+  TObject* pinged = nullptr;
+};
+
+class LayoutReading : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { RegisterClasses({&TThing::StaticClass(), &TBox::StaticClass()}); }
+  void SetUp() override { journal.clear(); }
+
+  std::string ErrorOf(const std::string& text) {
+    try {
+      TBox box(nullptr);
+      ReadLayout(box, text, "TBox");
+    } catch (const ELayoutError& error) {
+      return error.Message;
+    }
+    return "no error";
+  }
+};
+
+const char* const kLayout = R"(object Box1: TBox
+  object Thing1: TThing
+    Count = 7
+    Flag = True
+    Title = 'ぺらの''s '#13#10'line'
+    Mode = mdFast
+    Options = [opRed, opBlue]
+    Settings.ResName = 'LOGO'
+    Settings.Level = -2147483648
+    Data = {00 01 FE
+            FF}
+    Buddy = Thing2
+    OnPing = Ping
+  end
+  object Thing2: TThing
+    Count = $7FFFFFFF
+  end
+end
+)";
+
+TEST_F(LayoutReading, SetsEveryKindOfProperty) {
+  TBox box(nullptr);
+  ReadLayout(box, kLayout, "TBox");
+  EXPECT_EQ(box.Name(), "Box1");
+  ASSERT_EQ(box.ComponentCount(), 2);
+  auto* thing = dynamic_cast<TThing*>(box.FindComponent("Thing1"));
+  auto* thing2 = dynamic_cast<TThing*>(box.FindComponent("Thing2"));
+  ASSERT_NE(thing, nullptr);
+  ASSERT_NE(thing2, nullptr);
+  EXPECT_EQ(box.Thing1, thing);  // the published field
+  EXPECT_EQ(thing->Owner(), &box);
+  EXPECT_EQ(thing->Count(), 7);
+  EXPECT_TRUE(thing->Flag());
+  EXPECT_EQ(thing->Title(), S("ぺらの's \r\nline"));
+  EXPECT_EQ(thing->Mode(), TMode::mdFast);
+  EXPECT_EQ(thing->Options(), (TOptions{TOption::opRed, TOption::opBlue}));
+  EXPECT_EQ(thing->Settings().ResName(), "LOGO");
+  EXPECT_EQ(thing->Settings().Level(), INT32_MIN);
+  EXPECT_EQ(thing->Data(), (std::vector<uint8_t>{0x00, 0x01, 0xFE, 0xFF}));
+  EXPECT_EQ(thing->Buddy(), thing2);
+  EXPECT_EQ(thing2->Count(), INT32_MAX);
+  thing->OnPing(thing);
+  EXPECT_EQ(box.pinged, thing);
+  EXPECT_FALSE(thing->Loading());
+}
+
+TEST_F(LayoutReading, SetsAllPropertiesBeforeAnyLoadedAndLoadsRootFirst) {
+  TBox box(nullptr);
+  ReadLayout(box, kLayout, "TBox");
+  std::vector<std::string> expected = {"Thing1.Count loading", "ResName=LOGO", "Thing2.Count loading",
+                                       "Loaded Box1", "Loaded Thing1", "Loaded Thing2"};
+  EXPECT_EQ(journal, expected);
+}
+
+TEST_F(LayoutReading, ReportsFaultsWithTheirLine) {
+  EXPECT_EQ(ErrorOf("object B: TBox\n  object T: TNoSuch\n  end\nend\n"),
+            S("ﾚｲｱｳﾄ TBox の 2 行目: ｸﾗｽ TNoSuch が登録されていません"));
+  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Colour = 1\n end\nend"),
+            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Colour がありません"));
+  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Mode = mdMedium\n end\nend"),
+            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Mode の値が不正です"));
+  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  OnPing = Pong\n end\nend"),
+            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾒｿｯﾄﾞ Pong がないか、型が合いません"));
+  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Buddy = Nobody\n end\nend"),
+            S("ﾚｲｱｳﾄ TBox の 3 行目: ｺﾝﾎﾟｰﾈﾝﾄ Nobody がありません"));
+  EXPECT_EQ(ErrorOf("object B: TThing\nend"), S("ﾚｲｱｳﾄ TBox の 1 行目: ﾙｰﾄのｸﾗｽ TThing がﾌｫｰﾑのｸﾗｽと違います"));
+  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Settings = 1\n end\nend"),
+            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Settings の値が不正です"));
+  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n end\n object T: TThing\n end\nend"),
+            S("ﾚｲｱｳﾄ TBox の 4 行目: ｺﾝﾎﾟｰﾈﾝﾄ名 T はすでに使われています"));
+}
+
+TEST_F(LayoutReading, RejectsBadSyntaxAtItsEdges) {
+  const std::string syntax = S("構文ｴﾗｰ");
+  auto prop = [&](const std::string& value) {
+    return ErrorOf("object B: TBox\n object T: TThing\n  Count = " + value + "\n end\nend");
+  };
+  EXPECT_EQ(prop("2147483647"), "no error");
+  EXPECT_EQ(prop("-2147483648"), "no error");
+  EXPECT_NE(prop("2147483648").find(syntax), std::string::npos);
+  EXPECT_NE(prop("-2147483649").find(syntax), std::string::npos);
+  EXPECT_NE(prop("$100000000").find(syntax), std::string::npos);
+  EXPECT_NE(prop("12abc").find(syntax), std::string::npos);
+  EXPECT_NE(prop("-").find(syntax), std::string::npos);
+  auto data = [&](const std::string& value) {
+    return ErrorOf("object B: TBox\n object T: TThing\n  Data = " + value + "\n end\nend");
+  };
+  EXPECT_EQ(data("{}"), "no error");
+  EXPECT_NE(data("{0}").find(syntax), std::string::npos);
+  EXPECT_NE(data("{0G}").find(syntax), std::string::npos);
+  EXPECT_NE(data("{00").find(syntax), std::string::npos);
+  auto title = [&](const std::string& value) {
+    return ErrorOf("object B: TBox\n object T: TThing\n  Title = " + value + "\n end\nend");
+  };
+  EXPECT_EQ(title("'a' + 'b'#65"), "no error");
+  EXPECT_NE(title("'open").find(syntax), std::string::npos);
+  EXPECT_NE(title("#").find(syntax), std::string::npos);
+  EXPECT_NE(title("#1114112").find(syntax), std::string::npos);
+  EXPECT_NE(title("#55296").find(syntax), std::string::npos);
+  EXPECT_NE(ErrorOf("object B: TBox\n").find(syntax), std::string::npos);
+  EXPECT_NE(ErrorOf("object B: TBox\nend\nextra").find(syntax), std::string::npos);
+  EXPECT_NE(ErrorOf("").find(syntax), std::string::npos);
+  EXPECT_NE(ErrorOf("object B TBox\nend").find(syntax), std::string::npos);
+}
+
+TEST_F(LayoutReading, LimitsNesting) {
+  std::string deep;
+  for (int i = 0; i < 40; ++i) deep += "object T" + std::to_string(i) + ": TThing\n";
+  for (int i = 0; i < 40; ++i) deep += "end\n";
+  EXPECT_NE(ErrorOf("object B: TBox\n" + deep + "end").find(S("入れ子が深すぎます")), std::string::npos);
+}
+
+TEST_F(LayoutReading, ComponentsAlreadyCreatedGoWithTheRootOnFailure) {
+  TBox box(nullptr);
+  EXPECT_THROW(ReadLayout(box, "object B: TBox\n object T1: TThing\n end\n object T2: TNoSuch\n end\nend", "TBox"),
+               ELayoutError);
+  // The component read so far belongs to the root and goes with it; it was never Loaded.
+  EXPECT_EQ(box.ComponentCount(), 1);
+  EXPECT_TRUE(box.Components()[0]->Loading());
+}
+
+TEST_F(LayoutReading, WriterWritesStoredPropertiesAndReadsBackTheSame) {
+  TBox box(nullptr);
+  ReadLayout(box, kLayout, "TBox");
+  std::string written = WriteLayout(box);
+  // Defaults are left out; everything else comes back.
+  EXPECT_NE(written.find("    Count = 7\n"), std::string::npos) << written;
+  EXPECT_EQ(written.find("Count = 1\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("    Settings.ResName = 'LOGO'\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("    Title = 'ぺらの''s '#13#10'line'\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("    Options = [opRed, opBlue]\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("    Buddy = Thing2\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("    OnPing = Ping\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("0001FEFF}"), std::string::npos) << written;
+  EXPECT_EQ(written.find("Flag = False"), std::string::npos) << written;
+
+  TBox copy(nullptr);
+  ReadLayout(copy, written, "TBox");
+  EXPECT_EQ(WriteLayout(copy), written);
+}
+
+TEST_F(LayoutReading, HandlersAssignedInCodeAreNotWritten) {
+  TBox box(nullptr);
+  auto* thing = new TThing(&box);
+  thing->SetName("Thing1");
+  thing->OnPing = [](TObject*) {};
+  EXPECT_EQ(WriteLayout(box), "object : TBox\n  object Thing1: TThing\n  end\nend\n");
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// The forms of the framework tests, each read from a layout in the test program's resources.
+#pragma once
+
+#include <functional>
+
+#include "framework/Buttons.h"
+#include "framework/ComCtrls.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
+
+namespace test {
+
+using namespace framework;
+
+class TfrmLayoutTest : public TForm {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TfrmLayoutTest>("TfrmLayoutTest", &TForm::StaticClass())
+                                   .Field("BitBtn1", &TfrmLayoutTest::BitBtn1)
+                                   .Field("BitBtn2", &TfrmLayoutTest::BitBtn2)
+                                   .Field("BitBtn3", &TfrmLayoutTest::BitBtn3)
+                                   .Field("Panel1", &TfrmLayoutTest::Panel1)
+                                   .Field("Label1", &TfrmLayoutTest::Label1)
+                                   .Field("Label2", &TfrmLayoutTest::Label2)
+                                   .Field("Bevel1", &TfrmLayoutTest::Bevel1)
+                                   .Field("Edit1", &TfrmLayoutTest::Edit1)
+                                   .Method("FormCreate", &TfrmLayoutTest::FormCreate)
+                                   .Method("FormCloseQuery", &TfrmLayoutTest::FormCloseQuery)
+                                   .Method("Edit1Change", &TfrmLayoutTest::Edit1Change)
+                                   .Method("BitBtn1Click", &TfrmLayoutTest::BitBtn1Click);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TfrmLayoutTest(TComponent* owner) : TForm(owner) { InitializeForm(); }
+
+  void FormCreate(TObject*) {
+    ++creates;
+    handleAtCreate = HandleAllocated();
+  }
+  void FormCloseQuery(TObject*, bool& canClose) {
+    ++closeQueries;
+    canClose = allowClose;
+  }
+  void Edit1Change(TObject*) { changes.push_back(Edit1->Text()); }
+  void BitBtn1Click(TObject*) {
+    ++browseClicks;
+    if (onBrowse) onBrowse();
+  }
+
+  TBitBtn* BitBtn1 = nullptr;
+  TBitBtn* BitBtn2 = nullptr;
+  TBitBtn* BitBtn3 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TLabel* Label1 = nullptr;
+  TLabel* Label2 = nullptr;
+  TBevel* Bevel1 = nullptr;
+  TEdit* Edit1 = nullptr;
+
+  int creates = 0;
+  bool handleAtCreate = false;
+  int closeQueries = 0;
+  bool allowClose = true;
+  std::vector<std::string> changes;
+  int browseClicks = 0;
+  std::function<void()> onBrowse;
+};
+
+class TfrmProgressTest : public TForm {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TfrmProgressTest>("TfrmProgressTest", &TForm::StaticClass())
+                                   .Field("Label1", &TfrmProgressTest::Label1)
+                                   .Field("Label2", &TfrmProgressTest::Label2)
+                                   .Field("ProgressBar1", &TfrmProgressTest::ProgressBar1);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TfrmProgressTest(TComponent* owner) : TForm(owner) { InitializeForm(); }
+
+  TLabel* Label1 = nullptr;
+  TLabel* Label2 = nullptr;
+  TProgressBar* ProgressBar1 = nullptr;
+};
+
+class TfrmBrokenTest : public TForm {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TfrmBrokenTest>("TfrmBrokenTest", &TForm::StaticClass());
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TfrmBrokenTest(TComponent* owner) : TForm(owner) { InitializeForm(); }
+};
+
+}  // namespace test

@@ -1,0 +1,206 @@
+// Helpers of the framework tests: reading and answering message boxes, running code from inside a
+// message loop, and building BMP files in memory.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "rtl/Sjis.h"
+
+namespace test {
+
+// CP932 of a UTF-8 literal.
+inline std::string S(const char* utf8) { return rtl::Utf8ToSjis(utf8); }
+
+struct TShownBox {
+  std::string caption;  // CP932
+  std::string text;     // CP932
+  bool errorIcon = false;
+  bool exclamationIcon = false;
+  bool watchedWindowEnabled = true;  // the state of TBoxWatcher::watched while the box was up
+};
+
+// Records every message box that the calling thread shows while it exists, and presses its OK
+// button.
+class TBoxWatcher {
+ public:
+  TBoxWatcher() {
+    current_ = this;
+    hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+  }
+  ~TBoxWatcher() {
+    UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  TBoxWatcher(const TBoxWatcher&) = delete;
+  TBoxWatcher& operator=(const TBoxWatcher&) = delete;
+
+  std::vector<TShownBox> boxes;
+  HWND watched = nullptr;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && current_ != nullptr) current_->Seen(reinterpret_cast<HWND>(wParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  void Seen(HWND box) {
+    wchar_t className[32] = {};
+    GetClassNameW(box, className, 32);
+    if (std::wstring(className) != L"#32770" || GetDlgItem(box, 0xFFFF) == nullptr) return;
+    if (!handled_.insert(box).second) return;
+    TShownBox shown;
+    shown.caption = Text(box);
+    shown.text = Text(GetDlgItem(box, 0xFFFF));
+    auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 1088, STM_GETICON, 0, 0));
+    shown.errorIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND));
+    shown.exclamationIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION));
+    if (watched != nullptr) shown.watchedWindowEnabled = IsWindowEnabled(watched) != FALSE;
+    boxes.push_back(shown);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+
+  static std::string Text(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return rtl::WideToSjis(buffer);
+  }
+
+  static inline TBoxWatcher* current_ = nullptr;
+  HHOOK hook_ = nullptr;
+  std::set<HWND> handled_;
+};
+
+// Runs action from the message loop after delay milliseconds (a thread timer).
+inline std::map<UINT_PTR, std::function<void()>>& PendingActions() {
+  static std::map<UINT_PTR, std::function<void()>> actions;
+  return actions;
+}
+
+inline void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto found = PendingActions().find(id);
+  if (found == PendingActions().end()) return;
+  std::function<void()> action = std::move(found->second);
+  PendingActions().erase(found);
+  action();
+}
+
+inline void Later(std::function<void()> action, UINT delay = 10) {
+  UINT_PTR id = SetTimer(nullptr, 0, delay, RunPendingAction);
+  PendingActions()[id] = std::move(action);
+}
+
+// Drops the actions not yet run (their timers die with them).
+inline void CancelLater() {
+  for (auto& [id, action] : PendingActions()) KillTimer(nullptr, id);
+  PendingActions().clear();
+}
+
+// Handles every queued message of this thread.
+inline void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// A BMP file: pixel(x, y) gives a colour index (bitCount <= 8) or 0x00RRGGBB (24 and 32 bits).
+// topDown writes a negative height.
+inline std::vector<uint8_t> MakeBmp(int width, int height, int bitCount, const std::vector<RGBQUAD>& colors,
+                                    const std::function<uint32_t(int, int)>& pixel, bool topDown = false) {
+  int stride = (width * bitCount + 31) / 32 * 4;
+  std::vector<uint8_t> bits(static_cast<std::size_t>(stride) * height);
+  for (int y = 0; y < height; ++y) {
+    int row = topDown ? y : height - 1 - y;
+    uint8_t* line = bits.data() + static_cast<std::size_t>(row) * stride;
+    for (int x = 0; x < width; ++x) {
+      uint32_t p = pixel(x, y);
+      switch (bitCount) {
+        case 1:
+          if (p) line[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+          break;
+        case 4:
+          line[x / 2] |= static_cast<uint8_t>(x % 2 ? p & 15 : (p & 15) << 4);
+          break;
+        case 8:
+          line[x] = static_cast<uint8_t>(p);
+          break;
+        case 24:
+          line[x * 3] = static_cast<uint8_t>(p);
+          line[x * 3 + 1] = static_cast<uint8_t>(p >> 8);
+          line[x * 3 + 2] = static_cast<uint8_t>(p >> 16);
+          break;
+        case 32:
+          line[x * 4] = static_cast<uint8_t>(p);
+          line[x * 4 + 1] = static_cast<uint8_t>(p >> 8);
+          line[x * 4 + 2] = static_cast<uint8_t>(p >> 16);
+          break;
+      }
+    }
+  }
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = topDown ? -height : height;
+  info.biPlanes = 1;
+  info.biBitCount = static_cast<WORD>(bitCount);
+  info.biCompression = BI_RGB;
+  info.biSizeImage = static_cast<DWORD>(bits.size());
+  info.biClrUsed = static_cast<DWORD>(colors.size());
+  uint32_t offBits = 14 + sizeof info + static_cast<uint32_t>(colors.size() * 4);
+  std::vector<uint8_t> file(offBits);
+  file[0] = 'B';
+  file[1] = 'M';
+  uint32_t size = offBits + static_cast<uint32_t>(bits.size());
+  memcpy(&file[2], &size, 4);
+  memcpy(&file[10], &offBits, 4);
+  memcpy(&file[14], &info, sizeof info);
+  if (!colors.empty()) memcpy(&file[14 + sizeof info], colors.data(), colors.size() * 4);
+  file.insert(file.end(), bits.begin(), bits.end());
+  return file;
+}
+
+// The pixels of a bitmap as 0x00RRGGBB, read with GetDIBits, top row first.
+inline std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * height);
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  for (uint32_t& p : pixels) p &= 0xFFFFFF;
+  return pixels;
+}
+
+// A window's rectangle in its parent's client coordinates (screen coordinates for a top-level one).
+inline RECT ChildRect(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  HWND parent = GetParent(window);
+  if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) && parent != nullptr) {
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  }
+  return r;
+}
+
+inline std::string WindowText(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return rtl::WideToSjis(buffer);
+}
+
+}  // namespace test
