@@ -1,12 +1,70 @@
 #include "app/FDoUpdate.h"
 
+#include "app/FileReplace.h"
 #include "app/FInpPath.h"
 #include "app/UMessage.h"
 #include "data/UZLIB.h"
 #include "rtl/ResourceStream.h"
+#include "framework/Application.h"
 #include "rtl/Sjis.h"
 
 namespace app {
+
+using namespace framework;
+
+const TClass& TfrmDoUpdate::StaticClass() {
+  static const TClass info = TClassBuilder<TfrmDoUpdate>("TfrmDoUpdate", &TForm::StaticClass())
+                                 .Field("Label1", &TfrmDoUpdate::Label1)
+                                 .Field("Label2", &TfrmDoUpdate::Label2)
+                                 .Field("ProgressBar1", &TfrmDoUpdate::ProgressBar1)
+                                 .Field("ReadyNotifier1", &TfrmDoUpdate::ReadyNotifier1)
+                                 .Method("FormCreate", &TfrmDoUpdate::FormCreate)
+                                 .Method("FormCloseQuery", &TfrmDoUpdate::FormCloseQuery)
+                                 .Method("ReadyNotifier1Ready", &TfrmDoUpdate::ReadyNotifier1Ready);
+  return info;
+}
+
+TfrmDoUpdate::TfrmDoUpdate(TComponent* owner) : TForm(owner) {
+  RegisterClasses({&TReadyNotifier::StaticClass(), &TCatcher::StaticClass()});
+  InitializeForm(ResourceModule());
+}
+
+void TfrmDoUpdate::FormCreate(TObject*) {
+  SetCaption(Application().Title());
+  Label1->SetCaption(
+      rtl::Format(Label1->Caption().c_str(), UpdateMajor, UpdateMinorRelease / 10, UpdateMinorRelease % 10));
+}
+
+void TfrmDoUpdate::ReadyNotifier1Ready(TObject*) {
+  Application().SetOnException([this](const std::exception& error) { DoUpdateException(this, error); });
+  SetModalResult(mrCancel);
+  // The work blocks the message loop: paint the window now, or it would stay blank.
+  Repaint();
+  ApplyUpdate();
+  SetModalResult(mrOk);
+}
+
+void TfrmDoUpdate::FormCloseQuery(TObject*, bool& canClose) {
+  Application().SetOnException(nullptr);
+  canClose = true;
+}
+
+void TfrmDoUpdate::DoUpdateException(TObject*, const std::exception& error) {
+  std::string format = dynamic_cast<const EReadOnly*>(&error) ? msgReadOnly() : msgUnexpectedError();
+  ShowAppMessage(rtl::Format(format.c_str(), ExceptionMessage(error).c_str()));
+}
+
+void TfrmDoUpdate::ApplyUpdate() {
+  rtl::TMemoryStream buffer;
+  ProgressBar1->SetMax(3);
+  ProgressBar1->SetPosition(1);
+  ReadPayload(buffer, resUpdateData(), MAKEINTRESOURCEW(10));
+  ProgressBar1->SetPosition(2);
+  CheckNotReadOnly();
+  ProgressBar1->SetPosition(3);
+  // The old file stays whole until the new one, flushed to disk, takes its place in one step.
+  ReplaceFileContents(TargetPath, buffer.Memory(), buffer.GetSize());
+}
 
 void ReadPayload(rtl::TStream& dest, const std::string& name, LPCWSTR type) {
   rtl::TResourceStream resource(ResourceModule(), name, type);

@@ -5,6 +5,10 @@
 
 #include <string>
 
+#include "app/Rdynotfy.h"
+#include "framework/ComCtrls.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
 #include "rtl/Exception.h"
 #include "rtl/Stream.h"
 
@@ -14,6 +18,27 @@ namespace app {
 class EReadOnly : public rtl::Exception {
  public:
   using rtl::Exception::Exception;
+};
+
+// Shown modally once a target has been accepted: starts by itself when its loop runs, writes the
+// new executable with a three-step progress bar, and closes with 1 (written) or 2 (not written).
+class TfrmDoUpdate : public framework::TForm {
+ public:
+  static const framework::TClass& StaticClass();
+  const framework::TClass& ClassType() const override { return StaticClass(); }
+  explicit TfrmDoUpdate(framework::TComponent* owner);
+
+  void FormCreate(framework::TObject* sender);
+  void ReadyNotifier1Ready(framework::TObject* sender);
+  void FormCloseQuery(framework::TObject* sender, bool& canClose);
+  void DoUpdateException(framework::TObject* sender, const std::exception& error);
+  // Inflates the payload, refuses a read-only target and replaces the target; raises on failure.
+  void ApplyUpdate();
+
+  framework::TLabel* Label1 = nullptr;
+  framework::TLabel* Label2 = nullptr;
+  framework::TProgressBar* ProgressBar1 = nullptr;
+  TReadyNotifier* ReadyNotifier1 = nullptr;
 };
 
 // Copies the uncompressed content of the named resource of the program's module into dest: a

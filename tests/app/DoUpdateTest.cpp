@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+
+#include "Fixtures.h"
+#include "app/FDoUpdate.h"
+#include "app/FInpPath.h"
+#include "app/UMessage.h"
+#include "framework/Application.h"
+#include "framework/TestSupport.h"
+#include "rtl/ResourceStream.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+using rtl::Utf8ToSjis;
+using testing_support::ReadWholeFile;
+using testing_support::WriteWholeFile;
+
+// Runs the update window against a scratch target, with the payload of a fixture module.
+class DoUpdateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::UpdateMajor = 5;
+    app::UpdateMinorRelease = 16;
+    framework::Application().SetTitle(Utf8ToSjis("ぺらの5.16アップデーター"));
+    app::TargetPath = rtl::WideToSjis(Target());
+    WriteWholeFile(Target(), oldContent);
+  }
+  void TearDown() override { app::SetResourceModule(nullptr); }
+
+  std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
+
+  int Run(const char* module) {
+    modules.push_back(std::make_unique<apptest::DataModule>(module));
+    EXPECT_NE(modules.back()->get(), nullptr) << module;
+    app::SetResourceModule(modules.back()->get());
+    auto window = std::make_unique<app::TfrmDoUpdate>(nullptr);
+    caption = window->Caption();
+    label = window->Label1->Caption();
+    int result = window->ShowModal();
+    progress = window->ProgressBar1->Position();
+    progressMax = window->ProgressBar1->Max();
+    handlerLeft = static_cast<bool>(framework::Application().OnException());
+    return result;
+  }
+
+  std::vector<char> PlainPayload() {
+    apptest::DataModule plain("payload_plain.dll");
+    rtl::TResourceStream resource(plain.get(), "UPDATEDATA", MAKEINTRESOURCEW(10));
+    const char* bytes = static_cast<const char*>(resource.Memory());
+    return std::vector<char>(bytes, bytes + resource.GetSize());
+  }
+
+  std::string Unexpected(const std::string& reason) const {
+    return rtl::Format(app::msgUnexpectedError().c_str(), reason.c_str());
+  }
+
+  testing_support::ScratchFolder folder;
+  std::vector<std::unique_ptr<apptest::DataModule>> modules;
+  std::vector<char> oldContent{'o', 'l', 'd', '\0', 'M', 'Z'};
+  test::TBoxWatcher boxes;
+  std::string caption, label;
+  int progress = -1, progressMax = -1;
+  bool handlerLeft = true;
+};
+
+TEST_F(DoUpdateTest, WritesTheInflatedPayloadAndEndsAtThreeOfThree) {
+  EXPECT_EQ(Run("payload_container.dll"), framework::mrOk);
+  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
+  EXPECT_EQ(progress, 3);
+  EXPECT_EQ(progressMax, 3);
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_FALSE(handlerLeft) << "the exception handler outlived the window";
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+}
+
+TEST_F(DoUpdateTest, ShowsTheTitleAndTheVersionInItsLabel) {
+  Run("payload_container.dll");
+  EXPECT_EQ(caption, Utf8ToSjis("ぺらの5.16アップデーター"));
+  EXPECT_EQ(label, Utf8ToSjis("ぺらのちゃん5.16にアップデート中です"));
+}
+
+TEST_F(DoUpdateTest, WritesAPayloadWithoutTheSignatureByteForByte) {
+  EXPECT_EQ(Run("payload_plain.dll"), framework::mrOk);
+  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
+}
+
+TEST_F(DoUpdateTest, CreatesATargetDeletedAfterTheCheck) {
+  DeleteFileW(Target().c_str());
+  EXPECT_EQ(Run("payload_container.dll"), framework::mrOk);
+  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
+}
+
+TEST_F(DoUpdateTest, RefusesAReadOnlyTargetAtTwoOfThree) {
+  SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Run("payload_container.dll"), framework::mrCancel);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, rtl::Format(app::msgReadOnly().c_str(), app::TargetPath.c_str()));
+  EXPECT_EQ(boxes.boxes[0].caption, Utf8ToSjis("ぺらの5.16アップデーター"));
+  EXPECT_TRUE(boxes.boxes[0].exclamationIcon);
+  EXPECT_EQ(progress, 2);
+  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
+  EXPECT_FALSE(handlerLeft);
+}
+
+TEST_F(DoUpdateTest, AMissingPayloadStopsAtOneOfThree) {
+  EXPECT_EQ(Run("payload_none.dll"), framework::mrCancel);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, Unexpected(Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません")));
+  EXPECT_EQ(progress, 1);
+  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
+}
+
+TEST_F(DoUpdateTest, ADamagedPayloadLeavesTheOldFile) {
+  EXPECT_EQ(Run("payload_damaged.dll"), framework::mrCancel);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, Unexpected("error"));
+  EXPECT_EQ(progress, 1);
+  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
+}
+
+TEST_F(DoUpdateTest, ATargetHeldOpenByAnotherProgramIsReportedAndKeptWhole) {
+  HANDLE held = CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  int result = Run("payload_container.dll");
+  CloseHandle(held);
+  EXPECT_EQ(result, framework::mrCancel);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text,
+            Unexpected(rtl::Format(Utf8ToSjis("ﾌｧｲﾙ %s を作成できません").c_str(), app::TargetPath.c_str())));
+  EXPECT_EQ(progress, 3);
+  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+}
+
+}  // namespace
