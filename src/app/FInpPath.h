@@ -1,12 +1,42 @@
-// The install-folder dialog and the target it fixes.
+// The install-folder dialog: proposes the installed folder, lets the user type or browse, and
+// accepts the folder only when its executable is of the update's major version and older.
 #pragma once
 
 #include <string>
+
+#include "framework/Buttons.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
 
 namespace app {
 
 // Full path of the installed executable to update (CP932); written on every change of the
 // dialog's folder text, read by the update window.
 extern std::string TargetPath;
+
+class TfrmInputPath : public framework::TForm {
+ public:
+  static const framework::TClass& StaticClass();
+  const framework::TClass& ClassType() const override { return StaticClass(); }
+  explicit TfrmInputPath(framework::TComponent* owner);
+
+  void FormCreate(framework::TObject* sender);
+  void Edit1Change(framework::TObject* sender);
+  void FormCloseQuery(framework::TObject* sender, bool& canClose);
+  void DefaultInstallFolder();
+
+  framework::TBitBtn* BitBtn1 = nullptr;
+  framework::TBitBtn* BitBtn2 = nullptr;
+  framework::TBitBtn* BitBtn3 = nullptr;
+  framework::TPanel* Panel1 = nullptr;
+  framework::TLabel* Label1 = nullptr;
+  framework::TLabel* Label2 = nullptr;
+  framework::TBevel* Bevel1 = nullptr;
+  framework::TEdit* Edit1 = nullptr;
+};
+
+// The system's program-files folder: %ProgramFiles%, else the registry's ProgramFilesDir, else "".
+std::string ProgramFilesFolder();
 
 }  // namespace app

@@ -1,18 +1,10 @@
-// The process entry: reads the update version, sets the title and shows it.
+// The process entry: creates the main window and runs the message loop until it closes.
 #include <windows.h>
 
-#include "app/UMessage.h"
+#include "app/FMain.h"
 #include "framework/Application.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   auto& application = framework::Application();
-  try {
-    app::ReadUpdateVersion();
-    application.SetTitle(app::FormatAppTitle());
-    app::ShowAppMessage(application.Title());
-  } catch (const std::exception& error) {
-    application.ShowException(error);
-    return 1;
-  }
-  return 0;
+  return application.Run([&application] { application.CreateForm<app::TfrmMain>(); });
 }

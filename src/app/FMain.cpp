@@ -1,0 +1,76 @@
+#include "app/FMain.h"
+
+#include "app/FDoUpdate.h"
+#include "app/FInpPath.h"
+#include "app/UMessage.h"
+#include "framework/Application.h"
+
+namespace app {
+
+using namespace framework;
+
+const TClass& TfrmMain::StaticClass() {
+  static const TClass info = TClassBuilder<TfrmMain>("TfrmMain", &TForm::StaticClass())
+                                 .Field("Image1", &TfrmMain::Image1)
+                                 .Field("btnSetup", &TfrmMain::btnSetup)
+                                 .Field("btnAbort", &TfrmMain::btnAbort)
+                                 .Method("FormCreate", &TfrmMain::FormCreate)
+                                 .Method("btnSetupClick", &TfrmMain::btnSetupClick)
+                                 .Method("btnAbortClick", &TfrmMain::btnAbortClick);
+  return info;
+}
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) { InitializeForm(ResourceModule()); }
+
+void TfrmMain::FormCreate(TObject*) {
+  try {
+    ReadUpdateVersion();
+    Application().SetTitle(FormatAppTitle());
+    SetCaption(Application().Title());
+    Brush().SetStyle(TBrushStyle::bsClear);
+    LoadButtonGlyph(*btnSetup);
+    ShowLogo();
+    Image1->SetBounds(0, 0, 1, 1);
+    Image1->SetAutoSize(false);
+    Image1->SetAutoSize(true);
+    SetClientSize(Image1->Width(), Image1->Height());
+  } catch (const std::exception& error) {
+    Application().ShowException(error);
+    Application().Terminate();
+  }
+}
+
+void TfrmMain::ShowLogo() { Image1->Picture().Bitmap().LoadFromResourceName(ResourceModule(), "LOGO"); }
+
+HPALETTE TfrmMain::WindowPalette() const { return btnSetup ? btnSetup->Glyph().Palette() : nullptr; }
+
+void TfrmMain::btnSetupClick(TObject*) {
+  btnSetup->Hide();
+  btnAbort->Hide();
+  try {
+    RunUpdateFlow();
+  } catch (...) {
+    btnSetup->Show();
+    btnAbort->Show();
+    throw;
+  }
+  btnSetup->Show();
+  btnAbort->Show();
+}
+
+void TfrmMain::btnAbortClick(TObject*) { Close(); }
+
+void TfrmMain::RunUpdateFlow() {
+  if (!RunModal<TfrmInputPath>()) return;
+  if (RunModal<TfrmDoUpdate>()) {
+    // Draw the window again where the update window stood before the box comes up.
+    Repaint();
+    ShowAppMessage(msgUpdateDone());
+    BringWindowToTop(Handle());
+    PostMessageW(Handle(), WM_CLOSE, 0, 0);
+  } else {
+    ShowAppMessage(msgUpdateFailed());
+  }
+}
+
+}  // namespace app

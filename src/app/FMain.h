@@ -1,0 +1,40 @@
+// The main window: the logo with the update and exit buttons over it, and the update flow.
+#pragma once
+
+#include <memory>
+
+#include "framework/Buttons.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+
+namespace app {
+
+class TfrmMain : public framework::TForm {
+ public:
+  static const framework::TClass& StaticClass();
+  const framework::TClass& ClassType() const override { return StaticClass(); }
+  explicit TfrmMain(framework::TComponent* owner);
+
+  void FormCreate(framework::TObject* sender);
+  void btnSetupClick(framework::TObject* sender);
+  void btnAbortClick(framework::TObject* sender);
+  // The palette of the start button's glyph, which stays the glyph's.
+  HPALETTE WindowPalette() const;
+  HPALETTE GetPalette() const override { return WindowPalette(); }
+
+  // Shows a new window of class T owned by this one; true when it closed with OK.
+  template <typename T>
+  bool RunModal() {
+    std::unique_ptr<T> window(new T(this));
+    return window->ShowModal() == framework::mrOk;
+  }
+  void RunUpdateFlow();
+  // The logo into Image1.
+  void ShowLogo();
+
+  framework::TImage* Image1 = nullptr;
+  framework::TBitBtn* btnSetup = nullptr;
+  framework::TBitBtn* btnAbort = nullptr;
+};
+
+}  // namespace app
