@@ -75,6 +75,24 @@ HWND WaitForWindow(DWORD processId, const std::wstring& caption, const std::wstr
   }
 }
 
+HWND WaitForWindowWithChild(DWORD processId, const std::wstring& className, const std::wstring& childText,
+                            DWORD milliseconds) {
+  for (DWORD waited = 0;; waited += 50) {
+    HWND window = WaitForWindow(processId, L"", className, 0);
+    if (window != nullptr && FindChildByText(window, childText) != nullptr) return window;
+    if (waited >= milliseconds) return nullptr;
+    Sleep(50);
+  }
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD milliseconds) {
+  return WaitForWindow(processId, L"", L"#32770", milliseconds);
+}
+
+void SetEditText(HWND edit, const std::wstring& text) {
+  SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
 std::wstring WindowText(HWND window) {
   // WM_GETTEXT reaches controls of another process too (GetWindowText would not).
   wchar_t text[1024] = L"";

@@ -1,0 +1,79 @@
+#include "Scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "rtl/Sjis.h"
+
+namespace e2e {
+
+namespace {
+const wchar_t kRegistryKey[] = L"Pelano5.Application";
+}
+
+std::wstring Wide(const char* utf8) { return rtl::SjisToWide(rtl::Utf8ToSjis(utf8)); }
+
+std::wstring ExeFromEnvironment(const char* variable) {
+  const char* path = std::getenv(variable);
+  return path ? WindowsPath(path) : std::wstring();
+}
+
+std::wstring Fixture(const std::wstring& name) { return ExeFromEnvironment("PEUPDATE_FIXTURES") + L"\\" + name; }
+
+Scenario::Scenario() { Unregister(); }
+
+Scenario::~Scenario() {
+  updater_.reset();
+  Unregister();
+}
+
+void Scenario::Install(const std::wstring& fixture) {
+  ASSERT_TRUE(CopyFileW(Fixture(fixture).c_str(), Target().c_str(), FALSE)) << "fixture missing";
+}
+
+void Scenario::Register(const std::wstring& installFolder) {
+  std::wstring key = std::wstring(kRegistryKey) + L"\\dstDir";
+  ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, installFolder.c_str(),
+                         static_cast<DWORD>(installFolder.size() * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+void Scenario::Unregister() { RegDeleteTreeW(HKEY_CLASSES_ROOT, kRegistryKey); }
+
+void Scenario::Start() {
+  updater_ = std::make_unique<RunningProgram>(ExeFromEnvironment("PEUPDATE_EXE"));
+  main = WaitForWindow(updater_->Id(), Wide("ぺらの5.16アップデーター"), L"TfrmMain");
+  ASSERT_NE(main, nullptr) << "the main window did not appear";
+}
+
+HWND Scenario::OpenInstallFolderDialog() {
+  HWND button = FindChildByText(main, Wide("アップデート"));
+  EXPECT_NE(button, nullptr);
+  if (button == nullptr) return nullptr;
+  Click(button);
+  HWND dialog = WaitForWindow(Id(), Wide("ぺらの5.16アップデーター"), L"TfrmInputPath");
+  EXPECT_NE(dialog, nullptr) << "the install-folder dialog did not appear";
+  return dialog;
+}
+
+std::wstring Scenario::AnswerMessage(const std::string& screenshot) {
+  HWND box = WaitForMessageBox(Id());
+  EXPECT_NE(box, nullptr) << "no message appeared";
+  if (box == nullptr) return L"";
+  if (!screenshot.empty()) Screenshot(screenshot);
+  MessageBoxContent content = ReadMessageBox(box);
+  EXPECT_EQ(content.caption, Wide("ぺらの5.16アップデーター"));
+  EXPECT_EQ(content.buttons, std::vector<std::wstring>{L"OK"});
+  Answer(box, L"OK");
+  // Wait until the box is gone, so the next wait does not find it again.
+  for (int waited = 0; IsWindow(box) && waited < 5000; waited += 20) Sleep(20);
+  return content.text;
+}
+
+bool IsVisible(HWND parent, const std::wstring& childText) {
+  HWND child = FindChildByText(parent, childText);
+  return child != nullptr && IsWindowVisible(child);
+}
+
+}  // namespace e2e

@@ -1,0 +1,51 @@
+// An installed copy for one end-to-end test: a scratch folder holding "Pelano5.exe" (a fixture
+// with a given version), the registry entry that names the folder, and the running updater.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Driver.h"
+#include "support/ScratchFolder.h"
+
+namespace e2e {
+
+// A UTF-8 literal as the wide text a window shows.
+std::wstring Wide(const char* utf8);
+std::wstring ExeFromEnvironment(const char* variable);
+// A file the build leaves beside the app tests (fixtures with version information).
+std::wstring Fixture(const std::wstring& name);
+
+class Scenario {
+ public:
+  Scenario();
+  ~Scenario();
+
+  testing_support::ScratchFolder folder;
+  std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
+  // Copies a fixture in as the installed executable.
+  void Install(const std::wstring& fixture);
+  void Register(const std::wstring& installFolder);
+  static void Unregister();
+
+  // Starts the updater and waits for its main window.
+  void Start();
+  DWORD Id() const { return updater_->Id(); }
+  DWORD WaitForExit(DWORD milliseconds = 10000) { return updater_->WaitForExit(milliseconds); }
+  HWND main = nullptr;
+
+  // Presses "アップデート" and waits for the install-folder dialog.
+  HWND OpenInstallFolderDialog();
+  // Waits for a message box, checks it carries the title, and answers OK; returns its text.
+  std::wstring AnswerMessage(const std::string& screenshot = "");
+
+ private:
+  std::unique_ptr<RunningProgram> updater_;
+};
+
+bool IsVisible(HWND parent, const std::wstring& childText);
+
+}  // namespace e2e

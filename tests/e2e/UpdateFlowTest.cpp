@@ -1,0 +1,164 @@
+// The update as a user runs it: the real updater, driven through its windows from this process.
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "Scenario.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+using e2e::Wide;
+using testing_support::ReadWholeFile;
+
+std::vector<char> Payload() { return ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")); }
+
+class UpdateFlowTest : public ::testing::Test {
+ protected:
+  void StartInstalled(const std::wstring& fixture) {
+    scenario.Install(fixture);
+    scenario.Register(scenario.folder.path());
+    scenario.Start();
+  }
+  // Presses "開始" in the dialog.
+  void Begin(HWND dialog) { e2e::Click(e2e::FindChildByText(dialog, Wide("開始"))); }
+  void ExpectButtonsBack() {
+    for (int waited = 0; !e2e::IsVisible(scenario.main, Wide("アップデート")) && waited < 5000; waited += 50) Sleep(50);
+    EXPECT_TRUE(e2e::IsVisible(scenario.main, Wide("アップデート")));
+    EXPECT_TRUE(e2e::IsVisible(scenario.main, Wide("終了")));
+  }
+
+  e2e::Scenario scenario;
+};
+
+TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
+  StartInstalled(L"version_5_1_5_9.dll");
+  RECT client = e2e::ClientRectOnScreen(scenario.main);
+  EXPECT_EQ(client.right - client.left, 400);
+  EXPECT_EQ(client.bottom - client.top, 360);
+  for (auto [caption, left] : {std::pair{"アップデート", 52}, std::pair{"終了", 236}}) {
+    RECT button = e2e::ClientRectOnScreen(e2e::FindChildByText(scenario.main, Wide(caption)));
+    EXPECT_EQ(button.left - client.left, left) << caption;
+    EXPECT_EQ(button.top - client.top, 278) << caption;
+  }
+  e2e::Screenshot("main-window");
+
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(e2e::IsVisible(scenario.main, Wide("アップデート")));
+  HWND edit = e2e::FindChildByText(dialog, scenario.folder.path());
+  EXPECT_NE(edit, nullptr) << "the registered folder is not proposed";
+  e2e::Screenshot("install-folder-dialog");
+
+  // Holding the target open keeps the update window at work (it retries for two seconds) long
+  // enough to be seen. Reading stays allowed, so the version check goes through.
+  HANDLE held =
+      CreateFileW(scenario.Target().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  Begin(dialog);
+  HWND working = e2e::WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
+  EXPECT_NE(working, nullptr) << "the update window did not appear";
+  // The window's thread is busy: ask it nothing, only look.
+  if (working != nullptr) e2e::Screenshot("update-window");
+  CloseHandle(held);
+
+  EXPECT_EQ(scenario.AnswerMessage("message-update-done"), Wide("アップデートは正常に終了しました"));
+  EXPECT_EQ(scenario.WaitForExit(), 0u);
+  EXPECT_EQ(ReadWholeFile(scenario.Target()), Payload());
+}
+
+TEST_F(UpdateFlowTest, CancellingShowsNoMessageAndWritesNothing) {
+  StartInstalled(L"version_5_1_5_9.dll");
+  std::vector<char> before = ReadWholeFile(scenario.Target());
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  e2e::Click(e2e::FindChildByText(dialog, Wide("いいえ")));
+  ExpectButtonsBack();
+  EXPECT_EQ(e2e::WaitForMessageBox(scenario.Id(), 500), nullptr);
+  EXPECT_EQ(ReadWholeFile(scenario.Target()), before);
+}
+
+TEST_F(UpdateFlowTest, InstalledCopiesTheUpdateDoesNotApplyToAreRefused) {
+  struct Case {
+    const wchar_t* fixture;
+    const char* message;
+    const char* screenshot;
+  };
+  const Case cases[] = {
+      {L"version_5_1_6_0.dll", "お使いのぺらのちゃんは、アップデートの必要がありません", "message-no-update-needed"},
+      {L"version_5_2_0_0.dll", "お使いのぺらのちゃんは、アップデートの必要がありません", ""},
+      {L"version_4_9_9_0.dll", "このぺらのちゃんを、アップデートすることはできません", "message-cannot-update"},
+      {L"version_6_0_0_0.dll", "このぺらのちゃんを、アップデートすることはできません", ""},
+      {L"record_none.dll", "このぺらのちゃんを、アップデートすることはできません", ""},
+  };
+  StartInstalled(cases[0].fixture);
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  for (const Case& each : cases) {
+    scenario.Install(each.fixture);
+    std::vector<char> before = ReadWholeFile(scenario.Target());
+    Begin(dialog);
+    EXPECT_EQ(scenario.AnswerMessage(each.screenshot), Wide(each.message)) << each.fixture;
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog closed for " << each.fixture;
+    EXPECT_EQ(ReadWholeFile(scenario.Target()), before);
+  }
+}
+
+TEST_F(UpdateFlowTest, AFolderWithoutTheExecutableDisablesTheStartButton) {
+  CreateDirectoryW(scenario.folder.File(L"empty").c_str(), nullptr);
+  CreateDirectoryW(scenario.folder.File(L"withFolder").c_str(), nullptr);
+  CreateDirectoryW(scenario.folder.File(L"withFolder\\Pelano5.exe").c_str(), nullptr);
+  scenario.Install(L"version_5_1_5_9.dll");
+  scenario.Register(scenario.folder.path());
+  scenario.Start();
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND start = e2e::FindChildByText(dialog, Wide("開始"));
+  HWND edit = e2e::FindChildByText(dialog, scenario.folder.path());
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(start));
+  e2e::SetEditText(edit, scenario.folder.File(L"empty"));
+  EXPECT_FALSE(IsWindowEnabled(start));
+  e2e::SetEditText(edit, scenario.folder.File(L"withFolder"));
+  EXPECT_FALSE(IsWindowEnabled(start));
+  e2e::SetEditText(edit, scenario.folder.path() + L"\\");
+  EXPECT_TRUE(IsWindowEnabled(start)) << "a trailing backslash must not double";
+}
+
+TEST_F(UpdateFlowTest, WithoutARegistryEntryTheProgramFilesFolderIsProposed) {
+  scenario.Start();
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  wchar_t programFiles[MAX_PATH] = L"";
+  ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
+  EXPECT_NE(e2e::FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
+}
+
+TEST_F(UpdateFlowTest, AReadOnlyTargetFailsTwiceOverAndCanBeRetried) {
+  StartInstalled(L"version_5_1_5_9.dll");
+  std::vector<char> before = ReadWholeFile(scenario.Target());
+  SetFileAttributesW(scenario.Target().c_str(), FILE_ATTRIBUTE_READONLY);
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  Begin(dialog);
+  EXPECT_EQ(scenario.AnswerMessage("message-read-only"),
+            Wide("ファイルが読み取り専用になっているためアップデートできません\r\n") + scenario.Target());
+  EXPECT_EQ(scenario.AnswerMessage("message-update-failed"), Wide("アップデート処理に失敗しました"));
+  ExpectButtonsBack();
+  EXPECT_EQ(ReadWholeFile(scenario.Target()), before);
+
+  // Once the file may be written, the same updater goes through.
+  SetFileAttributesW(scenario.Target().c_str(), FILE_ATTRIBUTE_NORMAL);
+  dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  Begin(dialog);
+  EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデートは正常に終了しました"));
+  EXPECT_EQ(scenario.WaitForExit(), 0u);
+  EXPECT_EQ(ReadWholeFile(scenario.Target()), Payload());
+}
+
+TEST_F(UpdateFlowTest, TheExitButtonEndsTheUpdater) {
+  scenario.Start();
+  e2e::Click(e2e::FindChildByText(scenario.main, Wide("終了")));
+  EXPECT_EQ(scenario.WaitForExit(), 0u);
+}
+
+}  // namespace
