@@ -4,6 +4,7 @@
 #include "app/FInpPath.h"
 #include "app/UMessage.h"
 #include "data/UZLIB.h"
+#include "rtl/Checked.h"
 #include "rtl/ResourceStream.h"
 #include "framework/Application.h"
 #include "rtl/Sjis.h"
@@ -66,6 +67,17 @@ void TfrmDoUpdate::ApplyUpdate() {
   ReplaceFileContents(TargetPath, buffer.Memory(), buffer.GetSize());
 }
 
+namespace {
+
+// Sizes dest for count more bytes at its position, so a memory stream takes them in one allocation
+// instead of growing, and copying everything again, for every piece the copy writes.
+void ReserveFor(rtl::TStream& dest, int32_t count) {
+  int32_t end = rtl::CheckedAdd(dest.GetPosition(), count);
+  if (end > dest.GetSize()) dest.SetSize(end);
+}
+
+}  // namespace
+
 void ReadPayload(rtl::TStream& dest, const std::string& name, LPCWSTR type) {
   rtl::TResourceStream resource(ResourceModule(), name, type);
   int32_t size = 0;
@@ -74,8 +86,10 @@ void ReadPayload(rtl::TStream& dest, const std::string& name, LPCWSTR type) {
     inflated.SetSize(size);
     data::ZLIBDecompress(resource, inflated, size);
     inflated.SetPosition(0);
+    ReserveFor(dest, size);
     dest.CopyFrom(inflated, 0);
   } else {
+    ReserveFor(dest, resource.GetSize());
     dest.CopyFrom(resource, 0);
   }
 }
