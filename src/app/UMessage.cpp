@@ -5,6 +5,8 @@
 
 #include "../../resources/Catalogue.h"
 #include "framework/Application.h"
+#include "framework/Buttons.h"
+#include "framework/Graphics.h"
 #include "rtl/Checked.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"
@@ -68,6 +70,12 @@ std::string FormatAppTitle() {
 void ShowAppMessage(const std::string& text) {
   auto& application = framework::Application();
   application.MessageBox(CutTo255(text), CutTo255(application.Title()), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void LoadButtonGlyph(framework::TBitBtn& button) {
+  framework::TBitmap glyph;
+  glyph.LoadFromResourceName(ResourceModule(), "ButtonPelano");
+  button.SetGlyph(&glyph);
 }
 
 }  // namespace app

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+namespace framework {
+class TBitBtn;
+}
+
 namespace app {
 
 // The module whose resources hold the catalogue and the version record: the program itself,
@@ -41,5 +45,9 @@ std::string FormatAppTitle();
 // A modal message box with the application title as caption, the exclamation icon and OK; text
 // and title are cut to 255 bytes.
 void ShowAppMessage(const std::string& text);
+
+// Puts the bitmap "ButtonPelano" of ResourceModule() on button as its glyph, replacing the one it
+// had; raises EResNotFound when the module has no such bitmap (the button keeps its glyph).
+void LoadButtonGlyph(framework::TBitBtn& button);
 
 }  // namespace app
