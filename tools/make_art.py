@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the updater's own pictures: the button glyph "ButtonPelano" (32 x 32, 8 bits per pixel,
-256-entry colour table) and the start-screen logo "LOGO" (400 x 360, 24 bits per pixel).
+256-entry colour table), the start-screen logo "LOGO" (400 x 360, 24 bits per pixel) and the
+16 x 16 glyphs of the folder and drive lists.
 
 The glyph is drawn here pixel by pixel; the logo is drawn with ImageMagick (for the Japanese title
 text) and written as a plain bottom-up BMP by this script, so the output does not depend on which
@@ -66,6 +67,185 @@ def glyph():
     return bmp(32, 32, 8, rows, palette)
 
 
+# The glyphs of the folder and drive lists, 16 x 16, 8 bits per pixel. The bottom-left pixel is the
+# background that the lists draw transparent; no glyph uses that colour anywhere else.
+SMALL_COLOURS = {
+    ".": (255, 0, 255), "k": (0, 0, 0), "d": (102, 102, 102), "s": (204, 204, 204),
+    "w": (255, 255, 255), "y": (255, 204, 51), "Y": (255, 255, 153), "o": (153, 102, 0),
+    "n": (0, 51, 153), "b": (102, 153, 255), "g": (51, 204, 51), "G": (0, 102, 51),
+    "r": (255, 51, 51), "c": (153, 255, 255),
+}
+
+SMALL_GLYPHS = {
+    "CLOSEDFOLDER": [
+        "................",
+        "................",
+        ".kkkkk..........",
+        "kYYYYYk.........",
+        "kYyyyyYkkkkkkkk.",
+        "kYyyyyyyyyyyyyok",
+        "kYyyyyyyyyyyyyok",
+        "kYyyyyyyyyyyyyok",
+        "kYyyyyyyyyyyyyok",
+        "kYyyyyyyyyyyyyok",
+        "kYyyyyyyyyyyyyok",
+        "kYyyyyyyyyyyyyok",
+        "kooooooooooooook",
+        ".kkkkkkkkkkkkkk.",
+        "................",
+        "................",
+    ],
+    "OPENFOLDER": [
+        "................",
+        "................",
+        ".kkkkk..........",
+        "kYYYYYk.........",
+        "kYyyyyYkkkkkkk..",
+        "kYyyyyyyyyyyyk..",
+        "kYyyykkkkkkkkkkk",
+        "kYyykYYYYYYYYYYk",
+        "kYykYyyyyyyyyyk.",
+        "kYkYyyyyyyyyyyk.",
+        "kkYyyyyyyyyyyk..",
+        "kYyyyyyyyyyyok..",
+        "kkkkkkkkkkkkk...",
+        "................",
+        "................",
+        "................",
+    ],
+    "CURRENTFOLDER": [
+        "................",
+        "......kkkkkk....",
+        ".kkkkkkwwwwkk...",
+        "kYYYYkwwwwwwk...",
+        "kYyyykwkkkkwk...",
+        "kYyyykwwwwwwkk..",
+        "kYyyykkkkkkkkkkk",
+        "kYyykYYYYYYYYYYk",
+        "kYykYyyyyyyyyyk.",
+        "kYkYyyyyyyyyyyk.",
+        "kkYyyyyyyyyyyk..",
+        "kYyyyyyyyyyyok..",
+        "kkkkkkkkkkkkk...",
+        "................",
+        "................",
+        "................",
+    ],
+    "FLOPPY": [
+        "................",
+        ".kkkkkkkkkkkkk..",
+        ".knnsssssssnnnk.",
+        ".knnsskksssnnnk.",
+        ".knnsskksssnnnk.",
+        ".knnsssssssnnnk.",
+        ".knnnnnnnnnnnnk.",
+        ".knwwwwwwwwwwnk.",
+        ".knwrrrrrrrrwnk.",
+        ".knwwwwwwwwwwnk.",
+        ".knwddddddddwnk.",
+        ".knwwwwwwwwwwnk.",
+        ".knwddddddddwnk.",
+        ".kkkkkkkkkkkkkk.",
+        "................",
+        "................",
+    ],
+    "HARD": [
+        "................",
+        "................",
+        "................",
+        "................",
+        "..kkkkkkkkkkkkk.",
+        ".kwwwwwwwwwwwdk.",
+        "kwwwwwwwwwwwdsk.",
+        "kkkkkkkkkkkkksk.",
+        "kssssssssssskdk.",
+        "kssssssssggskdk.",
+        "kssssssssssskk..",
+        "kddddddddddddk..",
+        ".kkkkkkkkkkkkk..",
+        "................",
+        "................",
+        "................",
+    ],
+    "NETWORK": [
+        "................",
+        "..kkkkkkkkkkkkk.",
+        ".kwwwwwwwwwwwdk.",
+        "kwwwwwwwwwwwdsk.",
+        "kkkkkkkkkkkkksk.",
+        "kssssssssssskdk.",
+        "kssssssssggskdk.",
+        "kssssssssssskk..",
+        "kddddddddddddk..",
+        ".kkkkkkkkkkkkk..",
+        "......kbbk......",
+        "......kbbk......",
+        "kkkkkkkbbkkkkkkk",
+        "bbbbbbbbbbbbbbbb",
+        "kkkkkkkkkkkkkkkk",
+        "................",
+    ],
+    "RAM": [
+        "................",
+        "................",
+        "................",
+        "................",
+        "GGGGGGGGGGGGGGGG",
+        "GkkkGkkkGkkkGkkG",
+        "GkdkGkdkGkdkGkdG",
+        "GkkkGkkkGkkkGkkG",
+        "GkkkGkkkGkkkGkkG",
+        "GGGGGGGGGGGGGGGG",
+        "GyGyGyGyGyGyGyGG",
+        "GyGyGyGyGyGyGyGG",
+        "................",
+        "................",
+        "................",
+        "................",
+    ],
+}
+
+
+def cdrom_rows():
+    rows = []
+    for y in range(16):
+        row = ""
+        for x in range(16):
+            d = math.hypot(x - 7.5, y - 7.5)
+            angle = math.atan2(y - 7.5, x - 7.5)
+            if d > 7.6:
+                row += "."
+            elif d > 6.6:
+                row += "k"
+            elif d > 2.6:
+                # A light sheen across the disc.
+                row += "c" if abs(math.sin(angle - 0.8)) < 0.25 else ("w" if abs(math.sin(angle - 0.8)) < 0.5 else "s")
+            elif d > 1.6:
+                row += "d"
+            else:
+                row += "w"
+        rows.append(row)
+    return rows
+
+
+SMALL_GLYPHS["CDROM"] = cdrom_rows()
+
+
+def small_glyph(name):
+    palette = general_palette()
+    rows = SMALL_GLYPHS[name]
+    if len(rows) != 16 or any(len(row) != 16 for row in rows):
+        raise SystemExit(f"make_art: glyph {name} is not 16 x 16")
+    if rows[15][0] != ".":
+        raise SystemExit(f"make_art: glyph {name} must have the background at its bottom-left pixel")
+    index = {key: nearest(palette, colour) for key, colour in SMALL_COLOURS.items()}
+    if list(index.values()).count(index["."]) != 1:
+        raise SystemExit("make_art: a glyph colour falls on the background colour")
+    lines = [bytes(index[c] for c in row) for row in rows]
+    lines.reverse()
+    return bmp(16, 16, 8, lines, palette)
+
+
 def logo(title_font):
     width, height = 400, 360
     draw = [
@@ -100,11 +280,17 @@ def main():
     parser.add_argument("--glyph", required=True)
     parser.add_argument("--logo", required=True)
     parser.add_argument("--font", default="/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf")
+    parser.add_argument("--small-glyphs", metavar="FOLDER",
+                        help="also write the folder and drive glyphs as FOLDER/<name>.bmp")
     args = parser.parse_args()
     with open(args.glyph, "wb") as f:
         f.write(glyph())
     with open(args.logo, "wb") as f:
         f.write(logo(args.font))
+    if args.small_glyphs:
+        for name in SMALL_GLYPHS:
+            with open(f"{args.small_glyphs}/{name}.bmp", "wb") as f:
+                f.write(small_glyph(name))
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 #include "../../resources/Catalogue.h"
 #include "framework/Application.h"
 #include "framework/Buttons.h"
+#include "framework/Graphics.h"
 #include "rtl/Checked.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"

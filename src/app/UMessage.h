@@ -46,8 +46,8 @@ std::string FormatAppTitle();
 // and title are cut to 255 bytes.
 void ShowAppMessage(const std::string& text);
 
-// Puts the bitmap "ButtonPelano" (32 x 32, 256 colours) of the resource module on the button,
-// replacing its glyph; a missing bitmap raises EResNotFound.
+// Puts the bitmap "ButtonPelano" of ResourceModule() on button as its glyph, replacing the one it
+// had; raises EResNotFound when the module has no such bitmap (the button keeps its glyph).
 void LoadButtonGlyph(framework::TBitBtn& button);
 
 }  // namespace app

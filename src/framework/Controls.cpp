@@ -741,7 +741,7 @@ void TWinControl::WindowProc(TMessage& message) {
       break;
     case WM_DRAWITEM: {
       auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
-      if (item != nullptr && item->CtlType == ODT_BUTTON) {
+      if (item != nullptr && item->CtlType != ODT_MENU) {
         if (TWinControl* child = FromHandle(item->hwndItem)) {
           child->DrawItem(*item);
           message.Result = TRUE;

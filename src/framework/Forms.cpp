@@ -7,6 +7,7 @@
 #include "framework/ComCtrls.h"
 #include "framework/Errors.h"
 #include "framework/ExtCtrls.h"
+#include "framework/FileCtrl.h"
 #include "framework/Layout.h"
 #include "framework/StdCtrls.h"
 
@@ -405,7 +406,8 @@ void TForm::WindowProc(TMessage& message) {
 void RegisterStandardClasses() {
   RegisterClasses({&TForm::StaticClass(), &TBitBtn::StaticClass(), &TLabel::StaticClass(), &TEdit::StaticClass(),
                    &TPanel::StaticClass(), &TBevel::StaticClass(), &TImage::StaticClass(),
-                   &TProgressBar::StaticClass(), &TBitmap::StaticClass()});
+                   &TProgressBar::StaticClass(), &TBitmap::StaticClass(), &TDirectoryListBox::StaticClass(),
+                   &TDriveComboBox::StaticClass()});
 }
 
 }  // namespace framework

@@ -19,7 +19,7 @@ SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "version.dll", "comctl32.dll",
     "comdlg32.dll", "winspool.drv", "msimg32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll",
     "shell32.dll", "msvcrt.dll", "ws2_32.dll", "ntdll.dll", "imm32.dll", "winmm.dll", "uxtheme.dll",
-    "rpcrt4.dll", "crypt32.dll", "bcrypt.dll", "userenv.dll", "secur32.dll", "psapi.dll",
+    "rpcrt4.dll", "crypt32.dll", "bcrypt.dll", "userenv.dll", "secur32.dll", "psapi.dll", "mpr.dll",
 }
 FOREIGN_DLL_MARKS = ("libstdc++", "libgcc", "libwinpthread", "zlib", "libz", "libjpeg", "libturbojpeg")
 
@@ -181,6 +181,15 @@ class UpdaterExecutableTest(unittest.TestCase):
 
     def test_update_version_record_is_the_shipped_one(self):
         self.assertEqual(self.resources.get((RT_RCDATA, "UPDATEVERSION")), bytes.fromhex("0500010006000000"))
+
+    def test_carries_the_folder_browser_layout_and_list_glyphs(self):
+        for name in ("OPENFOLDER", "CURRENTFOLDER", "CLOSEDFOLDER", "FLOPPY", "HARD", "NETWORK", "CDROM", "RAM"):
+            bitmap = self.resources.get((2, name))
+            self.assertIsNotNone(bitmap, f"no BITMAP {name}")
+            self.assertEqual(struct.unpack_from("<Iii", bitmap, 0), (40, 16, 16), name)
+        layout = self.resources.get(("LAYOUT", "TFRMSELDIR"))
+        self.assertIsNotNone(layout, "no LAYOUT TfrmSelDir")
+        self.assertTrue(layout.decode("utf-8").startswith("object frmSelDir: TfrmSelDir"))
 
     def test_payload_container_inflates_to_the_standin(self):
         container = self.resources.get((RT_RCDATA, "UPDATEDATA"))

@@ -1,0 +1,333 @@
+// The folder browser as the install-folder dialog uses it, with real windows, and the button glyph.
+#include "app/FSelDir.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Fixtures.h"
+#include "app/Paths.h"
+#include "app/UMessage.h"
+#include "framework/Application.h"
+#include "framework/TestSupport.h"
+#include "rtl/Sjis.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+using namespace framework;
+using app::TfrmSelDir;
+using rtl::SjisToWide;
+using rtl::Utf8ToSjis;
+using rtl::WideToSjis;
+
+std::string CurrentFolder() {
+  wchar_t buffer[MAX_PATH];
+  DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
+  return WideToSjis(std::wstring(buffer, length));
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return CompareStringOrdinal(SjisToWide(a).c_str(), -1, SjisToWide(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// A drive letter with no drive behind it.
+char AbsentDrive() {
+  DWORD drives = GetLogicalDrives();
+  for (char letter = 'Y'; letter >= 'D'; --letter) {
+    if (!(drives & (1u << (letter - 'A')))) return letter;
+  }
+  return 0;
+}
+
+class SelDirTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
+    form = std::make_unique<TfrmSelDir>(nullptr);
+    // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
+    test::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+    root = WideToSjis(scratch.path());
+  }
+  void TearDown() override {
+    test::CancelLater();
+    form.reset();
+    test::Pump();
+    Application().SetOnException(nullptr);
+  }
+
+  std::string Folder(const std::string& relative) { return root + "\\" + relative; }
+  void MakeFolder(const std::wstring& relative) {
+    ASSERT_TRUE(CreateDirectoryW(scratch.File(relative).c_str(), nullptr));
+  }
+
+  testing_support::ScratchFolder scratch;
+  std::string root;
+  std::unique_ptr<TfrmSelDir> form;
+  std::vector<std::string> errors;
+};
+
+void ExpectRect(HWND window, int left, int top, int width, int height, const char* name) {
+  RECT r = test::ChildRect(window);
+  EXPECT_EQ(r.left, left) << name;
+  EXPECT_EQ(r.top, top) << name;
+  EXPECT_EQ(r.right - r.left, width) << name;
+  EXPECT_EQ(r.bottom - r.top, height) << name;
+}
+
+TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
+  HWND window = form->Handle();
+  EXPECT_EQ(test::WindowText(window), Utf8ToSjis("フォルダの選択"));
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 464);
+  EXPECT_EQ(client.bottom, 298);
+  LONG style = GetWindowLongW(window, GWL_STYLE);
+  LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
+  EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+
+  ExpectRect(form->OKBtn->Handle(), 343, 16, 105, 43, "OKBtn");
+  ExpectRect(form->CancelBtn->Handle(), 343, 71, 105, 43, "CancelBtn");
+  ExpectRect(form->Panel1->Handle(), 12, 12, 305, 277, "Panel1");
+  ExpectRect(form->DirectoryListBox->Handle(), 16, 32, 273, 205, "DirectoryListBox");
+  ExpectRect(form->DriveComboBox1->Handle(), 83, 246, 206, 18, "DriveComboBox1");
+  EXPECT_EQ(GetParent(form->DirectoryListBox->Handle()), form->Panel1->Handle());
+  EXPECT_EQ(GetParent(form->DriveComboBox1->Handle()), form->Panel1->Handle());
+  EXPECT_EQ(form->lblDirName->BoundsRect(), (TRect{80, 12, 80 + 213, 12 + 16}));
+  EXPECT_FALSE(form->lblDirName->AutoSize());
+  EXPECT_EQ(form->Label1->Left(), 16);
+  EXPECT_EQ(form->Label1->Top(), 12);
+  EXPECT_EQ(form->Label2->Left(), 20);
+  EXPECT_EQ(form->Label2->Top(), 250);
+
+  EXPECT_EQ(test::WindowText(form->OKBtn->Handle()), Utf8ToSjis("はい"));
+  EXPECT_EQ(test::WindowText(form->CancelBtn->Handle()), Utf8ToSjis("いいえ"));
+  EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("フォルダ(&F):"));
+  EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("ドライブ(&V)"));
+  EXPECT_TRUE(form->OKBtn->Default());
+  EXPECT_EQ(form->OKBtn->ModalResult(), mrOk);
+  EXPECT_EQ(form->OKBtn->TabOrder(), 0);
+  EXPECT_TRUE(form->CancelBtn->Cancel());
+  EXPECT_EQ(form->CancelBtn->ModalResult(), mrCancel);
+  EXPECT_EQ(form->CancelBtn->TabOrder(), 1);
+
+  EXPECT_EQ(form->Label1->FocusControl(), form->DirectoryListBox);
+  EXPECT_EQ(form->Label2->FocusControl(), form->DriveComboBox1);
+  EXPECT_EQ(form->DirectoryListBox->DirLabel(), form->lblDirName);
+  EXPECT_EQ(form->DirectoryListBox->ItemHeight(), 16);
+  EXPECT_EQ(form->DriveComboBox1->DirList(), form->DirectoryListBox);
+  EXPECT_EQ(form->DriveComboBox1->TextCase(), TTextCase::tcUpperCase);
+  EXPECT_EQ(form->DriveComboBox1->Drive(), form->DirectoryListBox->Drive());
+  EXPECT_EQ(form->lblDirName->Caption(), form->DirectoryListBox->Directory());
+}
+
+TEST_F(SelDirTest, PutsTheUpdatersGlyphOnTheOkButton) {
+  TBitmap& glyph = form->OKBtn->Glyph();
+  ASSERT_EQ(glyph.Width(), 32);
+  ASSERT_EQ(glyph.Height(), 32);
+  TBitmap expected;
+  expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
+  EXPECT_EQ(test::ReadPixels(glyph.Handle(), 32, 32), test::ReadPixels(expected.Handle(), 32, 32));
+  EXPECT_TRUE(form->CancelBtn->Glyph().Empty());
+}
+
+TEST_F(SelDirTest, StartsOnTheProcesssCurrentFolderAndStaysThereForAnEmptyStart) {
+  EXPECT_TRUE(SameText(form->SelectedFolder(), CurrentFolder())) << form->SelectedFolder();
+  std::string before = form->SelectedFolder();
+  form->SetStartFolder("");
+  EXPECT_EQ(form->SelectedFolder(), before);
+}
+
+TEST_F(SelDirTest, AMissingFolderOpensOnItsNearestExistingParent) {
+  MakeFolder(L"Program Files");
+  form->SetStartFolder(Folder("Program Files\\PELANO5W"));
+  EXPECT_EQ(form->SelectedFolder(), Folder("Program Files"));
+  form->SetStartFolder(Folder("a\\b\\c"));
+  EXPECT_EQ(form->SelectedFolder(), root);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SelDirTest, TheSystemsProgramFilesFolderIsFoundBelowAMissingOne) {
+  wchar_t programFiles[MAX_PATH] = {};
+  ASSERT_GT(ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH), 0u);
+  std::string folder = WideToSjis(programFiles);
+  form->SetStartFolder(folder + "\\PELANO5W");
+  EXPECT_TRUE(SameText(form->SelectedFolder(), folder)) << form->SelectedFolder();
+}
+
+TEST_F(SelDirTest, AMissingFolderWithATrailingBackslashStillFallsBack) {
+  MakeFolder(L"Apps");
+  form->SetStartFolder(Folder("Apps\\X\\"));
+  EXPECT_EQ(form->SelectedFolder(), Folder("Apps"));
+}
+
+TEST_F(SelDirTest, ABareDriveOpensOnItsRoot) {
+  form->SetStartFolder("C:");
+  EXPECT_EQ(form->SelectedFolder(), "C:\\");
+}
+
+TEST_F(SelDirTest, AFolderOnADriveThatIsNotThereLeavesTheListWhereItWas) {
+  char absent = AbsentDrive();
+  ASSERT_NE(absent, 0);
+  std::string before = form->SelectedFolder();
+  form->SetStartFolder(std::string(1, absent) + ":\\X");
+  EXPECT_EQ(form->SelectedFolder(), before);
+  form->SetStartFolder(std::string(1, absent) + ":");
+  EXPECT_EQ(form->SelectedFolder(), before);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SelDirTest, AFileIsNotAFolderButItsFolderIs) {
+  testing_support::WriteWholeFile(scratch.File(L"Pelano5.exe"), {'M', 'Z'});
+  form->SetStartFolder(Folder("Pelano5.exe"));
+  EXPECT_EQ(form->SelectedFolder(), root);
+}
+
+TEST_F(SelDirTest, ADriveRootJoinsTheFileNameWithoutADoubledBackslash) {
+  form->SetStartFolder("C:\\");
+  ASSERT_EQ(form->SelectedFolder(), "C:\\");
+  EXPECT_EQ(app::JoinPath(form->SelectedFolder(), app::exeFileName()), "C:\\Pelano5.exe");
+  MakeFolder(L"Apps");
+  form->SetStartFolder(Folder("Apps"));
+  EXPECT_EQ(app::JoinPath(form->SelectedFolder(), app::exeFileName()), Folder("Apps\\Pelano5.exe"));
+}
+
+// --- shown modally ---
+
+TEST_F(SelDirTest, OkReturnsOneWithTheFolderShown) {
+  MakeFolder(L"Apps");
+  MakeFolder(L"Apps\\Pelano5");
+  MakeFolder(L"Apps\\データ");
+  form->SetStartFolder(Folder("Apps"));
+  RECT bounds{};
+  bool visible = false;
+  bool topmost = false;
+  test::Later([&] {
+    HWND window = form->Handle();
+    visible = IsWindowVisible(window) != FALSE;
+    topmost = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    GetWindowRect(window, &bounds);
+    // With PEUPDATE_SCREENSHOTS set, a driver outside takes a picture of the screen now.
+    wchar_t folder[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"PEUPDATE_SCREENSHOTS", folder, MAX_PATH) > 0) {
+      Application().ProcessMessages();
+      std::wstring request = std::wstring(folder) + L"\\selDir.request";
+      testing_support::WriteWholeFile(request, {});
+      for (int i = 0; i < 100 && GetFileAttributesW(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+        Application().ProcessMessages();
+        Sleep(50);
+      }
+    }
+    SendMessageW(form->OKBtn->Handle(), BM_CLICK, 0, 0);
+  }, 200);
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_EQ(form->SelectedFolder(), Folder("Apps"));
+  EXPECT_TRUE(visible);
+  EXPECT_TRUE(topmost);
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_LE(std::abs((bounds.left + bounds.right) - screenWidth), 1);
+  EXPECT_LE(std::abs((bounds.top + bounds.bottom) - screenHeight), 1);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SelDirTest, CancelEscapeAndTheCloseBoxReturnTwo) {
+  test::Later([&] { SendMessageW(form->CancelBtn->Handle(), BM_CLICK, 0, 0); }, 100);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+  test::Later([&] { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1); }, 100);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+  test::Later([&] { PostMessageW(form->Handle(), WM_CLOSE, 0, 0); }, 100);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+}
+
+TEST_F(SelDirTest, EnterInTheFolderListEntersTheFolderAndEnterOnTheButtonCloses) {
+  MakeFolder(L"Apps");
+  MakeFolder(L"Apps\\Pelano");
+  form->SetStartFolder(Folder("Apps"));
+  std::string afterEnter;
+  bool stillOpen = false;
+  test::Later([&] {
+    TDirectoryListBox* list = form->DirectoryListBox;
+    list->SetFocus();
+    list->SetItemIndex(list->CurrentIndex() + 1);
+    PostMessageW(list->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+    test::Later([&] {
+      afterEnter = form->SelectedFolder();
+      stillOpen = IsWindowVisible(form->Handle()) != FALSE;
+      form->OKBtn->SetFocus();
+      PostMessageW(form->OKBtn->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+    }, 100);
+  }, 100);
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_EQ(afterEnter, Folder("Apps\\Pelano"));
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(form->SelectedFolder(), Folder("Apps\\Pelano"));
+}
+
+TEST_F(SelDirTest, TheAcceleratorsFocusTheLists) {
+  bool listFocused = false;
+  bool comboFocused = false;
+  test::Later([&] {
+    form->OKBtn->SetFocus();
+    PostMessageW(form->OKBtn->Handle(), WM_SYSCHAR, L'f', 1 << 29);
+    test::Later([&] {
+      listFocused = form->DirectoryListBox->Focused();
+      PostMessageW(GetFocus(), WM_SYSCHAR, L'v', 1 << 29);
+      test::Later([&] {
+        comboFocused = form->DriveComboBox1->Focused();
+        form->SetModalResult(mrCancel);
+      }, 50);
+    }, 50);
+  }, 100);
+  form->ShowModal();
+  EXPECT_TRUE(listFocused);
+  EXPECT_TRUE(comboFocused);
+}
+
+// --- LoadButtonGlyph ---
+
+class LoadButtonGlyphTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    host = std::make_unique<TForm>(nullptr);
+    button = new TBitBtn(host.get());
+    button->SetParent(host.get());
+    TBitmap small;
+    small.SetSize(4, 4);
+    button->SetGlyph(&small);
+  }
+  void TearDown() override { app::SetResourceModule(nullptr); }
+
+  std::unique_ptr<TForm> host;
+  TBitBtn* button = nullptr;
+};
+
+TEST_F(LoadButtonGlyphTest, ReplacesTheGlyphWithThe256ColourPicture) {
+  app::LoadButtonGlyph(*button);
+  EXPECT_EQ(button->Glyph().Width(), 32);
+  EXPECT_EQ(button->Glyph().Height(), 32);
+  EXPECT_EQ(button->Glyph().PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_NE(button->Glyph().Palette(), nullptr);
+}
+
+TEST_F(LoadButtonGlyphTest, AModuleWithoutThePictureRaisesAndKeepsTheGlyph) {
+  apptest::DataModule bare("record_none.dll");
+  ASSERT_NE(bare.get(), nullptr);
+  app::SetResourceModule(bare.get());
+  try {
+    app::LoadButtonGlyph(*button);
+    ADD_FAILURE() << "no exception";
+  } catch (const rtl::EResNotFound& error) {
+    EXPECT_EQ(error.Message, Utf8ToSjis("ButtonPelano ﾘｿｰｽが見つかりません"));
+  }
+  EXPECT_EQ(button->Glyph().Width(), 4);
+}
+
+}  // namespace
