@@ -56,14 +56,21 @@ class TBoxWatcher {
     GetClassNameW(box, className, 32);
     if (std::wstring(className) != L"#32770" || GetDlgItem(box, 0xFFFF) == nullptr) return;
     if (!handled_.insert(box).second) return;
+    // The box may be activated before it has its text: it is read from its own loop.
+    SetTimer(box, 1, 1, Read);
+  }
+
+  static void CALLBACK Read(HWND box, UINT, UINT_PTR id, DWORD) {
+    KillTimer(box, id);
+    if (current_ == nullptr) return;
     TShownBox shown;
     shown.caption = Text(box);
     shown.text = Text(GetDlgItem(box, 0xFFFF));
     auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 1088, STM_GETICON, 0, 0));
     shown.errorIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND));
     shown.exclamationIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION));
-    if (watched != nullptr) shown.watchedWindowEnabled = IsWindowEnabled(watched) != FALSE;
-    boxes.push_back(shown);
+    if (current_->watched != nullptr) shown.watchedWindowEnabled = IsWindowEnabled(current_->watched) != FALSE;
+    current_->boxes.push_back(shown);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
 
