@@ -204,6 +204,43 @@ inline RECT ChildRect(HWND window) {
   return r;
 }
 
+// What a window shows now in its client area, as 0x00RRGGBB, top row first.
+struct TCapture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+  int Count(uint32_t color) const {
+    int n = 0;
+    for (uint32_t p : pixels) n += p == color;
+    return n;
+  }
+};
+
+inline TCapture CaptureClient(HWND window) {
+  TCapture capture;
+  RECT r{};
+  GetClientRect(window, &r);
+  capture.width = r.right;
+  capture.height = r.bottom;
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, capture.width, capture.height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, capture.width, capture.height, dc, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  capture.pixels = ReadPixels(bitmap, capture.width, capture.height);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+  return capture;
+}
+
+inline uint32_t SysColor(int index) {
+  COLORREF c = GetSysColor(index);
+  return (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
+}
+
 inline std::string WindowText(HWND window) {
   wchar_t buffer[1024] = {};
   GetWindowTextW(window, buffer, 1024);
