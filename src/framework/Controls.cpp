@@ -336,11 +336,8 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
 }
 
 TWinControl::~TWinControl() {
-  while (!controls_.empty()) {
-    TControl* last = controls_.back();
-    RemoveControl(last);
-    delete last;
-  }
+  // Each child takes itself out of controls_ as it goes.
+  while (!controls_.empty()) delete controls_.back();
   DestroyHandle();
 }
 

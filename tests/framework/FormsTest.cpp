@@ -306,3 +306,62 @@ TEST(FormClientSize, SurvivesChangesOfTheBorder) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace framework;
+
+// A form that answers the palette query with a palette of its own.
+class TPaletteForm : public TForm {
+ public:
+  explicit TPaletteForm(TComponent* owner) : TForm(owner) {
+    struct {
+      WORD version = 0x300;
+      WORD count = 2;
+      PALETTEENTRY entries[2] = {{255, 0, 0, 0}, {0, 0, 255, 0}};
+    } log;
+    palette_ = CreatePalette(reinterpret_cast<LOGPALETTE*>(&log));
+  }
+  ~TPaletteForm() override { DeleteObject(palette_); }
+  HPALETTE GetPalette() const override { return palette_; }
+
+ private:
+  HPALETTE palette_;
+};
+
+TEST(FormPalette, IsRealisedWhenTheSystemAsksForIt) {
+  TPaletteForm withPalette(nullptr);
+  TForm without(nullptr);
+  EXPECT_EQ(SendMessageW(withPalette.Handle(), WM_QUERYNEWPALETTE, 0, 0), TRUE);
+  EXPECT_EQ(SendMessageW(without.Handle(), WM_QUERYNEWPALETTE, 0, 0), FALSE);
+}
+
+// Counts its paintings.
+class TPaintCounter : public TGraphicControl {
+ public:
+  explicit TPaintCounter(TComponent* owner) : TGraphicControl(owner) {}
+  int paints = 0;
+
+ protected:
+  void Paint() override { ++paints; }
+};
+
+TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
+  TForm form(nullptr);
+  form.SetClientSize(100, 60);
+  auto* counter = new TPaintCounter(&form);
+  counter->SetParent(&form);
+  counter->SetBounds(5, 5, 20, 20);
+  form.Show();
+  form.Update();
+  int before = counter->paints;
+  EXPECT_GE(before, 1);
+  counter->Invalidate();
+  EXPECT_EQ(counter->paints, before);  // only marked
+  form.Repaint();
+  EXPECT_EQ(counter->paints, before + 1);
+  counter->Repaint();
+  EXPECT_EQ(counter->paints, before + 2);
+}
+
+}  // namespace
