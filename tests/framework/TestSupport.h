@@ -236,6 +236,14 @@ inline TCapture CaptureClient(HWND window) {
   return capture;
 }
 
+// Screen captures compare exact colours, which a palette display dithers or maps to its own.
+inline bool TrueColorDisplay() {
+  HDC screen = GetDC(nullptr);
+  bool palette = (GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) != 0;
+  ReleaseDC(nullptr, screen);
+  return !palette;
+}
+
 inline uint32_t SysColor(int index) {
   COLORREF c = GetSysColor(index);
   return (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
