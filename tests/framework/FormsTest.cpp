@@ -365,3 +365,90 @@ TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace framework;
+
+// Like a ready notifier: at its construction it asks for its form's window, puts a one-pixel
+// control at the form's origin and posts that control a release of the right button.
+class TTestSignal : public TComponent {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TTestSignal>("TTestSignal", &TComponent::StaticClass())
+                                   .Event("OnReady", &TTestSignal::OnReady);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TTestSignal(TComponent* owner) : TComponent(owner) {
+    auto* form = dynamic_cast<TForm*>(owner);
+    if (form == nullptr) return;
+    auto* catcher = new TControl(this);
+    catcher->SetBounds(0, 0, 1, 1);
+    catcher->OnMouseUp = [this, catcher](TObject*, TMouseButton, TShiftState, int32_t, int32_t) {
+      catcher->SetEnabled(false);
+      OnReady(this);
+    };
+    catcher->SetParent(form);
+    PostMessageW(form->Handle(), WM_RBUTTONUP, 0, 0);
+  }
+
+  TNotifyEvent OnReady;
+};
+
+class TfrmSignalTest : public TForm {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TfrmSignalTest>("TfrmSignalTest", &TForm::StaticClass())
+                                   .Field("ProgressBar1", &TfrmSignalTest::ProgressBar1)
+                                   .Method("Signal1Ready", &TfrmSignalTest::Signal1Ready);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TfrmSignalTest(TComponent* owner) : TForm(owner) {
+    RegisterClasses({&TTestSignal::StaticClass()});
+    InitializeForm();
+  }
+
+  void Signal1Ready(TObject*) {
+    ++ready;
+    visibleWhenReady = IsWindowVisible(Handle()) != FALSE;
+    SetModalResult(mrCancel);
+    Repaint();
+    ProgressBar1->SetMax(3);
+    ProgressBar1->SetPosition(3);
+    SetModalResult(mrOk);
+  }
+
+  TProgressBar* ProgressBar1 = nullptr;
+  int ready = 0;
+  bool visibleWhenReady = false;
+};
+
+TEST(FormWindowMadeWhileReading, KeepsItsLayout) {
+  TfrmSignalTest form(nullptr);
+  ASSERT_TRUE(form.HandleAllocated());
+  RECT client{};
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, 368);
+  EXPECT_EQ(client.bottom, 142);
+  RECT bar = test::ChildRect(form.ProgressBar1->Handle());
+  EXPECT_EQ(bar.top, 126);
+  EXPECT_EQ(bar.right - bar.left, 368);
+}
+
+TEST(FormWindowMadeWhileReading, RunsTheSignalOnceTheFormIsShownModally) {
+  TfrmSignalTest form(nullptr);
+  EXPECT_EQ(form.ready, 0);
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_EQ(form.ready, 1);
+  EXPECT_TRUE(form.visibleWhenReady);
+  EXPECT_EQ(form.ProgressBar1->Position(), 3);
+  // A later release at the origin no longer reaches the signal.
+  SendMessageW(form.Handle(), WM_RBUTTONUP, 0, 0);
+  EXPECT_EQ(form.ready, 1);
+}
+
+}  // namespace
