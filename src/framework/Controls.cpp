@@ -738,9 +738,20 @@ void TWinControl::WindowProc(TMessage& message) {
       break;
     case WM_DRAWITEM: {
       auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
-      if (item != nullptr && item->CtlType == ODT_BUTTON) {
+      if (item != nullptr && item->CtlType != ODT_MENU) {
         if (TWinControl* child = FromHandle(item->hwndItem)) {
           child->DrawItem(*item);
+          message.Result = TRUE;
+          return;
+        }
+      }
+      break;
+    }
+    case WM_MEASUREITEM: {
+      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(message.LParam);
+      if (item != nullptr && item->CtlType != ODT_MENU) {
+        if (TWinControl* child = FromHandle(GetDlgItem(handle_, static_cast<int>(item->CtlID)))) {
+          child->MeasureItem(*item);
           message.Result = TRUE;
           return;
         }
