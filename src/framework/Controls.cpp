@@ -336,11 +336,8 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
 }
 
 TWinControl::~TWinControl() {
-  while (!controls_.empty()) {
-    TControl* last = controls_.back();
-    RemoveControl(last);
-    delete last;
-  }
+  // Each child takes itself out of controls_ as it goes.
+  while (!controls_.empty()) delete controls_.back();
   DestroyHandle();
 }
 
@@ -744,6 +741,17 @@ void TWinControl::WindowProc(TMessage& message) {
       if (item != nullptr && item->CtlType != ODT_MENU) {
         if (TWinControl* child = FromHandle(item->hwndItem)) {
           child->DrawItem(*item);
+          message.Result = TRUE;
+          return;
+        }
+      }
+      break;
+    }
+    case WM_MEASUREITEM: {
+      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(message.LParam);
+      if (item != nullptr && item->CtlType != ODT_MENU) {
+        if (TWinControl* child = FromHandle(GetDlgItem(handle_, static_cast<int>(item->CtlID)))) {
+          child->MeasureItem(*item);
           message.Result = TRUE;
           return;
         }

@@ -206,9 +206,11 @@ class TWinControl : public TControl {
   // Painting of a window of our own class: the control itself, then its controls without windows.
   virtual void Paint(TCanvas& canvas);
   virtual void AdjustClientRect(TRect& rect) const { (void)rect; }
-  // Reflected notifications from the parent: WM_COMMAND codes and owner drawing.
+  // Reflected notifications from the parent: WM_COMMAND codes and owner drawing (an item's height
+  // is asked for only once the control's window is ours, after its creation).
   virtual void CommandNotify(WORD code) { (void)code; }
   virtual void DrawItem(const DRAWITEMSTRUCT& item) { (void)item; }
+  virtual void MeasureItem(MEASUREITEMSTRUCT& item) { (void)item; }
   // Told when the focus moved within the form.
   virtual void FocusMoved() {}
   void TextChanged() override;

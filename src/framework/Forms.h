@@ -68,7 +68,8 @@ class TForm : public TWinControl {
   // Disables the thread's other windows, shows the form, and runs a message loop that looks at
   // the modal result after each message: a non-zero result ends it once the close query agrees
   // (a refusal puts the result back to 0). Then the form is hidden, the other windows are enabled
-  // and the window that was active is activated. Returns the modal result.
+  // and the window that was active is activated. Returns the modal result. An exception from the
+  // close query ends the loop (after the same clean-up) and leaves ShowModal.
   TModalResult ShowModal();
   // A modal form gets the result mrCancel; another form closes if the close query agrees: the main
   // form ends the application, any other is hidden.

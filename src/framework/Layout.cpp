@@ -413,18 +413,10 @@ void ReadLayout(TComponent& root, std::string_view utf8, std::string_view layout
   TLayoutReader(root, std::string(layoutName)).Read(layout);
 }
 
-namespace {
-HRSRC FindLayout(const TClass& cls, HMODULE module) {
-  std::wstring name = rtl::SjisToWide(cls.Name());
-  return FindResourceW(module ? module : GetModuleHandleW(nullptr), name.c_str(), L"LAYOUT");
-}
-}  // namespace
-
-bool HasLayoutResource(const TClass& cls, HMODULE module) { return FindLayout(cls, module) != nullptr; }
-
 void ReadLayoutResource(TComponent& root, HMODULE module) {
   if (module == nullptr) module = GetModuleHandleW(nullptr);
-  HRSRC info = FindLayout(root.ClassType(), module);
+  std::wstring name = rtl::SjisToWide(root.ClassName());
+  HRSRC info = FindResourceW(module, name.c_str(), L"LAYOUT");
   HGLOBAL data = info ? LoadResource(module, info) : nullptr;
   const void* bytes = data ? LockResource(data) : nullptr;
   if (bytes == nullptr) throw rtl::EResNotFound(root.ClassName());

@@ -91,7 +91,6 @@ void ReadLayout(TComponent& root, std::string_view utf8, std::string_view layout
 // Reads the resource of type "LAYOUT" named after root's class from module (null: the program);
 // raises EResNotFound when there is none.
 void ReadLayoutResource(TComponent& root, HMODULE module = nullptr);
-bool HasLayoutResource(const TClass& cls, HMODULE module = nullptr);
 
 // Writes root and the components it owns (nested as GetChildren says) with their stored
 // properties, in the format ParseLayout reads.

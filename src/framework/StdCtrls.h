@@ -54,7 +54,8 @@ class TLabel : public TGraphicControl {
   bool wordWrap_ = false;
 };
 
-// A one-line edit box. OnChange runs after every change of the text, by the user or by SetText.
+// A one-line edit box. OnChange runs after every change of the text, by the user or by SetText,
+// except while the edit box is being read from its layout.
 class TEdit : public TWinControl {
  public:
   static const TClass& StaticClass();

@@ -306,3 +306,149 @@ TEST(FormClientSize, SurvivesChangesOfTheBorder) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace framework;
+
+// A form that answers the palette query with a palette of its own.
+class TPaletteForm : public TForm {
+ public:
+  explicit TPaletteForm(TComponent* owner) : TForm(owner) {
+    struct {
+      WORD version = 0x300;
+      WORD count = 2;
+      PALETTEENTRY entries[2] = {{255, 0, 0, 0}, {0, 0, 255, 0}};
+    } log;
+    palette_ = CreatePalette(reinterpret_cast<LOGPALETTE*>(&log));
+  }
+  ~TPaletteForm() override { DeleteObject(palette_); }
+  HPALETTE GetPalette() const override { return palette_; }
+
+ private:
+  HPALETTE palette_;
+};
+
+TEST(FormPalette, IsRealisedWhenTheSystemAsksForIt) {
+  TPaletteForm withPalette(nullptr);
+  TForm without(nullptr);
+  EXPECT_EQ(SendMessageW(withPalette.Handle(), WM_QUERYNEWPALETTE, 0, 0), TRUE);
+  EXPECT_EQ(SendMessageW(without.Handle(), WM_QUERYNEWPALETTE, 0, 0), FALSE);
+}
+
+// Counts its paintings.
+class TPaintCounter : public TGraphicControl {
+ public:
+  explicit TPaintCounter(TComponent* owner) : TGraphicControl(owner) {}
+  int paints = 0;
+
+ protected:
+  void Paint() override { ++paints; }
+};
+
+TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
+  TForm form(nullptr);
+  form.SetClientSize(100, 60);
+  auto* counter = new TPaintCounter(&form);
+  counter->SetParent(&form);
+  counter->SetBounds(5, 5, 20, 20);
+  form.Show();
+  form.Update();
+  int before = counter->paints;
+  EXPECT_GE(before, 1);
+  counter->Invalidate();
+  EXPECT_EQ(counter->paints, before);  // only marked
+  form.Repaint();
+  EXPECT_EQ(counter->paints, before + 1);
+  counter->Repaint();
+  EXPECT_EQ(counter->paints, before + 2);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace framework;
+
+// Like a ready notifier: at its construction it asks for its form's window, puts a one-pixel
+// control at the form's origin and posts that control a release of the right button.
+class TTestSignal : public TComponent {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TTestSignal>("TTestSignal", &TComponent::StaticClass())
+                                   .Event("OnReady", &TTestSignal::OnReady);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TTestSignal(TComponent* owner) : TComponent(owner) {
+    auto* form = dynamic_cast<TForm*>(owner);
+    if (form == nullptr) return;
+    auto* catcher = new TControl(this);
+    catcher->SetBounds(0, 0, 1, 1);
+    catcher->OnMouseUp = [this, catcher](TObject*, TMouseButton, TShiftState, int32_t, int32_t) {
+      catcher->SetEnabled(false);
+      OnReady(this);
+    };
+    catcher->SetParent(form);
+    PostMessageW(form->Handle(), WM_RBUTTONUP, 0, 0);
+  }
+
+  TNotifyEvent OnReady;
+};
+
+class TfrmSignalTest : public TForm {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TfrmSignalTest>("TfrmSignalTest", &TForm::StaticClass())
+                                   .Field("ProgressBar1", &TfrmSignalTest::ProgressBar1)
+                                   .Method("Signal1Ready", &TfrmSignalTest::Signal1Ready);
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+
+  explicit TfrmSignalTest(TComponent* owner) : TForm(owner) {
+    RegisterClasses({&TTestSignal::StaticClass()});
+    InitializeForm();
+  }
+
+  void Signal1Ready(TObject*) {
+    ++ready;
+    visibleWhenReady = IsWindowVisible(Handle()) != FALSE;
+    SetModalResult(mrCancel);
+    Repaint();
+    ProgressBar1->SetMax(3);
+    ProgressBar1->SetPosition(3);
+    SetModalResult(mrOk);
+  }
+
+  TProgressBar* ProgressBar1 = nullptr;
+  int ready = 0;
+  bool visibleWhenReady = false;
+};
+
+TEST(FormWindowMadeWhileReading, KeepsItsLayout) {
+  TfrmSignalTest form(nullptr);
+  ASSERT_TRUE(form.HandleAllocated());
+  RECT client{};
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, 368);
+  EXPECT_EQ(client.bottom, 142);
+  RECT bar = test::ChildRect(form.ProgressBar1->Handle());
+  EXPECT_EQ(bar.top, 126);
+  EXPECT_EQ(bar.right - bar.left, 368);
+}
+
+TEST(FormWindowMadeWhileReading, RunsTheSignalOnceTheFormIsShownModally) {
+  TfrmSignalTest form(nullptr);
+  EXPECT_EQ(form.ready, 0);
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_EQ(form.ready, 1);
+  EXPECT_TRUE(form.visibleWhenReady);
+  EXPECT_EQ(form.ProgressBar1->Position(), 3);
+  // A later release at the origin no longer reaches the signal.
+  SendMessageW(form.Handle(), WM_RBUTTONUP, 0, 0);
+  EXPECT_EQ(form.ready, 1);
+}
+
+}  // namespace

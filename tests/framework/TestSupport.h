@@ -56,14 +56,21 @@ class TBoxWatcher {
     GetClassNameW(box, className, 32);
     if (std::wstring(className) != L"#32770" || GetDlgItem(box, 0xFFFF) == nullptr) return;
     if (!handled_.insert(box).second) return;
+    // The box may be activated before it has its text: it is read from its own loop.
+    SetTimer(box, 1, 1, Read);
+  }
+
+  static void CALLBACK Read(HWND box, UINT, UINT_PTR id, DWORD) {
+    KillTimer(box, id);
+    if (current_ == nullptr) return;
     TShownBox shown;
     shown.caption = Text(box);
     shown.text = Text(GetDlgItem(box, 0xFFFF));
     auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 1088, STM_GETICON, 0, 0));
     shown.errorIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND));
     shown.exclamationIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION));
-    if (watched != nullptr) shown.watchedWindowEnabled = IsWindowEnabled(watched) != FALSE;
-    boxes.push_back(shown);
+    if (current_->watched != nullptr) shown.watchedWindowEnabled = IsWindowEnabled(current_->watched) != FALSE;
+    current_->boxes.push_back(shown);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   }
 
@@ -195,6 +202,51 @@ inline RECT ChildRect(HWND window) {
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
   }
   return r;
+}
+
+// What a window shows now in its client area, as 0x00RRGGBB, top row first.
+struct TCapture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+  int Count(uint32_t color) const {
+    int n = 0;
+    for (uint32_t p : pixels) n += p == color;
+    return n;
+  }
+};
+
+inline TCapture CaptureClient(HWND window) {
+  TCapture capture;
+  RECT r{};
+  GetClientRect(window, &r);
+  capture.width = r.right;
+  capture.height = r.bottom;
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, capture.width, capture.height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, capture.width, capture.height, dc, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  capture.pixels = ReadPixels(bitmap, capture.width, capture.height);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+  return capture;
+}
+
+// Screen captures compare exact colours, which a palette display dithers or maps to its own.
+inline bool TrueColorDisplay() {
+  HDC screen = GetDC(nullptr);
+  bool palette = (GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) != 0;
+  ReleaseDC(nullptr, screen);
+  return !palette;
+}
+
+inline uint32_t SysColor(int index) {
+  COLORREF c = GetSysColor(index);
+  return (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
 }
 
 inline std::string WindowText(HWND window) {

@@ -1,0 +1,162 @@
+#include "framework/Application.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "TestForms.h"
+#include "TestSupport.h"
+#include "framework/Errors.h"
+#include "rtl/Exception.h"
+
+namespace {
+
+using namespace framework;
+using test::S;
+
+class ExceptionReport : public ::testing::Test {
+ protected:
+  void SetUp() override { Application().SetTitle(S("ぺらの5.16アップデーター")); }
+  void TearDown() override {
+    Application().SetOnException(nullptr);
+    Application().SetTitle("");
+    test::CancelLater();
+  }
+
+  test::TShownBox Report(const std::string& message) {
+    test::TBoxWatcher watcher;
+    Application().ShowException(rtl::Exception(message));
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    return watcher.boxes.empty() ? test::TShownBox{} : watcher.boxes[0];
+  }
+};
+
+TEST_F(ExceptionReport, ShowsTheMessageUnderTheTitleWithTheErrorIcon) {
+  test::TShownBox box = Report(S("LOGO ﾘｿｰｽが見つかりません"));
+  EXPECT_EQ(box.caption, S("ぺらの5.16アップデーター"));
+  EXPECT_EQ(box.text, S("LOGO ﾘｿｰｽが見つかりません."));
+  EXPECT_TRUE(box.errorIcon);
+}
+
+TEST_F(ExceptionReport, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
+  EXPECT_EQ(Report("done.").text, "done.");
+  EXPECT_EQ(Report("Stop!").text, "Stop!");
+  EXPECT_EQ(Report("(a-b)").text, "(a-b)");  // ")" sorts before "."
+  EXPECT_EQ(Report("1/2").text, "1/2.");     // "/" sorts just after "."
+  EXPECT_EQ(Report("abc").text, "abc.");
+  EXPECT_EQ(Report(S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ")).text, S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
+  EXPECT_EQ(Report(S("表")).text, S("表."));  // a double-byte character whose second byte is "\"
+  EXPECT_EQ(Report("").text, "");
+}
+
+TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramGoesOn) {
+  TForm form(nullptr);
+  form.SetClientSize(200, 100);
+  auto* button = new TBitBtn(&form);
+  button->SetParent(&form);
+  int clicks = 0;
+  button->OnClick = [&](TObject*) {
+    ++clicks;
+    throw rtl::EReadError();
+  };
+  std::vector<std::string> handled;
+  Application().SetOnException([&](const std::exception& error) { handled.push_back(ExceptionMessage(error)); });
+  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(handled, (std::vector<std::string>{S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"), S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ")}));
+
+  // Without a handler, the standard report.
+  Application().SetOnException(nullptr);
+  test::TBoxWatcher watcher;
+  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+  ASSERT_EQ(watcher.boxes.size(), 1u);
+  EXPECT_EQ(watcher.boxes[0].text, S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
+}
+
+TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
+  TForm form(nullptr);
+  auto* button = new TBitBtn(&form);
+  button->SetParent(&form);
+  button->OnClick = [](TObject*) { throw rtl::EWriteError(); };
+  Application().SetOnException([](const std::exception&) { throw rtl::ERangeError(); });
+  test::TBoxWatcher watcher;
+  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+  ASSERT_EQ(watcher.boxes.size(), 1u);
+  EXPECT_EQ(watcher.boxes[0].text, S("範囲ﾁｪｯｸｴﾗｰ."));
+}
+
+TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
+  TForm form(nullptr);
+  form.SetClientSize(200, 100);
+  auto* button = new TBitBtn(&form);
+  button->SetParent(&form);
+  button->SetDefault(true);
+  button->OnClick = [](TObject*) { throw rtl::EIntOverflow(); };
+  form.Show();
+  test::Pump();
+  std::string handled;
+  Application().SetOnException([&](const std::exception& error) { handled = ExceptionMessage(error); });
+  PostMessageW(button->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  Application().ProcessMessages();
+  EXPECT_EQ(handled, S("整数のｵｰﾊﾞｰﾌﾛｰ"));
+}
+
+TEST(ApplicationRun, GivesAnExceptionFromStartUpTheLastResortReportAndExitCode1) {
+  TForm visible(nullptr);
+  visible.SetClientSize(100, 50);
+  visible.Show();
+  test::Pump();
+  test::TBoxWatcher watcher;
+  watcher.watched = visible.Handle();
+  int code = Application().Run([] {
+    Application().CreateForm<test::TfrmProgressTest>();
+    throw rtl::EResNotFound("LOGO");
+  });
+  EXPECT_EQ(code, 1);
+  ASSERT_EQ(watcher.boxes.size(), 1u);
+  EXPECT_EQ(watcher.boxes[0].caption, S("ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ"));
+  EXPECT_EQ(watcher.boxes[0].text, S("LOGO ﾘｿｰｽが見つかりません"));
+  EXPECT_TRUE(watcher.boxes[0].errorIcon);
+  EXPECT_FALSE(watcher.boxes[0].watchedWindowEnabled);  // task-modal: the thread's windows wait
+  EXPECT_TRUE(IsWindowEnabled(visible.Handle()));
+  EXPECT_EQ(Application().ComponentCount(), 0);  // the forms made so far are gone
+  EXPECT_EQ(Application().MainForm(), nullptr);
+}
+
+TEST(ApplicationRun, ShowsTheMainFormAndEndsWhenItCloses) {
+  test::TfrmProgressTest* main = nullptr;
+  bool shown = false;
+  int code = Application().Run([&] {
+    main = Application().CreateForm<test::TfrmProgressTest>();
+    Application().CreateForm<test::TfrmLayoutTest>();  // not the main form
+    test::Later([&] {
+      shown = IsWindowVisible(main->Handle()) != FALSE;
+      PostMessageW(main->Handle(), WM_CLOSE, 0, 0);
+    }, 20);
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(Application().MainForm(), nullptr);
+  EXPECT_EQ(Application().ComponentCount(), 0);
+}
+
+TEST(ApplicationRun, EndsAtAQuitRequestPostedDuringStartUp) {
+  int code = Application().Run([] {
+    Application().CreateForm<test::TfrmProgressTest>();
+    Application().Terminate();
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(Application().Terminated());
+}
+
+TEST(ApplicationRun, AModalLoopEndsWithCancelAtAQuitRequest) {
+  test::TfrmProgressTest form(nullptr);
+  test::Later([] { Application().Terminate(); }, 20);
+  EXPECT_EQ(form.ShowModal(), mrCancel);
+  EXPECT_TRUE(Application().Terminated());
+  EXPECT_EQ(Application().Run(nullptr), 0);  // a new run starts afresh
+  EXPECT_FALSE(Application().Terminated());
+}
+
+}  // namespace
