@@ -109,7 +109,7 @@ TEST_F(FormFromLayout, LabelsTakeTheSizeOfTheirText) {
 
 TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
   form->Show();
-  test::Pump();
+  test::PumpUntilFocused(form->Edit1->Handle());
   RECT r{};
   GetWindowRect(form->Handle(), &r);
   EXPECT_NEAR((r.left + r.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
@@ -126,8 +126,7 @@ TEST_F(FormFromLayout, TabFollowsTheTabOrderThroughPanels) {
 
   form->BitBtn2->SetEnabled(true);
   form->Show();
-  test::Pump();
-  ASSERT_EQ(GetFocus(), form->Edit1->Handle());
+  ASSERT_EQ(test::PumpUntilFocused(form->Edit1->Handle()), form->Edit1->Handle());
   MSG tab{form->Edit1->Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
   EXPECT_TRUE(form->DialogMessage(tab));
   EXPECT_EQ(GetFocus(), form->BitBtn1->Handle());
@@ -143,7 +142,7 @@ TEST_F(FormFromLayout, TabFollowsTheTabOrderThroughPanels) {
 
 TEST_F(FormFromLayout, AcceleratorsFocusTheLinkedControlOrPressTheButton) {
   form->Show();
-  test::Pump();
+  test::PumpUntilFocused(form->Edit1->Handle());
   form->BitBtn2->SetFocus();
   ASSERT_EQ(GetFocus(), form->BitBtn2->Handle());
   MSG alt{form->BitBtn2->Handle(), WM_SYSCHAR, 'f', 0, 0, {}};
@@ -162,7 +161,7 @@ TEST_F(FormFromLayout, AcceleratorsFocusTheLinkedControlOrPressTheButton) {
 
 TEST_F(FormFromLayout, DisablingTheFocusedControlMovesTheFocusOn) {
   form->Show();
-  test::Pump();
+  test::PumpUntilFocused(form->Edit1->Handle());
   form->BitBtn1->SetFocus();
   form->BitBtn1->SetEnabled(false);
   EXPECT_NE(GetFocus(), nullptr);

@@ -120,6 +120,16 @@ inline void Pump() {
   }
 }
 
+// Pumps messages until window has the focus or two seconds have passed: under X, activation
+// arrives as events of the X server, some time after the window was shown.
+inline HWND PumpUntilFocused(HWND window) {
+  for (int waited = 0; GetFocus() != window && waited < 2000; waited += 10) {
+    Pump();
+    if (GetFocus() != window) Sleep(10);
+  }
+  return GetFocus();
+}
+
 // A BMP file: pixel(x, y) gives a colour index (bitCount <= 8) or 0x00RRGGBB (24 and 32 bits).
 // topDown writes a negative height.
 inline std::vector<uint8_t> MakeBmp(int width, int height, int bitCount, const std::vector<RGBQUAD>& colors,
