@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "app/FSelDir.h"
 #include "app/Filever.h"
 #include "app/Paths.h"
 #include "app/UMessage.h"
@@ -71,7 +74,8 @@ const TClass& TfrmInputPath::StaticClass() {
                                  .Field("Edit1", &TfrmInputPath::Edit1)
                                  .Method("FormCreate", &TfrmInputPath::FormCreate)
                                  .Method("FormCloseQuery", &TfrmInputPath::FormCloseQuery)
-                                 .Method("Edit1Change", &TfrmInputPath::Edit1Change);
+                                 .Method("Edit1Change", &TfrmInputPath::Edit1Change)
+                                 .Method("BitBtn1Click", &TfrmInputPath::BitBtn1Click);
   return info;
 }
 
@@ -96,6 +100,12 @@ void TfrmInputPath::Edit1Change(TObject*) {
   } else {
     BitBtn2->SetGlyph(nullptr);
   }
+}
+
+void TfrmInputPath::BitBtn1Click(TObject*) {
+  std::unique_ptr<TfrmSelDir> browser(new TfrmSelDir(this));
+  browser->SetStartFolder(Edit1->Text());
+  if (browser->ShowModal() == mrOk) Edit1->SetText(browser->SelectedFolder());
 }
 
 void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose) {

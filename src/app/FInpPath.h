@@ -23,6 +23,7 @@ class TfrmInputPath : public framework::TForm {
 
   void FormCreate(framework::TObject* sender);
   void Edit1Change(framework::TObject* sender);
+  void BitBtn1Click(framework::TObject* sender);
   void FormCloseQuery(framework::TObject* sender, bool& canClose);
   void DefaultInstallFolder();
 

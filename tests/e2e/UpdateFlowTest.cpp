@@ -162,3 +162,54 @@ TEST_F(UpdateFlowTest, TheExitButtonEndsTheUpdater) {
 }
 
 }  // namespace
+
+namespace {
+
+// Opens the folder browser from the dialog, takes a screenshot if asked, and confirms its folder.
+void BrowseAndConfirm(DWORD processId, HWND dialog, const std::string& screenshot = "") {
+  e2e::Click(e2e::FindChildByText(dialog, Wide("参照(&R)...")));
+  HWND browser = e2e::WaitForWindow(processId, Wide("フォルダの選択"), L"TfrmSelDir");
+  ASSERT_NE(browser, nullptr) << "the folder browser did not appear";
+  if (!screenshot.empty()) e2e::Screenshot(screenshot);
+  e2e::Click(e2e::FindChildByText(browser, Wide("はい")));
+  for (int waited = 0; IsWindow(browser) && IsWindowVisible(browser) && waited < 5000; waited += 20) Sleep(20);
+}
+
+TEST_F(UpdateFlowTest, TheBrowserOpensOnTheNearestExistingFolder) {
+  StartInstalled(L"version_5_1_5_9.dll");
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND edit = e2e::FindChildByText(dialog, scenario.folder.path());
+  ASSERT_NE(edit, nullptr);
+  e2e::SetEditText(edit, scenario.folder.File(L"missing\\deeper"));
+  BrowseAndConfirm(scenario.Id(), dialog, "folder-browser");
+  EXPECT_EQ(e2e::WindowText(edit), scenario.folder.path());
+  EXPECT_TRUE(IsWindowEnabled(e2e::FindChildByText(dialog, Wide("開始"))));
+}
+
+TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
+  // A read-only copy at the root of C: makes the updater show the target it computed.
+  const wchar_t* rootTarget = L"C:\\Pelano5.exe";
+  ASSERT_TRUE(CopyFileW(e2e::Fixture(L"version_5_1_5_9.dll").c_str(), rootTarget, FALSE));
+  SetFileAttributesW(rootTarget, FILE_ATTRIBUTE_READONLY);
+  scenario.Start();
+  HWND dialog = scenario.OpenInstallFolderDialog();
+  ASSERT_NE(dialog, nullptr);
+  wchar_t programFiles[MAX_PATH] = L"";
+  ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
+  HWND edit = e2e::FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W");
+  ASSERT_NE(edit, nullptr);
+  e2e::SetEditText(edit, L"C:\\");
+  BrowseAndConfirm(scenario.Id(), dialog);
+  EXPECT_EQ(e2e::WindowText(edit), L"C:\\");
+  HWND start = e2e::FindChildByText(dialog, Wide("開始"));
+  ASSERT_TRUE(IsWindowEnabled(start)) << "no executable found at the root";
+  e2e::Click(start);
+  EXPECT_EQ(scenario.AnswerMessage(),
+            Wide("ファイルが読み取り専用になっているためアップデートできません\r\n") + rootTarget);
+  EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデート処理に失敗しました"));
+  SetFileAttributesW(rootTarget, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(rootTarget);
+}
+
+}  // namespace
