@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "framework/Errors.h"
 #include "framework/GdiHandles.h"
@@ -79,7 +80,88 @@ UINT ReadSectionColors(HBITMAP section, const BITMAPINFOHEADER& header, RGBQUAD*
   return count;
 }
 
+// GDI reports the height of every section as positive; the row order shows only in the memory. Row
+// r of the memory is compared with the image's row r counted from the bottom and from the top; the
+// first row that matches one way only decides. An image whose rows match both ways draws the same
+// either way.
+bool SectionIsTopDown(HBITMAP section, const DIBSECTION& ds, const RGBQUAD* colors) {
+  const int32_t height = ds.dsBm.bmHeight;
+  const int32_t width = ds.dsBm.bmWidth;
+  const int32_t bitCount = ds.dsBmih.biBitCount;
+  if (height < 2) return false;
+  const int32_t stride = RowBytes(width, bitCount, 32);
+  const int64_t usedBits = static_cast<int64_t>(width) * bitCount;
+  const auto fullBytes = static_cast<std::size_t>(usedBits / 8);
+  const auto lastMask = static_cast<uint8_t>(0xFF00 >> (usedBits % 8));
+  TDIBInfo query{};
+  query.Header = ds.dsBmih;
+  query.Header.biSize = sizeof(BITMAPINFOHEADER);
+  query.Header.biHeight = height;
+  query.Header.biSizeImage = 0;
+  std::memcpy(query.Colors, colors, sizeof query.Colors);
+  framework::TMemoryDC dc;
+  if (dc.get() == nullptr) throw framework::EOutOfResources();
+  std::vector<uint8_t> bottom(static_cast<std::size_t>(stride));
+  std::vector<uint8_t> top(static_cast<std::size_t>(stride));
+  auto same = [&](const uint8_t* a, const uint8_t* b) {
+    if (std::memcmp(a, b, fullBytes) != 0) return false;
+    return lastMask == 0 || ((a[fullBytes] ^ b[fullBytes]) & lastMask) == 0;
+  };
+  const auto* memory = static_cast<const uint8_t*>(ds.dsBm.bmBits);
+  for (int32_t r = 0; r < (height + 1) / 2; ++r) {
+    TDIBInfo info = query;
+    if (GetDIBits(dc.get(), section, static_cast<UINT>(r), 1, bottom.data(), info.get(), DIB_RGB_COLORS) != 1) break;
+    info = query;
+    if (GetDIBits(dc.get(), section, static_cast<UINT>(height - 1 - r), 1, top.data(), info.get(), DIB_RGB_COLORS) !=
+        1) {
+      break;
+    }
+    const uint8_t* row = memory + static_cast<std::size_t>(r) * static_cast<std::size_t>(stride);
+    const bool asBottomUp = same(row, bottom.data());
+    const bool asTopDown = same(row, top.data());
+    if (asBottomUp != asTopDown) return asTopDown;
+  }
+  return false;
+}
+
 }  // namespace
+
+int StretchDIBPart(HDC dc, const framework::TRect& dest, const framework::TRect& source, const void* bits,
+                   const TDIBInfo& info, DWORD rop) {
+  const BITMAPINFOHEADER& header = info.Header;
+  int32_t destTop = dest.Top;
+  int32_t destH = RectHeight(dest);
+  const int32_t destW = RectWidth(dest);
+  const int32_t srcW = RectWidth(source);
+  const int32_t srcH = RectHeight(source);
+  if (header.biHeight >= 0 || srcH <= 0) {
+    const int32_t srcY = header.biHeight >= 0 ? rtl::CheckedSub(header.biHeight, source.Bottom) : source.Top;
+    return StretchDIBitsCall()(dc, dest.Left, destTop, destW, destH, source.Left, srcY, srcW, srcH, bits, info.get(),
+                               DIB_RGB_COLORS, rop);
+  }
+  // Top-down data: the platform's stretch counts a source y other than 0 from the bottom row (Wine
+  // does), so the rows are handed over as a DIB of their own, starting at the pixel memory of the
+  // first, with source y 0, which every reading agrees on. Rows outside the image are cut off, and
+  // the destination with them.
+  const int32_t height = rtl::CheckedSub(0, header.biHeight);
+  const int32_t top = source.Top < 0 ? 0 : source.Top;
+  const int32_t bottom = source.Bottom > height ? height : source.Bottom;
+  if (bottom <= top) return 1;
+  if (top != source.Top || bottom != source.Bottom) {
+    const int32_t cutTop = MulDiv(rtl::CheckedSub(top, source.Top), destH, srcH);
+    const int32_t cutBottom = MulDiv(rtl::CheckedSub(bottom, source.Top), destH, srcH);
+    destTop = rtl::CheckedAdd(dest.Top, cutTop);
+    destH = rtl::CheckedSub(cutBottom, cutTop);
+    if (destH == 0) return 1;
+  }
+  TDIBInfo part = info;
+  part.Header.biHeight = -(bottom - top);
+  part.Header.biSizeImage = 0;
+  const int32_t stride = RowBytes(header.biWidth, header.biBitCount, 32);
+  const auto* first = static_cast<const uint8_t*>(bits) + static_cast<std::size_t>(top) * static_cast<std::size_t>(stride);
+  return StretchDIBitsCall()(dc, dest.Left, destTop, destW, destH, source.Left, 0, srcW, bottom - top, first,
+                             part.get(), DIB_RGB_COLORS, rop);
+}
 
 int32_t RowBytes(int32_t width, int32_t bitCount, int32_t alignBits) {
   if (alignBits <= 0 || alignBits % 8 != 0) throw rtl::ERangeError();
@@ -167,6 +249,7 @@ void TDIB::FromHandle(HBITMAP bitmap, HPALETTE palette) {
     } else {
       ReadSectionColors(bitmap, ds.dsBmih, FInfo.Colors);
     }
+    if (SectionIsTopDown(bitmap, ds, FInfo.Colors)) FInfo.Header.biHeight = -ds.dsBm.bmHeight;
     return;
   }
 
@@ -223,11 +306,8 @@ bool TDIB::Draw(framework::TCanvas& canvas, const framework::TRect& dest, const 
   HDC dc = canvas.Handle();
   RECT visible = dest.ToRECT();
   if (!RectVisible(dc, &visible)) return true;
-  int32_t srcY = source.Top;
-  if (FInfo.Header.biHeight > 0) srcY = rtl::CheckedSub(FInfo.Header.biHeight, source.Bottom);
   StretchModeScope mode(dc, COLORONCOLOR);
-  return StretchDIBitsCall()(dc, dest.Left, dest.Top, destW, destH, source.Left, srcY, srcW, srcH, bits, FInfo.get(),
-                             DIB_RGB_COLORS, canvas.CopyMode()) != 0;
+  return StretchDIBPart(dc, dest, source, bits, FInfo, canvas.CopyMode()) != 0;
 }
 
 void TDIB::DrawBanded(framework::TCanvas& canvas, const framework::TRect& dest,

@@ -96,6 +96,11 @@ static_assert(sizeof(TDIBInfo) == 1064);
 // not fit in 32 bits.
 int32_t RowBytes(int32_t width, int32_t bitCount, int32_t alignBits);
 
+// Stretches the source part (row 0 at the top) of the DIB at bits into dest with the DIB stretch;
+// its result. Bottom-up data: source y counted from the bottom row, as the platform expects.
+int StretchDIBPart(HDC dc, const framework::TRect& dest, const framework::TRect& source, const void* bits,
+                   const TDIBInfo& info, DWORD rop);
+
 class TDIB {
  public:
   TDIB() = default;

@@ -583,10 +583,7 @@ bool TDIBitmap::StretchPart(framework::TCanvas& canvas, const framework::TRect& 
   RECT visible = dst.ToRECT();
   if (dstW == 0 || dstH == 0 || srcW == 0 || srcH == 0 || !RectVisible(dc, &visible)) return true;
   if (drawDirect_) {
-    const BITMAPINFOHEADER& header = bitmapInfo_->Header;
-    int32_t srcY = header.biHeight >= 0 ? rtl::CheckedSub(header.biHeight, src.Bottom) : src.Top;
-    return StretchDIBitsCall()(dc, dst.Left, dst.Top, dstW, dstH, src.Left, srcY, srcW, srcH, bits,
-                               bitmapInfo_->get(), DIB_RGB_COLORS, canvas.CopyMode()) != 0;
+    return StretchDIBPart(dc, dst, src, bits, *bitmapInfo_, canvas.CopyMode()) != 0;
   }
   HDC source = Canvas().Handle();
   return StretchBltCall()(dc, dst.Left, dst.Top, dstW, dstH, source, src.Left, src.Top, srcW, srcH,
