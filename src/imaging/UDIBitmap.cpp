@@ -498,8 +498,7 @@ void TDIBitmap::Assign(const framework::TPersistent* source) {
 
 void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
   if (auto* bitmap = dynamic_cast<framework::TBitmap*>(dest)) {
-    bitmap->SetWidth(0);
-    bitmap->SetHeight(0);
+    bitmap->SetSize(0, 0);
     if (HPALETTE palette = Palette()) {
       PALETTEENTRY entries[256];
       UINT count = GetPaletteEntries(palette, 0, 256, entries);
@@ -513,8 +512,8 @@ void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
         bitmap->SetPalette(copy);
       }
     }
-    bitmap->SetWidth(Width());
-    bitmap->SetHeight(Height());
+    // Both at once: the bitmap stays empty while either side is 0.
+    bitmap->SetSize(Width(), Height());
     if (!bitmap->Empty()) bitmap->Canvas().Draw(0, 0, const_cast<TDIBitmap&>(*this));
     return;
   }
