@@ -597,7 +597,9 @@ void TDIBitmap::DrawByLines(framework::TCanvas& canvas, const framework::TRect& 
   for (int32_t i = 0; i < n; ++i) {
     const int32_t y = rtl::CheckedAdd(rect.Top, i);
     if (y < clip.top || y > clip.bottom) continue;
-    const int32_t s = rtl::CheckedAdd(rtl::CheckedMul(height, i) / n, viewRect_.Top);
+    // The quotient lies between 0 and the height; only the sum can overflow.
+    const auto row = static_cast<int32_t>(static_cast<int64_t>(height) * i / n);
+    const int32_t s = rtl::CheckedAdd(row, viewRect_.Top);
     StretchPart(canvas, {rect.Left, y, rect.Right, rtl::CheckedAdd(y, 1)},
                 {viewRect_.Left, s, viewRect_.Right, rtl::CheckedAdd(s, 1)}, bits);
   }
