@@ -1,0 +1,210 @@
+// Every parser of the DIB-section graphic over mutated and shortened forms of valid inputs: each
+// either loads or raises one of the library's exceptions, and none reads past its data, which ends
+// right at a page that may not be read.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "DIBImages.h"
+#include "imaging/UDIBitmap.h"
+#include "rtl/Exception.h"
+
+namespace {
+
+using namespace dib_test;
+using imaging::TDIBitmap;
+
+// Bytes whose end touches a no-access page.
+class GuardedStream : public rtl::TCustomMemoryStream {
+ public:
+  explicit GuardedStream(const Bytes& bytes) {
+    const size_t page = 4096;
+    const size_t dataPages = (bytes.size() + page - 1) / page;
+    size_ = (dataPages + 1) * page;
+    base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, size_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    EXPECT_NE(base_, nullptr);
+    DWORD old = 0;
+    EXPECT_TRUE(VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old));
+    uint8_t* data = base_ + dataPages * page - bytes.size();
+    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+    SetPointer(data, int32_t(bytes.size()));
+  }
+  ~GuardedStream() override { VirtualFree(base_, 0, MEM_RELEASE); }
+  int32_t Write(const void*, int32_t) override { return 0; }
+
+ private:
+  uint8_t* base_ = nullptr;
+  size_t size_ = 0;
+};
+
+class Random {
+ public:
+  explicit Random(uint32_t seed) : state_(seed ? seed : 1) {}
+  uint32_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+  }
+  uint32_t Below(uint32_t n) { return Next() % n; }
+
+ private:
+  uint32_t state_;
+};
+
+// One to three changes: bytes set at random (mostly in the headers), a header field set to a value
+// at some edge, the data cut short, or bytes added.
+Bytes Mutate(const Bytes& valid, size_t headerEnd, Random& random) {
+  static const uint32_t edges[] = {0, 1, 2, 3, 4, 8, 12, 16, 40, 124, 255, 256, 257, 0x7FFF, 0x8000, 0xFFFF,
+                                   0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFE, 0x01000000};
+  Bytes bytes = valid;
+  const uint32_t changes = 1 + random.Below(3);
+  for (uint32_t c = 0; c < changes && !bytes.empty(); ++c) {
+    switch (random.Below(5)) {
+      case 0:
+      case 1: {
+        size_t limit = random.Below(4) != 0 ? std::min(headerEnd, bytes.size()) : bytes.size();
+        bytes[random.Below(uint32_t(limit))] = uint8_t(random.Next());
+        break;
+      }
+      case 2: {
+        size_t limit = std::min(headerEnd, bytes.size());
+        if (limit < 4) break;
+        size_t at = random.Below(uint32_t(limit - 3)) & ~size_t(1);
+        uint32_t value = edges[random.Below(sizeof edges / sizeof edges[0])];
+        for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = uint8_t(value >> (8 * i));
+        break;
+      }
+      case 3:
+        bytes.resize(random.Below(uint32_t(bytes.size())));
+        break;
+      default:
+        for (uint32_t i = random.Below(16); i > 0; --i) bytes.push_back(uint8_t(random.Next()));
+        break;
+    }
+  }
+  return bytes;
+}
+
+std::vector<Bytes> ValidBmps() {
+  Image rgb565 = MakeImage(7, 4, 16, [](int32_t x, int32_t y) { return uint32_t((x * 9) << 11 | (y * 15) << 5 | x); });
+  auto indexed = [](int bits, int32_t w, int32_t h, int colors) {
+    return MakeImage(w, h, bits, [=](int32_t x, int32_t y) { return uint32_t((x * 3 + y + x / 4) % colors); },
+                     TestColors(colors));
+  };
+  return {MakeBmp(indexed(8, 9, 5, 11), {.clrUsed = 11}),
+          MakeBmp(indexed(8, 37, 9, 11), {.compression = BI_RLE8}),
+          MakeBmp(indexed(4, 21, 6, 7), {.compression = BI_RLE4}),
+          MakeBmp(indexed(4, 9, 5, 16), {.headerSize = 12}),
+          MakeBmp(indexed(1, 19, 3, 2)),
+          MakeBmp(rgb565, {.headerSize = 124, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}}),
+          MakeBmp(rgb565, {.compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}}),
+          MakeBmp(MakeImage(5, 6, 24, [](int32_t x, int32_t y) { return MakeRgb(x, y, 9); }), {.topDown = true})};
+}
+
+class Fuzz : public ::testing::Test {
+ protected:
+  // Runs parse over mutations of each valid input; a load is then drawn, both ways, and saved.
+  void Run(const std::vector<Bytes>& valid, size_t headerEnd, int perInput,
+           const std::function<void(TDIBitmap&, const Bytes&)>& parse) {
+    Random random(0x5EED1234u + uint32_t(valid.size()));
+    Target target(24, 24);
+    for (const Bytes& input : valid) {
+      for (int i = 0; i < perInput; ++i) {
+        Bytes mutated = Mutate(input, headerEnd, random);
+        imaging::TDIBitmap::SetDefaultDrawDirect(i % 2 == 0);
+        TDIBitmap graphic;
+        try {
+          parse(graphic, mutated);
+        } catch (const rtl::Exception&) {
+          ++failed_;
+          continue;
+        }
+        ++loaded_;
+        try {
+          graphic.Draw(target.Canvas(), {0, 0, 24, 24});
+          graphic.Palette();
+          rtl::TMemoryStream saved;
+          graphic.WriteData(saved);
+        } catch (const rtl::EIntOverflow&) {
+          // Only a stored view far outside the image may take the coordinates beyond 32 bits.
+          const framework::TRect& view = graphic.ViewRect();
+          const int32_t width = graphic.BitmapInfo().Header.biWidth;
+          const int32_t height = std::abs(graphic.BitmapInfo().Header.biHeight);
+          if (view.Left >= -width && view.Right <= 2 * width && view.Top >= -height && view.Bottom <= 2 * height) {
+            ++failedAfterLoad_;
+          }
+        } catch (const rtl::Exception&) {
+          ++failedAfterLoad_;
+        }
+      }
+    }
+    imaging::TDIBitmap::SetDefaultDrawDirect(true);
+    EXPECT_GT(loaded_, 0);
+    EXPECT_GT(failed_, 0);
+    EXPECT_EQ(failedAfterLoad_, 0) << "a graphic that loaded must draw and save";
+    RecordProperty("loaded", loaded_);
+    RecordProperty("refused", failed_);
+  }
+  int loaded_ = 0;
+  int failed_ = 0;
+  int failedAfterLoad_ = 0;
+};
+
+TEST_F(Fuzz, BmpStreams) {
+  Run(ValidBmps(), 14 + 124 + 64, 150, [](TDIBitmap& graphic, const Bytes& bytes) {
+    GuardedStream stream(bytes);
+    graphic.LoadFromStream(stream);
+  });
+}
+
+TEST_F(Fuzz, StoredFormsOfBothKinds) {
+  std::vector<Bytes> forms;
+  for (const Bytes& bmp : ValidBmps()) {
+    Bytes own = bmp;
+    for (uint32_t v : {1u, 1u, 4u, 3u}) Put32(own, v);
+    forms.push_back(own);
+    Bytes framework;
+    Put32(framework, uint32_t(bmp.size()));
+    framework.insert(framework.end(), bmp.begin(), bmp.end());
+    forms.push_back(framework);
+  }
+  Run(forms, 18 + 124 + 64, 100, [](TDIBitmap& graphic, const Bytes& bytes) {
+    GuardedStream stream(bytes);
+    graphic.ReadData(stream);
+  });
+}
+
+TEST_F(Fuzz, PackedDIBs) {
+  std::vector<Bytes> packed;
+  for (const Bytes& bmp : ValidBmps()) packed.emplace_back(bmp.begin() + 14, bmp.end());
+  Run(packed, 124 + 64, 150, [](TDIBitmap& graphic, const Bytes& bytes) {
+    GuardedStream stream(bytes);
+    graphic.ReadDIB(stream);
+  });
+}
+
+TEST_F(Fuzz, ClipboardBlocks) {
+  std::vector<Bytes> packed;
+  for (const Bytes& bmp : ValidBmps()) packed.emplace_back(bmp.begin() + 14, bmp.end());
+  Run(packed, 124 + 64, 60, [](TDIBitmap& graphic, const Bytes& bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size());
+    ASSERT_NE(block, nullptr);
+    if (!bytes.empty()) {
+      std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+      GlobalUnlock(block);
+    }
+    struct Free {
+      HGLOBAL block;
+      ~Free() { GlobalFree(block); }
+    } free{block};
+    graphic.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+  });
+}
+
+}  // namespace

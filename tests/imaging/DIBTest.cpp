@@ -1,0 +1,363 @@
+#include "imaging/UDIB.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "DIBImages.h"
+#include "framework/Errors.h"
+#include "framework/GdiHandles.h"
+#include "rtl/Exception.h"
+
+namespace {
+
+using namespace dib_test;
+using framework::TRect;
+using imaging::IBitsHolder;
+using imaging::TDIB;
+
+// Row y of the image is grey level 10 + y: each row tells where it came from.
+Rgb RowColor(int32_t y) { return MakeRgb(10 + y, 10 + y, 10 + y); }
+
+// A DIB section of 24 bits owned by the test; rows as RowColor, or x and y in red and green.
+class Section {
+ public:
+  Section(int32_t width, int32_t height, bool topDown, bool coordinates = false) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = topDown ? -height : height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    handle_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
+    EXPECT_TRUE(handle_);
+    const int32_t stride = imaging::RowBytes(width, 24, 32);
+    for (int32_t y = 0; y < height; ++y) {
+      auto* row = static_cast<uint8_t*>(bits_) + size_t(topDown ? y : height - 1 - y) * size_t(stride);
+      for (int32_t x = 0; x < width; ++x) {
+        Rgb c = coordinates ? MakeRgb(x, y, 7) : RowColor(y);
+        row[3 * x] = uint8_t(c);
+        row[3 * x + 1] = uint8_t(c >> 8);
+        row[3 * x + 2] = uint8_t(c >> 16);
+      }
+    }
+  }
+  HBITMAP get() const { return handle_.get(); }
+  void* bits() const { return bits_; }
+
+ private:
+  int32_t width_;
+  int32_t height_;
+  void* bits_ = nullptr;
+  framework::TBitmapHandle handle_;
+};
+
+imaging::TBitsHolder* HolderOf(const TDIB& dib) {
+  IBitsHolder* holder = nullptr;
+  if (dib.Holder() == nullptr ||
+      FAILED(dib.Holder()->QueryInterface(imaging::IID_IBitsHolder, reinterpret_cast<void**>(&holder)))) {
+    return nullptr;
+  }
+  holder->Release();
+  return static_cast<imaging::TBitsHolder*>(holder);
+}
+
+TEST(RowBytes, PadsToTheAlignment) {
+  EXPECT_EQ(imaging::RowBytes(1, 1, 32), 4);
+  EXPECT_EQ(imaging::RowBytes(32, 1, 32), 4);
+  EXPECT_EQ(imaging::RowBytes(33, 1, 32), 8);
+  EXPECT_EQ(imaging::RowBytes(3, 24, 32), 12);
+  EXPECT_EQ(imaging::RowBytes(5, 4, 32), 4);
+  EXPECT_EQ(imaging::RowBytes(9, 4, 16), 6);
+  EXPECT_EQ(imaging::RowBytes(0, 24, 32), 0);
+  EXPECT_EQ(imaging::RowBytes(536870911, 32, 32), 2147483644);
+  EXPECT_THROW(imaging::RowBytes(536870912, 32, 32), rtl::EIntOverflow);
+}
+
+// --- the holder
+
+TEST(BitsHolder, AnswersForItsInterfaceAndIUnknownOnly) {
+  auto* holder = new imaging::TBitsHolder();
+  holder->AddRef();
+  void* asked = nullptr;
+  ASSERT_EQ(holder->QueryInterface(imaging::IID_IBitsHolder, &asked), S_OK);
+  EXPECT_EQ(asked, static_cast<IBitsHolder*>(holder));
+  static_cast<IUnknown*>(asked)->Release();
+  ASSERT_EQ(holder->QueryInterface(IID_IUnknown, &asked), S_OK);
+  static_cast<IUnknown*>(asked)->Release();
+  EXPECT_EQ(holder->QueryInterface(IID_IDispatch, &asked), E_NOINTERFACE);
+  EXPECT_EQ(asked, nullptr);
+  EXPECT_EQ(holder->Release(), 0u);
+}
+
+TEST(BitsHolder, LivesUntilItsLastReleaseAndLeavesBorrowedMemory) {
+  const int32_t before = imaging::TBitsHolder::LiveCount();
+  std::vector<uint8_t> borrowed(16, 0xAB);
+  auto* holder = new imaging::TBitsHolder();
+  holder->AddRef();
+  holder->SetBits(borrowed.data(), FALSE);
+  EXPECT_EQ(holder->GetBits(), borrowed.data());
+  EXPECT_FALSE(holder->OwnsBits());
+  holder->AddRef();
+  EXPECT_EQ(holder->Release(), 1u);
+  EXPECT_EQ(imaging::TBitsHolder::LiveCount(), before + 1);
+  EXPECT_EQ(holder->Release(), 0u);
+  EXPECT_EQ(imaging::TBitsHolder::LiveCount(), before);
+  EXPECT_EQ(borrowed[15], 0xAB);
+}
+
+// --- capture
+
+class Capture : public ::testing::Test {
+ protected:
+  const int32_t liveBefore = imaging::TBitsHolder::LiveCount();
+  void TearDown() override { EXPECT_EQ(imaging::TBitsHolder::LiveCount(), liveBefore); }
+};
+
+TEST_F(Capture, ADIBSectionIsBorrowedAndOutlivesTheSnapshot) {
+  Section section(8, 5, false);
+  {
+    TDIB dib;
+    dib.FromHandle(section.get(), nullptr);
+    EXPECT_EQ(dib.Bits(), section.bits());
+    ASSERT_NE(HolderOf(dib), nullptr);
+    EXPECT_FALSE(HolderOf(dib)->OwnsBits());
+    EXPECT_EQ(dib.Header().biWidth, 8);
+    EXPECT_EQ(dib.Header().biHeight, 5);
+    EXPECT_EQ(dib.Header().biBitCount, 24);
+  }
+  EXPECT_EQ(GetObjectType(section.get()), DWORD(OBJ_BITMAP));
+  TDIB again;
+  again.FromHandle(section.get(), nullptr);
+  Target target(8, 5);
+  ASSERT_TRUE(again.Draw(target.Canvas(), {0, 0, 8, 5}, {0, 0, 8, 5}));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 5}, [](int32_t, int32_t dy) { return RowColor(dy); }, 0));
+}
+
+TEST_F(Capture, AMonochromeBitmapBecomesAOneBitDIBWithTwoColours) {
+  // 16 x 3: row 0 all set, row 1 alternate, row 2 clear; words per row.
+  const uint16_t rows[3] = {0xFFFF, 0x5555, 0x0000};
+  framework::TBitmapHandle mono(CreateBitmap(16, 3, 1, 1, rows));
+  TDIB dib;
+  dib.FromHandle(mono.get(), nullptr);
+  EXPECT_EQ(dib.Header().biBitCount, 1);
+  EXPECT_EQ(dib.Header().biHeight, 3);
+  ASSERT_NE(HolderOf(dib), nullptr);
+  EXPECT_TRUE(HolderOf(dib)->OwnsBits());
+  EXPECT_EQ(MakeRgb(dib.Colors()[0].rgbRed, dib.Colors()[0].rgbGreen, dib.Colors()[0].rgbBlue), 0x000000u);
+  EXPECT_EQ(MakeRgb(dib.Colors()[1].rgbRed, dib.Colors()[1].rgbGreen, dib.Colors()[1].rgbBlue), 0xFFFFFFu);
+  Target target(16, 3);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 16, 3}, {0, 0, 16, 3}));
+  auto expected = [&](int32_t dx, int32_t dy) -> Rgb {
+    bool set = (rows[dy] >> (dx < 8 ? 7 - dx : 15 - (dx - 8))) & 1;
+    return set ? 0xFFFFFF : 0x000000;
+  };
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 3}, expected, 0));
+}
+
+TEST_F(Capture, APaletteGivesItsColoursToTheFirstEntries) {
+  const uint16_t rows[2] = {0xFF00, 0x00FF};
+  framework::TBitmapHandle mono(CreateBitmap(16, 2, 1, 1, rows));
+  std::vector<uint8_t> record(4 + 2 * 4);
+  record[0] = 0x00, record[1] = 0x03, record[2] = 2;
+  const PALETTEENTRY entries[2] = {{200, 10, 20, 0}, {30, 40, 220, 0}};
+  std::memcpy(record.data() + 4, entries, sizeof entries);
+  framework::TPaletteHandle palette(CreatePalette(reinterpret_cast<LOGPALETTE*>(record.data())));
+  TDIB dib;
+  dib.FromHandle(mono.get(), palette.get());
+  EXPECT_EQ(MakeRgb(dib.Colors()[0].rgbRed, dib.Colors()[0].rgbGreen, dib.Colors()[0].rgbBlue),
+            MakeRgb(200, 10, 20));
+  EXPECT_EQ(MakeRgb(dib.Colors()[1].rgbRed, dib.Colors()[1].rgbGreen, dib.Colors()[1].rgbBlue),
+            MakeRgb(30, 40, 220));
+  Target target(16, 2);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 16, 2}, {0, 0, 16, 2}));
+  auto expected = [&](int32_t dx, int32_t dy) -> Rgb {
+    bool set = (rows[dy] >> (dx < 8 ? 7 - dx : 15 - (dx - 8))) & 1;
+    return set ? MakeRgb(30, 40, 220) : MakeRgb(200, 10, 20);
+  };
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 2}, expected, 0));
+}
+
+TEST_F(Capture, AHandleThatIsNoBitmapKeepsTheOldHeader) {
+  Section section(4, 4, false);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  framework::TBrushHandle brush(CreateSolidBrush(0));
+  EXPECT_THROW(dib.FromHandle(reinterpret_cast<HBITMAP>(brush.get()), nullptr), framework::EInvalidGraphic);
+  EXPECT_THROW(dib.FromHandle(nullptr, nullptr), framework::EInvalidGraphic);
+  EXPECT_EQ(dib.Header().biWidth, 4);
+  EXPECT_EQ(dib.Bits(), nullptr);  // a new, empty holder
+}
+
+TEST_F(Capture, FromBitmapTakesTheFrameworksBitmap) {
+  Image image = MakeImage(6, 4, 8, [](int32_t x, int32_t y) { return uint32_t(x + 6 * y) % 7; }, TestColors(7));
+  framework::TBitmap bitmap;
+  ByteStream bmp(MakeBmp(image, {.clrUsed = 7}));
+  bitmap.LoadFromStream(bmp);
+  TDIB dib;
+  dib.FromBitmap(bitmap);
+  EXPECT_EQ(dib.Header().biBitCount, 8);
+  Target target(6, 4);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 6, 4}, {0, 0, 6, 4}));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy); }, 0));
+}
+
+TEST_F(Capture, CopiesShareTheMemoryUntilTheLastGoes) {
+  const uint16_t rows[2] = {0xF0F0, 0x0F0F};
+  framework::TBitmapHandle mono(CreateBitmap(16, 2, 1, 1, rows));
+  auto second = std::make_unique<TDIB>();
+  {
+    TDIB first;
+    first.FromHandle(mono.get(), nullptr);
+    second->CopyFrom(first);
+    EXPECT_EQ(second->Bits(), first.Bits());
+    EXPECT_EQ(imaging::TBitsHolder::LiveCount(), liveBefore + 1);
+  }
+  mono.reset();
+  Target target(16, 2);
+  ASSERT_TRUE(second->Draw(target.Canvas(), {0, 0, 16, 2}, {0, 0, 16, 2}));
+  auto expected = [&](int32_t dx, int32_t dy) -> Rgb {
+    bool set = (rows[dy] >> (dx < 8 ? 7 - dx : 15 - (dx - 8))) & 1;
+    return set ? 0xFFFFFF : 0x000000;
+  };
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 2}, expected, 0));
+  EXPECT_EQ(imaging::TBitsHolder::LiveCount(), liveBefore + 1);
+  second.reset();
+}
+
+// --- drawing
+
+class DIBDraw : public ::testing::Test {
+ protected:
+  static constexpr Rgb kFill = MakeRgb(1, 2, 3);
+};
+
+TEST_F(DIBDraw, ABottomUpSourceIsCountedFromTheBottomRow) {
+  for (bool topDown : {false, true}) {
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    Section section(4, 100, topDown);
+    TDIB dib;
+    dib.FromHandle(section.get(), nullptr);
+    Target target(4, 40, kFill);
+    ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 5, 4, 25}, {0, 10, 4, 30}));
+    EXPECT_TRUE(ShowsAt(target, {0, 5, 4, 25}, [](int32_t, int32_t dy) { return RowColor(10 + dy); }, kFill));
+  }
+}
+
+TEST_F(DIBDraw, APartOfTheImageIsStretchedIntoTheDestination) {
+  Section section(200, 50, false, true);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(80, 70, kFill);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {10, 20, 60, 60}, {100, 0, 150, 40}));
+  EXPECT_TRUE(ShowsAt(target, {10, 20, 60, 60}, [](int32_t dx, int32_t dy) { return MakeRgb(100 + dx, dy, 7); },
+                      kFill));
+  // Twice as large: each source pixel covers two by two.
+  target.Fill(kFill);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 20, 10}, {5, 5, 15, 10}));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 20, 10}, [](int32_t dx, int32_t dy) { return MakeRgb(5 + dx / 2, 5 + dy / 2, 7); },
+                      kFill));
+}
+
+TEST_F(DIBDraw, UsesTheCanvasCopyMode) {
+  Section section(4, 4, false, true);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 4, 0xFFFFFF);
+  target.Canvas().SetCopyMode(SRCAND);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 4}));
+  target.Canvas().SetCopyMode(NOTSRCCOPY);
+  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 2, 4}, {0, 0, 2, 4}));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 4},
+                      [](int32_t dx, int32_t dy) { return dx < 2 ? ~MakeRgb(dx, dy, 7) & 0xFFFFFF : MakeRgb(dx, dy, 7); },
+                      0));
+}
+
+TEST_F(DIBDraw, NothingToDrawReportsSuccess) {
+  Section section(4, 4, false);
+  TDIB never;
+  Target target(10, 10, kFill);
+  EXPECT_TRUE(never.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 4}));
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  RefusingDevice device;
+  EXPECT_TRUE(dib.Draw(target.Canvas(), {0, 0, 0, 4}, {0, 0, 4, 4}));
+  EXPECT_TRUE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0}));
+  IntersectClipRect(target.dc(), 0, 0, 5, 5);
+  EXPECT_TRUE(dib.Draw(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4}));
+  dib.DrawBanded(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4});
+  EXPECT_EQ(RefusingDevice::calls(), 0);
+  SelectClipRgn(target.dc(), nullptr);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
+}
+
+TEST_F(DIBDraw, ARefusedStretchReportsFalse) {
+  Section section(4, 10, false);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 25, kFill);
+  RefusingDevice device;
+  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10}));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
+}
+
+TEST_F(DIBDraw, TheBandedFallbackGivesEachRowAtLeastOneSourceRow) {
+  Section section(4, 10, false);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 25, kFill);
+  RefusingDevice device;
+  dib.DrawBanded(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10});
+  const int32_t expectedRows[] = {0, 0, 0, 1, 1, 2, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 6, 7, 7, 8, 8, 8, 9, 9};
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 25}, [&](int32_t, int32_t dy) { return RowColor(expectedRows[dy]); }, kFill));
+}
+
+TEST_F(DIBDraw, TheBandedFallbackSqueezesTenRowsIntoEach) {
+  Section section(4, 100, true);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 10, kFill);
+  RefusingDevice device;
+  dib.DrawBanded(target.Canvas(), {0, 0, 4, 10}, {0, 0, 4, 100});
+  for (int32_t row = 0; row < 10; ++row) {
+    Rgb got = target.Pixel(0, row);
+    int32_t source = int32_t(got & 0xFF) - 10;
+    EXPECT_GE(source, 10 * row) << row;
+    EXPECT_LT(source, 10 * row + 10) << row;
+  }
+}
+
+TEST_F(DIBDraw, TheBandedFallbackAlwaysMapsTheWholeImage) {
+  Section section(4, 4, false);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 8, kFill);
+  RefusingDevice device;
+  dib.DrawBanded(target.Canvas(), {0, 0, 4, 8}, {0, 2, 4, 4});
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 8}, [](int32_t, int32_t dy) { return RowColor(dy / 2); }, kFill));
+}
+
+TEST(DIBLeaks, HundredsOfCapturesAndDrawsLeaveNoHandleOrHolder) {
+  const int32_t before = imaging::TBitsHolder::LiveCount();
+  Target target(16, 16);
+  for (int i = 0; i < 300; ++i) {
+    const uint16_t rows[2] = {uint16_t(i), uint16_t(~i)};
+    HBITMAP mono = CreateBitmap(16, 2, 1, 1, rows);
+    Section section(16, 16, i % 2 == 0);
+    {
+      TDIB a;
+      TDIB b;
+      a.FromHandle(mono, nullptr);
+      b.FromHandle(section.get(), nullptr);
+      a.CopyFrom(b);
+      ASSERT_TRUE(a.Draw(target.Canvas(), {0, 0, 16, 16}, {0, 0, 16, 16}));
+      RefusingDevice device;
+      b.DrawBanded(target.Canvas(), {0, 0, 16, 8}, {0, 0, 16, 16});
+    }
+    DeleteObject(mono);
+    ASSERT_EQ(imaging::TBitsHolder::LiveCount(), before) << i;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,801 @@
+#include "imaging/UDIBitmap.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "DIBImages.h"
+#include "PaletteEntries.h"
+#include "data/UGMEMStream.h"
+#include "framework/Errors.h"
+#include "rtl/Exception.h"
+#include "rtl/Sjis.h"
+#include "support/MessageOf.h"
+
+namespace {
+
+using namespace dib_test;
+using framework::TRect;
+using imaging::TDIBitmap;
+using testing_support::MessageOf;
+
+constexpr Rgb kFill = MakeRgb(1, 2, 3);
+
+// x in red, y in green: every pixel tells where it came from.
+Image Coordinates(int32_t width, int32_t height) {
+  return MakeImage(width, height, 24, [](int32_t x, int32_t y) { return MakeRgb(x, y, 7); });
+}
+
+// Row y in grey level 10 + y.
+Image Rows(int32_t width, int32_t height) {
+  return MakeImage(width, height, 24, [](int32_t, int32_t y) { return MakeRgb(10 + y, 10 + y, 10 + y); });
+}
+
+// Runs and unequal neighbours, so that run-length data has both kinds of packets.
+Image Indexed(int bitCount, int32_t width, int32_t height, int colors) {
+  return MakeImage(width, height, bitCount, [=](int32_t x, int32_t y) {
+    return uint32_t(x < width / 2 ? (x / 5 + y) % colors : (x * 3 + y) % colors);
+  }, TestColors(colors));
+}
+
+std::unique_ptr<TDIBitmap> Load(const Bytes& bmp) {
+  auto graphic = std::make_unique<TDIBitmap>();
+  ByteStream stream(bmp);
+  graphic->LoadFromStream(stream);
+  return graphic;
+}
+
+Bytes Saved(const TDIBitmap& graphic) {
+  rtl::TMemoryStream stream;
+  graphic.SaveToStream(stream);
+  return StreamBytes(stream);
+}
+
+Bytes WrittenData(const TDIBitmap& graphic) {
+  rtl::TMemoryStream stream;
+  graphic.WriteData(stream);
+  return StreamBytes(stream);
+}
+
+Bytes WithView(Bytes bmp, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  for (int32_t v : {left, top, right, bottom}) Put32(bmp, uint32_t(v));
+  return bmp;
+}
+
+::testing::AssertionResult DrawsImage(TDIBitmap& graphic, const Image& image, bool masks565 = false) {
+  Target target(image.width, image.height, kFill);
+  graphic.Draw(target.Canvas(), {0, 0, image.width, image.height});
+  return ShowsAt(target, {0, 0, image.width, image.height},
+                 [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy, masks565); }, kFill);
+}
+
+// The class-wide draw mode for the graphics made inside a scope.
+class DrawModeScope {
+ public:
+  explicit DrawModeScope(bool direct) : old_(TDIBitmap::DefaultDrawDirect()) { TDIBitmap::SetDefaultDrawDirect(direct); }
+  ~DrawModeScope() { TDIBitmap::SetDefaultDrawDirect(old_); }
+
+ private:
+  bool old_;
+};
+
+// --- a new graphic
+
+TEST(NewDIBitmap, IsEmptyAndDrawsAndWritesNothing) {
+  TDIBitmap graphic;
+  EXPECT_TRUE(graphic.Empty());
+  EXPECT_EQ(graphic.Width(), 0);
+  EXPECT_EQ(graphic.Height(), 0);
+  EXPECT_EQ(graphic.BitmapInfo().Header.biSize, 40u);
+  EXPECT_EQ(graphic.BitmapInfo().Header.biBitCount, 24);
+  EXPECT_EQ(graphic.BitmapInfo().Header.biPlanes, 1);
+  EXPECT_EQ(graphic.DrawDirect(), TDIBitmap::DefaultDrawDirect());
+  EXPECT_TRUE(Saved(graphic).empty());
+  rtl::TMemoryStream packed;
+  graphic.WriteDIB(packed);
+  EXPECT_EQ(packed.GetSize(), 0);
+  UINT format = 0;
+  HANDLE data = reinterpret_cast<HANDLE>(1);
+  HPALETTE palette = nullptr;
+  graphic.SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, UINT(CF_DIB));
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(graphic.Palette(), nullptr);
+  Target target(4, 4, kFill);
+  graphic.Draw(target.Canvas(), {0, 0, 4, 4});
+  EXPECT_TRUE(ShowsAt(target, {}, nullptr, kFill));
+}
+
+TEST(DrawMode, IsDirectOutsideTheNTFamilyAndSetFromTheSystemAtStartUp) {
+  EXPECT_FALSE(imaging::DrawDirectForPlatform(VER_PLATFORM_WIN32_NT));
+  EXPECT_TRUE(imaging::DrawDirectForPlatform(VER_PLATFORM_WIN32_WINDOWS));
+  EXPECT_TRUE(imaging::DrawDirectForPlatform(VER_PLATFORM_WIN32s));
+  DrawModeScope restore(true);
+  imaging::InitDIBitmapDrawMode();
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  ASSERT_TRUE(GetVersionExA(&version));
+  EXPECT_EQ(TDIBitmap::DefaultDrawDirect(), version.dwPlatformId != VER_PLATFORM_WIN32_NT);
+  TDIBitmap made;
+  EXPECT_EQ(made.DrawDirect(), TDIBitmap::DefaultDrawDirect());
+  EXPECT_EQ(framework::FindClass("TDIBitmap"), &TDIBitmap::StaticClass());
+}
+
+// --- loading BMP streams
+
+class LoadBmp : public ::testing::Test {};
+
+TEST_F(LoadBmp, AFourBitTableWithoutCountHasSixteenColours) {
+  Image image = Indexed(4, 9, 3, 16);
+  Bytes bmp = MakeBmp(image);
+  ByteStream stream(bmp);
+  TDIBitmap graphic;
+  graphic.LoadFromStream(stream);
+  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
+  EXPECT_EQ(graphic.ColorCount(), 16);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbRed, image.colors[i].rgbRed) << i;
+    EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbBlue, image.colors[i].rgbBlue) << i;
+  }
+  EXPECT_TRUE(DrawsImage(graphic, image));
+}
+
+TEST_F(LoadBmp, AFourBitTableOfFiveColoursIsReadAsFive) {
+  Image image = Indexed(4, 9, 3, 5);
+  Bytes bmp = MakeBmp(image, {.clrUsed = 5});
+  ByteStream stream(bmp);
+  TDIBitmap graphic;
+  graphic.LoadFromStream(stream);
+  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
+  EXPECT_EQ(graphic.ColorCount(), 5);
+  EXPECT_TRUE(DrawsImage(graphic, image));
+  Bytes saved = Saved(graphic);
+  ASSERT_GE(saved.size(), 54u);
+  EXPECT_EQ(Get32(saved, 14 + 32), 5u);               // biClrUsed
+  EXPECT_EQ(Get32(saved, 10), 14u + 40 + 5 * 4);      // bfOffBits
+  EXPECT_EQ(saved.size(), 14u + 40 + 5 * 4 + 8 * 3);  // 9 pixels of 4 bits: 8 bytes a row
+}
+
+TEST_F(LoadBmp, EveryDepthKeepsItsPixels) {
+  for (int bits : {1, 4, 8, 24, 32}) {
+    SCOPED_TRACE(bits);
+    Image image = bits <= 8 ? Indexed(bits, 13, 5, 1 << std::min(bits, 4)) : Coordinates(13, 5);
+    image.bitCount = bits;
+    auto graphic = Load(MakeBmp(image));
+    EXPECT_EQ(graphic->BitmapInfo().Header.biBitCount, bits);
+    EXPECT_TRUE(DrawsImage(*graphic, image));
+  }
+}
+
+TEST_F(LoadBmp, TopDownRowsStayTheRightWayUp) {
+  Image image = Coordinates(6, 9);
+  auto graphic = Load(MakeBmp(image, {.topDown = true}));
+  EXPECT_LT(graphic->BitmapInfo().Header.biHeight, 0);
+  EXPECT_EQ(graphic->Height(), 9);
+  EXPECT_TRUE(DrawsImage(*graphic, image));
+  // Saved as it lies in memory: top-down again.
+  Bytes saved = Saved(*graphic);
+  EXPECT_EQ(int32_t(Get32(saved, 22)), -9);
+  EXPECT_EQ(Saved(*Load(saved)), saved);
+}
+
+TEST_F(LoadBmp, RunLengthDataLoadsToThePixelsOfThePlainForm) {
+  for (auto [bits, compression] : {std::pair{8, uint32_t(BI_RLE8)}, std::pair{4, uint32_t(BI_RLE4)}}) {
+    SCOPED_TRACE(bits);
+    Image image = Indexed(bits, 37, 9, bits == 8 ? 11 : 7);
+    Bytes plain = MakeBmp(image);
+    Bytes rle = MakeBmp(image, {.compression = compression});
+    ASSERT_NE(rle, plain);
+    auto fromRle = Load(rle);
+    EXPECT_EQ(fromRle->Width(), 37);
+    EXPECT_EQ(fromRle->Height(), 9);
+    EXPECT_TRUE(DrawsImage(*fromRle, image));
+    // Saved uncompressed: exactly what the plain form holds, colour table included.
+    Bytes saved = Saved(*fromRle);
+    EXPECT_EQ(Get32(saved, 14 + 16), 0u);
+    EXPECT_EQ(saved, Saved(*Load(plain)));
+    EXPECT_EQ(Bytes(saved.begin() + 54, saved.end()), Bytes(plain.begin() + 54, plain.end()));
+  }
+}
+
+TEST_F(LoadBmp, ACoreHeaderLoadsLikeTheFortyByteOneAndIsSavedAsIt) {
+  for (int bits : {1, 4, 8, 24}) {
+    SCOPED_TRACE(bits);
+    Image image = bits <= 8 ? Indexed(bits, 11, 6, 1 << std::min(bits, 4)) : Coordinates(11, 6);
+    auto fromCore = Load(MakeBmp(image, {.headerSize = 12}));
+    EXPECT_TRUE(DrawsImage(*fromCore, image));
+    Bytes saved = Saved(*fromCore);
+    Bytes plain = MakeBmp(image);
+    ASSERT_EQ(saved.size(), plain.size());
+    EXPECT_EQ(Get32(saved, 14), 40u);
+    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 14 + 24), Bytes(plain.begin(), plain.begin() + 14 + 24));
+    EXPECT_EQ(Bytes(saved.begin() + 54, saved.end()), Bytes(plain.begin() + 54, plain.end()))
+        << "four-byte colour entries and the same rows";
+  }
+}
+
+TEST_F(LoadBmp, LargerHeadersAndBitFieldMasksAreRead) {
+  Image rgb565 = MakeImage(7, 4, 16, [](int32_t x, int32_t y) { return uint32_t((x * 9) << 11 | (y * 15) << 5 | x * 4); });
+  Image bgr32 = Coordinates(7, 4);
+  bgr32.bitCount = 32;
+  for (uint32_t headerSize : {40u, 52u, 56u, 108u, 124u}) {
+    SCOPED_TRACE(headerSize);
+    BmpOptions masks565{.headerSize = headerSize, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}};
+    auto graphic = Load(MakeBmp(rgb565, masks565));
+    EXPECT_EQ(graphic->BitmapInfo().Header.biCompression, uint32_t(BI_BITFIELDS));
+    EXPECT_TRUE(DrawsImage(*graphic, rgb565, true));
+    // Saved with its masks behind the 40-byte header, and read back the same.
+    Bytes saved = Saved(*graphic);
+    EXPECT_EQ(Get32(saved, 14), 40u);
+    EXPECT_EQ(Get32(saved, 54), 0xF800u);
+    EXPECT_EQ(Get32(saved, 10), 14u + 40 + 12);
+    EXPECT_TRUE(DrawsImage(*Load(saved), rgb565, true));
+
+    BmpOptions masks888{.headerSize = headerSize, .compression = BI_BITFIELDS, .masks = {0xFF0000, 0xFF00, 0xFF}};
+    EXPECT_TRUE(DrawsImage(*Load(MakeBmp(bgr32, masks888)), bgr32));
+    EXPECT_TRUE(DrawsImage(*Load(MakeBmp(Coordinates(7, 4), {.headerSize = headerSize})), Coordinates(7, 4)));
+  }
+}
+
+TEST_F(LoadBmp, AStreamNotBeginningWithBMIsRefusedAndTheImageKept) {
+  Image image = Rows(3, 3);
+  auto graphic = Load(MakeBmp(image));
+  Bytes other = MakeBmp(Coordinates(5, 5));
+  other[1] = 'A';
+  ByteStream stream(other);
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic->LoadFromStream(stream); }),
+            rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
+  EXPECT_TRUE(DrawsImage(*graphic, image));
+}
+
+TEST_F(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
+  Bytes good = MakeBmp(Indexed(8, 4, 4, 4));
+  auto refused = [&](size_t offset, uint32_t value, int width = 4) {
+    Bytes bad = good;
+    for (int i = 0; i < width; ++i) bad[offset + size_t(i)] = uint8_t(value >> (8 * i));
+    TDIBitmap graphic;
+    ByteStream stream(bad);
+    try {
+      graphic.LoadFromStream(stream);
+    } catch (const framework::EInvalidGraphic&) {
+      return graphic.Empty();
+    }
+    return false;
+  };
+  for (uint32_t size : {0u, 4u, 11u, 13u, 16u, 39u, 41u, 64u, 125u, 200u, 0xFFFFFFFFu}) {
+    EXPECT_TRUE(refused(14, size)) << "header size " << size;
+  }
+  EXPECT_TRUE(refused(18, 0)) << "width 0";
+  EXPECT_TRUE(refused(18, uint32_t(-4))) << "negative width";
+  EXPECT_TRUE(refused(22, 0)) << "height 0";
+  EXPECT_TRUE(refused(22, 0x80000000u)) << "height that has no magnitude";
+  EXPECT_TRUE(refused(26, 2, 2)) << "two planes";
+  EXPECT_TRUE(refused(28, 7, 2)) << "7 bits";
+  EXPECT_TRUE(refused(30, BI_RLE4)) << "RLE4 at 8 bits";
+  EXPECT_TRUE(refused(30, BI_BITFIELDS)) << "masks at 8 bits";
+  EXPECT_TRUE(refused(30, 4)) << "JPEG";
+  EXPECT_TRUE(refused(46, 257)) << "257 colours";
+  EXPECT_TRUE(refused(18, 0x08000000)) << "a section over the size limit";
+  EXPECT_TRUE(refused(18, 0x7FFFFFFF)) << "rows too long for 32 bits";
+  Bytes rleTopDown = MakeBmp(Indexed(8, 4, 4, 4), {.compression = BI_RLE8});
+  for (int i = 0; i < 4; ++i) rleTopDown[22 + size_t(i)] = uint8_t(uint32_t(-4) >> (8 * i));
+  ByteStream stream(rleTopDown);
+  TDIBitmap graphic;
+  EXPECT_THROW(graphic.LoadFromStream(stream), framework::EInvalidGraphic);
+}
+
+TEST_F(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
+  Image kept = Rows(2, 2);
+  std::vector<Bytes> inputs = {MakeBmp(Indexed(8, 9, 5, 11)), MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8}),
+                               MakeBmp(Indexed(4, 9, 5, 16), {.headerSize = 12}), MakeBmp(Coordinates(5, 3)),
+                               MakeBmp(Coordinates(5, 3), {.headerSize = 124})};
+  for (const Bytes& full : inputs) {
+    auto graphic = Load(MakeBmp(kept));
+    for (size_t length = 0; length < full.size(); ++length) {
+      ByteStream stream(Bytes(full.begin(), full.begin() + ptrdiff_t(length)));
+      try {
+        graphic->LoadFromStream(stream);
+        ADD_FAILURE() << "loaded " << length << " of " << full.size() << " bytes";
+      } catch (const rtl::EReadError&) {
+      }
+    }
+    EXPECT_TRUE(DrawsImage(*graphic, kept));
+    // One byte more than needed is left unread.
+    Bytes longer = full;
+    longer.push_back(0x5A);
+    ByteStream stream(longer);
+    graphic->LoadFromStream(stream);
+    EXPECT_EQ(stream.GetPosition(), int32_t(full.size()));
+  }
+}
+
+TEST_F(LoadBmp, LoadingTellsOfTheChangeBeforeThePixelsAreRead) {
+  auto graphic = Load(MakeBmp(Rows(3, 3)));
+  int changes = 0;
+  int32_t widthSeen = -1;
+  graphic->OnChange = [&](framework::TObject*) {
+    ++changes;
+    widthSeen = graphic->Width();
+  };
+  ByteStream stream(MakeBmp(Rows(8, 8)));
+  graphic->LoadFromStream(stream);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(widthSeen, 3);
+  graphic->SetPalette(nullptr);
+  graphic->SetWidth(8);
+  EXPECT_EQ(changes, 1) << "neither the same width nor a palette is a change";
+  graphic->SetWidth(5);
+  EXPECT_EQ(changes, 2);
+}
+
+// --- the view rectangle and the stored form
+
+class StoredForm : public ::testing::Test {};
+
+TEST_F(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
+  Image image = Coordinates(100, 50);
+  auto graphic = Load(MakeBmp(image));
+  graphic->SetWidth(10);
+  EXPECT_EQ(graphic->Width(), 10);
+  EXPECT_EQ(graphic->Height(), 50);
+  EXPECT_FALSE(graphic->Empty());
+  Bytes whole = Saved(*graphic);
+  EXPECT_EQ(Get32(whole, 18), 100u) << "SaveToStream still writes the whole image";
+  Bytes data = WrittenData(*graphic);
+  EXPECT_EQ(data, WithView(whole, 0, 0, 10, 50));
+
+  TDIBitmap restored;
+  ByteStream stream(data);
+  restored.ReadData(stream);
+  EXPECT_EQ(stream.GetPosition(), int32_t(data.size()));
+  EXPECT_EQ(restored.ViewRect(), (TRect{0, 0, 10, 50}));
+  Target target(100, 50, kFill);
+  restored.Draw(target.Canvas(), {0, 0, 100, 50});
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 100, 50}, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }, kFill));
+}
+
+TEST_F(StoredForm, AnEmptyViewOfAnImageIsNotEmpty) {
+  auto graphic = Load(MakeBmp(Rows(4, 4)));
+  graphic->SetWidth(0);
+  EXPECT_FALSE(graphic->Empty());
+  EXPECT_EQ(graphic->Width(), 0);
+}
+
+TEST_F(StoredForm, TheFrameworkBitmapsFormLoadsTheWholeImageAndReadsNoFurther) {
+  Image image = Indexed(8, 6, 4, 9);
+  Bytes bmp = MakeBmp(image);
+  Bytes data;
+  Put32(data, uint32_t(bmp.size()));
+  data.insert(data.end(), bmp.begin(), bmp.end());
+  data.insert(data.end(), {'X', 'Y', 'Z'});
+  TDIBitmap graphic;
+  ByteStream stream(data);
+  graphic.ReadData(stream);
+  EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
+  EXPECT_EQ(graphic.ViewRect(), (TRect{0, 0, 6, 4}));
+  EXPECT_TRUE(DrawsImage(graphic, image));
+}
+
+TEST_F(StoredForm, ALengthThatLooksLikeBMIsStillTheBitmapsForm) {
+  // A u32 length of 0x00004D42 begins with "BM" too.
+  Image image = Coordinates(91, 71);  // 14 + 40 + 71 * 276 = 19650 bytes
+  Bytes bmp = MakeBmp(image);
+  bmp.resize(0x4D42, 0);  // padding after the pixels belongs to the length
+  Bytes data;
+  Put32(data, uint32_t(bmp.size()));
+  ASSERT_EQ(data[0], 'B');
+  ASSERT_EQ(data[1], 'M');
+  data.insert(data.end(), bmp.begin(), bmp.end());
+  TDIBitmap graphic;
+  ByteStream stream(data);
+  graphic.ReadData(stream);
+  EXPECT_EQ(graphic.ViewRect(), (TRect{0, 0, 91, 71}));
+  EXPECT_TRUE(DrawsImage(graphic, image));
+}
+
+TEST_F(StoredForm, DataOfNeitherFormIsRefused) {
+  Bytes data = WithView(MakeBmp(Rows(2, 2)), 0, 0, 2, 2);
+  data[0] = 'b';
+  TDIBitmap graphic;
+  ByteStream stream(data);
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.ReadData(stream); }),
+            rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
+  EXPECT_TRUE(graphic.Empty());
+}
+
+TEST_F(StoredForm, AViewWhoseSizeOverflowsIsRefused) {
+  Bytes data = WithView(MakeBmp(Rows(2, 2)), INT32_MIN, 0, INT32_MAX, 2);
+  TDIBitmap graphic;
+  ByteStream stream(data);
+  EXPECT_THROW(graphic.ReadData(stream), framework::EInvalidGraphic);
+  Bytes shortView = WithView(MakeBmp(Rows(2, 2)), 0, 0, 2, 2);
+  shortView.pop_back();
+  ByteStream shortStream(shortView);
+  EXPECT_THROW(graphic.ReadData(shortStream), rtl::EReadError);
+}
+
+TEST_F(StoredForm, ThePicturesDataKeepsTheGraphicAndItsView) {
+  imaging::InitDIBitmapDrawMode();
+  Image image = Coordinates(20, 10);
+  Bytes data = WithView(MakeBmp(image), 5, 2, 15, 8);
+  TDIBitmap graphic;
+  ByteStream stream(data);
+  graphic.ReadData(stream);
+  framework::TPicture picture;
+  picture.SetGraphic(&graphic);
+  auto* copy = dynamic_cast<TDIBitmap*>(picture.Graphic());
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->ViewRect(), (TRect{5, 2, 15, 8}));
+  rtl::TMemoryStream stored;
+  picture.WriteData(stored);
+  stored.SetPosition(0);
+  framework::TPicture again;
+  again.ReadData(stored);
+  auto* read = dynamic_cast<TDIBitmap*>(again.Graphic());
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(read->ViewRect(), (TRect{5, 2, 15, 8}));
+  EXPECT_EQ(Saved(*read), MakeBmp(image));
+}
+
+// --- drawing, from the pixel memory and through the memory context
+
+class DIBitmapDraw : public ::testing::TestWithParam<bool> {
+ protected:
+  std::unique_ptr<TDIBitmap> Read(const Bytes& data) {
+    DrawModeScope mode(GetParam());
+    auto graphic = std::make_unique<TDIBitmap>();
+    ByteStream stream(data);
+    graphic->ReadData(stream);
+    EXPECT_EQ(graphic->DrawDirect(), GetParam());
+    return graphic;
+  }
+};
+
+TEST_P(DIBitmapDraw, TheViewIsDrawnAtItsSize) {
+  for (bool topDown : {false, true}) {
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    auto graphic = Read(WithView(MakeBmp(Coordinates(200, 50), {.topDown = topDown}), 100, 0, 150, 40));
+    EXPECT_EQ(graphic->Width(), 50);
+    EXPECT_EQ(graphic->Height(), 40);
+    Target target(80, 70, kFill);
+    target.Canvas().Draw(10, 20, *graphic);
+    EXPECT_TRUE(ShowsAt(target, {10, 20, 60, 60}, [](int32_t dx, int32_t dy) { return MakeRgb(100 + dx, dy, 7); },
+                        kFill));
+    EXPECT_FALSE(graphic->Canvas().HandleAllocated()) << "the memory context is let go";
+  }
+}
+
+TEST_P(DIBitmapDraw, AViewInsideTheImageIsStretched) {
+  for (bool topDown : {false, true}) {
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    auto graphic = Read(WithView(MakeBmp(Rows(4, 100), {.topDown = topDown}), 0, 10, 4, 30));
+    Target target(4, 40, kFill);
+    graphic->Draw(target.Canvas(), {0, 0, 4, 40});
+    EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 40}, [](int32_t, int32_t dy) { return MakeRgb(20 + dy / 2, 20 + dy / 2, 20 + dy / 2); },
+                        kFill));
+  }
+}
+
+TEST_P(DIBitmapDraw, ARefusedStretchIsDrawnRowByRow) {
+  auto graphic = Read(WithView(MakeBmp(Rows(4, 10)), 0, 0, 4, 10));
+  Target target(4, 25, kFill);
+  RefusingDevice device;
+  graphic->Draw(target.Canvas(), {0, 0, 4, 25});
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 25}, [](int32_t, int32_t dy) { return MakeRgb(10 + dy * 10 / 25, 10 + dy * 10 / 25, 10 + dy * 10 / 25); },
+                      kFill));
+}
+
+TEST_P(DIBitmapDraw, TheRowByRowFallbackStartsAtTheViewsTopAndSkipsClippedRows) {
+  auto graphic = Read(WithView(MakeBmp(Coordinates(8, 10)), 2, 3, 6, 8));
+  Target target(8, 12, kFill);
+  IntersectClipRect(target.dc(), 0, 0, 8, 6);
+  RefusingDevice device;
+  graphic->Draw(target.Canvas(), {0, 0, 8, 10});
+  EXPECT_LE(RefusingDevice::calls(), 1 + 7) << "rows below the clip are not tried";
+  SelectClipRgn(target.dc(), nullptr);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [](int32_t dx, int32_t dy) { return MakeRgb(2 + dx / 2, 3 + dy * 5 / 10, 7); },
+                      kFill));
+}
+
+TEST_P(DIBitmapDraw, AnInvisibleDestinationDrawsNothingAndTriesNoRows) {
+  auto graphic = Read(WithView(MakeBmp(Rows(4, 10)), 0, 0, 4, 10));
+  Target target(20, 20, kFill);
+  IntersectClipRect(target.dc(), 0, 0, 5, 5);
+  RefusingDevice device;
+  graphic->Draw(target.Canvas(), {10, 10, 14, 20});
+  EXPECT_EQ(RefusingDevice::calls(), 0);
+  SelectClipRgn(target.dc(), nullptr);
+  EXPECT_TRUE(ShowsAt(target, {}, nullptr, kFill));
+}
+
+TEST_P(DIBitmapDraw, DrawingOnTheGraphicsCanvasChangesItsPixels) {
+  auto graphic = Read(WithView(MakeBmp(Rows(6, 6)), 0, 0, 6, 6));
+  graphic->Canvas().Brush().SetColor(framework::TColor(0x00C08040));
+  graphic->Canvas().FillRect({0, 0, 3, 6});
+  Target target(6, 6, kFill);
+  graphic->Draw(target.Canvas(), {0, 0, 6, 6});
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 6}, [](int32_t dx, int32_t dy) { return dx < 3 ? MakeRgb(0x40, 0x80, 0xC0) : MakeRgb(10 + dy, 10 + dy, 10 + dy); },
+                      kFill));
+  EXPECT_EQ(Saved(*graphic)[54], 0xC0) << "the saved stream holds the drawn pixels";
+}
+
+INSTANTIATE_TEST_SUITE_P(DrawDirect, DIBitmapDraw, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) { return param.param ? "Direct" : "ThroughContext"; });
+
+// --- palettes
+
+TEST(DIBitmapPalette, IsMadeFromTheColourTable) {
+  Image image = Indexed(8, 5, 5, 7);
+  auto graphic = Load(MakeBmp(image, {.clrUsed = 7}));
+  HPALETTE palette = graphic->Palette();
+  ASSERT_NE(palette, nullptr);
+  EXPECT_EQ(graphic->Palette(), palette) << "made once";
+  std::vector<PALETTEENTRY> entries = palette_test::Entries(palette);
+  ASSERT_EQ(entries.size(), 7u);
+  for (size_t i = 0; i < 7; ++i) {
+    EXPECT_EQ(entries[i], palette_test::Rgb(image.colors[i].rgbRed, image.colors[i].rgbGreen, image.colors[i].rgbBlue))
+        << i;
+  }
+  EXPECT_EQ(Load(MakeBmp(Coordinates(3, 3)))->Palette(), nullptr) << "24 bits: no colour table";
+}
+
+TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
+  Image image = Indexed(4, 5, 5, 16);
+  auto graphic = Load(MakeBmp(image));
+  HPALETTE made = graphic->Palette();
+  imaging::PaletteHandle given = palette_test::MakePalette({palette_test::Rgb(1, 2, 3)});
+  HPALETTE raw = given.release();
+  graphic->SetPalette(raw);
+  EXPECT_EQ(GetObjectType(made), 0u);
+  EXPECT_EQ(graphic->Palette(), raw);
+  EXPECT_TRUE(DrawsImage(*graphic, image)) << "the colour table is unchanged";
+  graphic.reset();
+  EXPECT_EQ(GetObjectType(raw), 0u);
+}
+
+// Notes the palette selected into the destination while the stretch runs.
+class PaletteSpy {
+ public:
+  PaletteSpy() : oldDIB_(imaging::StretchDIBitsCall()), oldBlt_(imaging::StretchBltCall()) {
+    seen_ = nullptr;
+    imaging::StretchDIBitsCall() = &SpyDIB;
+    imaging::StretchBltCall() = &SpyBlt;
+  }
+  ~PaletteSpy() {
+    imaging::StretchDIBitsCall() = oldDIB_;
+    imaging::StretchBltCall() = oldBlt_;
+  }
+  PaletteSpy(const PaletteSpy&) = delete;
+  PaletteSpy& operator=(const PaletteSpy&) = delete;
+  static HGDIOBJ seen() { return seen_; }
+
+ private:
+  static int WINAPI SpyDIB(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh, const void* bits,
+                           const BITMAPINFO* info, UINT usage, DWORD rop) {
+    seen_ = GetCurrentObject(dc, OBJ_PAL);
+    return ::StretchDIBits(dc, x, y, w, h, sx, sy, sw, sh, bits, info, usage, rop);
+  }
+  static BOOL WINAPI SpyBlt(HDC dc, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop) {
+    seen_ = GetCurrentObject(dc, OBJ_PAL);
+    return ::StretchBlt(dc, x, y, w, h, src, sx, sy, sw, sh, rop);
+  }
+  static inline HGDIOBJ seen_ = nullptr;
+  imaging::TStretchDIBitsCall oldDIB_;
+  imaging::TStretchBltCall oldBlt_;
+};
+
+TEST(DIBitmapPalette, DrawSelectsItWhileItStretchesAndPutsTheOldOneBack) {
+  Image image = Indexed(8, 16, 4, 40);
+  auto graphic = Load(MakeBmp(image, {.clrUsed = 40}));
+  for (bool direct : {true, false}) {
+    SCOPED_TRACE(direct);
+    DrawModeScope mode(direct);
+    TDIBitmap drawn;
+    drawn.Assign(graphic.get());
+    Target target(16, 4, kFill);
+    HGDIOBJ before = GetCurrentObject(target.dc(), OBJ_PAL);
+    PaletteSpy spy;
+    drawn.Draw(target.Canvas(), {0, 0, 16, 4});
+    EXPECT_EQ(PaletteSpy::seen(), drawn.Palette());
+    EXPECT_EQ(GetCurrentObject(target.dc(), OBJ_PAL), before);
+    EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 4}, [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy); }, kFill));
+  }
+  PaletteSpy spy;
+  Target target(3, 3, kFill);
+  Load(MakeBmp(Coordinates(3, 3)))->Draw(target.Canvas(), {0, 0, 3, 3});
+  EXPECT_EQ(PaletteSpy::seen(), GetStockObject(DEFAULT_PALETTE)) << "24 bits: no palette selected";
+}
+
+// On an 8-bit screen a screen-compatible bitmap holds colours of the system palette: each pixel drawn
+// is the device's own rendition of the table's colour, as SetPixel of that colour gives it.
+TEST(DIBitmapPalette, OnAPaletteDisplayTheTablesColoursReachTheScreensBitmap) {
+  if (!palette_test::ExpectPaletteDisplay()) GTEST_SKIP() << "needs the 8-bit screen";
+  Image image = Indexed(8, 16, 4, 40);
+  auto graphic = Load(MakeBmp(image, {.clrUsed = 40}));
+  HDC screen = GetDC(nullptr);
+  HBITMAP ddb = CreateCompatibleBitmap(screen, 17, 4);
+  ReleaseDC(nullptr, screen);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, ddb);
+  framework::TCanvas canvas(dc);
+  graphic->Draw(canvas, {0, 0, 16, 4});
+  int same = 0;
+  for (int32_t y = 0; y < 4; ++y) {
+    for (int32_t x = 0; x < 16; ++x) {
+      Rgb c = image.ColorAt(x, y);
+      SetPixel(dc, 16, y, RGB(c >> 16, (c >> 8) & 0xFF, c & 0xFF));
+      same += GetPixel(dc, x, y) == GetPixel(dc, 16, y);
+    }
+  }
+  EXPECT_EQ(same, 64);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(ddb);
+}
+
+// --- clipboard
+
+class Clipboard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override { DestroyWindow(window_); }
+  HWND window_ = nullptr;
+};
+
+TEST_F(Clipboard, APackedDIBGoesThroughTheSystemClipboard) {
+  Image image = Indexed(8, 13, 7, 9);
+  auto graphic = Load(MakeBmp(image, {.clrUsed = 9}));
+  UINT format = 0;
+  HANDLE data = nullptr;
+  HPALETTE palette = reinterpret_cast<HPALETTE>(7);
+  graphic->SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, UINT(CF_DIB));
+  EXPECT_EQ(palette, reinterpret_cast<HPALETTE>(7));
+  ASSERT_NE(data, nullptr);
+  {
+    auto* packed = static_cast<const uint8_t*>(GlobalLock(data));
+    ASSERT_NE(packed, nullptr);
+    Bytes saved = Saved(*graphic);
+    ASSERT_GE(GlobalSize(data), saved.size() - 14);
+    EXPECT_EQ(Bytes(packed, packed + saved.size() - 14), Bytes(saved.begin() + 14, saved.end()));
+    GlobalUnlock(data);
+  }
+  ASSERT_TRUE(OpenClipboard(window_));
+  ASSERT_TRUE(EmptyClipboard());
+  ASSERT_NE(SetClipboardData(format, data), nullptr);
+  ASSERT_TRUE(CloseClipboard());
+
+  ASSERT_TRUE(OpenClipboard(window_));
+  HANDLE pasted = GetClipboardData(CF_DIB);
+  ASSERT_NE(pasted, nullptr);
+  TDIBitmap copy;
+  copy.LoadFromClipboardFormat(CF_DIB, pasted, nullptr);
+  EXPECT_EQ(GlobalFlags(pasted) & GMEM_LOCKCOUNT, 0u) << "left unlocked";
+  EXPECT_NE(GetClipboardData(CF_DIB), nullptr) << "left with the clipboard";
+  EmptyClipboard();
+  CloseClipboard();
+  EXPECT_EQ(copy.ColorCount(), 9);
+  EXPECT_TRUE(DrawsImage(copy, image));
+  EXPECT_EQ(Saved(copy), Saved(*graphic));
+}
+
+TEST_F(Clipboard, OtherFormatsAndNoDataAreRefused) {
+  const std::string text = rtl::Utf8ToSjis("未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです");
+  TDIBitmap graphic;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 64);
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.LoadFromClipboardFormat(CF_BITMAP, block, nullptr); }),
+            text);
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr); }),
+            text);
+  GlobalFree(block);
+}
+
+TEST_F(Clipboard, ABlockShorterThanItsDIBFailsAndStaysWithItsOwner) {
+  Bytes bmp = MakeBmp(Coordinates(40, 40));
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 100);
+  std::memcpy(GlobalLock(block), bmp.data() + 14, 100);
+  GlobalUnlock(block);
+  TDIBitmap graphic;
+  EXPECT_THROW(graphic.LoadFromClipboardFormat(CF_DIB, block, nullptr), rtl::EReadError);
+  EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0u);
+  EXPECT_EQ(GlobalFree(block), nullptr);
+}
+
+// --- assignment
+
+class DIBitmapAssign : public ::testing::Test {};
+
+TEST_F(DIBitmapAssign, FromAFrameworkBitmapThroughItsStream) {
+  Image image = Indexed(8, 9, 6, 12);
+  framework::TBitmap bitmap;
+  ByteStream stream(MakeBmp(image));
+  bitmap.LoadFromStream(stream);
+  TDIBitmap graphic;
+  graphic.Assign(&bitmap);
+  EXPECT_EQ(graphic.BitmapInfo().Header.biBitCount, 8);
+  EXPECT_TRUE(DrawsImage(graphic, image));
+  framework::TBitmap empty;
+  graphic.Assign(&empty);
+  EXPECT_TRUE(graphic.Empty());
+  EXPECT_EQ(graphic.Width(), 0);
+}
+
+TEST_F(DIBitmapAssign, FromAnotherDIBitmapWithItsView) {
+  Image image = Coordinates(30, 20);
+  TDIBitmap source;
+  ByteStream stream(WithView(MakeBmp(image), 3, 4, 13, 9));
+  source.ReadData(stream);
+  TDIBitmap graphic;
+  graphic.Assign(&source);
+  EXPECT_EQ(graphic.ViewRect(), (TRect{3, 4, 13, 9}));
+  EXPECT_EQ(Saved(graphic), Saved(source));
+  TDIBitmap empty;
+  graphic.Assign(&empty);
+  EXPECT_TRUE(graphic.Empty());
+}
+
+TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
+  Image image = Indexed(8, 20, 10, 6);
+  TDIBitmap source;
+  ByteStream stream(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
+  source.ReadData(stream);
+  framework::TBitmap bitmap;
+  bitmap.Assign(&source);
+  EXPECT_EQ(bitmap.Width(), 8);
+  EXPECT_EQ(bitmap.Height(), 6);
+  ASSERT_NE(bitmap.Palette(), nullptr);
+  EXPECT_NE(bitmap.Palette(), source.Palette());
+  EXPECT_EQ(palette_test::Entries(bitmap.Palette()), palette_test::Entries(source.Palette()));
+  Target target(8, 6, kFill);
+  bitmap.Draw(target.Canvas(), {0, 0, 8, 6});
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }, kFill));
+}
+
+TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
+  TDIBitmap graphic;
+  framework::TBrush brush;
+  EXPECT_EQ(MessageOf<framework::EConvertError>([&] { graphic.Assign(&brush); }),
+            rtl::Utf8ToSjis("TBrush を TDIBitmap に代入することはできません"));
+  EXPECT_EQ(MessageOf<framework::EConvertError>([&] { brush.Assign(&graphic); }),
+            rtl::Utf8ToSjis("TDIBitmap を TBrush に代入することはできません"));
+}
+
+// --- handles
+
+TEST(DIBitmapLeaks, HundredsOfLoadsAndDrawsLeaveNoHandles) {
+  Bytes bmp = MakeBmp(Indexed(8, 24, 16, 20), {.compression = BI_RLE8});
+  Target target(24, 16);
+  std::vector<HGDIOBJ> seen;
+  for (int i = 0; i < 300; ++i) {
+    {
+      DrawModeScope mode(i % 2 == 0);
+      TDIBitmap graphic;
+      ByteStream stream(bmp);
+      graphic.LoadFromStream(stream);
+      seen.push_back(graphic.GetSectionHandle());
+      seen.push_back(graphic.Palette());
+      graphic.Draw(target.Canvas(), {0, 0, 24, 16});
+      graphic.Canvas().FillRect({0, 0, 2, 2});
+      seen.push_back(graphic.Canvas().Handle());
+      UINT format;
+      HANDLE data;
+      HPALETTE palette;
+      graphic.SaveToClipboardFormat(format, data, palette);
+      ASSERT_EQ(GlobalFree(data), nullptr);
+      TDIBitmap second;
+      second.Assign(&graphic);
+      seen.push_back(second.GetSectionHandle());
+      rtl::TMemoryStream data2;
+      second.WriteData(data2);
+    }
+    for (HGDIOBJ handle : seen) ASSERT_EQ(GetObjectType(handle), 0u) << i;
+    seen.clear();
+  }
+}
+
+}  // namespace
