@@ -3,10 +3,12 @@
 
 #include "app/UMessage.h"
 #include "framework/Application.h"
+#include "imaging/UStartup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   auto& application = framework::Application();
   try {
+    const imaging::TImagingStartup imagingStartup;
     app::ReadUpdateVersion();
     application.SetTitle(app::FormatAppTitle());
     app::ShowAppMessage(application.Title());

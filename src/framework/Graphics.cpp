@@ -845,6 +845,8 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
   Changed(this);
 }
 
+TPixelFormat TBitmap::PixelFormat() const { return format_; }
+
 TBitmapHandleType TBitmap::HandleType() const {
   return format_ == TPixelFormat::pfDevice ? TBitmapHandleType::bmDDB : TBitmapHandleType::bmDIB;
 }
