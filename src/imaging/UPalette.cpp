@@ -287,6 +287,10 @@ void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, 
     dest.Handle();
     return;
   }
+  // The palette that dest carries. Dest holds its pixels as indexes into that palette's colours, so
+  // that they keep exactly the palette's colours whatever the screen's own colour mapping.
+  PaletteHandle destPalette = CopyOfPalette(palette != nullptr ? palette : source.Palette());
+  if (destPalette) dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
   dest.SetWidth(source.Width());
   dest.SetHeight(source.Height());
   // The source's exact pixels and colour table, in a DIB section.
@@ -297,11 +301,10 @@ void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, 
   PaletteHandle drawPalette;
   if (palette != nullptr) {
     drawPalette = CopyOfPalette(palette);
-    dest.SetPalette(CopyOfPalette(palette).release());
-  } else {
-    dest.SetPalette(CopyOfPalette(source.Palette()).release());
-    if (!carrier.Empty()) drawPalette = PaletteOfColorTable(carrier.Canvas().Handle());
+  } else if (!carrier.Empty()) {
+    drawPalette = PaletteOfColorTable(carrier.Canvas().Handle());
   }
+  dest.SetPalette(destPalette.release());
   if (carrier.Empty()) return;
 
   framework::bmp::TBitmapInfo256 info{};

@@ -9,7 +9,7 @@ namespace imaging {
 namespace {
 
 struct TStep {
-  void (*Start)();
+  void (*Start)(HMODULE module);
   void (*Finish)();
 };
 
@@ -17,15 +17,17 @@ struct TStep {
 // class's picture registrations and the DIB-section graphic's draw mode follow, each as its own
 // step.
 const TStep kSteps[] = {
-    {[] { InitDefaultPalette(); }, [] { DoneDefaultPalette(); }},
+    {[](HMODULE module) { InitDefaultPalette(module); }, [] { DoneDefaultPalette(); }},
 };
 
 }  // namespace
 
-TImagingStartup::TImagingStartup() {
+TImagingStartup::TImagingStartup() : TImagingStartup(GetModuleHandleW(nullptr)) {}
+
+TImagingStartup::TImagingStartup(HMODULE module) {
   try {
     for (const TStep& step : kSteps) {
-      step.Start();
+      step.Start(module);
       ++taken_;
     }
   } catch (...) {

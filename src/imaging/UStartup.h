@@ -2,6 +2,8 @@
 // undone in reverse order at exit.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 
 namespace imaging {
@@ -9,8 +11,10 @@ namespace imaging {
 // The process entry makes one before anything else and keeps it until the message loop has ended.
 class TImagingStartup {
  public:
-  // Takes every step in order; when one fails, undoes those taken and lets the error pass.
+  // Takes every step in order, for the program's executable module (or the given one); when one
+  // fails, undoes those taken and lets the error pass.
   TImagingStartup();
+  explicit TImagingStartup(HMODULE module);
   ~TImagingStartup();
   TImagingStartup(const TImagingStartup&) = delete;
   TImagingStartup& operator=(const TImagingStartup&) = delete;
