@@ -121,8 +121,8 @@ TBmpImage Read(rtl::TStream& stream) {
   reader.Skip((entries - kept) * entrySize);
 
   const int64_t stride = RowBytes(width, bitCount);
+  if (stride > INT32_MAX || height > INT32_MAX / stride) throw EInvalidGraphic();
   const int64_t sectionSize = stride * height;
-  if (sectionSize > INT32_MAX) throw EInvalidGraphic();
   const int64_t imageSize = (!core && sizeImage != 0) ? int64_t{sizeImage} : sectionSize;
   const int64_t available = std::min(imageSize, reader.Remaining());
 

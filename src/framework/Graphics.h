@@ -174,7 +174,9 @@ class TCanvas : public TPersistent {
   // The bounding box of the DC's clipping region, in logical units.
   TRect ClipRect();
 
-  // A counted lock: a locked canvas keeps its DC. Every Lock needs its Unlock.
+  // A counted lock for the length of a drawing; every Lock needs its Unlock. All drawing runs on
+  // the one GUI thread and nothing frees a canvas's DC behind its user's back, so the count is all
+  // there is to it.
   void Lock() { ++lockCount_; }
   void Unlock();
   int32_t LockCount() const { return lockCount_; }

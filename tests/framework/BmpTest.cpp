@@ -193,6 +193,18 @@ TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
   Bytes tooManyColours = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 0u; });
   Put32(tooManyColours, 46, 0x40000000);
   EXPECT_EQ(Failure(tooManyColours), message);
+  // Rows that would not fit in memory: the largest sizes the header can state, and the first
+  // size past 2 GiB of pixels.
+  Bytes huge = good;
+  Put32(huge, 18, 0x7FFFFFFF);
+  Put32(huge, 22, 0x80000001);  // -0x7FFFFFFF: top-down
+  Put16(huge, 28, 32);
+  EXPECT_EQ(Failure(huge), message);
+  Bytes justPast = good;
+  Put32(justPast, 18, 0x2000);   // 0x8000 bytes a row at 32 bits
+  Put32(justPast, 22, 0x10000);  // 2^31 bytes in all
+  Put16(justPast, 28, 32);
+  EXPECT_EQ(Failure(justPast), message);
   Bytes jpeg = good;
   Put32(jpeg, 30, 4);
   EXPECT_EQ(Failure(jpeg), message);
