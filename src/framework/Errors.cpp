@@ -24,6 +24,13 @@ FRAMEWORK_TEXT(NoParentWindow, "ｺﾝﾄﾛｰﾙ '%s' には親ｳｨﾝﾄﾞ
 FRAMEWORK_TEXT(OutOfResources, "ｼｽﾃﾑﾘｿｰｽが足りません")
 FRAMEWORK_TEXT(CanvasWithoutHandle, "ﾃﾞﾊﾞｲｽｺﾝﾃｷｽﾄのないｷｬﾝﾊﾞｽには描画できません")
 FRAMEWORK_TEXT(ScanLineRange, "ｽｷｬﾝﾗｲﾝの番号が範囲外です")
+FRAMEWORK_TEXT(UnsupportedPixelFormat, "このﾋﾟｸｾﾙ形式には変換できません")
+FRAMEWORK_TEXT(CanvasNotLocked, "ﾛｯｸされていないｷｬﾝﾊﾞｽのﾛｯｸは解除できません")
+FRAMEWORK_TEXT(UnsupportedClipboardFormat, "未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです")
+FRAMEWORK_TEXT(UnknownExtension, "拡張子 .%s の画像ﾌｧｲﾙには対応していません")
+FRAMEWORK_TEXT(NoPrinter, "ﾌﾟﾘﾝﾀが選択されていないか、使用できません")
+FRAMEWORK_TEXT(NotPrinting, "印刷中ではありません")
+FRAMEWORK_TEXT(AlreadyPrinting, "すでに印刷中です")
 FRAMEWORK_TEXT(LayoutError, "ﾚｲｱｳﾄ %s の %d 行目: %s")
 FRAMEWORK_TEXT(Syntax, "構文ｴﾗｰ")
 FRAMEWORK_TEXT(ClassNotFound, "ｸﾗｽ %s が登録されていません")
@@ -66,6 +73,24 @@ EInvalidOperation EInvalidOperation::CanvasWithoutHandle() {
 }
 
 EInvalidGraphic::EInvalidGraphic() : Exception(texts::InvalidBitmap()) {}
+
+EInvalidGraphic EInvalidGraphic::UnsupportedClipboardFormat() {
+  return EInvalidGraphic(texts::UnsupportedClipboardFormat());
+}
+
+EInvalidGraphic EInvalidGraphic::UnknownExtension(std::string_view extension) {
+  return EInvalidGraphic(Fill(texts::UnknownExtension(), extension));
+}
+
+EInvalidOperation EInvalidOperation::CanvasNotLocked() { return EInvalidOperation(texts::CanvasNotLocked()); }
+
+EInvalidGraphicOperation EInvalidGraphicOperation::UnsupportedPixelFormat() {
+  return EInvalidGraphicOperation(texts::UnsupportedPixelFormat());
+}
+
+EPrinter EPrinter::NoPrinter() { return EPrinter(texts::NoPrinter()); }
+EPrinter EPrinter::NotPrinting() { return EPrinter(texts::NotPrinting()); }
+EPrinter EPrinter::Printing() { return EPrinter(texts::AlreadyPrinting()); }
 
 EOutOfResources::EOutOfResources() : Exception(texts::OutOfResources()) {}
 

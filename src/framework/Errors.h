@@ -44,13 +44,16 @@ class EInvalidOperation : public rtl::Exception {
   static EInvalidOperation CannotFocus();
   static EInvalidOperation NoParentWindow(std::string_view controlName);
   static EInvalidOperation CanvasWithoutHandle();
+  static EInvalidOperation CanvasNotLocked();
 };
 
 // Image data that a graphic cannot read.
 class EInvalidGraphic : public rtl::Exception {
  public:
-  EInvalidGraphic();
+  EInvalidGraphic();  // "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"
   using Exception::Exception;
+  static EInvalidGraphic UnsupportedClipboardFormat();  // "未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです"
+  static EInvalidGraphic UnknownExtension(std::string_view extension);
 };
 
 // A GDI or USER object that the system could not create.
@@ -64,6 +67,16 @@ class EInvalidGraphicOperation : public rtl::Exception {
  public:
   using Exception::Exception;
   static EInvalidGraphicOperation ScanLineRange();
+  static EInvalidGraphicOperation UnsupportedPixelFormat();
+};
+
+// The printer object asked for what it cannot do: no printer, or a document step out of order.
+class EPrinter : public rtl::Exception {
+ public:
+  using Exception::Exception;
+  static EPrinter NoPrinter();
+  static EPrinter NotPrinting();
+  static EPrinter Printing();
 };
 
 // A form layout that cannot be read: its resource name and line are part of the message.

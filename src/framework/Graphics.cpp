@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/BmpFile.h"
 #include "framework/Errors.h"
 #include "rtl/Checked.h"
+#include "rtl/FileStream.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"
 
@@ -64,6 +66,27 @@ std::vector<TIdent> MakeColorIdents() {
           {"clDefault", clDefault}};
 }
 
+constexpr int32_t kSharedFontHeight = -12;
+
+const std::string& SharedFontName() {
+  static const std::string name = rtl::Utf8ToSjis("ＭＳ Ｐゴシック");
+  return name;
+}
+
+LOGFONTW FontDescription(const std::string& name, int32_t height, BYTE charset) {
+  LOGFONTW lf{};
+  lf.lfHeight = height;
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = charset;
+  lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+  std::wstring face = rtl::SjisToWide(name);
+  face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+  return lf;
+}
+
 }  // namespace
 
 COLORREF ColorToRGB(TColor color) {
@@ -78,19 +101,19 @@ const std::vector<TIdent>& ColorIdents() {
 
 HFONT SharedFont() {
   static const TFontHandle font = [] {
-    LOGFONTW lf{};
-    lf.lfHeight = -12;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = SHIFTJIS_CHARSET;
-    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    std::wstring face = rtl::SjisToWide(rtl::Utf8ToSjis("ＭＳ Ｐゴシック"));
-    face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+    LOGFONTW lf = FontDescription(SharedFontName(), kSharedFontHeight, SHIFTJIS_CHARSET);
     return TFontHandle(CreateFontIndirectW(&lf));
   }();
   return font.get();
+}
+
+int32_t ScreenPixelsPerInch() {
+  static const int32_t pixelsPerInch = [] {
+    TWindowDC screen;
+    int value = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return value > 0 ? value : 96;
+  }();
+  return pixelsPerInch;
 }
 
 // --- brush, pen, font ---
@@ -197,9 +220,16 @@ const TClass& TFont::StaticClass() {
   return info;
 }
 
+TFont::TFont() : name_(SharedFontName()), pixelsPerInch_(ScreenPixelsPerInch()) {}
+
 void TFont::Assign(const TPersistent* source) {
   if (auto* font = dynamic_cast<const TFont*>(source)) {
-    SetColor(font->color_);
+    color_ = font->color_;
+    name_ = font->name_;
+    height_ = font->height_;
+    pixelsPerInch_ = font->pixelsPerInch_;
+    charset_ = font->charset_;
+    Changed();
     return;
   }
   TPersistent::Assign(source);
@@ -209,6 +239,48 @@ void TFont::SetColor(TColor color) {
   if (color == color_) return;
   color_ = color;
   OnChange(this);
+}
+
+void TFont::SetName(const std::string& name) {
+  if (name == name_) return;
+  name_ = name;
+  Changed();
+}
+
+void TFont::SetHeight(int32_t height) {
+  if (height == height_) return;
+  height_ = height;
+  Changed();
+}
+
+int32_t TFont::Size() const { return -MulDiv(height_, 72, pixelsPerInch_); }
+
+void TFont::SetSize(int32_t points) { SetHeight(-MulDiv(points, pixelsPerInch_, 72)); }
+
+void TFont::SetPixelsPerInch(int32_t pixelsPerInch) {
+  if (pixelsPerInch <= 0) throw rtl::ERangeError();
+  pixelsPerInch_ = pixelsPerInch;
+}
+
+void TFont::SetCharset(BYTE charset) {
+  if (charset == charset_) return;
+  charset_ = charset;
+  Changed();
+}
+
+void TFont::Changed() {
+  handle_.reset();
+  OnChange(this);
+}
+
+HFONT TFont::Handle() {
+  if (height_ == kSharedFontHeight && charset_ == SHIFTJIS_CHARSET && name_ == SharedFontName()) return SharedFont();
+  if (!handle_) {
+    LOGFONTW lf = FontDescription(name_, height_, charset_);
+    handle_.reset(CreateFontIndirectW(&lf));
+    if (!handle_) throw EOutOfResources();
+  }
+  return handle_.get();
 }
 
 // --- canvas ---
@@ -225,6 +297,17 @@ HDC TCanvas::Handle() {
 }
 
 void TCanvas::SetHandle(HDC dc) { dc_ = dc; }
+
+TRect TCanvas::ClipRect() {
+  RECT r{};
+  GetClipBox(Handle(), &r);
+  return TRect::FromRECT(r);
+}
+
+void TCanvas::Unlock() {
+  if (lockCount_ <= 0) throw EInvalidOperation::CanvasNotLocked();
+  --lockCount_;
+}
 
 void TCanvas::Changed() { OnChange(this); }
 
@@ -386,44 +469,98 @@ void TGraphic::SetTransparent(bool transparent) {
   Changed(this);
 }
 
+void TGraphic::SetModified(bool modified) {
+  if (modified) {
+    Changed(this);
+  } else {
+    modified_ = false;
+  }
+}
+
 void TGraphic::Changed(TObject*) {
   modified_ = true;
   OnChange(this);
+}
+
+void TGraphic::LoadFromFile(const std::string& fileName) {
+  rtl::TFileStream stream(fileName, rtl::fmOpenRead | rtl::fmShareDenyWrite);
+  LoadFromStream(stream);
+}
+
+void TGraphic::SaveToFile(const std::string& fileName) const {
+  rtl::TFileStream stream(fileName, rtl::fmCreate);
+  SaveToStream(stream);
+}
+
+void TGraphic::LoadFromClipboardFormat(UINT, HANDLE, HPALETTE) {
+  throw EInvalidGraphic::UnsupportedClipboardFormat();
+}
+
+void TGraphic::SaveToClipboardFormat(UINT&, HANDLE&, HPALETTE&) const {
+  throw EInvalidGraphic::UnsupportedClipboardFormat();
 }
 
 // --- bitmap ---
 
 namespace {
 
-struct TBitmapInfo {
-  BITMAPINFOHEADER header;
-  RGBQUAD colors[256];  // or the three masks of BI_BITFIELDS
-};
+using bmp::TBitmapInfo256;
 
 int BitCount(TPixelFormat format) {
   switch (format) {
     case TPixelFormat::pf1bit: return 1;
     case TPixelFormat::pf4bit: return 4;
     case TPixelFormat::pf8bit: return 8;
+    case TPixelFormat::pf15bit:
     case TPixelFormat::pf16bit: return 16;
     case TPixelFormat::pf24bit: return 24;
-    case TPixelFormat::pf32bit: return 32;
+    case TPixelFormat::pf32bit:
+    case TPixelFormat::pfCustom: return 32;
+    case TPixelFormat::pfDevice: return 0;
   }
-  return 24;
+  return 0;
 }
 
-TPixelFormat FormatOf(int bitCount) {
-  switch (bitCount) {
+bool IsIndexed(TPixelFormat format) {
+  return format == TPixelFormat::pf1bit || format == TPixelFormat::pf4bit || format == TPixelFormat::pf8bit;
+}
+
+TPixelFormat FormatOfSection(const DIBSECTION& ds) {
+  const bool masks = ds.dsBmih.biCompression == BI_BITFIELDS;
+  auto hasMasks = [&](DWORD red, DWORD green, DWORD blue) {
+    return ds.dsBitfields[0] == red && ds.dsBitfields[1] == green && ds.dsBitfields[2] == blue;
+  };
+  switch (ds.dsBmih.biBitCount) {
     case 1: return TPixelFormat::pf1bit;
     case 4: return TPixelFormat::pf4bit;
     case 8: return TPixelFormat::pf8bit;
-    case 16: return TPixelFormat::pf16bit;
-    case 32: return TPixelFormat::pf32bit;
-    default: return TPixelFormat::pf24bit;
+    case 16:
+      if (!masks || hasMasks(0x7C00, 0x03E0, 0x001F)) return TPixelFormat::pf15bit;
+      return hasMasks(0xF800, 0x07E0, 0x001F) ? TPixelFormat::pf16bit : TPixelFormat::pfCustom;
+    case 24: return TPixelFormat::pf24bit;
+    case 32:
+      return !masks || hasMasks(0xFF0000, 0x00FF00, 0x0000FF) ? TPixelFormat::pf32bit : TPixelFormat::pfCustom;
+    default: return TPixelFormat::pfCustom;
   }
 }
 
-int64_t Stride(int64_t width, int bitCount) { return (width * bitCount + 31) / 32 * 4; }
+// The DIB format that holds a device bitmap of that many bits per pixel without loss.
+TPixelFormat DibFormatForDepth(int bitsPerPixel) {
+  switch (bitsPerPixel) {
+    case 1: return TPixelFormat::pf1bit;
+    case 4: return TPixelFormat::pf4bit;
+    case 8: return TPixelFormat::pf8bit;
+    case 15: return TPixelFormat::pf15bit;
+    case 16: return TPixelFormat::pf16bit;
+    case 24: return TPixelFormat::pf24bit;
+    default: return TPixelFormat::pf32bit;
+  }
+}
+
+int ScreenDepth() {
+  TWindowDC screen;
+  return GetDeviceCaps(screen.get(), BITSPIXEL) * GetDeviceCaps(screen.get(), PLANES);
+}
 
 // The colours of an indexed format without a palette: black and white, the 16 VGA colours, or
 // those followed by a 6x6x6 cube and grey steps.
@@ -455,18 +592,31 @@ std::vector<RGBQUAD> PaletteColors(HPALETTE palette) {
   if (palette == nullptr) return colors;
   UINT count = GetPaletteEntries(palette, 0, 0, nullptr);
   std::vector<PALETTEENTRY> entries(count);
-  if (count > 0) GetPaletteEntries(palette, 0, count, entries.data());
+  if (count > 0) count = GetPaletteEntries(palette, 0, count, entries.data());
+  entries.resize(count);
   for (const PALETTEENTRY& e : entries) colors.push_back({e.peBlue, e.peGreen, e.peRed, 0});
+  return colors;
+}
+
+// The colours that a screen of 256 colours or fewer shows, for holding its device bitmaps.
+std::vector<RGBQUAD> SystemColors() {
+  TWindowDC screen;
+  if ((GetDeviceCaps(screen.get(), RASTERCAPS) & RC_PALETTE) == 0) return {};
+  PALETTEENTRY entries[256];
+  UINT count = GetSystemPaletteEntries(screen.get(), 0, 256, entries);
+  std::vector<RGBQUAD> colors;
+  for (UINT i = 0; i < count; ++i) colors.push_back({entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0});
   return colors;
 }
 
 HPALETTE MakePalette(const std::vector<RGBQUAD>& colors) {
   if (colors.empty()) return nullptr;
-  std::vector<uint8_t> buffer(sizeof(LOGPALETTE) + colors.size() * sizeof(PALETTEENTRY));
+  std::size_t count = std::min<std::size_t>(colors.size(), 256);
+  std::vector<uint8_t> buffer(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
   auto* log = reinterpret_cast<LOGPALETTE*>(buffer.data());
   log->palVersion = 0x300;
-  log->palNumEntries = static_cast<WORD>(colors.size());
-  for (std::size_t i = 0; i < colors.size(); ++i) {
+  log->palNumEntries = static_cast<WORD>(count);
+  for (std::size_t i = 0; i < count; ++i) {
     log->palPalEntry[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
   }
   HPALETTE palette = CreatePalette(log);
@@ -476,10 +626,31 @@ HPALETTE MakePalette(const std::vector<RGBQUAD>& colors) {
 
 HPALETTE CopyPalette(HPALETTE palette) { return palette ? MakePalette(PaletteColors(palette)) : nullptr; }
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+bool IsBlackAndWhite(const RGBQUAD* colors, UINT count) {
+  auto rgb = [](const RGBQUAD& c) { return (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue; };
+  return count == 2 && rgb(colors[0]) == 0 && rgb(colors[1]) == 0xFFFFFF;
+}
+
+// A copy of a DIB section, selected into dc, with the same header, colour table and bits.
+TBitmapHandle CopySection(HBITMAP section, HDC dc) {
+  GdiFlush();
+  DIBSECTION ds{};
+  GetObjectW(section, sizeof ds, &ds);
+  TBitmapInfo256 info{};
+  info.header = ds.dsBmih;
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biSizeImage = 0;
+  if (ds.dsBmih.biCompression == BI_BITFIELDS) {
+    std::memcpy(info.colors, ds.dsBitfields, sizeof ds.dsBitfields);
+  } else if (ds.dsBmih.biBitCount <= 8) {
+    info.header.biClrUsed = GetDIBColorTable(dc, 0, 256, info.colors);
+  }
+  void* bits = nullptr;
+  TBitmapHandle copy(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!copy || bits == nullptr) throw EOutOfResources();
+  std::size_t size = static_cast<std::size_t>(ds.dsBm.bmWidthBytes) * static_cast<std::size_t>(ds.dsBm.bmHeight);
+  std::memcpy(bits, ds.dsBm.bmBits, size);
+  return copy;
 }
 
 }  // namespace
@@ -492,23 +663,35 @@ class TBitmap::TBitmapCanvas : public TCanvas {
   void FreeHandle() {
     if (dc_ == nullptr) return;
     if (oldBitmap_ != nullptr) SelectObject(dc_, oldBitmap_);
-    if (oldPalette_ != nullptr) SelectPalette(dc_, oldPalette_, TRUE);
+    if (oldPalette_ != nullptr) ::SelectPalette(dc_, oldPalette_, TRUE);
     DeleteDC(dc_);
     dc_ = nullptr;
     oldBitmap_ = nullptr;
     oldPalette_ = nullptr;
   }
 
+  // Selects and realises palette in the DC, when there is one.
+  void SelectPalette(HPALETTE palette) {
+    if (dc_ == nullptr || palette == nullptr) return;
+    HPALETTE previous = ::SelectPalette(dc_, palette, TRUE);
+    if (oldPalette_ == nullptr) oldPalette_ = previous;
+    RealizePalette(dc_);
+  }
+
  protected:
   void CreateHandle() override {
     HDC dc = CreateCompatibleDC(nullptr);
     if (dc == nullptr) throw EOutOfResources();
-    if (bitmap_.handle_) oldBitmap_ = SelectObject(dc, bitmap_.handle_.get());
-    if (bitmap_.palette_) {
-      oldPalette_ = SelectPalette(dc, bitmap_.palette_.get(), TRUE);
-      RealizePalette(dc);
+    if (bitmap_.handle_) {
+      oldBitmap_ = SelectObject(dc, bitmap_.handle_.get());
+      if (oldBitmap_ == nullptr) {
+        // The bitmap is selected into another DC.
+        DeleteDC(dc);
+        throw EOutOfResources();
+      }
     }
     dc_ = dc;
+    if (!bitmap_.ignorePalette_) SelectPalette(bitmap_.palette_.get());
   }
 
  private:
@@ -538,37 +721,91 @@ TCanvas& TBitmap::Canvas() {
   return *canvas_;
 }
 
-HBITMAP TBitmap::NewSection(int32_t width, int32_t height, TPixelFormat format, HPALETTE palette, void** bits) const {
-  TBitmapInfo info{};
-  int bitCount = BitCount(format);
+HDC TBitmap::SourceDC() const { return const_cast<TBitmap*>(this)->Canvas().Handle(); }
+
+void TBitmap::Replace(HBITMAP image) {
+  FreeCanvasDC();
+  handle_.reset(image);
+  if (image == nullptr) return;
+  DIBSECTION ds{};
+  const int size = GetObjectW(image, sizeof ds, &ds);
+  width_ = ds.dsBm.bmWidth;
+  height_ = ds.dsBm.bmHeight;
+  if (size == sizeof ds && ds.dsBm.bmBits != nullptr) {
+    format_ = FormatOfSection(ds);
+    monochrome_ = false;
+    if (ds.dsBmih.biBitCount == 1) {
+      TMemoryDC dc;
+      TSelectGuard selected(dc.get(), image);
+      RGBQUAD colors[2];
+      monochrome_ = IsBlackAndWhite(colors, GetDIBColorTable(dc.get(), 0, 2, colors));
+    }
+  } else {
+    format_ = TPixelFormat::pfDevice;
+    monochrome_ = ds.dsBm.bmBitsPixel == 1 && ds.dsBm.bmPlanes == 1;
+  }
+}
+
+TBitmapHandle TBitmap::NewImage(int32_t width, int32_t height, TPixelFormat format, bool monochrome,
+                                const std::vector<RGBQUAD>& colors) const {
+  if (format == TPixelFormat::pfDevice) {
+    HBITMAP image = nullptr;
+    if (monochrome) {
+      image = CreateBitmap(width, height, 1, 1, nullptr);
+    } else {
+      TWindowDC screen;
+      image = CreateCompatibleBitmap(screen.get(), width, height);
+    }
+    if (image == nullptr) throw EOutOfResources();
+    return TBitmapHandle(image);
+  }
+  TBitmapInfo256 info{};
+  const int bitCount = BitCount(format);
   info.header.biSize = sizeof(BITMAPINFOHEADER);
   info.header.biWidth = width;
   info.header.biHeight = height;
   info.header.biPlanes = 1;
   info.header.biBitCount = static_cast<WORD>(bitCount);
   info.header.biCompression = BI_RGB;
-  if (bitCount <= 8) {
-    std::vector<RGBQUAD> colors = palette ? PaletteColors(palette) : StandardColors(bitCount);
-    std::size_t count = std::min<std::size_t>(colors.size(), std::size_t{1} << bitCount);
-    std::copy_n(colors.begin(), count, info.colors);
+  if (format == TPixelFormat::pf16bit) {
+    info.header.biCompression = BI_BITFIELDS;
+    const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    std::memcpy(info.colors, masks, sizeof masks);
+  } else if (IsIndexed(format)) {
+    std::vector<RGBQUAD> table = colors.empty() ? StandardColors(bitCount) : colors;
+    std::size_t count = std::min<std::size_t>(table.size(), std::size_t{1} << bitCount);
+    std::copy_n(table.begin(), count, info.colors);
     info.header.biClrUsed = static_cast<DWORD>(count);
   }
-  HBITMAP section = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, bits, nullptr, 0);
-  if (section == nullptr) throw EOutOfResources();
-  return section;
+  void* bits = nullptr;
+  TBitmapHandle image(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!image) throw EOutOfResources();
+  return image;
 }
 
-void TBitmap::Replace(HBITMAP section, TPixelFormat format) {
-  FreeCanvasDC();
-  handle_.reset(section);
-  format_ = format;
-  width_ = 0;
-  height_ = 0;
-  BITMAP bm{};
-  if (section != nullptr && GetObjectW(section, sizeof bm, &bm) == sizeof bm) {
-    width_ = bm.bmWidth;
-    height_ = bm.bmHeight;
+TBitmapHandle TBitmap::ConvertedImage(TPixelFormat format, bool monochrome, const std::vector<RGBQUAD>& colors) const {
+  TBitmapHandle image = NewImage(width_, height_, format, monochrome, colors);
+  HDC source = SourceDC();
+  TMemoryDC dc;
+  if (dc.get() == nullptr) throw EOutOfResources();
+  TSelectGuard selected(dc.get(), image.get());
+  // A device bitmap of 256 colours or fewer takes its colours through the bitmap's palette.
+  const bool throughPalette = format == TPixelFormat::pfDevice && !monochrome && !ignorePalette_;
+  TPaletteGuard palette(dc.get(), throughPalette ? palette_.get() : nullptr);
+  BitBlt(dc.get(), 0, 0, width_, height_, source, 0, 0, SRCCOPY);
+  return image;
+}
+
+std::vector<RGBQUAD> TBitmap::TableFor(TPixelFormat format) const {
+  if (!IsIndexed(format)) return {};
+  if (handle_ && format == format_) {
+    RGBQUAD colors[256];
+    UINT count = GetDIBColorTable(SourceDC(), 0, 256, colors);
+    if (count > 0) return std::vector<RGBQUAD>(colors, colors + count);
   }
+  std::vector<RGBQUAD> colors = PaletteColors(palette_.get());
+  if (colors.empty() && format_ == TPixelFormat::pfDevice && BitCount(format) == 8) colors = SystemColors();
+  return colors;
 }
 
 void TBitmap::SetSize(int32_t width, int32_t height) {
@@ -576,74 +813,110 @@ void TBitmap::SetSize(int32_t width, int32_t height) {
   height = std::max(height, 0);
   if (width == width_ && height == height_) return;
   if (width == 0 || height == 0) {
-    Replace(nullptr, format_);
+    Replace(nullptr);
+    width_ = width;
+    height_ = height;
     Changed(this);
     return;
   }
-  if (BitCount(format_) <= 8 && !palette_) palette_.reset(MakePalette(StandardColors(BitCount(format_))));
-  void* bits = nullptr;
-  TBitmapHandle section(NewSection(width, height, format_, palette_.get(), &bits));
+  TBitmapHandle image = NewImage(width, height, format_, monochrome_, TableFor(format_));
   if (handle_) {
+    HDC source = SourceDC();
     TMemoryDC dc;
-    TSelectGuard selected(dc.get(), section.get());
-    BitBlt(dc.get(), 0, 0, std::min(width, width_), std::min(height, height_), Canvas().Handle(), 0, 0, SRCCOPY);
+    TSelectGuard selected(dc.get(), image.get());
+    const bool throughPalette = format_ == TPixelFormat::pfDevice && !monochrome_ && !ignorePalette_;
+    TPaletteGuard palette(dc.get(), throughPalette ? palette_.get() : nullptr);
+    BitBlt(dc.get(), 0, 0, std::min(width, width_), std::min(height, height_), source, 0, 0, SRCCOPY);
   }
-  Replace(section.release(), format_);
+  Replace(image.release());
   Changed(this);
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
-  if (format == format_) return;
-  if (BitCount(format) <= 8 && !palette_) palette_.reset(MakePalette(StandardColors(BitCount(format))));
+  if (format == TPixelFormat::pfCustom) throw EInvalidGraphicOperation::UnsupportedPixelFormat();
+  if (format == format_ && (format != TPixelFormat::pfDevice || !monochrome_)) return;
   if (!handle_) {
     format_ = format;
+    monochrome_ = false;
     Changed(this);
     return;
   }
-  void* bits = nullptr;
-  TBitmapHandle section(NewSection(width_, height_, format, palette_.get(), &bits));
-  {
-    TMemoryDC dc;
-    TSelectGuard selected(dc.get(), section.get());
-    BitBlt(dc.get(), 0, 0, width_, height_, Canvas().Handle(), 0, 0, SRCCOPY);
+  Replace(ConvertedImage(format, false, TableFor(format)).release());
+  Changed(this);
+}
+
+TPixelFormat TBitmap::PixelFormat() const { return format_; }
+
+TBitmapHandleType TBitmap::HandleType() const {
+  return format_ == TPixelFormat::pfDevice ? TBitmapHandleType::bmDDB : TBitmapHandleType::bmDIB;
+}
+
+void TBitmap::SetHandleType(TBitmapHandleType type) {
+  if (type == HandleType()) return;
+  if (type == TBitmapHandleType::bmDDB) {
+    if (!handle_) {
+      format_ = TPixelFormat::pfDevice;
+      monochrome_ = false;
+    } else {
+      Replace(ConvertedImage(TPixelFormat::pfDevice, monochrome_, {}).release());
+    }
+    Changed(this);
+    return;
   }
-  Replace(section.release(), format);
+  int depth = ScreenDepth();
+  if (handle_) {
+    BITMAP bm{};
+    GetObjectW(handle_.get(), sizeof bm, &bm);
+    depth = bm.bmBitsPixel * bm.bmPlanes;
+  } else if (monochrome_) {
+    depth = 1;
+  }
+  const TPixelFormat format = DibFormatForDepth(depth);
+  if (!handle_) {
+    format_ = format;
+    monochrome_ = false;
+  } else {
+    Replace(ConvertedImage(format, false, TableFor(format)).release());
+  }
+  Changed(this);
+}
+
+bool TBitmap::Monochrome() const {
+  if (!handle_) return format_ == TPixelFormat::pfDevice && monochrome_;
+  return monochrome_;
+}
+
+void TBitmap::SetMonochrome(bool monochrome) {
+  if (monochrome == Monochrome()) return;
+  if (!handle_) {
+    format_ = TPixelFormat::pfDevice;
+    monochrome_ = monochrome;
+  } else {
+    Replace(ConvertedImage(TPixelFormat::pfDevice, monochrome, {}).release());
+  }
   Changed(this);
 }
 
 void TBitmap::SetHandle(HBITMAP bitmap) {
+  if (bitmap != nullptr && GetObjectType(bitmap) != OBJ_BITMAP) throw EInvalidGraphic();
   TBitmapHandle owned(bitmap);
-  if (bitmap == nullptr) {
-    Replace(nullptr, format_);
-    Changed(this);
-    return;
-  }
+  TPaletteHandle palette;
   DIBSECTION ds{};
-  if (GetObjectW(bitmap, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBits != nullptr) {
-    TPixelFormat format = FormatOf(ds.dsBmih.biBitCount);
-    if (ds.dsBmih.biBitCount <= 8) {
-      TMemoryDC dc;
-      TSelectGuard selected(dc.get(), bitmap);
-      RGBQUAD colors[256];
-      UINT count = GetDIBColorTable(dc.get(), 0, 256, colors);
-      palette_.reset(MakePalette(std::vector<RGBQUAD>(colors, colors + count)));
-    }
-    Replace(owned.release(), format);
-  } else {
-    // A device-dependent bitmap: copied into a 24-bit DIB section.
-    BITMAP bm{};
-    GetObjectW(bitmap, sizeof bm, &bm);
-    void* bits = nullptr;
-    TBitmapHandle section(NewSection(bm.bmWidth, bm.bmHeight, TPixelFormat::pf24bit, nullptr, &bits));
-    {
-      TMemoryDC source;
-      TMemoryDC dest;
-      TSelectGuard s(source.get(), bitmap);
-      TSelectGuard d(dest.get(), section.get());
-      BitBlt(dest.get(), 0, 0, bm.bmWidth, bm.bmHeight, source.get(), 0, 0, SRCCOPY);
-    }
-    Replace(section.release(), TPixelFormat::pf24bit);
+  if (bitmap != nullptr && GetObjectW(bitmap, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBits != nullptr &&
+      ds.dsBmih.biBitCount <= 8) {
+    FreeCanvasDC();
+    TMemoryDC dc;
+    TSelectGuard selected(dc.get(), bitmap);
+    RGBQUAD colors[256];
+    UINT count = GetDIBColorTable(dc.get(), 0, 256, colors);
+    palette.reset(MakePalette(std::vector<RGBQUAD>(colors, colors + count)));
   }
+  Replace(owned.release());
+  if (bitmap == nullptr) {
+    width_ = 0;
+    height_ = 0;
+  }
+  if (palette) palette_ = std::move(palette);
   Changed(this);
 }
 
@@ -655,30 +928,68 @@ HBITMAP TBitmap::ReleaseHandle() {
 }
 
 void TBitmap::SetPalette(HPALETTE palette) {
-  FreeCanvasDC();
-  palette_.reset(palette);
-  if (handle_ && palette != nullptr && BitCount(format_) <= 8) {
+  if (palette == palette_.get()) return;
+  TPaletteHandle owned(palette);
+  if (handle_ && IsIndexed(format_) && palette != nullptr) {
+    // Re-rendered: the same colours, now as indexes into the new palette's colours.
     std::vector<RGBQUAD> colors = PaletteColors(palette);
-    std::size_t count = std::min<std::size_t>(colors.size(), std::size_t{1} << BitCount(format_));
-    if (count > 0) SetDIBColorTable(Canvas().Handle(), 0, static_cast<UINT>(count), colors.data());
+    if (!colors.empty()) Replace(ConvertedImage(format_, false, colors).release());
   }
+  FreeCanvasDC();
+  palette_ = std::move(owned);
+  Changed(this);
+}
+
+HPALETTE TBitmap::ReleasePalette() {
+  FreeCanvasDC();
+  return palette_.release();
+}
+
+void TBitmap::PaletteNeeded() {
+  if (palette_ || ignorePalette_ || !handle_ || !IsIndexed(format_)) return;
+  RGBQUAD colors[256];
+  UINT count = GetDIBColorTable(SourceDC(), 0, 256, colors);
+  if (count == 0) return;
+  palette_.reset(MakePalette(std::vector<RGBQUAD>(colors, colors + count)));
+  canvas_->SelectPalette(palette_.get());
+}
+
+void TBitmap::SetIgnorePalette(bool ignore) {
+  if (ignore == ignorePalette_) return;
+  FreeCanvasDC();
+  ignorePalette_ = ignore;
   Changed(this);
 }
 
 TColor TBitmap::TransparentColor() {
-  if (transparentColor_ != clDefault) return transparentColor_;
-  if (Empty()) return clDefault;
-  return static_cast<TColor>(GetPixel(Canvas().Handle(), 0, height_ - 1) & 0xFFFFFF);
+  if (transparentMode_ == TTransparentMode::tmFixed) return transparentColor_;
+  if (Monochrome()) return clWhite;
+  if (!handle_) return clDefault;
+  return static_cast<TColor>(GetPixel(SourceDC(), 0, height_ - 1) & 0xFFFFFF);
 }
 
 void TBitmap::SetTransparentColor(TColor color) {
-  if (color == transparentColor_) return;
+  TTransparentMode mode = color == clDefault ? TTransparentMode::tmAuto : TTransparentMode::tmFixed;
+  if (color == transparentColor_ && mode == transparentMode_) return;
   transparentColor_ = color;
+  transparentMode_ = mode;
+  Changed(this);
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode mode) {
+  if (mode == transparentMode_) return;
+  if (mode == TTransparentMode::tmFixed) {
+    transparentColor_ = TransparentColor();
+  } else {
+    transparentColor_ = clDefault;
+  }
+  transparentMode_ = mode;
   Changed(this);
 }
 
 void* TBitmap::ScanLine(int32_t y) {
   if (!handle_ || y < 0 || y >= height_) throw EInvalidGraphicOperation::ScanLineRange();
+  if (format_ == TPixelFormat::pfDevice) SetHandleType(TBitmapHandleType::bmDIB);
   GdiFlush();
   DIBSECTION ds{};
   GetObjectW(handle_.get(), sizeof ds, &ds);
@@ -689,7 +1000,9 @@ void* TBitmap::ScanLine(int32_t y) {
 
 void TBitmap::Assign(const TPersistent* source) {
   if (source == nullptr) {
-    Replace(nullptr, format_);
+    Replace(nullptr);
+    width_ = 0;
+    height_ = 0;
     palette_.reset();
     Changed(this);
     return;
@@ -701,231 +1014,110 @@ void TBitmap::Assign(const TPersistent* source) {
   }
   if (other == this) return;
   TPaletteHandle palette(CopyPalette(other->palette_.get()));
-  TBitmapHandle section;
+  TBitmapHandle image;
   if (other->handle_) {
-    GdiFlush();
-    DIBSECTION ds{};
-    GetObjectW(other->handle_.get(), sizeof ds, &ds);
-    TBitmapInfo info{};
-    info.header = ds.dsBmih;
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biSizeImage = 0;
-    if (ds.dsBmih.biCompression == BI_BITFIELDS) {
-      std::memcpy(info.colors, ds.dsBitfields, sizeof ds.dsBitfields);
-    } else if (ds.dsBmih.biBitCount <= 8) {
-      HDC dc = const_cast<TBitmap*>(other)->Canvas().Handle();
-      info.header.biClrUsed = GetDIBColorTable(dc, 0, 256, info.colors);
+    if (other->format_ == TPixelFormat::pfDevice) {
+      image = other->ConvertedImage(TPixelFormat::pfDevice, other->monochrome_, {});
+    } else {
+      image = CopySection(other->handle_.get(), other->SourceDC());
     }
-    void* bits = nullptr;
-    section.reset(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!section) throw EOutOfResources();
-    std::size_t size = static_cast<std::size_t>(ds.dsBm.bmWidthBytes) * static_cast<std::size_t>(ds.dsBm.bmHeight);
-    std::memcpy(bits, ds.dsBm.bmBits, size);
   }
-  Replace(section.release(), other->format_);
+  Replace(image.release());
   palette_ = std::move(palette);
+  width_ = other->width_;
+  height_ = other->height_;
+  format_ = other->format_;
+  monochrome_ = other->monochrome_;
+  ignorePalette_ = other->ignorePalette_;
+  transparentMode_ = other->transparentMode_;
   transparentColor_ = other->transparentColor_;
   if (Transparent() != other->Transparent()) TGraphic::SetTransparent(other->Transparent());
   Changed(this);
 }
 
 void TBitmap::LoadFromStream(rtl::TStream& stream) {
-  try {
-    int64_t start = stream.GetPosition();
-    int64_t available = static_cast<int64_t>(stream.GetSize()) - start;
-    if (available <= 0) {
-      Replace(nullptr, format_);
-      Changed(this);
-      return;
-    }
-    uint8_t fileHeader[14];
-    stream.ReadBuffer(fileHeader, sizeof fileHeader);
-    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') throw EInvalidGraphic();
-    uint32_t offBits = U32(fileHeader + 10);
-
-    uint8_t header[124] = {};
-    stream.ReadBuffer(header, 4);
-    uint32_t headerSize = U32(header);
-    int64_t width = 0;
-    int64_t height = 0;
-    int bitCount = 0;
-    int planes = 0;
-    uint32_t compression = BI_RGB;
-    uint32_t sizeImage = 0;
-    uint32_t clrUsed = 0;
-    bool core = headerSize == 12;
-    if (core) {
-      stream.ReadBuffer(header + 4, 8);
-      width = U16(header + 4);
-      height = U16(header + 6);
-      planes = U16(header + 8);
-      bitCount = U16(header + 10);
-    } else if (headerSize >= 40 && headerSize <= sizeof header) {
-      stream.ReadBuffer(header + 4, static_cast<int32_t>(headerSize - 4));
-      width = static_cast<int32_t>(U32(header + 4));
-      height = static_cast<int32_t>(U32(header + 8));
-      planes = U16(header + 12);
-      bitCount = U16(header + 14);
-      compression = U32(header + 16);
-      sizeImage = U32(header + 20);
-      clrUsed = U32(header + 32);
-    } else {
-      throw EInvalidGraphic();
-    }
-
-    bool validDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
-                      bitCount == 32;
-    bool validCompression = compression == BI_RGB || (compression == BI_RLE8 && bitCount == 8) ||
-                            (compression == BI_RLE4 && bitCount == 4) ||
-                            (compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32));
-    bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-    bool topDown = height < 0;
-    if (topDown) height = -height;
-    if (planes != 1 || !validDepth || !validCompression || width <= 0 || height <= 0 || (rle && topDown)) {
-      throw EInvalidGraphic();
-    }
-    int64_t stride = Stride(width, bitCount);
-    int64_t imageSize = stride * height;
-    if (imageSize > INT32_MAX) throw EInvalidGraphic();
-
-    TBitmapInfo info{};
-    int64_t consumed = 14 + headerSize;
-    if (compression == BI_BITFIELDS) {
-      if (headerSize == 40) {
-        uint8_t masks[12];
-        stream.ReadBuffer(masks, sizeof masks);
-        consumed += sizeof masks;
-        std::memcpy(info.colors, masks, sizeof masks);
-      } else if (headerSize >= 52) {
-        std::memcpy(info.colors, header + 40, 12);
-      } else {
-        throw EInvalidGraphic();
-      }
-    }
-    std::vector<RGBQUAD> colors;
-    int entrySize = core ? 3 : 4;
-    if (bitCount <= 8) {
-      uint32_t maxColors = 1u << bitCount;
-      uint32_t count = clrUsed == 0 ? maxColors : clrUsed;
-      if (count > maxColors) throw EInvalidGraphic();
-      std::vector<uint8_t> table(static_cast<std::size_t>(count) * entrySize);
-      stream.ReadBuffer(table.data(), static_cast<int32_t>(table.size()));
-      consumed += static_cast<int64_t>(table.size());
-      for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* e = table.data() + static_cast<std::size_t>(i) * entrySize;
-        colors.push_back({e[0], e[1], e[2], 0});
-      }
-    } else if (clrUsed > 0) {
-      // An optional colour table of a true-colour bitmap: not needed.
-      if (clrUsed > available / 4) throw EInvalidGraphic();
-      consumed += static_cast<int64_t>(clrUsed) * 4;
-      stream.Seek(static_cast<int32_t>(clrUsed * 4), rtl::TSeekOrigin::soCurrent);
-    }
-    // The pixels start at the file header's offset when it points past the colour table; an
-    // offset that points into the headers is ignored.
-    if (offBits > consumed && offBits <= available) {
-      stream.Seek(static_cast<int32_t>(offBits - consumed), rtl::TSeekOrigin::soCurrent);
-      consumed = offBits;
-    }
-    int64_t dataSize = rle ? static_cast<int64_t>(sizeImage) : imageSize;
-    if ((rle && dataSize == 0) || available - consumed < dataSize) throw EInvalidGraphic();
-
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = static_cast<LONG>(width);
-    info.header.biHeight = static_cast<LONG>(height);
-    info.header.biPlanes = 1;
-    info.header.biBitCount = static_cast<WORD>(bitCount);
-    info.header.biCompression = compression == BI_BITFIELDS ? BI_BITFIELDS : BI_RGB;
-    if (bitCount <= 8) {
-      std::copy(colors.begin(), colors.end(), info.colors);
-      info.header.biClrUsed = static_cast<DWORD>(colors.size());
-    }
-    void* bits = nullptr;
-    TBitmapHandle section(
-        CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!section) throw EOutOfResources();
-    auto* pixels = static_cast<uint8_t*>(bits);
-    if (rle) {
-      std::vector<uint8_t> packed(static_cast<std::size_t>(dataSize));
-      stream.ReadBuffer(packed.data(), static_cast<int32_t>(dataSize));
-      TBitmapInfo packedInfo = info;
-      packedInfo.header.biCompression = compression;
-      packedInfo.header.biSizeImage = static_cast<DWORD>(dataSize);
-      TWindowDC screen;
-      if (SetDIBits(screen.get(), section.get(), 0, static_cast<UINT>(height), packed.data(),
-                    reinterpret_cast<BITMAPINFO*>(&packedInfo), DIB_RGB_COLORS) == 0) {
-        throw EInvalidGraphic();
-      }
-    } else if (!topDown) {
-      stream.ReadBuffer(pixels, static_cast<int32_t>(imageSize));
-    } else {
-      for (int64_t row = height - 1; row >= 0; --row) {
-        stream.ReadBuffer(pixels + row * stride, static_cast<int32_t>(stride));
-      }
-    }
-    TPaletteHandle palette(MakePalette(colors));
-    Replace(section.release(), FormatOf(bitCount));
-    palette_ = std::move(palette);
+  if (stream.GetSize() <= stream.GetPosition()) {
+    Replace(nullptr);
+    width_ = 0;
+    height_ = 0;
+    palette_.reset();
     Changed(this);
-  } catch (const rtl::EReadError&) {
-    throw EInvalidGraphic();
+    return;
   }
+  bmp::TBmpImage image = bmp::ReadBmp(stream);
+  TPaletteHandle palette(MakePalette(image.colors));
+  Replace(image.section.release());
+  palette_ = std::move(palette);
+  Changed(this);
 }
 
 void TBitmap::SaveToStream(rtl::TStream& stream) const {
   if (!handle_) return;
-  GdiFlush();
-  DIBSECTION ds{};
-  GetObjectW(handle_.get(), sizeof ds, &ds);
-  BITMAPINFOHEADER header = ds.dsBmih;
-  header.biSize = sizeof header;
-  header.biHeight = height_;
-  uint32_t stride = static_cast<uint32_t>(ds.dsBm.bmWidthBytes);
-  header.biSizeImage = stride * static_cast<uint32_t>(height_);
-  std::vector<RGBQUAD> colors;
-  uint32_t masksSize = 0;
-  if (header.biCompression == BI_BITFIELDS) {
-    masksSize = sizeof ds.dsBitfields;
-  } else if (header.biBitCount <= 8) {
-    colors.resize(std::size_t{1} << header.biBitCount);
-    HDC dc = const_cast<TBitmap*>(this)->Canvas().Handle();
-    UINT count = GetDIBColorTable(dc, 0, static_cast<UINT>(colors.size()), colors.data());
-    colors.resize(count);
-    header.biClrUsed = count;
+  if (format_ != TPixelFormat::pfDevice) {
+    bmp::WriteDib(stream, handle_.get(), SourceDC(), true);
+    return;
   }
-  header.biClrImportant = 0;
-  uint32_t offBits = 14 + sizeof header + masksSize + static_cast<uint32_t>(colors.size() * sizeof(RGBQUAD));
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfSize = offBits + header.biSizeImage;
-  file.bfOffBits = offBits;
-  stream.WriteBuffer(&file, 14);
-  stream.WriteBuffer(&header, sizeof header);
-  if (masksSize > 0) stream.WriteBuffer(ds.dsBitfields, static_cast<int32_t>(masksSize));
-  if (!colors.empty()) stream.WriteBuffer(colors.data(), static_cast<int32_t>(colors.size() * sizeof(RGBQUAD)));
-  auto* bits = static_cast<const uint8_t*>(ds.dsBm.bmBits);
-  if (ds.dsBmih.biHeight > 0) {
-    stream.WriteBuffer(bits, static_cast<int32_t>(header.biSizeImage));
-  } else {
-    for (int32_t row = height_ - 1; row >= 0; --row) {
-      stream.WriteBuffer(bits + static_cast<std::size_t>(row) * stride, static_cast<int32_t>(stride));
-    }
-  }
+  BITMAP bm{};
+  GetObjectW(handle_.get(), sizeof bm, &bm);
+  const TPixelFormat format = DibFormatForDepth(bm.bmBitsPixel * bm.bmPlanes);
+  TBitmapHandle dib = ConvertedImage(format, false, TableFor(format));
+  TMemoryDC dc;
+  TSelectGuard selected(dc.get(), dib.get());
+  bmp::WriteDib(stream, dib.get(), dc.get(), true);
+}
+
+void TBitmap::ReadData(rtl::TStream& stream) {
+  uint32_t length = 0;
+  stream.ReadBuffer(&length, sizeof length);
+  const int64_t remaining = int64_t{stream.GetSize()} - stream.GetPosition();
+  if (length > remaining) throw rtl::EReadError();
+  rtl::TMemoryStream data;
+  if (length > 0) data.CopyFrom(stream, static_cast<int32_t>(length));
+  data.SetPosition(0);
+  LoadFromStream(data);
+}
+
+void TBitmap::WriteData(rtl::TStream& stream) const {
+  rtl::TMemoryStream data;
+  SaveToStream(data);
+  const uint32_t length = static_cast<uint32_t>(data.GetSize());
+  stream.WriteBuffer(&length, sizeof length);
+  stream.WriteBuffer(data.Memory(), data.GetSize());
 }
 
 namespace {
-// A bitmap resource is a BMP file without its file header; the loader skips to the pixels by
-// itself when the header's offset is 0.
-void LoadPackedDIB(TBitmap& bitmap, rtl::TResourceStream& resource) {
+// A bitmap resource is a BMP file without its file header.
+void LoadPackedDIB(TBitmap& bitmap, const void* dib, int64_t size) {
+  if (size > INT32_MAX - 14) throw EInvalidGraphic();
   rtl::TMemoryStream file;
   uint8_t header[14] = {'B', 'M'};
-  uint32_t size = static_cast<uint32_t>(rtl::CheckedAdd(resource.GetSize(), 14));
-  std::memcpy(header + 2, &size, 4);
+  uint32_t fileSize = static_cast<uint32_t>(size + 14);
+  std::memcpy(header + 2, &fileSize, 4);
   file.WriteBuffer(header, sizeof header);
-  file.CopyFrom(resource, 0);
+  file.WriteBuffer(dib, static_cast<int32_t>(size));
   file.SetPosition(0);
   bitmap.LoadFromStream(file);
 }
+
+void LoadPackedDIB(TBitmap& bitmap, rtl::TResourceStream& resource) {
+  LoadPackedDIB(bitmap, resource.Memory(), resource.GetSize());
+}
+
+// Locks a global memory block for its lifetime.
+class TGlobalLock {
+ public:
+  explicit TGlobalLock(HGLOBAL block) : block_(block), memory_(GlobalLock(block)) {}
+  ~TGlobalLock() {
+    if (memory_ != nullptr) GlobalUnlock(block_);
+  }
+  TGlobalLock(const TGlobalLock&) = delete;
+  TGlobalLock& operator=(const TGlobalLock&) = delete;
+  const void* get() const { return memory_; }
+
+ private:
+  HGLOBAL block_;
+  void* memory_;
+};
 }  // namespace
 
 void TBitmap::LoadFromResourceName(HMODULE module, const std::string& name) {
@@ -938,11 +1130,59 @@ void TBitmap::LoadFromResourceID(HMODULE module, int id) {
   LoadPackedDIB(*this, resource);
 }
 
+void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) {
+  if (data == nullptr || (format != CF_BITMAP && format != CF_DIB)) {
+    throw EInvalidGraphic::UnsupportedClipboardFormat();
+  }
+  if (format == CF_DIB) {
+    TGlobalLock lock(data);
+    if (lock.get() == nullptr) throw EInvalidGraphic();
+    LoadPackedDIB(*this, lock.get(), static_cast<int64_t>(GlobalSize(data)));
+    return;
+  }
+  auto source = static_cast<HBITMAP>(data);
+  if (GetObjectType(source) != OBJ_BITMAP) throw EInvalidGraphic();
+  TPaletteHandle ownPalette(CopyPalette(palette));
+  DIBSECTION ds{};
+  const bool section = GetObjectW(source, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBits != nullptr;
+  TBitmapHandle image;
+  {
+    TMemoryDC dc;
+    TSelectGuard selected(dc.get(), source);
+    if (section) {
+      image = CopySection(source, dc.get());
+    } else {
+      const bool monochrome = ds.dsBm.bmBitsPixel == 1 && ds.dsBm.bmPlanes == 1;
+      image = NewImage(ds.dsBm.bmWidth, ds.dsBm.bmHeight, TPixelFormat::pfDevice, monochrome, {});
+      TMemoryDC target;
+      TSelectGuard targetSelected(target.get(), image.get());
+      TPaletteGuard sourcePalette(dc.get(), palette);
+      TPaletteGuard targetPalette(target.get(), monochrome ? nullptr : ownPalette.get());
+      BitBlt(target.get(), 0, 0, ds.dsBm.bmWidth, ds.dsBm.bmHeight, dc.get(), 0, 0, SRCCOPY);
+    }
+  }
+  Replace(image.release());
+  palette_ = std::move(ownPalette);
+  Changed(this);
+}
+
+void TBitmap::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) const {
+  format = CF_BITMAP;
+  data = nullptr;
+  palette = nullptr;
+  if (!handle_) return;
+  TBitmapHandle image = ConvertedImage(TPixelFormat::pfDevice, Monochrome(), {});
+  TPaletteHandle copy(CopyPalette(palette_.get()));
+  data = image.release();
+  palette = copy.release();
+}
+
 void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty()) return;
   HDC dest = canvas.Handle();
-  HDC source = Canvas().Handle();
-  TPaletteGuard palette(dest, palette_.get());
+  PaletteNeeded();
+  HDC source = SourceDC();
+  TPaletteGuard palette(dest, ignorePalette_ ? nullptr : palette_.get());
   if (Transparent()) {
     DrawTransparent(dest, rect, source, width_, height_, ColorToRGB(TransparentColor()));
   } else {
@@ -954,12 +1194,53 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
 
 // --- picture ---
 
-std::unique_ptr<TGraphic> CloneGraphic(const TGraphic& graphic) {
-  std::unique_ptr<TObject> created(graphic.ClassType().Create(nullptr));
-  auto* copy = dynamic_cast<TGraphic*>(created.get());
-  if (copy == nullptr) throw EAssignError(graphic.ClassName(), TPicture::StaticClass().Name());
+namespace {
+
+struct TClipboardEntry {
+  UINT Format;
+  const TClass* GraphicClass;
+};
+
+std::vector<TFileFormat>& FileFormatList() {
+  static std::vector<TFileFormat> list = {{"bmp", "Bitmaps", &TBitmap::StaticClass()}};
+  return list;
+}
+
+std::vector<TClipboardEntry>& ClipboardFormatList() {
+  static std::vector<TClipboardEntry> list = {{CF_BITMAP, &TBitmap::StaticClass()},
+                                               {CF_DIB, &TBitmap::StaticClass()}};
+  return list;
+}
+
+// The extension of a CP932 file name, without its dot; empty when it has none.
+std::string ExtensionOf(const std::string& fileName) {
+  std::size_t dot = std::string::npos;
+  for (std::size_t i = 0; i < fileName.size(); ++i) {
+    const auto c = static_cast<unsigned char>(fileName[i]);
+    if (rtl::IsSjisLeadByte(c)) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      dot = std::string::npos;
+    } else if (c == '.') {
+      dot = i;
+    }
+  }
+  return dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
+}
+
+}  // namespace
+
+std::unique_ptr<TGraphic> CreateGraphic(const TClass& graphicClass) {
+  if (!graphicClass.InheritsFrom(TGraphic::StaticClass())) throw EInvalidGraphic();
+  std::unique_ptr<TObject> created(graphicClass.Create(nullptr));
+  auto* graphic = dynamic_cast<TGraphic*>(created.get());
+  if (graphic == nullptr) throw EInvalidGraphic();
   created.release();
-  std::unique_ptr<TGraphic> result(copy);
+  return std::unique_ptr<TGraphic>(graphic);
+}
+
+std::unique_ptr<TGraphic> CloneGraphic(const TGraphic& graphic) {
+  std::unique_ptr<TGraphic> result = CreateGraphic(graphic.ClassType());
   result->Assign(&graphic);
   return result;
 }
@@ -1006,6 +1287,74 @@ void TPicture::Assign(const TPersistent* source) {
 
 void TPicture::Changed(TObject*) { OnChange(this); }
 
+void TPicture::LoadFromFile(const std::string& fileName) {
+  const std::string extension = ExtensionOf(fileName);
+  const TClass* graphicClass = FileFormatClass(extension);
+  if (graphicClass == nullptr) throw EInvalidGraphic::UnknownExtension(extension);
+  std::unique_ptr<TGraphic> graphic = CreateGraphic(*graphicClass);
+  graphic->LoadFromFile(fileName);
+  Adopt(std::move(graphic));
+  Changed(this);
+}
+
+void TPicture::SaveToFile(const std::string& fileName) const {
+  if (graphic_) graphic_->SaveToFile(fileName);
+}
+
+void TPicture::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) {
+  const TClass* graphicClass = nullptr;
+  const auto& list = ClipboardFormatList();
+  for (auto entry = list.rbegin(); entry != list.rend() && graphicClass == nullptr; ++entry) {
+    if (entry->Format == format) graphicClass = entry->GraphicClass;
+  }
+  if (graphicClass == nullptr) throw EInvalidGraphic::UnsupportedClipboardFormat();
+  std::unique_ptr<TGraphic> graphic = CreateGraphic(*graphicClass);
+  graphic->LoadFromClipboardFormat(format, data, palette);
+  Adopt(std::move(graphic));
+  Changed(this);
+}
+
+void TPicture::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) const {
+  format = 0;
+  data = nullptr;
+  palette = nullptr;
+  if (graphic_) graphic_->SaveToClipboardFormat(format, data, palette);
+}
+
+void TPicture::RegisterFileFormat(const std::string& extension, const std::string& description,
+                                  const TClass& graphicClass) {
+  std::string plain = !extension.empty() && extension[0] == '.' ? extension.substr(1) : extension;
+  FileFormatList().push_back({std::move(plain), description, &graphicClass});
+}
+
+void TPicture::UnregisterGraphicClass(const TClass& graphicClass) {
+  std::erase_if(FileFormatList(), [&](const TFileFormat& f) { return f.GraphicClass->InheritsFrom(graphicClass); });
+  std::erase_if(ClipboardFormatList(),
+                [&](const TClipboardEntry& e) { return e.GraphicClass->InheritsFrom(graphicClass); });
+}
+
+const TClass* TPicture::FileFormatClass(std::string_view extension) {
+  if (!extension.empty() && extension[0] == '.') extension.remove_prefix(1);
+  const auto& list = FileFormatList();
+  for (auto entry = list.rbegin(); entry != list.rend(); ++entry) {
+    if (SameText(entry->Extension, extension)) return entry->GraphicClass;
+  }
+  return nullptr;
+}
+
+std::vector<TFileFormat> TPicture::FileFormats() { return FileFormatList(); }
+
+void TPicture::RegisterClipboardFormat(UINT format, const TClass& graphicClass) {
+  ClipboardFormatList().push_back({format, &graphicClass});
+}
+
+bool TPicture::SupportsClipboardFormat(UINT format) {
+  for (const auto& entry : ClipboardFormatList()) {
+    if (entry.Format == format) return true;
+  }
+  return false;
+}
+
 void TPicture::ReadData(rtl::TStream& stream) {
   uint8_t length = 0;
   stream.ReadBuffer(&length, 1);
@@ -1016,14 +1365,10 @@ void TPicture::ReadData(rtl::TStream& stream) {
     return;
   }
   const TClass* cls = FindClass(name);
-  if (cls == nullptr || !cls->InheritsFrom(TGraphic::StaticClass())) {
+  if (cls == nullptr || !cls->InheritsFrom(TGraphic::StaticClass()) || !cls->CanCreate()) {
     throw ELayoutError(ELayoutError::ClassNotFound(name));
   }
-  std::unique_ptr<TObject> created(cls->Create(nullptr));
-  auto* graphic = dynamic_cast<TGraphic*>(created.get());
-  if (graphic == nullptr) throw ELayoutError(ELayoutError::ClassNotFound(name));
-  created.release();
-  std::unique_ptr<TGraphic> owned(graphic);
+  std::unique_ptr<TGraphic> owned = CreateGraphic(*cls);
   owned->ReadData(stream);
   Adopt(std::move(owned));
   Changed(this);

@@ -1,4 +1,5 @@
-// Owners of the GDI handles the image library uses, and a guard that undoes a palette selection.
+// The image library's GDI failure, its names for the framework's handle owners, the screen context
+// that raises when there is none, and a palette selection that raises when it fails.
 #pragma once
 
 #include <windows.h>
@@ -6,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "framework/GdiHandles.h"
 #include "rtl/Exception.h"
 
 namespace imaging {
@@ -18,31 +20,8 @@ class EGdiError : public rtl::Exception {
   static EGdiError LastError(std::string_view what);
 };
 
-// Owns a palette and deletes it.
-class PaletteHandle {
- public:
-  PaletteHandle() = default;
-  explicit PaletteHandle(HPALETTE palette) : palette_(palette) {}
-  ~PaletteHandle() { reset(); }
-  PaletteHandle(PaletteHandle&& other) noexcept : palette_(other.release()) {}
-  PaletteHandle& operator=(PaletteHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  PaletteHandle(const PaletteHandle&) = delete;
-  PaletteHandle& operator=(const PaletteHandle&) = delete;
-
-  HPALETTE get() const { return palette_; }
-  explicit operator bool() const { return palette_ != nullptr; }
-  HPALETTE release() { return std::exchange(palette_, nullptr); }
-  void reset(HPALETTE palette = nullptr) {
-    if (palette_ != nullptr) DeleteObject(palette_);
-    palette_ = palette;
-  }
-
- private:
-  HPALETTE palette_ = nullptr;
-};
+// Owns a palette and deletes it: the framework's owner of GDI objects.
+using PaletteHandle = framework::TPaletteHandle;
 
 // The device context of the whole screen, from GetDC and given back with ReleaseDC.
 class ScreenDC {

@@ -512,7 +512,9 @@ void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
         bitmap->SetPalette(copy);
       }
     }
-    // Both at once: the bitmap stays empty while either side is 0.
+    // A DIB of full colour keeps the exact colours on any display; a device bitmap would take
+    // the screen's on a palette display. Both sides at once: the bitmap stays empty while either is 0.
+    bitmap->SetPixelFormat(framework::TPixelFormat::pf24bit);
     bitmap->SetSize(Width(), Height());
     if (!bitmap->Empty()) bitmap->Canvas().Draw(0, 0, const_cast<TDIBitmap&>(*this));
     return;

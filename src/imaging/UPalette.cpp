@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/BmpFile.h"
+#include "framework/Errors.h"
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
 #include "rtl/ResourceStream.h"
@@ -67,7 +69,55 @@ uint32_t LittleEndian32(const unsigned char* bytes) {
   return bytes[0] | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) | (uint32_t{bytes[3]} << 24);
 }
 
+// The mapping of a context, put back when the guard goes: viewport extent, window extent, viewport
+// origin, then mapping mode, each only when it was changed.
+class TMappingGuard {
+ public:
+  explicit TMappingGuard(HDC dc) : dc_(dc) {}
+  ~TMappingGuard() {
+    if (viewportExtSet_) SetViewportExtEx(dc_, viewportExt_.cx, viewportExt_.cy, nullptr);
+    if (windowExtSet_) SetWindowExtEx(dc_, windowExt_.cx, windowExt_.cy, nullptr);
+    if (viewportOrgSet_) SetViewportOrgEx(dc_, viewportOrg_.x, viewportOrg_.y, nullptr);
+    if (mapMode_ != 0) SetMapMode(dc_, mapMode_);
+  }
+  TMappingGuard(const TMappingGuard&) = delete;
+  TMappingGuard& operator=(const TMappingGuard&) = delete;
+
+  void ViewportOrigin(int32_t x, int32_t y) { viewportOrgSet_ = SetViewportOrgEx(dc_, x, y, &viewportOrg_) != 0; }
+  void MapMode(int mode) { mapMode_ = SetMapMode(dc_, mode); }
+  void ViewportExtent(int32_t cx, int32_t cy) { viewportExtSet_ = SetViewportExtEx(dc_, cx, cy, &viewportExt_) != 0; }
+  void WindowExtent(int32_t cx, int32_t cy) { windowExtSet_ = SetWindowExtEx(dc_, cx, cy, &windowExt_) != 0; }
+
+ private:
+  HDC dc_;
+  POINT viewportOrg_{};
+  SIZE viewportExt_{};
+  SIZE windowExt_{};
+  int mapMode_ = 0;
+  bool viewportOrgSet_ = false;
+  bool viewportExtSet_ = false;
+  bool windowExtSet_ = false;
+};
+
 }  // namespace
+
+void StretchDrawPart(framework::TCanvas& canvas, const framework::TRect& destRect, framework::TBitmap& bitmap,
+                     const framework::TRect& sourceRect) {
+  if (RectIsEmpty(destRect) || RectIsEmpty(sourceRect)) return;
+  if (sourceRect == framework::TRect{0, 0, bitmap.Width(), bitmap.Height()}) {
+    canvas.StretchDraw(destRect, bitmap);
+    return;
+  }
+  // The bitmap draws the logical rectangle (0, 0)-(width, height) of its own context; mapped, that
+  // rectangle is the device rectangle sourceRect.
+  HDC dc = bitmap.Canvas().Handle();
+  TMappingGuard mapping(dc);
+  mapping.ViewportOrigin(sourceRect.Left, sourceRect.Top);
+  mapping.MapMode(MM_ANISOTROPIC);
+  mapping.ViewportExtent(RectWidth(sourceRect), RectHeight(sourceRect));
+  mapping.WindowExtent(bitmap.Width(), bitmap.Height());
+  canvas.StretchDraw(destRect, bitmap);
+}
 
 int32_t DisplayColorDepth() {
   ScreenDC screen;
@@ -199,5 +249,94 @@ void DoneDefaultPalette() {
 }
 
 HPALETTE DefaultPaletteHandle() { return defaultPalette; }
+
+namespace {
+
+PaletteHandle CopyOfPalette(HPALETTE palette) {
+  if (palette == nullptr) return {};
+  TLogPalette256 record{};
+  record.Version = kPaletteVersion;
+  record.Count = PaletteEntryCount(palette);
+  rtl::RangeCheck(record.Count, 0, kMaxPaletteEntries);
+  ReadPaletteEntries(palette, record.Count, record.Entries);
+  PaletteHandle copy(CreatePalette(record.get()));
+  if (!copy) throw EGdiError::LastError("create palette");
+  return copy;
+}
+
+// A palette of the colour table of the DIB section selected into dc; none without a table.
+PaletteHandle PaletteOfColorTable(HDC dc) {
+  RGBQUAD colors[kMaxPaletteEntries];
+  const UINT count = GetDIBColorTable(dc, 0, kMaxPaletteEntries, colors);
+  if (count == 0) return {};
+  TLogPalette256 record{};
+  record.Version = kPaletteVersion;
+  record.Count = static_cast<WORD>(count);
+  for (UINT i = 0; i < count; ++i) record.Entries[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
+  PaletteHandle palette(CreatePalette(record.get()));
+  if (!palette) throw EGdiError::LastError("create palette");
+  return palette;
+}
+
+}  // namespace
+
+void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette) {
+  ScreenDC screen;
+  if ((GetDeviceCaps(screen.get(), RASTERCAPS) & RC_PALETTE) == 0) {
+    dest.Assign(&source);
+    dest.Handle();
+    return;
+  }
+  // The palette that dest carries. Dest holds its pixels as indexes into that palette's colours, so
+  // that they keep exactly the palette's colours whatever the screen's own colour mapping.
+  PaletteHandle destPalette = CopyOfPalette(palette != nullptr ? palette : source.Palette());
+  if (destPalette) dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
+  dest.SetWidth(source.Width());
+  dest.SetHeight(source.Height());
+  // The source's exact pixels and colour table, in a DIB section.
+  framework::TBitmap carrier;
+  carrier.Assign(&source);
+  carrier.SetHandleType(framework::TBitmapHandleType::bmDIB);
+  carrier.SetIgnorePalette(true);
+  PaletteHandle drawPalette;
+  if (palette != nullptr) {
+    drawPalette = CopyOfPalette(palette);
+  } else if (!carrier.Empty()) {
+    drawPalette = PaletteOfColorTable(carrier.Canvas().Handle());
+  }
+  dest.SetPalette(destPalette.release());
+  if (carrier.Empty()) return;
+
+  framework::bmp::TBitmapInfo256 info{};
+  DIBSECTION ds{};
+  GdiFlush();
+  GetObjectW(carrier.Handle(), sizeof ds, &ds);
+  info.header = ds.dsBmih;
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  if (ds.dsBmih.biCompression == BI_BITFIELDS) {
+    std::memcpy(info.colors, ds.dsBitfields, sizeof ds.dsBitfields);
+  } else if (ds.dsBmih.biBitCount <= 8) {
+    info.header.biClrUsed = GetDIBColorTable(carrier.Canvas().Handle(), 0, kMaxPaletteEntries, info.colors);
+  }
+
+  // Drawn with the palette realised in dest's context, the platform matches every pixel's colour
+  // to it.
+  framework::TCanvas& canvas = dest.Canvas();
+  HDC dc = canvas.Handle();
+  const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+  HPALETTE previous = nullptr;
+  if (drawPalette) {
+    previous = SelectPalette(dc, drawPalette.get(), TRUE);
+    RealizePalette(dc);
+  }
+  const int width = source.Width();
+  const int height = source.Height();
+  const int drawn = StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, ds.dsBm.bmBits,
+                                  reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, canvas.CopyMode());
+  if (previous != nullptr) SelectPalette(dc, previous, TRUE);
+  if (oldMode != 0) SetStretchBltMode(dc, oldMode);
+  if (drawn == 0) throw EGdiError::LastError("draw the remapped bitmap");
+  dest.SetModified(true);
+}
 
 }  // namespace imaging

@@ -1,5 +1,6 @@
-// Palette and display utilities: the screen's depth and the platform family, palette arrangement,
-// RIFF palettes from streams and resources, and the process-wide default palette.
+// Palette and display utilities: drawing part of a bitmap, the screen's depth and the platform
+// family, palette arrangement, RIFF palettes from streams and resources, the process-wide default
+// palette, and remapping a bitmap onto a palette.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/Graphics.h"
 #include "imaging/GdiHandles.h"
 #include "imaging/URects.h"
 #include "rtl/Stream.h"
@@ -26,6 +28,14 @@ struct TLogPalette256 {
 };
 static_assert(sizeof(TLogPalette256) == 1028);
 constexpr WORD kPaletteVersion = 0x0300;
+
+// Draws the part sourceRect of bitmap onto canvas, stretched to fill destRect, through the
+// canvas's stretch-draw of the bitmap (so with its copy mode). Nothing is drawn when either
+// rectangle is empty. A part other than the whole bitmap is chosen by mapping the bitmap's own
+// context (anisotropic, viewport origin and extent, window extent), which is restored as it was,
+// also when the draw raises.
+void StretchDrawPart(framework::TCanvas& canvas, const framework::TRect& destRect, framework::TBitmap& bitmap,
+                     const framework::TRect& sourceRect);
 
 // Bits per pixel times colour planes of the screen.
 int32_t DisplayColorDepth();
@@ -68,6 +78,12 @@ void InitDefaultPalette();  // with the program's executable module
 void DoneDefaultPalette();
 // Owned by this module; nullptr before InitDefaultPalette and after DoneDefaultPalette.
 HPALETTE DefaultPaletteHandle();
+
+// Makes dest a copy of source. On a palette device (the screen's raster capabilities have
+// RC_PALETTE), dest carries a copy of palette (or, when palette is nullptr, a copy of source's own)
+// and its pixels are source's colours matched to that palette; elsewhere dest is an exact copy of
+// source with its image made at once. palette stays the caller's.
+void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette);
 
 // The program's start-up step for this module, undone when it goes out of scope: the entry creates
 // one before any window and keeps it until the message loop has ended.

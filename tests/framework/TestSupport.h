@@ -182,7 +182,8 @@ inline std::vector<uint8_t> MakeBmp(int width, int height, int bitCount, const s
   memcpy(&file[10], &offBits, 4);
   memcpy(&file[14], &info, sizeof info);
   if (!colors.empty()) memcpy(&file[14 + sizeof info], colors.data(), colors.size() * 4);
-  file.insert(file.end(), bits.begin(), bits.end());
+  file.resize(offBits + bits.size());
+  memcpy(file.data() + offBits, bits.data(), bits.size());
   return file;
 }
 

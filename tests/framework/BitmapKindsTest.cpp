@@ -1,0 +1,629 @@
+// Bitmaps, canvases, pictures and the printer object, checked by their pixels read back with
+// GetDIBits.
+#include "framework/Graphics.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "TestSupport.h"
+#include "framework/Errors.h"
+#include "framework/Printers.h"
+#include "rtl/Sjis.h"
+#include "rtl/Stream.h"
+#include "support/GdiObjects.h"
+#include "support/MessageOf.h"
+#include "support/ScratchFolder.h"
+#include "support/TestPrinter.h"
+
+namespace {
+
+using namespace framework;
+using Bytes = std::vector<uint8_t>;
+using test::S;
+
+constexpr uint32_t W = 0xFFFFFF;
+constexpr uint32_t R = 0xFF0000;  // 0x00RRGGBB as ReadPixels gives them
+constexpr uint32_t G = 0x00FF00;
+constexpr uint32_t B = 0x0000FF;
+
+std::vector<uint32_t> Pixels(const TBitmap& bitmap) {
+  return test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height());
+}
+
+void Load(TBitmap& bitmap, const Bytes& data) {
+  rtl::TMemoryStream stream;
+  stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+  stream.SetPosition(0);
+  bitmap.LoadFromStream(stream);
+}
+
+// 4 x 2 at 24 bits: red, green, blue, white over white, white, white, black.
+Bytes Small24() {
+  const uint32_t colors[8] = {R, G, B, W, W, W, W, 0};
+  return test::MakeBmp(4, 2, 24, {}, [&](int x, int y) { return colors[y * 4 + x]; });
+}
+const std::vector<uint32_t> kSmall24 = {R, G, B, W, W, W, W, 0};
+
+// 8-bit: index i has colour (i, 255 - i, 7).
+std::vector<RGBQUAD> Ramp() {
+  std::vector<RGBQUAD> colors;
+  for (int i = 0; i < 256; ++i) colors.push_back({7, static_cast<BYTE>(255 - i), static_cast<BYTE>(i), 0});
+  return colors;
+}
+uint32_t RampColor(int index) { return static_cast<uint32_t>(index << 16 | (255 - index) << 8 | 7); }
+
+class BitmapKinds : public ::testing::Test {};
+
+TEST_F(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
+  TBitmap bitmap;
+  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pfDevice);
+  EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDDB);
+  bitmap.SetWidth(5);
+  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_EQ(bitmap.Width(), 5);
+  bitmap.SetHeight(3);
+  ASSERT_FALSE(bitmap.Empty());
+  DIBSECTION ds{};
+  EXPECT_EQ(GetObjectW(bitmap.Handle(), sizeof ds, &ds), static_cast<int>(sizeof(BITMAP)));
+  EXPECT_EQ(ds.dsBm.bmBits, nullptr);
+  EXPECT_EQ(ds.dsBm.bmWidth, 5);
+  EXPECT_EQ(ds.dsBm.bmHeight, 3);
+}
+
+TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(TPixelFormat::pf8bit);
+  bitmap.SetSize(3, 2);
+  DIBSECTION ds{};
+  ASSERT_EQ(GetObjectW(bitmap.Handle(), sizeof ds, &ds), static_cast<int>(sizeof ds));
+  EXPECT_EQ(ds.dsBmih.biBitCount, 8);
+  EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
+  EXPECT_EQ(bitmap.Palette(), nullptr);
+  bitmap.PaletteNeeded();
+  ASSERT_NE(bitmap.Palette(), nullptr);
+  EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 256u);
+}
+
+TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit,
+                              TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
+    bitmap.SetPixelFormat(format);
+    EXPECT_EQ(bitmap.PixelFormat(), format);
+    EXPECT_EQ(Pixels(bitmap), kSmall24) << static_cast<int>(format);
+  }
+  bitmap.SetHandleType(TBitmapHandleType::bmDDB);
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pfDevice);
+  bitmap.SetHandleType(TBitmapHandleType::bmDIB);
+  EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
+  EXPECT_EQ(Pixels(bitmap), kSmall24);
+  EXPECT_THROW(bitmap.SetPixelFormat(TPixelFormat::pfCustom), EInvalidGraphicOperation);
+}
+
+TEST_F(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  bitmap.SetMonochrome(true);
+  EXPECT_TRUE(bitmap.Monochrome());
+  BITMAP bm{};
+  GetObjectW(bitmap.Handle(), sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 1);
+  EXPECT_EQ(bm.bmBits, nullptr);
+  EXPECT_EQ(bm.bmWidthBytes % 2, 0);
+  EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{0, 0, 0, W, W, W, W, 0}));
+  EXPECT_EQ(bitmap.TransparentColor(), clWhite);
+  bitmap.SetMonochrome(false);
+  EXPECT_FALSE(bitmap.Monochrome());
+  EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{0, 0, 0, W, W, W, W, 0}));
+}
+
+TEST_F(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
+  TBitmap mask;
+  mask.SetMonochrome(true);
+  mask.SetWidth(16);
+  mask.SetHeight(2);
+  BITMAP bm{};
+  GetObjectW(mask.Handle(), sizeof bm, &bm);
+  ASSERT_EQ(bm.bmBitsPixel, 1);
+  std::vector<uint8_t> bits(static_cast<std::size_t>(bm.bmWidthBytes) * 2);
+  bits[0] = 0x80;                  // top row, pixel 0
+  bits[bm.bmWidthBytes + 1] = 0x01;  // second row, pixel 15
+  SetBitmapBits(mask.Handle(), static_cast<LONG>(bits.size()), bits.data());
+  std::vector<uint32_t> pixels = Pixels(mask);
+  EXPECT_EQ(pixels[0], W);
+  EXPECT_EQ(pixels[1], 0u);
+  EXPECT_EQ(pixels[16 + 15], W);
+  EXPECT_EQ(pixels[16 + 14], 0u);
+}
+
+TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  bitmap.SetHandleType(TBitmapHandleType::bmDDB);
+  bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+  auto* top = static_cast<uint8_t*>(bitmap.ScanLine(0));
+  EXPECT_EQ(top[2], 0xFF);  // red's red byte
+  EXPECT_EQ(top[3 + 1], 0xFF);
+  top[0] = 0xFF;  // red becomes magenta
+  EXPECT_EQ(Pixels(bitmap)[0], 0xFF00FFu);
+  EXPECT_THROW(bitmap.ScanLine(2), EInvalidGraphicOperation);
+  EXPECT_THROW(bitmap.ScanLine(-1), EInvalidGraphicOperation);
+
+  TBitmap device;
+  device.SetSize(2, 2);
+  device.Canvas().SetPixel(1, 1, clBlue);
+  ASSERT_EQ(device.HandleType(), TBitmapHandleType::bmDDB);
+  device.ScanLine(1);
+  EXPECT_EQ(device.HandleType(), TBitmapHandleType::bmDIB);
+  EXPECT_EQ(Pixels(device)[3], B);
+}
+
+TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  bitmap.SetSize(5, 3);
+  EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{R, G, B, W, 0, W, W, W, 0, 0, 0, 0, 0, 0, 0}));
+  bitmap.SetWidth(2);
+  EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{R, G, W, W, 0, 0}));
+  bitmap.SetHeight(0);
+  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_EQ(bitmap.Width(), 2);
+}
+
+class BitmapPalettes : public ::testing::Test {};
+
+TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
+  TBitmap bitmap;
+  Load(bitmap, test::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
+  const std::vector<uint32_t> before = Pixels(bitmap);
+  // The ramp backwards: index i of the new palette is index 255 - i of the old.
+  std::vector<uint8_t> record(4 + 256 * 4);
+  const WORD header[2] = {0x300, 256};
+  std::memcpy(record.data(), header, 4);
+  for (int i = 0; i < 256; ++i) {
+    const int old = 255 - i;
+    PALETTEENTRY e{static_cast<BYTE>(old), static_cast<BYTE>(255 - old), 7, 0};
+    std::memcpy(&record[4 + 4 * i], &e, 4);
+  }
+  HPALETTE reversed = CreatePalette(reinterpret_cast<LOGPALETTE*>(record.data()));
+  bitmap.SetPalette(reversed);
+  EXPECT_EQ(bitmap.Palette(), reversed);
+  EXPECT_EQ(Pixels(bitmap), before);
+  EXPECT_EQ(static_cast<uint8_t*>(bitmap.ScanLine(0))[1], 255 - 60);
+  EXPECT_EQ(before[1], RampColor(60));
+}
+
+TEST_F(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
+  HPALETTE palette = nullptr;
+  {
+    TBitmap bitmap;
+    Load(bitmap, Small24());
+    palette = CreateHalftonePalette(bitmap.Canvas().Handle());
+    bitmap.SetPalette(palette);
+    EXPECT_EQ(GetObjectType(palette), static_cast<DWORD>(OBJ_PAL));
+    HPALETTE replaced = CreateHalftonePalette(bitmap.Canvas().Handle());
+    bitmap.SetPalette(replaced);
+    EXPECT_EQ(GetObjectType(palette), 0u);
+    palette = replaced;
+  }
+  EXPECT_EQ(GetObjectType(palette), 0u);
+}
+
+TEST_F(BitmapPalettes, IgnoringThePaletteMakesNone) {
+  TBitmap bitmap;
+  bitmap.SetIgnorePalette(true);
+  bitmap.SetPixelFormat(TPixelFormat::pf8bit);
+  bitmap.SetSize(2, 2);
+  bitmap.PaletteNeeded();
+  EXPECT_EQ(bitmap.Palette(), nullptr);
+  bitmap.SetIgnorePalette(false);
+  bitmap.PaletteNeeded();
+  EXPECT_NE(bitmap.Palette(), nullptr);
+}
+
+class BitmapTransparency : public ::testing::Test {};
+
+TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
+  TBitmap bitmap;
+  EXPECT_EQ(bitmap.TransparentColor(), clDefault);
+  Load(bitmap, Small24());
+  EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmAuto);
+  EXPECT_EQ(bitmap.TransparentColor(), clWhite);  // bottom-left
+  bitmap.SetTransparentColor(clRed);
+  EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmFixed);
+  EXPECT_EQ(bitmap.TransparentColor(), clRed);
+  bitmap.SetTransparentMode(TTransparentMode::tmAuto);
+  EXPECT_EQ(bitmap.TransparentColor(), clWhite);
+  bitmap.Canvas().SetPixel(0, 1, clLime);
+  bitmap.SetTransparentMode(TTransparentMode::tmFixed);
+  bitmap.Canvas().SetPixel(0, 1, clBlue);
+  EXPECT_EQ(bitmap.TransparentColor(), clLime);
+}
+
+TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
+  TBitmap picture;
+  Load(picture, Small24());
+  picture.SetTransparent(true);
+  picture.SetTransparentColor(clWhite);
+  TBitmap target;
+  target.SetPixelFormat(TPixelFormat::pf24bit);
+  target.SetSize(4, 2);
+  target.Canvas().Brush().SetColor(clFuchsia);
+  target.Canvas().FillRect({0, 0, 4, 2});
+  target.Canvas().Draw(0, 0, picture);
+  const uint32_t M = 0xFF00FF;
+  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, M, M, M, M, 0}));
+}
+
+class BitmapAssign : public ::testing::Test {};
+
+TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
+  TBitmap source;
+  // Two indexes of the same colour: a copy keeps each pixel's own index.
+  std::vector<RGBQUAD> colors = Ramp();
+  colors[9] = colors[3];
+  Load(source, test::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
+  source.PaletteNeeded();
+  source.SetTransparentColor(clBlue);
+  source.SetTransparent(true);
+  TBitmap copy;
+  copy.Assign(&source);
+  EXPECT_EQ(copy.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(static_cast<uint8_t*>(copy.ScanLine(0))[0], 3);
+  EXPECT_EQ(static_cast<uint8_t*>(copy.ScanLine(0))[1], 9);
+  ASSERT_NE(copy.Palette(), nullptr);
+  EXPECT_NE(copy.Palette(), source.Palette());
+  EXPECT_NE(copy.Handle(), source.Handle());
+  EXPECT_TRUE(copy.Transparent());
+  EXPECT_EQ(copy.TransparentColor(), clBlue);
+
+  TBitmap device;
+  device.SetMonochrome(true);
+  device.SetSize(3, 1);
+  device.Canvas().SetPixel(1, 0, clWhite);
+  copy.Assign(&device);
+  EXPECT_TRUE(copy.Monochrome());
+  EXPECT_EQ(Pixels(copy), (std::vector<uint32_t>{0, W, 0}));
+  copy.Assign(nullptr);
+  EXPECT_TRUE(copy.Empty());
+}
+
+TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
+  TBitmap bitmap;
+  int told = 0;
+  bitmap.OnChange = [&](TObject*) { ++told; };
+  bitmap.SetSize(2, 2);
+  EXPECT_EQ(told, 1);
+  EXPECT_TRUE(bitmap.Modified());
+  bitmap.SetModified(false);
+  EXPECT_FALSE(bitmap.Modified());
+  EXPECT_EQ(told, 1);
+  bitmap.SetModified(true);
+  EXPECT_EQ(told, 2);
+  bitmap.Canvas().FillRect({0, 0, 1, 1});
+  EXPECT_EQ(told, 3);
+}
+
+class BitmapData : public ::testing::Test {};
+
+TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  rtl::TMemoryStream data;
+  bitmap.WriteData(data);
+  uint32_t length = 0;
+  std::memcpy(&length, data.Memory(), 4);
+  EXPECT_EQ(length + 4, static_cast<uint32_t>(data.GetSize()));
+  EXPECT_EQ(static_cast<const char*>(data.Memory())[4], 'B');
+  const uint8_t tail[3] = {7, 7, 7};
+  data.WriteBuffer(tail, 3);
+  data.SetPosition(0);
+  TBitmap again;
+  again.ReadData(data);
+  EXPECT_EQ(Pixels(again), kSmall24);
+  EXPECT_EQ(data.GetPosition(), data.GetSize() - 3);
+
+  // A length beyond the data is a read error, not a read beyond it.
+  rtl::TMemoryStream cut;
+  cut.WriteBuffer(data.Memory(), data.GetSize() - 4);
+  cut.SetPosition(0);
+  EXPECT_THROW(again.ReadData(cut), rtl::EReadError);
+}
+
+TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
+  TBitmap bitmap;
+  Load(bitmap, test::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
+  bitmap.PaletteNeeded();
+  UINT format = 0;
+  HANDLE data = nullptr;
+  HPALETTE palette = nullptr;
+  bitmap.SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, static_cast<UINT>(CF_BITMAP));
+  ASSERT_NE(data, nullptr);
+  ASSERT_NE(palette, nullptr);
+  EXPECT_NE(palette, bitmap.Palette());
+  TBitmap pasted;
+  pasted.LoadFromClipboardFormat(format, data, palette);
+  EXPECT_EQ(Pixels(pasted), Pixels(bitmap));
+  EXPECT_EQ(GetObjectType(data), static_cast<DWORD>(OBJ_BITMAP));  // still the caller's
+  DeleteObject(data);
+  DeleteObject(palette);
+
+  // A packed DIB in a global block.
+  const Bytes file = Small24();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, file.size() - 14);
+  std::memcpy(GlobalLock(block), file.data() + 14, file.size() - 14);
+  GlobalUnlock(block);
+  pasted.LoadFromClipboardFormat(CF_DIB, block, nullptr);
+  EXPECT_EQ(Pixels(pasted), kSmall24);
+  GlobalFree(block);
+
+  const std::string unsupported = S("未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです");
+  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { pasted.LoadFromClipboardFormat(CF_TEXT, block, nullptr); }),
+            unsupported);
+  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { pasted.LoadFromClipboardFormat(CF_BITMAP, nullptr, nullptr); }),
+            unsupported);
+}
+
+class CanvasDrawing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Load(picture, Small24());
+    target.SetPixelFormat(TPixelFormat::pf24bit);
+    target.SetSize(4, 2);
+    target.Canvas().Brush().SetColor(static_cast<TColor>(0x00FF00));  // green
+    target.Canvas().FillRect({0, 0, 4, 2});
+  }
+  TBitmap picture;
+  TBitmap target;
+};
+
+TEST_F(CanvasDrawing, DrawHonoursTheCopyMode) {
+  target.Canvas().SetCopyMode(SRCAND);
+  target.Canvas().Draw(0, 0, picture);
+  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{0, G, 0, G, G, G, G, 0}));
+  target.Canvas().SetCopyMode(SRCPAINT);
+  target.Canvas().Draw(0, 0, picture);
+  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, W, W, W, W, 0}));
+  target.Canvas().SetCopyMode(NOTSRCCOPY);
+  target.Canvas().Draw(0, 0, picture);
+  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{W ^ R, W ^ G, W ^ B, 0, 0, 0, 0, W}));
+}
+
+TEST_F(CanvasDrawing, StretchDrawScalesIntoTheRectangle) {
+  TBitmap big;
+  big.SetPixelFormat(TPixelFormat::pf24bit);
+  big.SetSize(8, 4);
+  big.Canvas().StretchDraw({0, 0, 8, 4}, picture);
+  const std::vector<uint32_t> pixels = Pixels(big);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(pixels[y * 8 + x], kSmall24[(y / 2) * 4 + x / 2]) << x << ',' << y;
+  }
+}
+
+TEST_F(CanvasDrawing, LocksAreCounted) {
+  TCanvas& canvas = target.Canvas();
+  EXPECT_EQ(canvas.LockCount(), 0);
+  {
+    TCanvasLock outer(canvas);
+    canvas.Lock();
+    EXPECT_EQ(canvas.LockCount(), 2);
+    canvas.Unlock();
+  }
+  EXPECT_EQ(canvas.LockCount(), 0);
+  EXPECT_THROW(canvas.Unlock(), EInvalidOperation);
+}
+
+TEST_F(CanvasDrawing, TheClipRectangleIsTheClippingRegionsBox) {
+  EXPECT_EQ(target.Canvas().ClipRect(), (TRect{0, 0, 4, 2}));
+  HRGN region = CreateRectRgn(1, 0, 3, 1);
+  SelectClipRgn(target.Canvas().Handle(), region);
+  DeleteObject(region);
+  EXPECT_EQ(target.Canvas().ClipRect(), (TRect{1, 0, 3, 1}));
+  SelectClipRgn(target.Canvas().Handle(), nullptr);
+}
+
+TEST(Font, SizeInPointsFollowsHeightAndPixelsPerInch) {
+  TFont font;
+  EXPECT_EQ(font.PixelsPerInch(), ScreenPixelsPerInch());
+  EXPECT_EQ(font.Height(), -12);
+  EXPECT_EQ(font.Handle(), SharedFont());
+  font.SetPixelsPerInch(96);
+  EXPECT_EQ(font.Size(), 9);
+  font.SetPixelsPerInch(300);
+  EXPECT_EQ(font.Height(), -12);
+  font.SetSize(9);
+  EXPECT_EQ(font.Height(), -38);  // 9 x 300 / 72 = 37.5
+  HFONT own = font.Handle();
+  EXPECT_NE(own, SharedFont());
+  LOGFONTW lf{};
+  GetObjectW(own, sizeof lf, &lf);
+  EXPECT_EQ(lf.lfHeight, -38);
+  EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+  EXPECT_THROW(font.SetPixelsPerInch(0), rtl::ERangeError);
+}
+
+// A graphic class of the tests' own for the registries.
+class TTestGraphic : public TBitmap {
+ public:
+  static const TClass& StaticClass() {
+    static const TClass info = TClassBuilder<TTestGraphic>("TTestGraphic", &TBitmap::StaticClass());
+    return info;
+  }
+  const TClass& ClassType() const override { return StaticClass(); }
+};
+
+class PictureRegistry : public ::testing::Test {
+ protected:
+  void TearDown() override { TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass()); }
+};
+
+TEST_F(PictureRegistry, TheLastClassRegisteredForAnExtensionIsUsed) {
+  EXPECT_EQ(TPicture::FileFormatClass("bmp"), &TBitmap::StaticClass());
+  EXPECT_EQ(TPicture::FileFormatClass("BMP"), &TBitmap::StaticClass());
+  EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
+  TPicture::RegisterFileFormat("BMP", "Bitmaps", TTestGraphic::StaticClass());
+  TPicture::RegisterFileFormat(".cbm", "Compressed Bitmaps", TTestGraphic::StaticClass());
+  EXPECT_EQ(TPicture::FileFormatClass(".bmp"), &TTestGraphic::StaticClass());
+  EXPECT_EQ(TPicture::FileFormatClass("Cbm"), &TTestGraphic::StaticClass());
+  TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass());
+  EXPECT_EQ(TPicture::FileFormatClass("bmp"), &TBitmap::StaticClass());
+  EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
+}
+
+TEST_F(PictureRegistry, LoadingAFileUsesItsExtensionsClass) {
+  testing_support::ScratchFolder folder;
+  const std::string path = rtl::WideToSjis(folder.File(L"picture.BMP"));
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  bitmap.SaveToFile(path);
+  TPicture picture;
+  picture.LoadFromFile(path);
+  ASSERT_NE(picture.Graphic(), nullptr);
+  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TBitmap");
+  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
+
+  TPicture::RegisterFileFormat("bmp", "Bitmaps", TTestGraphic::StaticClass());
+  picture.LoadFromFile(path);
+  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
+
+  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(rtl::WideToSjis(folder.File(L"x.xyz"))); }),
+            S("拡張子 .xyz の画像ﾌｧｲﾙには対応していません"));
+  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
+}
+
+TEST_F(PictureRegistry, TheExtensionOfAShiftJisNameIsFoundByCharacters) {
+  // "表" ends in the byte of a backslash; it is the extension, not a folder separator.
+  const std::string extension = S("表");
+  TPicture::RegisterFileFormat(extension, "Test", TTestGraphic::StaticClass());
+  TPicture picture;
+  EXPECT_THROW(picture.LoadFromFile("C:\\no-such-folder\\x." + extension), rtl::EFOpenError);
+}
+
+TEST_F(PictureRegistry, GivingAGraphicStoresACopyOfItsClass) {
+  TTestGraphic graphic;
+  Load(graphic, Small24());
+  TPicture picture;
+  picture.SetGraphic(&graphic);
+  ASSERT_NE(picture.Graphic(), nullptr);
+  EXPECT_NE(picture.Graphic(), &graphic);
+  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
+  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
+  picture.SetGraphic(nullptr);
+  EXPECT_EQ(picture.Graphic(), nullptr);
+}
+
+TEST_F(PictureRegistry, ClipboardFormatsFindTheirClass) {
+  EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_BITMAP));
+  EXPECT_FALSE(TPicture::SupportsClipboardFormat(CF_TEXT));
+  TBitmap bitmap;
+  Load(bitmap, Small24());
+  UINT format = 0;
+  HANDLE data = nullptr;
+  HPALETTE palette = nullptr;
+  bitmap.SaveToClipboardFormat(format, data, palette);
+  TPicture picture;
+  picture.LoadFromClipboardFormat(format, data, palette);
+  DeleteObject(data);
+  ASSERT_NE(picture.Graphic(), nullptr);
+  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
+  EXPECT_THROW(picture.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), EInvalidGraphic);
+}
+
+class PrinterObject : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    Printer().SetPrinterName(testing_support::kTestPrinterName);
+  }
+  void TearDown() override {
+    if (Printer().Printing()) Printer().Abort();
+    Printer().SetPrinterName({});
+  }
+};
+
+TEST_F(PrinterObject, ItsCanvasDrawsOnAPrinterContextWithTheFontAtItsResolution) {
+  HDC dc = Printer().Handle();
+  EXPECT_EQ(GetDeviceCaps(dc, TECHNOLOGY), DT_RASPRINTER);
+  const int resolution = GetDeviceCaps(dc, LOGPIXELSY);
+  EXPECT_GT(resolution, 96);
+  TCanvas& canvas = Printer().Canvas();
+  const int32_t points = canvas.Font().Size();
+  EXPECT_EQ(canvas.Handle(), dc);
+  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
+  EXPECT_EQ(canvas.Font().Size(), points);
+  EXPECT_GT(Printer().PageWidth(), 0);
+  std::vector<std::string> names = TPrinter::Printers();
+  EXPECT_NE(std::find(names.begin(), names.end(), testing_support::kTestPrinterName), names.end());
+}
+
+TEST_F(PrinterObject, AJobWritesItsPagesToTheOutputFile) {
+  testing_support::ScratchFolder folder;
+  const std::string output = rtl::WideToSjis(folder.File(L"job.ps"));
+  TBitmap picture;
+  Load(picture, Small24());
+  Printer().Title = "PeUpdate";
+  Printer().BeginDoc(output);
+  EXPECT_TRUE(Printer().Printing());
+  EXPECT_THROW(Printer().SetPrinterName("other"), EPrinter);
+  EXPECT_THROW(Printer().BeginDoc(), EPrinter);
+  Printer().Canvas().StretchDraw({100, 100, 500, 300}, picture);
+  Printer().NewPage();
+  EXPECT_EQ(Printer().PageNumber(), 2);
+  Printer().EndDoc();
+  EXPECT_FALSE(Printer().Printing());
+  EXPECT_THROW(Printer().EndDoc(), EPrinter);
+  EXPECT_GT(std::filesystem::file_size(folder.File(L"job.ps")), 0u);
+}
+
+TEST_F(PrinterObject, AnUnknownPrinterIsAnError) {
+  Printer().SetPrinterName("no such printer");
+  EXPECT_EQ(testing_support::MessageOf<EPrinter>([] { Printer().Handle(); }),
+            S("ﾌﾟﾘﾝﾀが選択されていないか、使用できません"));
+}
+
+// A few hundred loads, conversions and draws leave the process with the GDI objects it had.
+TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
+  const Bytes data24 = Small24();
+  const Bytes data8 = test::MakeBmp(16, 16, 8, Ramp(), [](int x, int y) { return static_cast<uint32_t>(x * y); });
+  auto round = [&] {
+    TBitmap target;
+    target.SetSize(32, 32);
+    for (const Bytes* data : {&data24, &data8}) {
+      TBitmap bitmap;
+      Load(bitmap, *data);
+      bitmap.PaletteNeeded();
+      target.Canvas().StretchDraw({0, 0, 32, 32}, bitmap);
+      bitmap.SetTransparent(true);
+      target.Canvas().Draw(1, 1, bitmap);
+      TBitmap copy;
+      copy.Assign(&bitmap);
+      copy.SetMonochrome(true);
+      copy.SetPixelFormat(TPixelFormat::pf32bit);
+      TPicture picture;
+      picture.SetGraphic(&bitmap);
+      rtl::TMemoryStream saved;
+      picture.WriteData(saved);
+    }
+  };
+  round();  // the first round makes the system's own objects that stay
+  const int before = testing_support::LiveGdiObjects();
+  for (int i = 0; i < 300; ++i) round();
+  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
+}
+
+TEST(GraphicsHandles, TheCountSeesObjectsComeAndGo) {
+  const int before = testing_support::LiveGdiObjects();
+  HBITMAP extra = CreateBitmap(1, 1, 1, 1, nullptr);
+  EXPECT_EQ(testing_support::LiveGdiObjects(), before + 1);
+  DeleteObject(extra);
+  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
+}
+
+}  // namespace

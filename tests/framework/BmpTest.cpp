@@ -1,0 +1,418 @@
+// The bitmap's BMP reader and writer, checked pixel for pixel with GetDIBits.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "TestSupport.h"
+#include "framework/BmpFile.h"
+#include "framework/Errors.h"
+#include "framework/Graphics.h"
+#include "rtl/Stream.h"
+#include "support/GuardedStream.h"
+#include "support/MessageOf.h"
+
+namespace {
+
+using namespace framework;
+using Bytes = std::vector<uint8_t>;
+using test::S;
+
+void Put32(Bytes& data, std::size_t at, uint32_t value) { std::memcpy(&data[at], &value, 4); }
+void Put16(Bytes& data, std::size_t at, uint16_t value) { std::memcpy(&data[at], &value, 2); }
+uint32_t Get32(const Bytes& data, std::size_t at) {
+  uint32_t value;
+  std::memcpy(&value, &data[at], 4);
+  return value;
+}
+
+// 0x00RRGGBB of a few distinct colours by position.
+uint32_t Pattern(int x, int y) { return static_cast<uint32_t>(((x * 37) & 0xFF) << 16 | ((y * 59) & 0xFF) << 8 | ((x + y) * 11 & 0xFF)); }
+
+std::vector<RGBQUAD> Grey16() {
+  std::vector<RGBQUAD> colors;
+  for (int i = 0; i < 16; ++i) colors.push_back({static_cast<BYTE>(i * 17), static_cast<BYTE>(255 - i * 17), static_cast<BYTE>(i * 8), 0});
+  return colors;
+}
+
+std::vector<uint32_t> Expected(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
+  std::vector<uint32_t> pixels;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) pixels.push_back(pixel(x, y));
+  }
+  return pixels;
+}
+
+uint32_t Rgb(const RGBQUAD& c) { return static_cast<uint32_t>(c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue); }
+
+class BmpReader : public ::testing::Test {
+ protected:
+  void Load(const Bytes& data) {
+    rtl::TMemoryStream stream;
+    stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    stream.SetPosition(0);
+    bitmap.LoadFromStream(stream);
+  }
+  std::vector<uint32_t> Pixels() { return test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height()); }
+  std::string Failure(const Bytes& data) {
+    return testing_support::MessageOf<EInvalidGraphic>([&] { Load(data); });
+  }
+
+  TBitmap bitmap;
+};
+
+TEST_F(BmpReader, TwentyFourBitsBottomUpAndTopDown) {
+  for (bool topDown : {false, true}) {
+    Load(test::MakeBmp(13, 7, 24, {}, Pattern, topDown));
+    EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
+    EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
+    EXPECT_EQ(bitmap.Palette(), nullptr);
+    EXPECT_EQ(Pixels(), Expected(13, 7, Pattern)) << topDown;
+  }
+}
+
+TEST_F(BmpReader, IndexedFormatsTakeTheirColourTableAsPalette) {
+  const std::vector<RGBQUAD> colors = Grey16();
+  for (int bits : {1, 4, 8}) {
+    std::vector<RGBQUAD> table(colors.begin(), colors.begin() + (bits == 1 ? 2 : 16));
+    const int n = static_cast<int>(table.size());
+    auto index = [n](int x, int y) { return static_cast<uint32_t>((x * 3 + y) % n); };
+    Load(test::MakeBmp(19, 5, bits, table, index));
+    EXPECT_EQ(Pixels(), Expected(19, 5, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << bits;
+    ASSERT_NE(bitmap.Palette(), nullptr);
+    EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), static_cast<UINT>(n)) << bits;
+  }
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+}
+
+TEST_F(BmpReader, AnEightBitImageKeepsItsSixteenEntryColourTable) {
+  Load(test::MakeBmp(4, 4, 8, Grey16(), [](int x, int y) { return static_cast<uint32_t>(x + 4 * y); }));
+  ASSERT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 16u);
+  RGBQUAD table[256];
+  ASSERT_GE(GetDIBColorTable(bitmap.Canvas().Handle(), 0, 256, table), 16u);
+  const std::vector<RGBQUAD> colors = Grey16();
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgb(table[i]), Rgb(colors[i])) << i;
+}
+
+TEST_F(BmpReader, ThirtyTwoAndSixteenBitsWithAndWithoutMasks) {
+  Load(test::MakeBmp(6, 3, 32, {}, Pattern));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf32bit);
+  EXPECT_EQ(Pixels(), Expected(6, 3, Pattern));
+
+  // 5-6-5 bit fields after a 40-byte header: red at the top.
+  Bytes data = test::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
+  Put32(data, 30, BI_BITFIELDS);
+  const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
+  data.insert(data.begin() + 54, reinterpret_cast<const uint8_t*>(masks), reinterpret_cast<const uint8_t*>(masks) + 12);
+  Put16(data, 66, 0xF800);  // the bottom row's first pixel
+  Load(data);
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf16bit);
+  EXPECT_EQ(Pixels()[4], 0xFF0000u);
+
+  Bytes plain = test::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
+  Put16(plain, 54, 0x7C00);
+  Load(plain);
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf15bit);
+  EXPECT_EQ(Pixels()[4], 0xFF0000u);
+}
+
+TEST_F(BmpReader, ACoreHeaderWithThreeByteColours) {
+  Bytes data = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const uint8_t header[12] = {12, 0, 0, 0, 3, 0, 2, 0, 1, 0, 1, 0};  // 3 x 2, 1 bit
+  data.insert(data.end(), header, header + 12);
+  const uint8_t colors[6] = {0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00};  // red, blue (B, G, R)
+  data.insert(data.end(), colors, colors + 6);
+  const uint8_t rows[8] = {0xA0, 0, 0, 0, 0x40, 0, 0, 0};  // bottom row 1 0 1, top row 0 1 0
+  data.insert(data.end(), rows, rows + 8);
+  Load(data);
+  EXPECT_EQ(Pixels(), (std::vector<uint32_t>{0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF}));
+}
+
+TEST_F(BmpReader, PixelsFollowTheColourTableWhateverTheOffsetSays) {
+  const std::vector<RGBQUAD> table = Grey16();
+  auto index = [](int x, int y) { return static_cast<uint32_t>((x + y) % 16); };
+  Bytes data = test::MakeBmp(8, 4, 4, table, index);
+  for (uint32_t offset : {0u, 1u, 118u + 7u, 0xFFFFFFFFu}) {
+    Put32(data, 10, offset);
+    Load(data);
+    EXPECT_EQ(Pixels(), Expected(8, 4, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << offset;
+  }
+}
+
+TEST_F(BmpReader, ASizeImageOfZeroMeansTheRowsSize) {
+  Bytes data = test::MakeBmp(5, 3, 24, {}, Pattern);
+  Put32(data, 34, 0);
+  Load(data);
+  EXPECT_EQ(Pixels(), Expected(5, 3, Pattern));
+}
+
+TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
+  // 400 x 360 at 24 bits: 1,200 bytes a row, 432,000 in all; one byte short leaves the top-right
+  // pixel's red at 0.
+  auto white = [](int, int) { return 0xFFFFFFu; };
+  Bytes data = test::MakeBmp(400, 360, 24, {}, white);
+  ASSERT_EQ(Get32(data, 34), 432000u);
+  Put32(data, 34, 431999);
+  data.insert(data.end(), {1, 2, 3, 4, 5});
+  rtl::TMemoryStream stream;
+  stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+  stream.SetPosition(0);
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(stream.GetPosition(), static_cast<int32_t>(data.size()) - 5 - 1);
+  std::vector<uint32_t> pixels = Pixels();
+  EXPECT_EQ(pixels[399], 0x00FFFFu);
+  EXPECT_EQ(pixels[398], 0xFFFFFFu);
+  EXPECT_EQ(pixels[400], 0xFFFFFFu);
+}
+
+TEST_F(BmpReader, PixelDataCutShortLoadsWhatIsThereAndTheRestIsBlack) {
+  auto white = [](int, int) { return 0xFFFFFFu; };
+  Bytes data = test::MakeBmp(4, 4, 24, {}, white);  // 12 bytes a row, the bottom row first
+  data.resize(data.size() - 2 * 12 - 5);
+  Load(data);
+  // The bottom row whole; of the next, 7 bytes: two pixels and the blue of the third.
+  const uint32_t W = 0xFFFFFF;
+  const std::vector<uint32_t> expected = {0, 0, 0, 0, 0, 0, 0, 0, W, W, 0x0000FF, 0, W, W, W, W};
+  EXPECT_EQ(Pixels(), expected);
+}
+
+TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
+  const std::string message = S("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
+  Bytes good = test::MakeBmp(3, 3, 24, {}, Pattern);
+  Bytes noSignature = good;
+  noSignature[1] = 'N';
+  EXPECT_EQ(Failure(noSignature), message);
+  Bytes twoPlanes = good;
+  Put16(twoPlanes, 26, 2);
+  EXPECT_EQ(Failure(twoPlanes), message);
+  Bytes oddHeader = good;
+  Put32(oddHeader, 14, 39);
+  EXPECT_EQ(Failure(oddHeader), message);
+  Bytes tooManyColours = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 0u; });
+  Put32(tooManyColours, 46, 0x40000000);
+  EXPECT_EQ(Failure(tooManyColours), message);
+  // Rows that would not fit in memory: the largest sizes the header can state, and the first
+  // size past 2 GiB of pixels.
+  Bytes huge = good;
+  Put32(huge, 18, 0x7FFFFFFF);
+  Put32(huge, 22, 0x80000001);  // -0x7FFFFFFF: top-down
+  Put16(huge, 28, 32);
+  EXPECT_EQ(Failure(huge), message);
+  Bytes justPast = good;
+  Put32(justPast, 18, 0x2000);   // 0x8000 bytes a row at 32 bits
+  Put32(justPast, 22, 0x10000);  // 2^31 bytes in all
+  Put16(justPast, 28, 32);
+  EXPECT_EQ(Failure(justPast), message);
+  Bytes jpeg = good;
+  Put32(jpeg, 30, 4);
+  EXPECT_EQ(Failure(jpeg), message);
+  // Every cut inside the headers and the colour table.
+  Bytes indexed = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 1u; });
+  for (std::size_t length = 1; length < 14 + 40 + 64; ++length) {
+    EXPECT_EQ(Failure(Bytes(indexed.begin(), indexed.begin() + static_cast<std::ptrdiff_t>(length))), message) << length;
+  }
+}
+
+TEST_F(BmpReader, AnEmptyStreamEmptiesTheBitmap) {
+  Load(test::MakeBmp(3, 3, 24, {}, Pattern));
+  ASSERT_FALSE(bitmap.Empty());
+  Load({});
+  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_EQ(bitmap.Width(), 0);
+}
+
+// Run-length data as GDI decodes it (SetDIBits into a section of the same colours).
+std::vector<uint32_t> DecodedByGdi(const Bytes& file, int width, int height) {
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+  } info{};
+  std::memcpy(&info, &file[14], 40 + 4 * Get32(file, 46));
+  auto uncompressed = info;
+  uncompressed.header.biCompression = BI_RGB;
+  uncompressed.header.biSizeImage = 0;
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&uncompressed), DIB_RGB_COLORS, &bits,
+                                     nullptr, 0);
+  HDC screen = GetDC(nullptr);
+  SetDIBits(screen, section, 0, static_cast<UINT>(height), &file[Get32(file, 10)],
+            reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  std::vector<uint32_t> pixels = test::ReadPixels(section, width, height);
+  DeleteObject(section);
+  return pixels;
+}
+
+Bytes RleFile(int width, int height, int bits, const Bytes& codes) {
+  std::vector<RGBQUAD> colors;
+  for (int i = 0; i < (bits == 8 ? 256 : 16); ++i) {
+    colors.push_back({static_cast<BYTE>(i * 7), static_cast<BYTE>(i * 13), static_cast<BYTE>(255 - i), 0});
+  }
+  Bytes file = test::MakeBmp(width, height, bits, colors, [](int, int) { return 0u; });
+  file.resize(14 + 40 + colors.size() * 4);
+  Put32(file, 30, bits == 8 ? BI_RLE8 : BI_RLE4);
+  Put32(file, 34, static_cast<uint32_t>(codes.size()));
+  file.insert(file.end(), codes.begin(), codes.end());
+  return file;
+}
+
+TEST_F(BmpReader, RunLengthDataDecodesAsGdiDecodesIt) {
+  // Runs, an end of line, a delta, odd and even absolute runs, a run past the row's end, the end.
+  const Bytes rle8 = {3, 5, 0, 3, 9, 10, 11, 0, 2, 7, 0, 0, 0, 2, 2, 1, 0, 4, 1, 2, 3, 4, 12, 200, 0, 0, 1, 250, 0, 1};
+  Load(RleFile(10, 4, 8, rle8));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(Pixels(), DecodedByGdi(RleFile(10, 4, 8, rle8), 10, 4));
+
+  const Bytes rle4 = {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 3, 1, 4, 0xAB, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1};
+  Load(RleFile(11, 3, 4, rle4));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
+  EXPECT_EQ(Pixels(), DecodedByGdi(RleFile(11, 3, 4, rle4), 11, 3));
+}
+
+TEST_F(BmpReader, RunLengthDataCutAnywhereNeverReadsOrWritesOutside) {
+  const Bytes codes = {3, 5, 0, 3, 9, 10, 11, 0, 0, 2, 200, 9, 0, 6, 1, 2, 3, 4, 5, 6, 255, 7, 0, 0, 0, 1};
+  for (std::size_t cut = 0; cut <= codes.size(); ++cut) {
+    const Bytes part(codes.begin(), codes.begin() + static_cast<std::ptrdiff_t>(cut));
+    testing_support::TGuardedStream source(part);
+    // The output is exactly the image's rows, followed by a fault page as well.
+    Bytes rows(8 * 3);
+    testing_support::TGuardedStream target(rows);
+    framework::bmp::DecodeRle(static_cast<const uint8_t*>(source.Memory()), part.size(), false, 7, 3,
+                              static_cast<uint8_t*>(target.Memory()), 8);
+  }
+  SUCCEED();  // a read or write outside faults
+}
+
+// Valid images of every kind, then a few thousand derived ones: mutated bytes and fields set to
+// edge values, and cuts at every length of the small ones. Each either loads or raises one of the
+// runtime's exceptions; the data lies right before a page that faults on access.
+TEST(BmpReaderFuzz, MutatedAndCutInputsLoadOrRaiseWithoutReadingOutside) {
+  std::vector<Bytes> seeds = {
+      test::MakeBmp(9, 5, 24, {}, Pattern),
+      test::MakeBmp(9, 5, 24, {}, Pattern, true),
+      test::MakeBmp(17, 3, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, [](int x, int) { return x % 2u; }),
+      test::MakeBmp(7, 6, 4, Grey16(), [](int x, int y) { return (x + y) % 16u; }),
+      test::MakeBmp(5, 5, 8, Grey16(), [](int x, int) { return x % 16u; }),
+      test::MakeBmp(4, 4, 32, {}, Pattern),
+      RleFile(10, 4, 8, {3, 5, 0, 3, 9, 10, 11, 0, 2, 7, 0, 0, 0, 2, 2, 1, 0, 4, 1, 2, 3, 4, 0, 1}),
+      RleFile(11, 3, 4, {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 3, 1, 0, 1}),
+  };
+  std::mt19937 random(20240601);
+  const uint32_t edges[] = {0, 1, 2, 3, 4, 8, 12, 16, 24, 32, 40, 52, 108, 124, 125, 255, 256, 257,
+                            0x7FFF, 0x8000, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFE};
+  int loaded = 0;
+  int refused = 0;
+  auto attempt = [&](const Bytes& data) {
+    testing_support::TGuardedStream stream(data);
+    TBitmap bitmap;
+    try {
+      bitmap.LoadFromStream(stream);
+      if (!bitmap.Empty() && int64_t{bitmap.Width()} * bitmap.Height() <= 1 << 20) {
+        // What loaded can be drawn and saved.
+        TBitmap copy;
+        copy.SetSize(4, 4);
+        copy.Canvas().StretchDraw({0, 0, 4, 4}, bitmap);
+        rtl::TMemoryStream saved;
+        bitmap.SaveToStream(saved);
+      }
+      ++loaded;
+    } catch (const rtl::Exception&) {
+      ++refused;
+    }
+  };
+  for (const Bytes& seed : seeds) {
+    for (std::size_t length = 0; length <= seed.size() && length < 400; ++length) {
+      attempt(Bytes(seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(length)));
+    }
+    for (int round = 0; round < 300; ++round) {
+      Bytes data = seed;
+      const int changes = 1 + static_cast<int>(random() % 4);
+      for (int c = 0; c < changes; ++c) {
+        if (random() % 2 == 0) {
+          // A byte anywhere, most often in the headers.
+          std::size_t limit = random() % 4 == 0 ? data.size() : std::min<std::size_t>(data.size(), 70);
+          data[random() % limit] = static_cast<uint8_t>(random());
+        } else {
+          // A header field set to an edge value.
+          static const std::size_t fields[] = {2, 10, 14, 18, 22, 26, 28, 30, 34, 46, 50};
+          const std::size_t at = fields[random() % std::size(fields)];
+          const uint32_t value = edges[random() % std::size(edges)];
+          if (at == 26 || at == 28) {
+            Put16(data, at, static_cast<uint16_t>(value));
+          } else {
+            Put32(data, at, value);
+          }
+        }
+      }
+      if (random() % 3 == 0) data.resize(random() % (data.size() + 1));
+      attempt(data);
+    }
+  }
+  EXPECT_GT(loaded, 300);
+  EXPECT_GT(refused, 300);
+  std::printf("%d inputs: %d loaded, %d refused\n", loaded + refused, loaded, refused);
+}
+
+class BmpWriter : public ::testing::Test {
+ protected:
+  static Bytes Save(const TBitmap& bitmap) {
+    rtl::TMemoryStream stream;
+    bitmap.SaveToStream(stream);
+    const auto* bytes = static_cast<const uint8_t*>(stream.Memory());
+    return Bytes(bytes, bytes + stream.GetSize());
+  }
+  static void Load(TBitmap& bitmap, const Bytes& data) {
+    rtl::TMemoryStream stream;
+    stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    stream.SetPosition(0);
+    bitmap.LoadFromStream(stream);
+  }
+};
+
+TEST_F(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
+  const std::vector<RGBQUAD> table = Grey16();
+  const std::vector<Bytes> sources = {
+      test::MakeBmp(13, 7, 24, {}, Pattern, true),
+      test::MakeBmp(9, 4, 4, table, [](int x, int y) { return (x * y) % 16u; }),
+      test::MakeBmp(6, 6, 32, {}, Pattern),
+  };
+  for (const Bytes& source : sources) {
+    TBitmap bitmap;
+    Load(bitmap, source);
+    const Bytes saved = Save(bitmap);
+    const uint32_t colors = Get32(saved, 46);
+    EXPECT_EQ(Get32(saved, 14), 40u);
+    EXPECT_EQ(Get32(saved, 10), 14 + 40 + 4 * colors);
+    EXPECT_GT(static_cast<int32_t>(Get32(saved, 22)), 0);  // bottom-up
+    EXPECT_EQ(Get32(saved, 2), saved.size());
+    EXPECT_EQ(Get32(saved, 10) + Get32(saved, 34), saved.size());
+    TBitmap again;
+    Load(again, saved);
+    EXPECT_EQ(test::ReadPixels(again.Handle(), again.Width(), again.Height()),
+              test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height()));
+    EXPECT_EQ(again.PixelFormat(), bitmap.PixelFormat());
+  }
+}
+
+TEST_F(BmpWriter, ADeviceBitmapIsWrittenAsADibOfItsDepth) {
+  TBitmap bitmap;
+  bitmap.SetSize(5, 3);
+  ASSERT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDDB);
+  bitmap.Canvas().Brush().SetColor(clRed);
+  bitmap.Canvas().FillRect({0, 0, 5, 3});
+  bitmap.Canvas().SetPixel(4, 0, clBlue);
+  TBitmap again;
+  Load(again, Save(bitmap));
+  std::vector<uint32_t> pixels = test::ReadPixels(again.Handle(), 5, 3);
+  EXPECT_EQ(pixels[0], 0xFF0000u);
+  EXPECT_EQ(pixels[4], 0x0000FFu);
+}
+
+TEST_F(BmpWriter, AnEmptyBitmapWritesNothing) {
+  TBitmap bitmap;
+  EXPECT_TRUE(Save(bitmap).empty());
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// Remapping a bitmap onto a palette; on the 8-bit screen the palette path, elsewhere the copy.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "ImagingSupport.h"
+#include "PaletteEntries.h"
+#include "imaging/UPalette.h"
+
+namespace {
+
+using framework::TBitmap;
+using namespace palette_test;
+
+// Colours of no standard palette but black and white, and colours near each of them.
+const std::vector<PALETTEENTRY> kEight = {Rgb(0, 0, 0),     Rgb(255, 255, 255), Rgb(200, 40, 40),   Rgb(40, 200, 40),
+                                          Rgb(40, 40, 200), Rgb(230, 230, 60),  Rgb(110, 120, 130), Rgb(90, 30, 150)};
+const std::vector<uint32_t> kExact = {0x000000, 0xFFFFFF, 0xC82828, 0x28C828, 0x2828C8, 0xE6E63C, 0x6E7882, 0x5A1E96};
+const std::vector<uint32_t> kNear = {0x030303, 0xFCFCFC, 0xC3302A, 0x2DC224, 0x2A2FC0, 0xE0EA44, 0x6A7B86, 0x5E2290};
+
+// Dest's pixels as its own context shows them, through its palette.
+std::vector<uint32_t> Shown(TBitmap& bitmap) {
+  return imaging_test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height(), bitmap.Canvas().Handle());
+}
+
+class RemapBitmapToPalette : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    imaging_test::Paint24(source, 8, 1, [](int x, int) { return kNear[x]; });
+    palette = MakePalette(kEight);
+  }
+  TBitmap source;
+  TBitmap dest;
+  imaging::PaletteHandle palette;
+};
+
+TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
+  if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
+  imaging::RemapBitmapToPalette(source, dest, palette.get());
+  ASSERT_NE(dest.Palette(), nullptr);
+  EXPECT_NE(dest.Palette(), palette.get());
+  EXPECT_EQ(Entries(dest.Palette()), kEight);
+  EXPECT_EQ(Entries(palette.get()), kEight) << "the caller's palette is untouched";
+  EXPECT_EQ(dest.Width(), 8);
+  EXPECT_EQ(dest.Height(), 1);
+  EXPECT_EQ(Shown(dest), kExact);
+  EXPECT_EQ(imaging_test::Pixels(source), kNear) << "the source is untouched";
+}
+
+TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
+  if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
+  // An 8-bit source whose colours are in no standard palette.
+  const std::vector<PALETTEENTRY> own = {Rgb(17, 34, 51), Rgb(200, 100, 50), Rgb(90, 10, 160), Rgb(1, 250, 77)};
+  TBitmap indexed;
+  indexed.SetPixelFormat(framework::TPixelFormat::pf8bit);
+  indexed.SetPalette(MakePalette(own).release());
+  indexed.SetSize(4, 1);
+  for (int x = 0; x < 4; ++x) static_cast<uint8_t*>(indexed.ScanLine(0))[x] = static_cast<uint8_t>(x);
+  imaging::RemapBitmapToPalette(indexed, dest, nullptr);
+  ASSERT_NE(dest.Palette(), nullptr);
+  EXPECT_NE(dest.Palette(), indexed.Palette());
+  EXPECT_EQ(Entries(dest.Palette()), own);
+  EXPECT_EQ(Shown(dest), (std::vector<uint32_t>{0x112233, 0xC86432, 0x5A0AA0, 0x01FA4D}));
+}
+
+TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {
+  if (ExpectPaletteDisplay()) GTEST_SKIP() << "runs on a screen without a palette";
+  imaging::RemapBitmapToPalette(source, dest, palette.get());
+  EXPECT_EQ(imaging_test::Pixels(dest), kNear);
+  EXPECT_EQ(dest.Palette(), nullptr);
+  EXPECT_NE(dest.Handle(), nullptr);
+  EXPECT_EQ(Entries(palette.get()), kEight);
+}
+
+TEST_F(RemapBitmapToPalette, AnEmptySourceGivesAnEmptyDest) {
+  TBitmap empty;
+  imaging::RemapBitmapToPalette(empty, dest, palette.get());
+  EXPECT_TRUE(dest.Empty());
+}
+
+}  // namespace
