@@ -1,5 +1,7 @@
 #include "app/FDoUpdate.h"
 
+#include <typeinfo>
+
 #include "app/FileReplace.h"
 #include "app/FInpPath.h"
 #include "app/UMessage.h"
@@ -86,8 +88,16 @@ void ReadPayload(rtl::TStream& dest, const std::string& name, LPCWSTR type) {
     inflated.SetSize(size);
     data::ZLIBDecompress(resource, inflated, size);
     inflated.SetPosition(0);
-    ReserveFor(dest, size);
-    dest.CopyFrom(inflated, 0);
+    auto* memory = dynamic_cast<rtl::TMemoryStream*>(&dest);
+    if (memory != nullptr && typeid(*memory) == typeid(rtl::TMemoryStream) && memory->GetSize() == 0) {
+      // An empty memory stream takes the inflated bytes as they are: the same result as the copy,
+      // without a second buffer of the payload's size.
+      memory->Swap(inflated);
+      memory->SetPosition(size);
+    } else {
+      ReserveFor(dest, size);
+      dest.CopyFrom(inflated, 0);
+    }
   } else {
     ReserveFor(dest, resource.GetSize());
     dest.CopyFrom(resource, 0);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "rtl/Checked.h"
@@ -154,6 +155,15 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
   std::memcpy(static_cast<char*>(Memory()) + position_, buffer, static_cast<std::size_t>(count));
   position_ = end;
   return count;
+}
+
+void TMemoryStream::Swap(TMemoryStream& other) {
+  void* memory = Memory();
+  int32_t size = GetSize();
+  SetPointer(other.Memory(), other.GetSize());
+  other.SetPointer(memory, size);
+  std::swap(capacity_, other.capacity_);
+  std::swap(position_, other.position_);
 }
 
 void TMemoryStream::LoadFromStream(TStream& stream) {

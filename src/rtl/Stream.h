@@ -68,6 +68,8 @@ class TMemoryStream : public TCustomMemoryStream {
   void LoadFromStream(TStream& stream);
   void LoadFromFile(const char* fileName);
   int32_t Capacity() const { return capacity_; }
+  // Exchanges contents, size, capacity and position with other; both must be plain memory streams.
+  void Swap(TMemoryStream& other);
 
  protected:
   // Returns storage for newCapacity bytes (which it may round up), keeping the current contents.

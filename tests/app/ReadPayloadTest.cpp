@@ -99,3 +99,15 @@ TEST_F(CheckNotReadOnlyTest, PassesAWritableTargetAndAMissingOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReadPayloadTest, LeavesAnEmptyMemoryStreamAfterTheDataLikeTheCopy) {
+  rtl::TMemoryStream dest;
+  app::ReadPayload(dest, "GOODDATA", kRcData);
+  EXPECT_EQ(dest.GetPosition(), dest.GetSize());
+  dest.WriteBuffer("tail", 4);
+  EXPECT_EQ(Bytes(dest), ResourceBytes("PLAINDATA") + "tail");
+}
+
+}  // namespace
