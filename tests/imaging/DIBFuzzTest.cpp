@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "DIBImages.h"
 #include "imaging/UDIBitmap.h"
+#include "imaging/UPalette.h"
 #include "rtl/Exception.h"
 
 namespace {
@@ -205,6 +207,47 @@ TEST_F(Fuzz, ClipboardBlocks) {
     } free{block};
     graphic.LoadFromClipboardFormat(CF_DIB, block, nullptr);
   });
+}
+
+}  // namespace
+
+namespace {
+
+// RIFF palettes: a mutated one is a palette or not (0), never a crash or a read past its end.
+TEST(PaletteFuzz, RiffPalettes) {
+  std::vector<Bytes> valid;
+  for (uint32_t count : {1u, 16u, 256u}) {
+    Bytes riff = {'R', 'I', 'F', 'F'};
+    Put32(riff, 12 + 4 + 4 * count);
+    for (char c : std::string("PAL data")) riff.push_back(uint8_t(c));
+    Put32(riff, 4 + 4 * count);
+    riff.push_back(0x00);
+    riff.push_back(0x03);
+    riff.push_back(uint8_t(count));
+    riff.push_back(uint8_t(count >> 8));
+    for (uint32_t i = 0; i < count; ++i) {
+      for (uint8_t b : {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), uint8_t(0)}) riff.push_back(b);
+    }
+    valid.push_back(riff);
+  }
+  Random random(0xC0FFEEu);
+  int palettes = 0, refused = 0;
+  for (const Bytes& input : valid) {
+    for (int i = 0; i < 1000; ++i) {
+      Bytes mutated = Mutate(input, 24, random);
+      GuardedStream stream(mutated);
+      imaging::PaletteHandle palette = imaging::ReadRiffPalette(stream);
+      if (palette) {
+        ++palettes;
+        PALETTEENTRY entries[256];
+        EXPECT_LE(GetPaletteEntries(palette.get(), 0, 256, entries), 256u);
+      } else {
+        ++refused;
+      }
+    }
+  }
+  EXPECT_GT(palettes, 0);
+  EXPECT_GT(refused, 0);
 }
 
 }  // namespace
