@@ -276,11 +276,13 @@ TEST_F(SelDirTest, TheAcceleratorsFocusTheLists) {
   bool listFocused = false;
   bool comboFocused = false;
   test::Later([&] {
+    // Under X the form becomes active some time after it is shown; focus follows only then.
+    test::PumpUntilActive(form->Handle());
     form->OKBtn->SetFocus();
     PostMessageW(form->OKBtn->Handle(), WM_SYSCHAR, L'f', 1 << 29);
     test::Later([&] {
       listFocused = form->DirectoryListBox->Focused();
-      PostMessageW(GetFocus(), WM_SYSCHAR, L'v', 1 << 29);
+      PostMessageW(form->DirectoryListBox->Handle(), WM_SYSCHAR, L'v', 1 << 29);
       test::Later([&] {
         comboFocused = form->DriveComboBox1->Focused();
         form->SetModalResult(mrCancel);

@@ -130,6 +130,15 @@ inline HWND PumpUntilFocused(HWND window) {
   return GetFocus();
 }
 
+// Pumps messages until window is the active window or two seconds have passed.
+inline bool PumpUntilActive(HWND window) {
+  for (int waited = 0; GetActiveWindow() != window && waited < 2000; waited += 10) {
+    Pump();
+    if (GetActiveWindow() != window) Sleep(10);
+  }
+  return GetActiveWindow() == window;
+}
+
 // A BMP file: pixel(x, y) gives a colour index (bitCount <= 8) or 0x00RRGGBB (24 and 32 bits).
 // topDown writes a negative height.
 inline std::vector<uint8_t> MakeBmp(int width, int height, int bitCount, const std::vector<RGBQUAD>& colors,
