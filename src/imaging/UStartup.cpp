@@ -4,6 +4,7 @@
 
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
+#include "imaging/USafetyBitmap.h"
 
 namespace imaging {
 
@@ -19,6 +20,7 @@ struct TStep {
 // step.
 const TStep kSteps[] = {
     {[](HMODULE module) { InitDefaultPalette(module); }, [] { DoneDefaultPalette(); }},
+    {[](HMODULE) { InitSafetyBitmap(); }, [] { DoneSafetyBitmap(); }},
     {[](HMODULE) { InitDIBitmapDrawMode(); }, [] {}},
 };
 
