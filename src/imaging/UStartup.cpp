@@ -5,6 +5,7 @@
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
 #include "imaging/UPictureEX.h"
+#include "imaging/USafetyBitmap.h"
 
 namespace imaging {
 
@@ -20,6 +21,7 @@ struct TStep {
 // step.
 const TStep kSteps[] = {
     {[](HMODULE module) { InitDefaultPalette(module); }, [] { DoneDefaultPalette(); }},
+    {[](HMODULE) { InitSafetyBitmap(); }, [] { DoneSafetyBitmap(); }},
     {[](HMODULE) { InitPictureEx(); }, [] { DonePictureEx(); }},
     {[](HMODULE) { InitDIBitmapDrawMode(); }, [] {}},
 };
