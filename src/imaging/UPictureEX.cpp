@@ -9,6 +9,7 @@
 #include "framework/Errors.h"
 #include "framework/Icon.h"
 #include "framework/Metafile.h"
+#include "imaging/USafetyBitmap.h"
 #include "rtl/Checked.h"
 #include "rtl/Sjis.h"
 
@@ -17,8 +18,6 @@ namespace imaging {
 using framework::TClassBuilder;
 
 namespace {
-
-using TLoaderBitmap = framework::TBitmap;
 
 // Keeps a picture's change event detached for its lifetime.
 class TDetachedChangeEvent {
@@ -190,7 +189,7 @@ void TResourceImageLoader::LoadBitmap(rtl::TStream& resource) {
   rtl::TMemoryStream file;
   WriteBitmapFile(resource, file);
   file.SetPosition(0);
-  EnsureGraphic<TLoaderBitmap, TLoaderBitmap>(picture_).LoadFromStream(file);
+  EnsureGraphic<TSafetyBitmap, TSafetyBitmap>(picture_).LoadFromStream(file);
 }
 
 void WriteBitmapFile(rtl::TStream& resource, rtl::TStream& file) {
@@ -234,6 +233,7 @@ void WriteBitmapFile(rtl::TStream& resource, rtl::TStream& file) {
 
 void InitPictureEx() {
   if (registrations++ > 0) return;
+  framework::RegisterClasses({&TSafetyJPEGImage::StaticClass()});
   framework::TPicture::RegisterFileFormat("JPG", "JPEG Image", TSafetyJPEGImage::StaticClass());
   framework::TPicture::RegisterFileFormat("JPEG", "JPEG Image", TSafetyJPEGImage::StaticClass());
 }

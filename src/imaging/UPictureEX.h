@@ -103,7 +103,8 @@ class TResourceImageLoader : public framework::TPersistent {
 void WriteBitmapFile(rtl::TStream& resource, rtl::TStream& file);
 
 // The unit's start-up step: registers TSafetyJPEGImage for the picture extensions "JPG" and "JPEG"
-// ("JPEG Image"), once however often it is entered; the matching last finish unregisters it.
+// ("JPEG Image") and makes it known to stored pictures, once however often it is entered; the
+// matching last finish takes both extensions away again.
 void InitPictureEx();
 void DonePictureEx();
 
