@@ -4,6 +4,7 @@
 #include "app/FInpPath.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
+#include "imaging/UPalette.h"
 
 namespace app {
 
@@ -14,13 +15,17 @@ const TClass& TfrmMain::StaticClass() {
                                  .Field("Image1", &TfrmMain::Image1)
                                  .Field("btnSetup", &TfrmMain::btnSetup)
                                  .Field("btnAbort", &TfrmMain::btnAbort)
+                                 .Field("MatrixImagePack1", &TfrmMain::MatrixImagePack1)
                                  .Method("FormCreate", &TfrmMain::FormCreate)
                                  .Method("btnSetupClick", &TfrmMain::btnSetupClick)
                                  .Method("btnAbortClick", &TfrmMain::btnAbortClick);
   return info;
 }
 
-TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) { InitializeForm(ResourceModule()); }
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+  RegisterClasses({&imaging::TMatrixImagePack::StaticClass()});
+  InitializeForm(ResourceModule());
+}
 
 void TfrmMain::FormCreate(TObject*) {
   try {
@@ -40,7 +45,13 @@ void TfrmMain::FormCreate(TObject*) {
   }
 }
 
-void TfrmMain::ShowLogo() { Image1->Picture().Bitmap().LoadFromResourceName(ResourceModule(), "LOGO"); }
+void TfrmMain::ShowLogo() {
+  MatrixImagePack1->GetImage(Image1->Picture(), 0);
+  if (!imaging::IsPaletteDisplay()) return;
+  TBitmap remapped;
+  imaging::RemapBitmapToPalette(Image1->Picture().Bitmap(), remapped, WindowPalette());
+  Image1->Picture().SetGraphic(&remapped);
+}
 
 HPALETTE TfrmMain::WindowPalette() const { return btnSetup ? btnSetup->Glyph().Palette() : nullptr; }
 

@@ -6,6 +6,7 @@
 #include "framework/Buttons.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
+#include "imaging/UMatrixImagePack.h"
 
 namespace app {
 
@@ -29,12 +30,15 @@ class TfrmMain : public framework::TForm {
     return window->ShowModal() == framework::mrOk;
   }
   void RunUpdateFlow();
-  // The logo into Image1.
+  // The logo into Image1: image 0 of MatrixImagePack1, remapped to the window's palette on a
+  // palette display.
   void ShowLogo();
 
   framework::TImage* Image1 = nullptr;
   framework::TBitBtn* btnSetup = nullptr;
   framework::TBitBtn* btnAbort = nullptr;
+  // Holds the logo, loaded by its resource loader once the layout has been read.
+  imaging::TMatrixImagePack* MatrixImagePack1 = nullptr;
 };
 
 }  // namespace app

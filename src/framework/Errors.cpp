@@ -27,6 +27,11 @@ FRAMEWORK_TEXT(ScanLineRange, "ｽｷｬﾝﾗｲﾝの番号が範囲外です"
 FRAMEWORK_TEXT(UnsupportedPixelFormat, "このﾋﾟｸｾﾙ形式には変換できません")
 FRAMEWORK_TEXT(CanvasNotLocked, "ﾛｯｸされていないｷｬﾝﾊﾞｽのﾛｯｸは解除できません")
 FRAMEWORK_TEXT(UnsupportedClipboardFormat, "未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです")
+FRAMEWORK_TEXT(InvalidIcon, "ｱｲｺﾝ ｲﾒｰｼﾞが不正です")
+FRAMEWORK_TEXT(InvalidMetafile, "ﾒﾀﾌｧｲﾙが不正です")
+FRAMEWORK_TEXT(JpegError, "JPEG ｴﾗｰ #%d")
+FRAMEWORK_TEXT(CannotResizeIcon, "ｱｲｺﾝのｻｲｽﾞは変更できません")
+FRAMEWORK_TEXT(CannotResizeJpeg, "JPEG ｲﾒｰｼﾞのｻｲｽﾞは変更できません")
 FRAMEWORK_TEXT(UnknownExtension, "拡張子 .%s の画像ﾌｧｲﾙには対応していません")
 FRAMEWORK_TEXT(NoPrinter, "ﾌﾟﾘﾝﾀが選択されていないか、使用できません")
 FRAMEWORK_TEXT(NotPrinting, "印刷中ではありません")
@@ -82,10 +87,20 @@ EInvalidGraphic EInvalidGraphic::UnknownExtension(std::string_view extension) {
   return EInvalidGraphic(Fill(texts::UnknownExtension(), extension));
 }
 
+EInvalidGraphic EInvalidGraphic::InvalidIcon() { return EInvalidGraphic(texts::InvalidIcon()); }
+EInvalidGraphic EInvalidGraphic::InvalidMetafile() { return EInvalidGraphic(texts::InvalidMetafile()); }
+
 EInvalidOperation EInvalidOperation::CanvasNotLocked() { return EInvalidOperation(texts::CanvasNotLocked()); }
 
 EInvalidGraphicOperation EInvalidGraphicOperation::UnsupportedPixelFormat() {
   return EInvalidGraphicOperation(texts::UnsupportedPixelFormat());
+}
+
+EInvalidGraphicOperation EInvalidGraphicOperation::CannotResizeIcon() {
+  return EInvalidGraphicOperation(texts::CannotResizeIcon());
+}
+EInvalidGraphicOperation EInvalidGraphicOperation::CannotResizeJpeg() {
+  return EInvalidGraphicOperation(texts::CannotResizeJpeg());
 }
 
 EPrinter EPrinter::NoPrinter() { return EPrinter(texts::NoPrinter()); }

@@ -13,6 +13,7 @@ const std::string& AssignError();  // "%s を %s に代入することはでき�
 const std::string& InvalidBitmap();
 const std::string& LastResortTitle();
 const std::string& UnknownException();
+const std::string& JpegError();  // "JPEG ｴﾗｰ #%d"
 }  // namespace texts
 
 // A value that cannot be converted or assigned, e.g. a persistent assigned from another class.
@@ -54,6 +55,8 @@ class EInvalidGraphic : public rtl::Exception {
   using Exception::Exception;
   static EInvalidGraphic UnsupportedClipboardFormat();  // "未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです"
   static EInvalidGraphic UnknownExtension(std::string_view extension);
+  static EInvalidGraphic InvalidIcon();      // "ｱｲｺﾝ ｲﾒｰｼﾞが不正です"
+  static EInvalidGraphic InvalidMetafile();  // "ﾒﾀﾌｧｲﾙが不正です"
 };
 
 // A GDI or USER object that the system could not create.
@@ -68,6 +71,8 @@ class EInvalidGraphicOperation : public rtl::Exception {
   using Exception::Exception;
   static EInvalidGraphicOperation ScanLineRange();
   static EInvalidGraphicOperation UnsupportedPixelFormat();
+  static EInvalidGraphicOperation CannotResizeIcon();
+  static EInvalidGraphicOperation CannotResizeJpeg();
 };
 
 // The printer object asked for what it cannot do: no printer, or a document step out of order.

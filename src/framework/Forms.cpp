@@ -8,7 +8,10 @@
 #include "framework/Errors.h"
 #include "framework/ExtCtrls.h"
 #include "framework/FileCtrl.h"
+#include "framework/Icon.h"
+#include "framework/Jpeg.h"
 #include "framework/Layout.h"
+#include "framework/Metafile.h"
 #include "framework/StdCtrls.h"
 
 namespace framework {
@@ -406,7 +409,8 @@ void TForm::WindowProc(TMessage& message) {
 void RegisterStandardClasses() {
   RegisterClasses({&TForm::StaticClass(), &TBitBtn::StaticClass(), &TLabel::StaticClass(), &TEdit::StaticClass(),
                    &TPanel::StaticClass(), &TBevel::StaticClass(), &TImage::StaticClass(),
-                   &TProgressBar::StaticClass(), &TBitmap::StaticClass(), &TDirectoryListBox::StaticClass(),
+                   &TProgressBar::StaticClass(), &TBitmap::StaticClass(), &TIcon::StaticClass(),
+                   &TMetafile::StaticClass(), &TJPEGImage::StaticClass(), &TDirectoryListBox::StaticClass(),
                    &TDriveComboBox::StaticClass()});
 }
 

@@ -5,6 +5,8 @@
 
 #include "framework/BmpFile.h"
 #include "framework/Errors.h"
+#include "framework/Icon.h"
+#include "framework/Metafile.h"
 #include "rtl/Checked.h"
 #include "rtl/FileStream.h"
 #include "rtl/ResourceStream.h"
@@ -1202,7 +1204,10 @@ struct TClipboardEntry {
 };
 
 std::vector<TFileFormat>& FileFormatList() {
-  static std::vector<TFileFormat> list = {{"bmp", "Bitmaps", &TBitmap::StaticClass()}};
+  static std::vector<TFileFormat> list = {{"bmp", "Bitmaps", &TBitmap::StaticClass()},
+                                          {"ico", "Icons", &TIcon::StaticClass()},
+                                          {"emf", "Enhanced Metafiles", &TMetafile::StaticClass()},
+                                          {"wmf", "Metafiles", &TMetafile::StaticClass()}};
   return list;
 }
 
@@ -1271,6 +1276,22 @@ TBitmap& TPicture::Bitmap() {
     Changed(this);
   }
   return static_cast<TBitmap&>(*graphic_);
+}
+
+TIcon& TPicture::Icon() {
+  if (dynamic_cast<TIcon*>(graphic_.get()) == nullptr) {
+    Adopt(std::make_unique<TIcon>());
+    Changed(this);
+  }
+  return static_cast<TIcon&>(*graphic_);
+}
+
+TMetafile& TPicture::Metafile() {
+  if (dynamic_cast<TMetafile*>(graphic_.get()) == nullptr) {
+    Adopt(std::make_unique<TMetafile>());
+    Changed(this);
+  }
+  return static_cast<TMetafile&>(*graphic_);
 }
 
 void TPicture::Assign(const TPersistent* source) {

@@ -1,5 +1,6 @@
 // Colours, drawing tools, the canvas, and the graphic classes: TGraphic, TBitmap and TPicture with
-// its registries of file extensions and clipboard formats.
+// its registries of file extensions and clipboard formats (TIcon, TMetafile and TJPEGImage have
+// headers of their own).
 #pragma once
 
 #include <windows.h>
@@ -402,6 +403,9 @@ class TBitmap : public TGraphic {
   TColor transparentColor_ = clDefault;
 };
 
+class TIcon;
+class TMetafile;
+
 // One entry of the picture's registry of file extensions.
 struct TFileFormat {
   std::string Extension;    // without the dot
@@ -423,8 +427,11 @@ class TPicture : public TPersistent {
   TGraphic* Graphic() const { return graphic_.get(); }
   // Stores a copy of graphic, of the same class; null removes the graphic.
   void SetGraphic(const TGraphic* graphic);
-  // The graphic as a bitmap; a graphic of another kind is replaced by an empty bitmap.
+  // The graphic as a bitmap, icon or metafile; a graphic of another kind is replaced by an empty one
+  // of that kind first.
   TBitmap& Bitmap();
+  TIcon& Icon();
+  TMetafile& Metafile();
   int32_t Width() const { return graphic_ ? graphic_->Width() : 0; }
   int32_t Height() const { return graphic_ ? graphic_->Height() : 0; }
 
@@ -436,7 +443,8 @@ class TPicture : public TPersistent {
   void SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) const;
 
   // The registry of file extensions: the last class registered for an extension (ASCII case
-  // ignored) is the one used. The framework's bitmap is registered for "bmp" from the start.
+  // ignored) is the one used. The framework's bitmap is registered for "bmp", its icon for "ico"
+  // and its metafile for "emf" and "wmf" from the start.
   static void RegisterFileFormat(const std::string& extension, const std::string& description,
                                  const TClass& graphicClass);
   // Removes every extension and clipboard format of graphicClass and of classes derived from it.

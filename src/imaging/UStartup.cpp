@@ -4,6 +4,8 @@
 
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
+#include "imaging/UPictureEX.h"
+#include "imaging/USafetyBitmap.h"
 
 namespace imaging {
 
@@ -19,6 +21,8 @@ struct TStep {
 // step.
 const TStep kSteps[] = {
     {[](HMODULE module) { InitDefaultPalette(module); }, [] { DoneDefaultPalette(); }},
+    {[](HMODULE) { InitSafetyBitmap(); }, [] { DoneSafetyBitmap(); }},
+    {[](HMODULE) { InitPictureEx(); }, [] { DonePictureEx(); }},
     {[](HMODULE) { InitDIBitmapDrawMode(); }, [] {}},
 };
 

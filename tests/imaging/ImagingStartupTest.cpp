@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/Graphics.h"
 #include "imaging/UPalette.h"
+#include "imaging/UPictureEX.h"
+#include "imaging/USafetyBitmap.h"
 
 namespace {
 
@@ -20,8 +23,14 @@ TEST(ImagingStartup, TakesItsStepsAndUndoesThemAtTheEnd) {
     made = imaging::DefaultPaletteHandle();
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(GetPaletteEntries(made, 0, 0, nullptr), 256u);
+    EXPECT_EQ(framework::TPicture::FileFormatClass("CBM"), &imaging::TSafetyBitmap::StaticClass());
+    EXPECT_EQ(framework::TPicture::FileFormatClass("BMP"), &imaging::TSafetyBitmap::StaticClass());
+    EXPECT_EQ(framework::TPicture::FileFormatClass("jpeg"), &imaging::TSafetyJPEGImage::StaticClass());
   }
   EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
+  EXPECT_EQ(framework::TPicture::FileFormatClass("CBM"), nullptr);
+  EXPECT_EQ(framework::TPicture::FileFormatClass("jpeg"), nullptr);
+  EXPECT_EQ(framework::TPicture::FileFormatClass("BMP"), &framework::TBitmap::StaticClass());
   EXPECT_EQ(GetObjectType(made), 0u);
 }
 

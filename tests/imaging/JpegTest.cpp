@@ -1,0 +1,347 @@
+// The framework's JPEG image: decoding compared with ImageMagick's, the header read at load, the
+// limits, failures that stay failed, and mutated and shortened data against guarded memory.
+#include "framework/Jpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ImagingSupport.h"
+#include "PictureData.h"
+#include "rtl/Sjis.h"
+#include "support/GuardedStream.h"
+#include "support/MessageOf.h"
+
+// After windows.h, as the framework includes them.
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace {
+
+using framework::EJPEG;
+using framework::TBitmap;
+using framework::TJPEGImage;
+using imaging_test::ResourceBytes;
+
+std::vector<uint8_t> Jpeg(const wchar_t* name) { return ResourceBytes(name, L"JPEG"); }
+
+void LoadInto(TJPEGImage& image, const std::vector<uint8_t>& bytes) {
+  rtl::TMemoryStream stream;
+  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  stream.SetPosition(0);
+  image.LoadFromStream(stream);
+}
+
+// The image drawn at its own size onto a 24-bit bitmap, as 0x00RRGGBB pixels.
+std::vector<uint32_t> DrawnPixels(TJPEGImage& image) {
+  TBitmap target;
+  imaging_test::Fill24(target, image.Width(), image.Height(), 0x123456);
+  target.Canvas().Draw(0, 0, image);
+  return imaging_test::Pixels(target);
+}
+
+// Where the frame header's height and width lie (SOF0 or SOF2), or 0.
+std::size_t FrameHeaderSize(const std::vector<uint8_t>& bytes) {
+  for (std::size_t i = 2; i + 9 < bytes.size(); ++i) {
+    if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) return i + 5;
+  }
+  return 0;
+}
+
+std::vector<uint8_t> WithSize(std::vector<uint8_t> bytes, int width, int height) {
+  const std::size_t at = FrameHeaderSize(bytes);
+  bytes[at] = static_cast<uint8_t>(height >> 8);
+  bytes[at + 1] = static_cast<uint8_t>(height);
+  bytes[at + 2] = static_cast<uint8_t>(width >> 8);
+  bytes[at + 3] = static_cast<uint8_t>(width);
+  return bytes;
+}
+
+// The small progressive picture with its second scan's spectral range made invalid (start after
+// end): the header reads, the decoding fails.
+std::vector<uint8_t> BadProgression() {
+  std::vector<uint8_t> bytes = Jpeg(L"SMALLPROGRESSIVE");
+  int scans = 0;
+  for (std::size_t i = 2; i + 4 < bytes.size(); ++i) {
+    if (bytes[i] != 0xFF || bytes[i + 1] != 0xDA || ++scans < 2) continue;
+    const std::size_t components = bytes[i + 4];
+    const std::size_t spectral = i + 5 + 2 * components;
+    bytes[spectral] = 10;     // Ss
+    bytes[spectral + 1] = 2;  // Se
+    return bytes;
+  }
+  ADD_FAILURE() << "no second scan";
+  return bytes;
+}
+
+// --- decoding against ImageMagick's decoding ---
+
+class JpegDecoding : public ::testing::TestWithParam<std::pair<const wchar_t*, int>> {};
+
+TEST_P(JpegDecoding, GivesImageMagicksPixels) {
+  const auto [name, tolerance] = GetParam();
+  const imaging_test::PpmImage expected = imaging_test::ParsePpm(ResourceBytes(name, L"PIXELS"));
+  ASSERT_EQ(expected.width, 67);
+  ASSERT_EQ(expected.height, 45);
+  TJPEGImage image;
+  LoadInto(image, Jpeg(name));
+  ASSERT_EQ(image.Width(), 67);
+  ASSERT_EQ(image.Height(), 45);
+  const std::vector<uint32_t> pixels = DrawnPixels(image);
+  ASSERT_EQ(pixels.size(), expected.pixels.size());
+  const int difference = imaging_test::LargestChannelDifference(pixels, expected.pixels);
+  EXPECT_LE(difference, tolerance);
+  RecordProperty("largest_difference", difference);
+}
+
+// YCbCr and grey data go through the same library path as ImageMagick's and match exactly; CMYK is
+// converted to RGB by each side's own arithmetic.
+INSTANTIATE_TEST_SUITE_P(Pictures, JpegDecoding,
+                         ::testing::Values(std::make_pair(L"PHOTO", 0), std::make_pair(L"PROGRESSIVE", 0),
+                                           std::make_pair(L"GRAY", 0), std::make_pair(L"CMYK", 2)));
+
+TEST(JpegImage, ReadsTheHeaderAtLoadAndDecodesOnFirstUse) {
+  TJPEGImage image;
+  EXPECT_TRUE(image.Empty());
+  LoadInto(image, Jpeg(L"PHOTO"));
+  EXPECT_FALSE(image.Empty());
+  EXPECT_EQ(image.Width(), 67);
+  EXPECT_EQ(image.Height(), 45);
+  EXPECT_FALSE(image.Decoded());
+  TBitmap bitmap;
+  bitmap.Assign(&image);
+  EXPECT_TRUE(image.Decoded());
+  EXPECT_EQ(bitmap.Width(), 67);
+  EXPECT_EQ(bitmap.Height(), 45);
+  EXPECT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf24bit);
+  EXPECT_EQ(imaging_test::Pixels(bitmap), DrawnPixels(image));
+}
+
+TEST(JpegImage, TheFirstDrawReportsAChangeAndLaterDrawsDoNot) {
+  framework::TPicture picture;
+  TJPEGImage source;
+  LoadInto(source, Jpeg(L"SMALL"));
+  picture.SetGraphic(&source);
+  int changes = 0;
+  picture.OnChange = [&](framework::TObject*) { ++changes; };
+  TBitmap target;
+  imaging_test::Fill24(target, 16, 16, 0);
+  target.Canvas().Draw(0, 0, *picture.Graphic());
+  EXPECT_EQ(changes, 1);
+  target.Canvas().Draw(0, 0, *picture.Graphic());
+  EXPECT_EQ(changes, 1);
+}
+
+TEST(JpegImage, SavesTheDataItLoaded) {
+  const std::vector<uint8_t> bytes = Jpeg(L"PHOTO");
+  TJPEGImage image;
+  LoadInto(image, bytes);
+  rtl::TMemoryStream saved;
+  image.SaveToStream(saved);
+  ASSERT_EQ(saved.GetSize(), static_cast<int32_t>(bytes.size()));
+  EXPECT_EQ(std::memcmp(saved.Memory(), bytes.data(), bytes.size()), 0);
+}
+
+TEST(JpegImage, StoredFormIsALengthAndTheData) {
+  const std::vector<uint8_t> bytes = Jpeg(L"SMALL");
+  TJPEGImage image;
+  LoadInto(image, bytes);
+  rtl::TMemoryStream stored;
+  image.WriteData(stored);
+  EXPECT_EQ(stored.GetSize(), static_cast<int32_t>(bytes.size() + 4));
+  stored.WriteBuffer("tail", 4);  // data after the image stays unread
+  stored.SetPosition(0);
+  TJPEGImage copy;
+  copy.ReadData(stored);
+  EXPECT_EQ(copy.Data(), bytes);
+  EXPECT_EQ(stored.GetPosition(), static_cast<int32_t>(bytes.size() + 4));
+}
+
+TEST(JpegImage, StoredFormLongerThanItsStreamIsAReadError) {
+  const std::vector<uint8_t> bytes = Jpeg(L"SMALL");
+  rtl::TMemoryStream stored;
+  const uint32_t length = static_cast<uint32_t>(bytes.size() + 1);  // one byte more than follows
+  stored.WriteBuffer(&length, 4);
+  stored.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  stored.SetPosition(0);
+  TJPEGImage image;
+  EXPECT_THROW(image.ReadData(stored), rtl::EReadError);
+  EXPECT_TRUE(image.Empty());
+}
+
+TEST(JpegImage, AssignCopiesDataAndDecodedPixels) {
+  TJPEGImage source;
+  LoadInto(source, Jpeg(L"PHOTO"));
+  DrawnPixels(source);
+  TJPEGImage copy;
+  copy.Assign(&source);
+  EXPECT_EQ(copy.Data(), source.Data());
+  EXPECT_EQ(copy.Width(), 67);
+  EXPECT_TRUE(copy.Decoded());
+  copy.Assign(nullptr);
+  EXPECT_TRUE(copy.Empty());
+  EXPECT_EQ(copy.Width(), 0);
+}
+
+TEST(JpegImage, TakesNoBitmapAndKeepsItsSize) {
+  TJPEGImage image;
+  TBitmap bitmap;
+  const std::string message =
+      testing_support::MessageOf<framework::EAssignError>([&] { image.Assign(&bitmap); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("TBitmap を TJPEGImage に代入することはできません"));
+  LoadInto(image, Jpeg(L"SMALL"));
+  EXPECT_THROW(image.SetWidth(10), framework::EInvalidGraphicOperation);
+  EXPECT_THROW(image.SetHeight(10), framework::EInvalidGraphicOperation);
+  EXPECT_EQ(image.Width(), 16);
+}
+
+TEST(JpegImage, AnEmptyStreamEmptiesTheImage) {
+  TJPEGImage image;
+  LoadInto(image, Jpeg(L"SMALL"));
+  LoadInto(image, {});
+  EXPECT_TRUE(image.Empty());
+  EXPECT_EQ(image.Width(), 0);
+  TBitmap bitmap;
+  imaging_test::Fill24(bitmap, 4, 4, 0x00FF00);
+  bitmap.Assign(&image);
+  EXPECT_TRUE(bitmap.Empty());
+}
+
+// --- refused data ---
+
+TEST(JpegErrors, DataThatIsNoJpegIsRefusedAndTheImageKept) {
+  TJPEGImage image;
+  LoadInto(image, Jpeg(L"SMALL"));
+  std::vector<uint8_t> bitmap = ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2));
+  const std::string message = testing_support::MessageOf<EJPEG>([&] { LoadInto(image, bitmap); });
+  EXPECT_EQ(message.rfind(rtl::Utf8ToSjis("JPEG ｴﾗｰ #"), 0), 0u) << message;
+  EXPECT_EQ(image.Width(), 16);
+  EXPECT_EQ(image.Data(), Jpeg(L"SMALL"));
+}
+
+TEST(JpegErrors, DataCutInsideTheHeaderIsRefused) {
+  std::vector<uint8_t> bytes = Jpeg(L"PHOTO");
+  bytes.resize(FrameHeaderSize(bytes) + 2);
+  TJPEGImage image;
+  EXPECT_THROW(LoadInto(image, bytes), EJPEG);
+  EXPECT_TRUE(image.Empty());
+}
+
+TEST(JpegErrors, DataCutInsideTheImageShowsWhatItHolds) {
+  const std::vector<uint8_t> whole = Jpeg(L"PHOTO");
+  TJPEGImage full;
+  LoadInto(full, whole);
+  const std::vector<uint32_t> expected = DrawnPixels(full);
+  std::vector<uint8_t> cut = whole;
+  cut.resize(whole.size() * 3 / 4);
+  TJPEGImage image;
+  LoadInto(image, cut);
+  std::vector<uint32_t> pixels;
+  EXPECT_NO_THROW(pixels = DrawnPixels(image));
+  // The first row of 16-pixel blocks lies well within the first three quarters of the data; its
+  // last pixel row is smoothed with the next block row's colours, which the cut may have lost.
+  ASSERT_EQ(pixels.size(), expected.size());
+  EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + 67 * 15, expected.begin()));
+}
+
+TEST(JpegErrors, PixelCountLimitHoldsAtItsEdge) {
+  const std::vector<uint8_t> bytes = Jpeg(L"SMALL");
+  // 8192 x 4096 is exactly the limit: the header is accepted (nothing is decoded here).
+  ASSERT_EQ(int64_t{8192} * 4096, framework::kMaxJpegPixels);
+  EXPECT_EQ(framework::ReadJpegSize(WithSize(bytes, 8192, 4096).data(), bytes.size()).Height, 4096);
+  TJPEGImage image;
+  try {
+    LoadInto(image, WithSize(bytes, 8192, 4097));
+    ADD_FAILURE() << "one row beyond the limit was accepted";
+  } catch (const EJPEG& error) {
+    EXPECT_EQ(error.Code(), JERR_IMAGE_TOO_BIG);
+  }
+  EXPECT_THROW(LoadInto(image, WithSize(bytes, 65500, 65500)), EJPEG);
+}
+
+TEST(JpegErrors, AFailedDecodingIsReportedOnceAndThenDrawsNothing) {
+  TJPEGImage image;
+  LoadInto(image, BadProgression());
+  EXPECT_EQ(image.Width(), 16);
+  framework::TPicture picture;
+  picture.SetGraphic(&image);
+  int changes = 0;
+  picture.OnChange = [&](framework::TObject*) { ++changes; };
+  TBitmap target;
+  imaging_test::Fill24(target, 16, 16, 0x00FF00);
+  EXPECT_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()), EJPEG);
+  EXPECT_NO_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()));
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(imaging_test::Pixels(target)[0], 0x00FF00u);
+  TBitmap bitmap;
+  EXPECT_THROW(bitmap.Assign(picture.Graphic()), EJPEG);
+}
+
+// --- mutated and shortened data, read from memory that ends at an inaccessible page ---
+
+// Decodes data from guarded memory; true when it decoded, false when it was refused.
+bool DecodeGuarded(const std::vector<uint8_t>& bytes) {
+  testing_support::TGuardedStream guarded(bytes);
+  try {
+    framework::DecodeJpeg(static_cast<const uint8_t*>(guarded.Memory()), bytes.size());
+    return true;
+  } catch (const framework::EInvalidGraphic&) {
+    return false;
+  } catch (const framework::EOutOfResources&) {
+    return false;
+  }
+}
+
+class JpegFuzz : public ::testing::TestWithParam<const wchar_t*> {
+ protected:
+  uint32_t Next() {
+    state_ = state_ * 1103515245u + 12345u;
+    return state_ >> 8;
+  }
+
+ private:
+  uint32_t state_ = 20240601;
+};
+
+TEST_P(JpegFuzz, EveryShortenedDataDecodesOrIsRefused) {
+  const std::vector<uint8_t> bytes = Jpeg(GetParam());
+  ASSERT_FALSE(bytes.empty());
+  int refused = 0;
+  for (std::size_t length = 0; length <= bytes.size(); ++length) {
+    if (!DecodeGuarded(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)))) {
+      ++refused;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_TRUE(DecodeGuarded(bytes));
+}
+
+TEST_P(JpegFuzz, MutatedDataDecodesOrIsRefused) {
+  const std::vector<uint8_t> bytes = Jpeg(GetParam());
+  int decoded = 0;
+  int refused = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<uint8_t> mutated = bytes;
+    const int changes = 1 + static_cast<int>(Next() % 4);
+    for (int i = 0; i < changes; ++i) {
+      const std::size_t at = Next() % mutated.size();
+      switch (Next() % 3) {
+        case 0: mutated[at] = static_cast<uint8_t>(Next()); break;
+        case 1: mutated[at] ^= static_cast<uint8_t>(1u << (Next() % 8)); break;
+        default: mutated[at] = (Next() % 2) ? 0xFF : 0x00; break;
+      }
+    }
+    if (Next() % 8 == 0) mutated.resize(Next() % mutated.size());
+    (DecodeGuarded(mutated) ? decoded : refused)++;
+  }
+  RecordProperty("decoded", decoded);
+  RecordProperty("refused", refused);
+  EXPECT_GT(decoded, 0);
+  EXPECT_GT(refused, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, JpegFuzz, ::testing::Values(L"SMALL", L"SMALLPROGRESSIVE", L"PHOTO"));
+
+}  // namespace

@@ -1,0 +1,398 @@
+// The matrix image pack: the grid and its edges, copying and drawing cells, counts and their
+// changes, and the pack read from a layout, which loads its picture once the layout is complete.
+#include "imaging/UMatrixImagePack.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ImagingSupport.h"
+#include "PictureData.h"
+#include "framework/Layout.h"
+#include "imaging/UPalette.h"
+#include "imaging/USafetyBitmap.h"
+#include "rtl/Exception.h"
+
+namespace {
+
+using framework::TBitmap;
+using framework::TRect;
+using imaging::TMatrixImagePack;
+
+bool SameRect(const TRect& a, const TRect& b) {
+  return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+std::string Show(const TRect& r) {
+  return "(" + std::to_string(r.Left) + ", " + std::to_string(r.Top) + ", " + std::to_string(r.Right) + ", " +
+         std::to_string(r.Bottom) + ")";
+}
+#define EXPECT_RECT(actual, ...) EXPECT_PRED2(SameRect, actual, (TRect{__VA_ARGS__})) << Show(actual)
+
+class MatrixImagePack : public ::testing::Test {
+ protected:
+  MatrixImagePack() {
+    pack.OnChange = [this](framework::TObject*) { ++changes; };
+  }
+
+  // Fills the pack's picture from the test program's bitmap resource.
+  void LoadBitmap(const char* name) {
+    pack.ImageLoader().SetResType("RT_BITMAP");
+    pack.ImageLoader().SetResName(name);
+    pack.ImageLoader().Load();
+  }
+  void Grid(int32_t cols, int32_t rows) {
+    pack.SetCountCol(cols);
+    pack.SetCountRow(rows);
+  }
+
+  TMatrixImagePack pack{nullptr};
+  int changes = 0;
+};
+
+TEST_F(MatrixImagePack, StartsAsOneEmptyCellWithAnAutoLoadingLoaderNotReady) {
+  EXPECT_EQ(pack.CountCol(), 1);
+  EXPECT_EQ(pack.CountRow(), 1);
+  EXPECT_EQ(pack.GetCount(), 1);
+  EXPECT_EQ(pack.Image().Graphic(), nullptr);
+  EXPECT_TRUE(pack.IsInvalidIndex(0)) << "no picture";
+  EXPECT_TRUE(pack.ImageLoader().AutoLoad());
+  EXPECT_FALSE(pack.ImageLoader().Ready());
+  EXPECT_RECT(pack.ImageRect(0), 0, 0, 0, 0);
+}
+
+TEST_F(MatrixImagePack, OneByOneGivesTheWholePictureAsACopyOfItsClass) {
+  LoadBitmap("PACK");
+  EXPECT_EQ(pack.GetCount(), 1);
+  EXPECT_RECT(pack.ImageRect(0), 0, 0, 400, 360);
+  framework::TPicture copy;
+  pack.GetImage(copy, 0);
+  ASSERT_NE(copy.Graphic(), nullptr);
+  EXPECT_EQ(&copy.Graphic()->ClassType(), &imaging::TSafetyBitmap::StaticClass());
+  EXPECT_NE(copy.Graphic(), pack.Image().Graphic());
+  EXPECT_EQ(copy.Width(), 400);
+  EXPECT_EQ(copy.Height(), 360);
+  EXPECT_EQ(imaging_test::Pixels(static_cast<TBitmap&>(*copy.Graphic())),
+            imaging_test::Pixels(static_cast<TBitmap&>(*pack.Image().Graphic())));
+}
+
+TEST_F(MatrixImagePack, OneByOneKeepsAJpegAJpeg) {
+  pack.ImageLoader().SetResType("JPEG");
+  pack.ImageLoader().SetResName("PHOTO");
+  pack.ImageLoader().Load();
+  framework::TPicture copy;
+  pack.GetImage(copy, 0);
+  ASSERT_NE(copy.Graphic(), nullptr);
+  EXPECT_EQ(&copy.Graphic()->ClassType(), &imaging::TSafetyJPEGImage::StaticClass());
+  EXPECT_EQ(copy.Width(), 67);
+}
+
+TEST_F(MatrixImagePack, ThreeByTwoCellsTileThePicture) {
+  LoadBitmap("PACK");
+  Grid(3, 2);
+  EXPECT_EQ(pack.GetCount(), 6);
+  EXPECT_RECT(pack.ImageRect(4), 133, 180, 267, 360);
+  EXPECT_RECT(pack.ImageRect(0), 0, 0, 133, 180);
+  EXPECT_RECT(pack.ImageRect(1), 133, 0, 267, 180);
+  EXPECT_RECT(pack.ImageRect(2), 267, 0, 400, 180);
+  EXPECT_RECT(pack.ImageRect(3), 0, 180, 133, 360);
+  EXPECT_RECT(pack.ImageRect(5), 267, 180, 400, 360);
+  EXPECT_EQ(pack.ImageWidth(0), 133);
+  EXPECT_EQ(pack.ImageWidth(1), 134);
+  EXPECT_EQ(pack.ImageWidth(2), 133);
+}
+
+TEST_F(MatrixImagePack, MoreCellsThanPixelsGiveEmptyCellsNotGaps) {
+  TBitmap tiny;
+  tiny.SetSize(2, 1);
+  pack.SetImage(nullptr);
+  pack.Image().SetGraphic(&tiny);
+  Grid(3, 1);
+  EXPECT_RECT(pack.ImageRect(0), 0, 0, 1, 1);
+  EXPECT_RECT(pack.ImageRect(1), 1, 0, 1, 1);
+  EXPECT_RECT(pack.ImageRect(2), 1, 0, 2, 1);
+  framework::TPicture copy;
+  pack.GetImage(copy, 1);
+  EXPECT_EQ(copy.Graphic(), nullptr);
+}
+
+TEST_F(MatrixImagePack, InvalidIndexesGiveEmptyRectanglesAndEmptyPictures) {
+  LoadBitmap("PACK");
+  Grid(3, 2);
+  framework::TPicture copy;
+  for (int32_t index : {6, -1, INT_MAX, INT_MIN}) {
+    copy.Bitmap().SetSize(3, 3);
+    EXPECT_RECT(pack.ImageRect(index), 0, 0, 0, 0);
+    pack.GetImage(copy, index);
+    EXPECT_EQ(copy.Graphic(), nullptr) << index;
+  }
+  EXPECT_FALSE(pack.IsInvalidIndex(5));
+  pack.SetImage(nullptr);
+  EXPECT_TRUE(pack.IsInvalidIndex(0)) << "no graphic";
+  TBitmap empty;
+  pack.Image().SetGraphic(&empty);
+  EXPECT_TRUE(pack.IsInvalidIndex(0)) << "an empty graphic";
+  EXPECT_RECT(pack.ImageRect(0), 0, 0, 0, 0);
+}
+
+TEST_F(MatrixImagePack, NoColumnsMeansNoImagesAndNoDivision) {
+  LoadBitmap("PACK");
+  Grid(0, 2);
+  EXPECT_EQ(pack.GetCount(), 0);
+  EXPECT_TRUE(pack.IsInvalidIndex(0));
+  EXPECT_RECT(pack.ImageRect(0), 0, 0, 0, 0);
+  Grid(2, 0);
+  EXPECT_EQ(pack.GetCount(), 0);
+  EXPECT_RECT(pack.ImageRect(1), 0, 0, 0, 0);
+}
+
+TEST_F(MatrixImagePack, NegativeCountsWithAPositiveProductGiveEmptyCells) {
+  LoadBitmap("PACK");
+  Grid(-2, -3);
+  EXPECT_EQ(pack.GetCount(), 6);
+  for (int32_t index = 0; index < 6; ++index) {
+    EXPECT_FALSE(pack.IsInvalidIndex(index));
+    EXPECT_RECT(pack.ImageRect(index), 0, 0, 0, 0);
+  }
+  Grid(-2, 3);
+  EXPECT_EQ(pack.GetCount(), -6);
+  EXPECT_TRUE(pack.IsInvalidIndex(0));
+}
+
+TEST_F(MatrixImagePack, ACountBeyond32BitsIsAnOverflow) {
+  LoadBitmap("PACK");
+  Grid(65536, 32768);
+  EXPECT_THROW(pack.GetCount(), rtl::EIntOverflow);
+  EXPECT_THROW(pack.ImageRect(0), rtl::EIntOverflow);
+  Grid(65536, 32767);
+  EXPECT_EQ(pack.GetCount(), 65536 * 32767);
+}
+
+TEST_F(MatrixImagePack, WritingACountCallsChangedOnlyForANewValue) {
+  pack.SetCountCol(1);
+  pack.SetCountRow(1);
+  EXPECT_EQ(changes, 0);
+  pack.SetCountCol(3);
+  EXPECT_EQ(changes, 1);
+  pack.SetCountRow(2);
+  EXPECT_EQ(changes, 2);
+  pack.SetCountRow(2);
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(MatrixImagePack, ChangesOfThePictureReachThePack) {
+  LoadBitmap("PACK");
+  EXPECT_GE(changes, 1) << "a load through the loader";
+  changes = 0;
+  static_cast<TBitmap&>(*pack.Image().Graphic()).Canvas().SetPixel(0, 0, framework::clRed);
+  EXPECT_EQ(changes, 1) << "an edit of the graphic";
+  TBitmap other;
+  other.SetSize(4, 4);
+  pack.SetImage(nullptr);
+  pack.Image().SetGraphic(&other);
+  EXPECT_EQ(changes, 3) << "a new graphic";
+  EXPECT_EQ(pack.Image().Width(), 4);
+}
+
+TEST_F(MatrixImagePack, TheOwnedObjectsTakeSettingsAndAreNeverReplaced) {
+  imaging::TPictureEx* picture = &pack.Image();
+  imaging::TResourceImageLoader* loader = &pack.ImageLoader();
+  imaging::TPictureEx otherPicture;
+  imaging::TResourceImageLoader other(otherPicture);
+  other.SetResType("RT_BITMAP");
+  other.SetResName("INDEXED");
+  pack.SetImageLoader(&other);
+  EXPECT_EQ(&pack.ImageLoader(), loader);
+  EXPECT_EQ(pack.ImageLoader().ResName(), "INDEXED");
+  EXPECT_EQ(pack.Image().Graphic(), nullptr) << "not ready yet";
+  other.Load();
+  pack.SetImage(&otherPicture);
+  EXPECT_EQ(&pack.Image(), picture);
+  EXPECT_EQ(pack.Image().Width(), 60);
+}
+
+// Cells copied from a multi-cell pack: the cell's pixels at the screen's depth, or on a palette
+// display an 8-bit bitmap with a copy of the source's palette.
+TEST_F(MatrixImagePack, ACellIsCopiedPixelForPixel) {
+  LoadBitmap("PACK");
+  Grid(3, 2);
+  framework::TPicture cell;
+  pack.GetImage(cell, 4);
+  auto* bitmap = dynamic_cast<TBitmap*>(cell.Graphic());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->Width(), 134);
+  EXPECT_EQ(bitmap->Height(), 180);
+  if (imaging::IsPaletteDisplay()) {
+    EXPECT_EQ(bitmap->PixelFormat(), framework::TPixelFormat::pf8bit);
+    return;
+  }
+  const std::vector<uint32_t> pixels = imaging_test::Pixels(*bitmap);
+  for (int y : {0, 90, 179}) {
+    for (int x : {0, 67, 133}) {
+      EXPECT_EQ(pixels[y * 134 + x], imaging_test::PackColour(133 + x, 180 + y)) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(MatrixImagePack, OnAPaletteDisplayACellCarriesACopyOfTheSourcePalette) {
+  LoadBitmap("INDEXED");
+  Grid(2, 2);
+  framework::TPicture cell;
+  pack.GetImage(cell, 3);
+  auto* bitmap = dynamic_cast<TBitmap*>(cell.Graphic());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->Width(), 30);
+  EXPECT_EQ(bitmap->Height(), 20);
+  if (!imaging::IsPaletteDisplay()) {
+    EXPECT_NE(bitmap->PixelFormat(), framework::TPixelFormat::pf8bit);
+    return;
+  }
+  EXPECT_EQ(bitmap->PixelFormat(), framework::TPixelFormat::pf8bit);
+  HPALETTE source = pack.Image().Graphic()->Palette();
+  ASSERT_NE(bitmap->Palette(), nullptr);
+  EXPECT_NE(bitmap->Palette(), source);
+  PALETTEENTRY copied[256];
+  PALETTEENTRY original[256];
+  ASSERT_EQ(GetPaletteEntries(bitmap->Palette(), 0, 256, copied), GetPaletteEntries(source, 0, 256, original));
+  EXPECT_EQ(std::memcmp(copied, original, sizeof copied), 0);
+}
+
+TEST_F(MatrixImagePack, StretchDrawTakesTheCellStraightFromTheBitmap) {
+  LoadBitmap("PACK");
+  Grid(3, 2);
+  TBitmap target;
+  imaging_test::Fill24(target, 268, 360, 0x000000);
+  pack.StretchDraw(target.Canvas(), {0, 0, 268, 360}, 4);  // twice the cell's size
+  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  EXPECT_EQ(pixels[0], imaging_test::PackColour(133, 180));
+  EXPECT_EQ(pixels[359 * 268 + 267], imaging_test::PackColour(266, 359));
+  EXPECT_EQ(pixels[100 * 268 + 100], imaging_test::PackColour(133 + 50, 180 + 50));
+}
+
+TEST_F(MatrixImagePack, DrawPlacesACellAtItsOwnSize) {
+  LoadBitmap("PACK");
+  Grid(3, 2);
+  TBitmap target;
+  imaging_test::Fill24(target, 200, 200, 0x000000);
+  pack.Draw(target.Canvas(), 10, 20, 1);
+  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  EXPECT_EQ(pixels[20 * 200 + 10], imaging_test::PackColour(133, 0));
+  EXPECT_EQ(pixels[199 * 200 + 143], imaging_test::PackColour(266, 179));
+  EXPECT_EQ(pixels[19 * 200 + 10], 0u) << "nothing above the cell";
+  EXPECT_EQ(pixels[20 * 200 + 9], 0u) << "nothing left of it";
+}
+
+TEST_F(MatrixImagePack, AJpegCellIsDrawnThroughACopy) {
+  pack.ImageLoader().SetResType("JPEG");
+  pack.ImageLoader().SetResName("PHOTO");
+  pack.ImageLoader().Load();
+  Grid(1, 3);
+  TBitmap whole;
+  imaging_test::Fill24(whole, 67, 45, 0);
+  whole.Canvas().Draw(0, 0, *pack.Image().Graphic());
+  TBitmap target;
+  imaging_test::Fill24(target, 67, 15, 0);
+  pack.Draw(target.Canvas(), 0, 0, 2);
+  if (imaging::IsPaletteDisplay()) return;  // colours pass through the screen's palette there
+  const std::vector<uint32_t> expected = imaging_test::Pixels(whole);
+  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  EXPECT_EQ(pixels[0], expected[30 * 67]);
+  EXPECT_EQ(pixels[14 * 67 + 66], expected[44 * 67 + 66]);
+}
+
+TEST_F(MatrixImagePack, InvalidCellsDrawNothing) {
+  LoadBitmap("PACK");
+  Grid(3, 2);
+  TBitmap target;
+  imaging_test::Fill24(target, 20, 20, 0x00FF00);
+  pack.StretchDraw(target.Canvas(), {0, 0, 20, 20}, 6);
+  pack.Draw(target.Canvas(), 0, 0, -1);
+  for (uint32_t pixel : imaging_test::Pixels(target)) ASSERT_EQ(pixel, 0x00FF00u);
+}
+
+// --- read from a layout ---
+
+class TPackHolder : public framework::TComponent {
+ public:
+  static const framework::TClass& StaticClass() {
+    static const framework::TClass info =
+        framework::TClassBuilder<TPackHolder>("TPackHolder", &framework::TComponent::StaticClass())
+            .Field("Pack1", &TPackHolder::Pack1);
+    return info;
+  }
+  const framework::TClass& ClassType() const override { return StaticClass(); }
+  explicit TPackHolder(framework::TComponent* owner) : TComponent(owner) {}
+
+  TMatrixImagePack* Pack1 = nullptr;
+};
+
+class MatrixImagePackLayout : public ::testing::Test {
+ protected:
+  // Stored pictures name the safety bitmap's class, which its start-up step makes known.
+  static void SetUpTestSuite() {
+    framework::RegisterClasses({&TMatrixImagePack::StaticClass()});
+    imaging::InitSafetyBitmap();
+  }
+  static void TearDownTestSuite() { imaging::DoneSafetyBitmap(); }
+
+  std::unique_ptr<TPackHolder> Read(const std::string& packProperties) {
+    auto holder = std::make_unique<TPackHolder>(nullptr);
+    framework::ReadLayout(*holder, "object Holder: TPackHolder\n  object Pack1: TMatrixImagePack\n" + packProperties +
+                                       "  end\nend\n",
+                          "TPackHolder");
+    return holder;
+  }
+};
+
+TEST_F(MatrixImagePackLayout, LoadsOnceTheLayoutIsCompleteAndThenReloadsAtOnce) {
+  auto holder = Read(
+      "    CountCol = 3\n    CountRow = 2\n    ImageLoader.ResFile = 'PeImage.res'\n"
+      "    ImageLoader.ResType = 'RT_BITMAP'\n    ImageLoader.ResName = 'PACK'\n");
+  TMatrixImagePack& pack = *holder->Pack1;
+  EXPECT_TRUE(pack.ImageLoader().Ready());
+  EXPECT_EQ(pack.Image().Width(), 400);
+  EXPECT_TRUE(pack.Image().FromResource());
+  EXPECT_RECT(pack.ImageRect(4), 133, 180, 267, 360);
+  int changes = 0;
+  pack.OnChange = [&](framework::TObject*) { ++changes; };
+  pack.ImageLoader().SetResName("INDEXED");
+  EXPECT_EQ(pack.Image().Width(), 60);
+  EXPECT_GE(changes, 1) << "the reload reaches the pack's listeners";
+}
+
+TEST_F(MatrixImagePackLayout, WithAutoLoadOffNothingIsLoadedButTheLoaderIsReady) {
+  auto holder = Read("    ImageLoader.ResType = 'RT_BITMAP'\n    ImageLoader.ResName = 'PACK'\n"
+                     "    ImageLoader.AutoLoad = False\n");
+  EXPECT_EQ(holder->Pack1->Image().Graphic(), nullptr);
+  EXPECT_TRUE(holder->Pack1->ImageLoader().Ready());
+}
+
+TEST_F(MatrixImagePackLayout, AMissingResourceFailsTheLayout) {
+  EXPECT_THROW(Read("    ImageLoader.ResType = 'RT_BITMAP'\n    ImageLoader.ResName = 'NOSUCH'\n"), rtl::EResNotFound);
+}
+
+TEST_F(MatrixImagePackLayout, ThePictureFromAResourceStaysOutOfTheWrittenLayout) {
+  auto holder = Read("    ImageLoader.ResType = 'RT_BITMAP'\n    ImageLoader.ResName = 'INDEXED'\n");
+  const std::string written = framework::WriteLayout(*holder);
+  EXPECT_NE(written.find("ImageLoader.ResName = 'INDEXED'"), std::string::npos) << written;
+  EXPECT_EQ(written.find("Image.Data"), std::string::npos) << written;
+  // The name changed without a load: the picture is the layout's own again, and read back.
+  holder->Pack1->ImageLoader().SetAutoLoad(false);
+  holder->Pack1->ImageLoader().SetResName("PACK");
+  const std::string rewritten = framework::WriteLayout(*holder);
+  EXPECT_NE(rewritten.find("Image.Data = {"), std::string::npos);
+  auto copy = std::make_unique<TPackHolder>(nullptr);
+  framework::ReadLayout(*copy, rewritten, "TPackHolder");
+  EXPECT_EQ(copy->Pack1->Image().Width(), 60) << "AutoLoad off: the stored picture";
+  EXPECT_FALSE(copy->Pack1->Image().FromResource());
+  std::string loading = rewritten;
+  loading.replace(loading.find("ImageLoader.AutoLoad = False"), 28, "ImageLoader.AutoLoad = True");
+  copy = std::make_unique<TPackHolder>(nullptr);
+  framework::ReadLayout(*copy, loading, "TPackHolder");
+  EXPECT_EQ(copy->Pack1->Image().Width(), 400) << "the stored picture is replaced by the load";
+}
+
+}  // namespace

@@ -1,0 +1,523 @@
+// Transparent drawing of the safety bitmap through its mask and masked copy, on screens and on
+// printers, on the NT family's path and on the other one; the caches and the canvas state.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SafetyImages.h"
+#include "imaging/UCanvas.h"
+#include "imaging/USafetyBitmap.h"
+#include "rtl/Exception.h"
+#include "support/GdiObjects.h"
+#include "support/TestPrinter.h"
+
+namespace {
+
+using dib_test::Bytes;
+using dib_test::ByteStream;
+using dib_test::MakeBmp;
+using dib_test::MakeImage;
+using dib_test::MakeRgb;
+using dib_test::Rgb;
+using dib_test::ShowsAt;
+using dib_test::Target;
+using framework::TRect;
+using imaging::TSafetyBitmap;
+using namespace safety_test;
+
+constexpr Rgb kRed = 0xFF0000;
+constexpr Rgb kBlue = 0x0000FF;
+constexpr Rgb kFill = 0x123456;
+
+// Pure red and pure blue in a diagonal pattern, colours one step from red and others between them.
+uint32_t Scene(int x, int y) {
+  switch ((x * 5 + y * 3) % 7) {
+    case 0: return kRed;
+    case 1: return kBlue;
+    case 2: return 0xFE0000;
+    case 3: return 0xFF0100;
+    case 4: return 0xFF0001;
+    default: return Pattern(x, y);
+  }
+}
+
+void LoadBytes(TSafetyBitmap& bitmap, const Bytes& bytes) {
+  ByteStream stream(bytes);
+  bitmap.LoadFromStream(stream);
+}
+
+// What a transparent draw of image leaves: the fill where the image has the transparent colour.
+std::function<Rgb(int32_t, int32_t)> Through(const dib_test::Image& image, Rgb transparent, int scale = 1) {
+  return [&image, transparent, scale](int32_t dx, int32_t dy) {
+    const Rgb c = image.ColorAt(dx / scale, dy / scale);
+    return c == transparent ? kFill : c;
+  };
+}
+
+// Counts the library's DIB stretches and passes them on.
+class StretchCounter {
+ public:
+  StretchCounter() : old_(imaging::StretchDIBitsCall()) {
+    count_ = 0;
+    imaging::StretchDIBitsCall() = &Count;
+  }
+  ~StretchCounter() { imaging::StretchDIBitsCall() = old_; }
+  StretchCounter(const StretchCounter&) = delete;
+  StretchCounter& operator=(const StretchCounter&) = delete;
+  int count() const { return count_; }
+  void Reset() { count_ = 0; }
+
+ private:
+  static int WINAPI Count(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh, const void* bits,
+                          const BITMAPINFO* info, UINT usage, DWORD rop) {
+    ++count_;
+    return ::StretchDIBits(dc, x, y, w, h, sx, sy, sw, sh, bits, info, usage, rop);
+  }
+  static inline int count_ = 0;
+  imaging::TStretchDIBitsCall old_;
+};
+
+// A memory canvas on a 32-bit top-down section, made for a reference device (a printer here).
+class MemoryTarget : public imaging::TMemoryCanvas {
+ public:
+  MemoryTarget(int32_t width, int32_t height, HDC reference) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    section_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    SetReferenceDC(reference);
+    Brush().SetColor(static_cast<framework::TColor>(RGB(kFill >> 16, (kFill >> 8) & 0xFF, kFill & 0xFF)));
+    FillRect({0, 0, width, height});
+  }
+  ~MemoryTarget() override { FreeHandle(); }
+
+  std::vector<Rgb> Pixels() {
+    GdiFlush();
+    return imaging_test::ReadPixels(section_.get(), width_, height_);
+  }
+
+ protected:
+  HBITMAP GetBitmapHandle() override { return section_.get(); }
+
+ private:
+  framework::TBitmapHandle section_;
+  int32_t width_;
+  int32_t height_;
+};
+
+std::vector<Rgb> Expected(int32_t width, int32_t height, const std::function<Rgb(int32_t, int32_t)>& at) {
+  std::vector<Rgb> pixels;
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) pixels.push_back(at(x, y));
+  }
+  return pixels;
+}
+
+std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
+
+// Every test runs on the NT family's path and on the other one.
+class SafetyDraw : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    saved_ = TSafetyBitmap::NTFamily();
+    TSafetyBitmap::SetNTFamily(GetParam());
+  }
+  void TearDown() override { TSafetyBitmap::SetNTFamily(saved_); }
+
+  void LoadScene(int32_t width, int32_t height) {
+    image = Rgb24(width, height, Scene);
+    LoadBytes(bitmap, MakeBmp(image));
+  }
+  void MakeTransparent(framework::TColor colour) {
+    bitmap.SetTransparent(true);
+    bitmap.SetTransparentColor(colour);
+  }
+
+  dib_test::Image image;
+  TSafetyBitmap bitmap;
+
+ private:
+  bool saved_ = true;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyDraw, ::testing::Values(true, false),
+                         FamilyName);
+
+TEST_P(SafetyDraw, A24BitPictureWithTransparentRedMasksExactlyItsRedPixels) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  Target target(8, 6, kFill);
+  target.Canvas().StretchDraw({0, 0, 8, 6}, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, kRed), kFill));
+}
+
+TEST_P(SafetyDraw, AStretchedDrawMasksTheSamePixelsAtTheirNewSize) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  Target target(20, 16, kFill);
+  target.Canvas().StretchDraw({2, 2, 18, 14}, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {2, 2, 18, 14}, Through(image, kRed, 2), kFill));
+}
+
+TEST_P(SafetyDraw, TheAutomaticTransparentColourIsTheBottomLeftPixels) {
+  LoadScene(8, 6);
+  bitmap.SetTransparent(true);
+  const Rgb bottomLeft = image.ColorAt(0, 5);
+  Target target(8, 6, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, bottomLeft), kFill));
+}
+
+TEST_P(SafetyDraw, A32BitPictureComparesColoursAndIgnoresItsFourthByte) {
+  image = MakeImage(7, 5, 32, [](int32_t x, int32_t y) { return Scene(x, y) | (uint32_t(x * 40 + y) << 24); });
+  LoadBytes(bitmap, MakeBmp(image));
+  ASSERT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf32bit);
+  MakeTransparent(framework::clBlue);
+  Target target(7, 5, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 7, 5}, Through(image, kBlue), kFill));
+}
+
+std::vector<RGBQUAD> TableWithRed() {
+  std::vector<RGBQUAD> colours = dib_test::TestColors(256);
+  colours[0] = {0, 0, 0, 0};
+  colours[3] = {0, 0, 255, 0};  // pure red
+  colours[255] = {255, 255, 255, 0};
+  return colours;
+}
+
+TEST_P(SafetyDraw, An8BitPictureMasksThePixelsOfThePaletteEntryOfItsColour) {
+  image = MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed());
+  LoadBytes(bitmap, MakeBmp(image));
+  ASSERT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf8bit);
+  MakeTransparent(framework::clRed);
+  Target target(9, 4, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 9, 4}, Through(image, kRed), kFill));
+}
+
+TEST_P(SafetyDraw, An8BitPictureWhoseColourIsNotExactlyInItsPaletteDrawsOpaque) {
+  image = MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed());
+  LoadBytes(bitmap, MakeBmp(image));
+  MakeTransparent(static_cast<framework::TColor>(RGB(254, 0, 0)));
+  Target target(9, 4, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 9, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y); }, kFill));
+}
+
+TEST_P(SafetyDraw, A4BitPictureIsReadPixelByPixel) {
+  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  colours[0] = {0, 0, 0, 0};
+  colours[6] = {0, 0, 255, 0};
+  colours[15] = {255, 255, 255, 0};
+  image = MakeImage(11, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x * 2 + y) % 8); }, colours);
+  LoadBytes(bitmap, MakeBmp(image));
+  ASSERT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf4bit);
+  MakeTransparent(framework::clRed);
+  Target target(11, 3, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 11, 3}, Through(image, kRed), kFill));
+}
+
+TEST_P(SafetyDraw, ADeviceBitmapIsReadPixelByPixel) {
+  // Colours every screen shows exactly, palette screens included.
+  static const Rgb pure[] = {kRed, kBlue, 0x00FF00, 0xFFFF00, 0x000000};
+  image = MakeImage(6, 4, 24, [](int32_t x, int32_t y) { return pure[(x + 2 * y) % 5]; });
+  LoadBytes(bitmap, MakeBmp(image));
+  bitmap.SetPixelFormat(framework::TPixelFormat::pfDevice);
+  MakeTransparent(framework::clRed);
+  Target target(6, 4, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, kRed), kFill));
+}
+
+TEST_P(SafetyDraw, TheMaskHasABitForEachTransparentPixelAndTheMaskedCopyIsWhiteThere) {
+  LoadScene(10, 3);
+  MakeTransparent(framework::clRed);
+  Target target(10, 3, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  const std::vector<Rgb> mask = imaging_test::ReadPixels(bitmap.Mask().Handle(), 10, 3);
+  const std::vector<Rgb> masked =
+      imaging_test::ReadPixels(bitmap.MaskedImage().Handle(), 10, 3);
+  EXPECT_EQ(mask, Expected(10, 3, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) == kRed ? 0xFFFFFFu : 0u; }));
+  EXPECT_EQ(masked, Expected(10, 3, [&](int32_t x, int32_t y) {
+              const Rgb c = image.ColorAt(x, y);
+              return c == kRed ? 0xFFFFFFu : c;
+            }));
+  EXPECT_FALSE(bitmap.MaskedImage().Transparent());
+  EXPECT_EQ(bitmap.MaskDIB().Bits() != nullptr, !GetParam()) << "the mask's DIB is kept outside the NT family only";
+}
+
+TEST_P(SafetyDraw, TheDestinationKeepsItsColoursCopyModeAndStretchModeOnEveryWayOut) {
+  LoadScene(5, 5);
+  Target target(5, 5, kFill);
+  HDC dc = target.dc();
+  for (bool transparent : {true, false}) {
+    bitmap.SetTransparent(transparent);
+    SetBkColor(dc, RGB(1, 2, 3));
+    SetTextColor(dc, RGB(4, 5, 6));
+    SetStretchBltMode(dc, HALFTONE);
+    target.Canvas().SetCopyMode(SRCCOPY);
+    target.Canvas().Draw(0, 0, bitmap);
+    EXPECT_EQ(GetBkColor(dc), RGB(1, 2, 3));
+    EXPECT_EQ(GetTextColor(dc), RGB(4, 5, 6));
+    EXPECT_EQ(GetStretchBltMode(dc), HALFTONE);
+    EXPECT_EQ(target.Canvas().CopyMode(), DWORD(SRCCOPY));
+  }
+}
+
+TEST_P(SafetyDraw, APictureThatIsNotTransparentIsTheBaseDrawAndBuildsNoMask) {
+  LoadScene(6, 4);
+  Target target(6, 4, kFill);
+  target.Canvas().SetCopyMode(SRCINVERT);  // the base draw honours the copy mode
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) ^ kFill; }, kFill));
+  EXPECT_TRUE(bitmap.Mask().Empty());
+  EXPECT_TRUE(bitmap.MaskedImage().Empty());
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+}
+
+TEST_P(SafetyDraw, OnTheNTFamilyTheScreenPathStretchesNoDIBElsewhereTheMaskIsOne) {
+  LoadScene(6, 4);
+  MakeTransparent(framework::clRed);
+  Target target(6, 4, kFill);
+  StretchCounter counter;
+  target.Canvas().Draw(0, 0, bitmap);  // builds: the masked copy gets the mask's DIB elsewhere
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 2);
+  counter.Reset();
+  target.Canvas().Draw(0, 0, bitmap);  // cached
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 1);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, kRed), kFill));
+}
+
+TEST_P(SafetyDraw, AnEmptyPictureDrawsNothing) {
+  bitmap.SetTransparent(true);
+  Target target(4, 4, kFill);
+  bitmap.Draw(target.Canvas(), {0, 0, 4, 4});
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, [](int32_t, int32_t) { return kFill; }, kFill));
+}
+
+// --- the caches ---
+
+TEST_P(SafetyDraw, ChangesMakeBothCachesStaleAndATransparentDrawRebuildsThem) {
+  EXPECT_FALSE(bitmap.MaskStale());
+  EXPECT_FALSE(bitmap.MaskedImageStale());
+  LoadScene(6, 4);
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+  MakeTransparent(framework::clRed);
+  Target target(6, 4, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_FALSE(bitmap.MaskStale());
+  EXPECT_FALSE(bitmap.MaskedImageStale());
+
+  bitmap.Canvas().SetPixel(1, 1, framework::clRed);
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+  target.Fill(kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_EQ(target.Pixel(1, 1), kFill) << "the pixel made red is transparent now";
+}
+
+TEST_P(SafetyDraw, TheMaskTakesTheTransparentColourOfTheDrawThatRebuildsIt) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  Target target(8, 6, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  bitmap.SetTransparentColor(framework::clBlue);
+  EXPECT_TRUE(bitmap.MaskStale());
+  target.Fill(kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, kBlue), kFill));
+}
+
+TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  Target target(8, 6, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+
+  TSafetyBitmap copy;
+  copy.Assign(&bitmap);
+  EXPECT_FALSE(copy.MaskStale());
+  EXPECT_FALSE(copy.MaskedImageStale());
+  EXPECT_EQ(imaging_test::ReadPixels(copy.Mask().Handle(), 8, 6), imaging_test::ReadPixels(bitmap.Mask().Handle(), 8, 6));
+  EXPECT_EQ(imaging_test::ReadPixels(copy.MaskedImage().Handle(), 8, 6),
+            imaging_test::ReadPixels(bitmap.MaskedImage().Handle(), 8, 6));
+  if (!GetParam()) {
+    EXPECT_EQ(copy.MaskDIB().Holder(), bitmap.MaskDIB().Holder());
+  } else {
+    EXPECT_EQ(copy.MaskDIB().Holder(), nullptr);
+  }
+  Target other(8, 6, kFill);
+  other.Canvas().Draw(0, 0, copy);
+  EXPECT_TRUE(ShowsAt(other, {0, 0, 8, 6}, Through(image, kRed), kFill));
+
+  framework::TBitmap plain;
+  plain.Assign(&bitmap);
+  copy.Assign(&plain);
+  EXPECT_TRUE(copy.MaskStale());
+  EXPECT_TRUE(copy.MaskedImageStale());
+}
+
+// --- printers ---
+
+class SafetyPrint : public SafetyDraw {
+ protected:
+  void SetUp() override {
+    SafetyDraw::SetUp();
+    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
+    ASSERT_NE(printer, nullptr);
+  }
+  void TearDown() override {
+    if (printer != nullptr) DeleteDC(printer);
+    SafetyDraw::TearDown();
+  }
+  HDC printer = nullptr;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyPrint, ::testing::Values(true, false),
+                         FamilyName);
+
+TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  MemoryTarget target(16, 12, printer);
+  ASSERT_TRUE(imaging::IsPrinterCanvas(target));
+  StretchCounter counter;
+  target.StretchDraw({0, 0, 16, 12}, bitmap);
+  // Outside the NT family: the masked copy's build, then mask and picture, each through a DIB.
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 3);
+  EXPECT_EQ(target.Pixels(), Expected(16, 12, Through(image, kRed, 2)));
+  EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
+  EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.Mask()).Canvas().LockCount(), 0);
+}
+
+TEST_P(SafetyPrint, APictureThatIsNotTransparentIsPrintedWholeAndBuildsNoMask) {
+  LoadScene(8, 6);
+  MemoryTarget target(8, 6, printer);
+  StretchCounter counter;
+  target.Draw(0, 0, bitmap);
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 1);
+  EXPECT_EQ(target.Pixels(), Expected(8, 6, [&](int32_t x, int32_t y) { return image.ColorAt(x, y); }));
+  EXPECT_TRUE(bitmap.Mask().Empty());
+}
+
+TEST_P(SafetyPrint, AMetafileMadeForThePrinterRecordsTheDrawAndKeepsItsState) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  HDC metafile = CreateEnhMetaFileA(printer, nullptr, nullptr, nullptr);
+  ASSERT_NE(metafile, nullptr);
+  framework::TCanvas canvas(metafile);
+  ASSERT_TRUE(imaging::IsPrinterCanvas(canvas));
+  SetBkColor(metafile, RGB(1, 1, 1));
+  canvas.SetCopyMode(SRCCOPY);
+  const int recordsBefore = [&] {
+    HENHMETAFILE empty = CloseEnhMetaFile(CreateEnhMetaFileA(printer, nullptr, nullptr, nullptr));
+    ENHMETAHEADER header{};
+    GetEnhMetaFileHeader(empty, sizeof header, &header);
+    DeleteEnhMetaFile(empty);
+    return int(header.nRecords);
+  }();
+  canvas.StretchDraw({0, 0, 80, 60}, bitmap);
+  EXPECT_EQ(GetBkColor(metafile), RGB(1, 1, 1));
+  EXPECT_EQ(canvas.CopyMode(), DWORD(SRCCOPY));
+  HENHMETAFILE recorded = CloseEnhMetaFile(metafile);
+  ENHMETAHEADER header{};
+  ASSERT_NE(GetEnhMetaFileHeader(recorded, sizeof header, &header), 0u);
+  EXPECT_GE(int(header.nRecords), recordsBefore + 2) << "the mask and the masked copy";
+  DeleteEnhMetaFile(recorded);
+}
+
+// Outside the NT family pictures reach printers through DIBs, drawn row by row when refused.
+class SafetyPrintElsewhere : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = TSafetyBitmap::NTFamily();
+    TSafetyBitmap::SetNTFamily(false);
+    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
+    ASSERT_NE(printer, nullptr);
+  }
+  void TearDown() override {
+    if (printer != nullptr) DeleteDC(printer);
+    TSafetyBitmap::SetNTFamily(saved_);
+  }
+  void LoadScene(int32_t width, int32_t height) {
+    image = Rgb24(width, height, Scene);
+    LoadBytes(bitmap, MakeBmp(image));
+  }
+  void MakeTransparent(framework::TColor colour) {
+    bitmap.SetTransparent(true);
+    bitmap.SetTransparentColor(colour);
+  }
+
+  HDC printer = nullptr;
+  dib_test::Image image;
+  TSafetyBitmap bitmap;
+
+ private:
+  bool saved_ = true;
+};
+
+TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  MemoryTarget target(8, 6, printer);
+  target.Handle();
+  bitmap.Draw(target, {0, 0, 8, 6});  // builds the caches with a willing device
+  MemoryTarget fresh(8, 6, printer);
+  dib_test::RefusingDevice refusing;
+  fresh.Draw(0, 0, bitmap);
+  EXPECT_GT(refusing.calls(), 2 * 6);
+  EXPECT_EQ(fresh.Pixels(), Expected(8, 6, Through(image, kRed)));
+}
+
+TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {
+  // One pixel wide and 100,000 high, banded into 30,000 rows: a band's source row overflows.
+  image = Rgb24(1, 100000, [](int, int y) { return y % 2 == 0 ? kRed : 0x00FF00u; });
+  LoadBytes(bitmap, MakeBmp(image));
+  MakeTransparent(framework::clRed);
+  MemoryTarget target(4, 4, printer);
+  HDC dc = target.Handle();
+  SetBkColor(dc, RGB(7, 8, 9));
+  SetTextColor(dc, RGB(10, 11, 12));
+  target.SetCopyMode(NOTSRCCOPY);
+  dib_test::RefusingDevice refusing;
+  EXPECT_THROW(bitmap.Draw(target, {0, 0, 1, 30000}), rtl::EIntOverflow);
+  EXPECT_EQ(GetBkColor(dc), RGB(7, 8, 9));
+  EXPECT_EQ(GetTextColor(dc), RGB(10, 11, 12));
+  EXPECT_EQ(target.CopyMode(), DWORD(NOTSRCCOPY));
+}
+
+// --- handles ---
+
+TEST_P(SafetyDraw, RepeatedLoadsAndTransparentDrawsKeepNoGdiObjects) {
+  Target target(8, 6, kFill);
+  const Bytes bmp = MakeBmp(Rgb24(8, 6, Scene));
+  const Bytes rle = MakeBmp(MakeImage(8, 6, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 7); },
+                                      dib_test::TestColors(7)),
+                            {.compression = BI_RLE8});
+  auto round = [&] {
+    TSafetyBitmap picture;
+    LoadBytes(picture, bmp);
+    picture.SetTransparent(true);
+    picture.Draw(target.Canvas(), {0, 0, 8, 6});
+    LoadBytes(picture, Wrap(rle));
+    picture.Draw(target.Canvas(), {0, 0, 8, 6});
+    TSafetyBitmap copy;
+    copy.Assign(&picture);
+  };
+  round();
+  const int before = testing_support::LiveGdiObjects();
+  for (int i = 0; i < 50; ++i) round();
+  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
+}
+
+}  // namespace

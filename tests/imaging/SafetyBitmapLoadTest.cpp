@@ -1,0 +1,554 @@
+// Loading of the safety bitmap: plain, repaired, run-length and container-wrapped BMP data, the
+// palette's normalisation, the stored form, and the registration for "BMP" and "CBM".
+#include "imaging/USafetyBitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SafetyImages.h"
+#include "data/UZLIB.h"
+#include "framework/Errors.h"
+#include "rtl/FileStream.h"
+#include "rtl/Sjis.h"
+#include "support/GuardedStream.h"
+#include "support/MessageOf.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+using dib_test::Bytes;
+using dib_test::ByteStream;
+using dib_test::MakeBmp;
+using dib_test::MakeImage;
+using framework::TPixelFormat;
+using imaging::TSafetyBitmap;
+using namespace safety_test;
+using testing_support::TGuardedStream;
+
+std::vector<uint32_t> PixelsOf(framework::TBitmap& bitmap) { return imaging_test::Pixels(bitmap); }
+
+std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
+  std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));
+  if (!entries.empty()) GetPaletteEntries(palette, 0, UINT(entries.size()), entries.data());
+  return entries;
+}
+
+uint32_t Rgb(const PALETTEENTRY& e) { return dib_test::MakeRgb(e.peRed, e.peGreen, e.peBlue); }
+
+dib_test::Image Indexed(int bits, int32_t width, int32_t height, int colours) {
+  return MakeImage(width, height, bits, [=](int32_t x, int32_t y) { return uint32_t((x * 3 + y + x / 4) % colours); },
+                   dib_test::TestColors(colours));
+}
+
+class SafetyLoad : public ::testing::Test {
+ protected:
+  void Load(const Bytes& bytes) {
+    TGuardedStream stream(bytes);
+    bitmap.LoadFromStream(stream);
+  }
+  TSafetyBitmap bitmap;
+};
+
+// --- plain and container-wrapped ---
+
+TEST_F(SafetyLoad, APlainBmpLoadsAsThePlatformLoaderReadsIt) {
+  const dib_test::Image image = Rgb24(13, 7);
+  Load(MakeBmp(image));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyLoad, AContainerHoldingA24BitBmpLoadsToTheSamePixelsAsTheBmp) {
+  const dib_test::Image image = Rgb24(31, 17);
+  TSafetyBitmap plain;
+  ByteStream plainStream(MakeBmp(image));
+  plain.LoadFromStream(plainStream);
+  Load(Wrap(MakeBmp(image)));
+  EXPECT_EQ(bitmap.Width(), 31);
+  EXPECT_EQ(bitmap.Height(), 17);
+  EXPECT_EQ(PixelsOf(bitmap), PixelsOf(plain));
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
+  const dib_test::Image image = Rgb24(5, 4);
+  Bytes bytes = {1, 2, 3};
+  const Bytes wrapped = Wrap(MakeBmp(image));
+  bytes.insert(bytes.end(), wrapped.begin(), wrapped.end());
+  TGuardedStream stream(bytes);
+  stream.SetPosition(3);
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyLoad, AContainerWhoseBmpStatesAWrongImageSizeIsRepairedBeforeLoading) {
+  const dib_test::Image image = Rgb24(9, 6);
+  Bytes bmp = MakeBmp(image);
+  Patch32(bmp, kSizeImageAt, 5);  // the platform loader alone would read 5 bytes of pixels
+  Load(Wrap(bmp));
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyLoad, AContainerHoldingRunLengthDataIsDecoded) {
+  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  Load(Wrap(MakeBmp(image, {.compression = BI_RLE8})));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyLoad, ADamagedContainerRaisesTheContainersErrors) {
+  Bytes wrapped = Wrap(MakeBmp(Rgb24(8, 8)));
+  Bytes tooLong = wrapped;
+  Patch32(tooLong, 13, uint32_t(MakeBmp(Rgb24(8, 8)).size() + 100));
+  EXPECT_THROW(Load(tooLong), rtl::EReadError);
+  Bytes corrupt = wrapped;
+  corrupt[17] = 0x00;  // no zlib header
+  EXPECT_THROW(Load(corrupt), data::EZlibError);
+  Bytes empty = wrapped;
+  Patch32(empty, 13, 0);
+  EXPECT_THROW(Load(empty), data::EDecompressionError);
+}
+
+TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphic) {
+  const std::string message = testing_support::MessageOf<framework::EInvalidGraphic>([&] {
+    Load(Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
+  EXPECT_THROW(Load(Bytes{'B', 'M', 1}), framework::EInvalidGraphic);
+}
+
+TEST_F(SafetyLoad, AnEmptyStreamEmptiesThePicture) {
+  Load(MakeBmp(Rgb24(3, 3)));
+  Load({});
+  EXPECT_TRUE(bitmap.Empty());
+}
+
+// --- header repair ---
+
+class SafetyHeaderRepair : public SafetyLoad {};
+
+TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999) {
+  const dib_test::Image image = Rgb24(400, 360);
+  Bytes bmp = MakeBmp(image);
+  ASSERT_EQ(dib_test::Get32(bmp, kSizeImageAt), 432000u);
+  {
+    ByteStream stream(bmp);
+    EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
+    EXPECT_EQ(stream.GetPosition(), 0);
+  }
+  Patch32(bmp, kSizeImageAt, 431999);
+  ByteStream stream(bmp);
+  EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(stream));
+  EXPECT_EQ(stream.GetPosition(), 0);
+
+  // The platform loader alone stops one byte short: the top right pixel loses its red.
+  framework::TBitmap unrepaired;
+  unrepaired.LoadFromStream(stream);
+  EXPECT_EQ(PixelsOf(unrepaired)[399], image.ColorAt(399, 0) & 0x00FFFF);
+  Load(bmp);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyHeaderRepair, AStoredSizeOfZeroTakesTheRepairAndLoadsNormally) {
+  const dib_test::Image image = Rgb24(6, 5);
+  Bytes bmp = MakeBmp(image);
+  Patch32(bmp, kSizeImageAt, 0);
+  ByteStream stream(bmp);
+  EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(stream));
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyHeaderRepair, AnIndexedBmpWithAShortColourTableAndRightSizeGoesToThePlatformLoaderUnchanged) {
+  const dib_test::Image image = Indexed(8, 9, 5, 16);
+  const Bytes bmp = MakeBmp(image, {.clrUsed = 16});
+  ByteStream stream(bmp);
+  EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
+  EXPECT_FALSE(TSafetyBitmap::IsRLEBitmap(stream));
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyHeaderRepair, ACoreHeaderGetsNeitherRepairNorRunLengthHandling) {
+  // Fourteen colours: the normalised palette adds black and white and keeps all of them.
+  const dib_test::Image image = Indexed(4, 9, 5, 14);
+  Bytes bmp = MakeBmp(image, {.headerSize = 12});
+  ByteStream stream(bmp);
+  EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
+  EXPECT_FALSE(TSafetyBitmap::IsRLEBitmap(stream));
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyHeaderRepair, DataShorterThanTheHeadersDoesNotMatchAndKeepsItsPosition) {
+  Bytes prefix = {7, 7};
+  Bytes bmp = MakeBmp(Rgb24(4, 4));
+  Patch32(bmp, kSizeImageAt, 0);
+  Bytes bytes = prefix;
+  bytes.insert(bytes.end(), bmp.begin(), bmp.begin() + 54);
+  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{13}, std::size_t{14}, std::size_t{17},
+                          std::size_t{18}, std::size_t{53}}) {
+    TGuardedStream stream(Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(2 + cut)));
+    stream.SetPosition(2);
+    EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream)) << cut;
+    EXPECT_EQ(stream.GetPosition(), 2);
+  }
+  TGuardedStream whole(bytes);
+  whole.SetPosition(2);
+  EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(whole));
+  EXPECT_EQ(whole.GetPosition(), 2);
+}
+
+TEST_F(SafetyHeaderRepair, RowsBeyond32BitsRaiseIntegerOverflow) {
+  Bytes bmp = MakeBmp(Rgb24(4, 4));
+  Patch32(bmp, 18, 0x10000);  // 196,608 bytes a row
+  Patch32(bmp, 22, 0x10000);
+  ByteStream stream(bmp);
+  const std::string message =
+      testing_support::MessageOf<rtl::EIntOverflow>([&] { TSafetyBitmap::NeedsHeaderRepair(stream); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("整数のｵｰﾊﾞｰﾌﾛｰ"));
+  EXPECT_EQ(stream.GetPosition(), 0);
+}
+
+// --- run-length data ---
+
+class SafetyRunLength : public SafetyLoad {};
+
+TEST_F(SafetyRunLength, Rle8WithoutAColourCountBecomesAn8BitPictureWith256Entries) {
+  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
+  ByteStream probe(bmp);
+  EXPECT_TRUE(TSafetyBitmap::IsRLEBitmap(probe));
+  EXPECT_EQ(probe.GetPosition(), 0);
+  Load(bmp);
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 256u);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyRunLength, Rle4BecomesA4BitPictureWith16Entries) {
+  const dib_test::Image image = Indexed(4, 21, 6, 7);
+  Load(MakeBmp(image, {.compression = BI_RLE4}));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
+  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 16u);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalising) {
+  // Black first and white last already: the palette stays as the file gave it.
+  std::vector<RGBQUAD> colours = dib_test::TestColors(5);
+  colours[0] = {0, 0, 0, 0};
+  colours[4] = {255, 255, 255, 0};
+  const dib_test::Image image =
+      MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, colours);
+  Load(MakeBmp(image, {.compression = BI_RLE4, .clrUsed = 5}));
+  std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  // Five entries have no white at index 15: normalised to 16, black first and white last.
+  ASSERT_EQ(entries.size(), 16u);
+  EXPECT_EQ(Rgb(entries[0]), 0u);
+  EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage) {
+  std::vector<RGBQUAD> colours = dib_test::TestColors(4);
+  colours[0] = {0, 0, 0, 0};
+  Bytes bmp = MakeBmp(Indexed(8, 6, 3, 4), {.compression = BI_RLE8, .clrUsed = 4});
+  const uint32_t offBits = dib_test::Get32(bmp, kOffBitsAt);
+  for (int i = 0; i < 4; ++i) std::memcpy(&bmp[54 + 4 * std::size_t(i)], &colours[std::size_t(i)], 4);
+  // One run of two pixels of colour 3 on the bottom row, then the end of the bitmap.
+  bmp.resize(offBits);
+  for (uint8_t b : {2, 3, 0, 1}) bmp.push_back(b);
+  Patch32(bmp, kSizeImageAt, 4);
+  Load(MakeBmp(Rgb24(6, 3, [](int, int) { return 0xFFFFFFu; })));  // what was there before
+  Load(bmp);
+  std::vector<uint32_t> expected(18, 0);
+  const uint32_t third = dib_test::MakeRgb(colours[3].rgbRed, colours[3].rgbGreen, colours[3].rgbBlue);
+  expected[12] = expected[13] = third;
+  EXPECT_EQ(PixelsOf(bitmap), expected);
+}
+
+TEST_F(SafetyRunLength, AColourCountOf300RaisesTheRangeError) {
+  Bytes bmp = MakeBmp(Indexed(8, 5, 5, 3), {.compression = BI_RLE8, .clrUsed = 300});
+  const std::string message = testing_support::MessageOf<rtl::ERangeError>([&] { Load(bmp); });
+  EXPECT_EQ(message, rtl::Utf8ToSjis("範囲ﾁｪｯｸｴﾗｰ"));
+  // So does one beyond 16 bits, even with no table behind it.
+  Patch32(bmp, kClrUsedAt, 65536);
+  EXPECT_THROW(Load(bmp), rtl::ERangeError);
+}
+
+TEST_F(SafetyRunLength, ExactlyTheColoursOf256Load) {
+  const dib_test::Image image = Indexed(8, 16, 3, 256);
+  Load(MakeBmp(image, {.compression = BI_RLE8, .clrUsed = 256}));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 256u);
+}
+
+TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndLoadsTheSame) {
+  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  PlainStream stream(MakeBmp(image, {.compression = BI_RLE8}));
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyRunLength, AMemoryStreamIsUsedInPlaceAndLeftAtItsEnd) {
+  const Bytes bmp = MakeBmp(Indexed(4, 21, 6, 7), {.compression = BI_RLE4});
+  TGuardedStream stream(bmp);
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
+}
+
+TEST_F(SafetyRunLength, AStoredSizeOfZeroTakesTheDataUpToItsEnd) {
+  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
+  Patch32(bmp, kSizeImageAt, 0);
+  Load(bmp);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsIsRejectedWithoutReadingPastIt) {
+  const Bytes bmp = MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8});
+  const uint32_t offBits = dib_test::Get32(bmp, kOffBitsAt);
+  const uint32_t runs = uint32_t(bmp.size()) - offBits;
+
+  Bytes longRuns = bmp;
+  Patch32(longRuns, kSizeImageAt, runs + 1);
+  EXPECT_THROW(Load(longRuns), framework::EInvalidGraphic);
+  Bytes exactRuns = bmp;
+  Patch32(exactRuns, kSizeImageAt, runs);
+  EXPECT_NO_THROW(Load(exactRuns));
+
+  Bytes farBits = bmp;
+  Patch32(farBits, kOffBitsAt, uint32_t(bmp.size()) + 1);
+  EXPECT_THROW(Load(farBits), framework::EInvalidGraphic);
+  Bytes hugeBits = bmp;
+  Patch32(hugeBits, kOffBitsAt, 0xFFFFFFF0u);
+  EXPECT_THROW(Load(hugeBits), framework::EInvalidGraphic);
+
+  // 256 colours claimed, fewer present.
+  EXPECT_THROW(Load(Bytes(bmp.begin(), bmp.begin() + 54 + 1023)), framework::EInvalidGraphic);
+  // No runs at all behind the table.
+  EXPECT_THROW(Load(Bytes(bmp.begin(), bmp.begin() + offBits)), framework::EInvalidGraphic);
+}
+
+TEST_F(SafetyRunLength, HeadersThatNoRunLengthDecoderTakesAreRejected) {
+  const Bytes bmp = MakeBmp(Indexed(8, 8, 4, 5), {.compression = BI_RLE8});
+  Bytes wrongDepth = bmp;
+  wrongDepth[28] = 24;
+  EXPECT_THROW(Load(wrongDepth), framework::EInvalidGraphic);
+  Bytes topDown = bmp;
+  Patch32(topDown, 22, uint32_t(-4));
+  EXPECT_THROW(Load(topDown), framework::EInvalidGraphic);
+  Bytes noWidth = bmp;
+  Patch32(noWidth, 18, 0);
+  EXPECT_THROW(Load(noWidth), framework::EInvalidGraphic);
+  Bytes huge = bmp;
+  Patch32(huge, 18, 40000);
+  Patch32(huge, 22, 40000);
+  EXPECT_THROW(Load(huge), framework::EInvalidGraphic);
+}
+
+// --- palette normalisation ---
+
+class SafetyPalette : public SafetyLoad {};
+
+std::vector<RGBQUAD> FullTableWith(int blackAt, int whiteAt) {
+  std::vector<RGBQUAD> colours = dib_test::TestColors(256);
+  colours[std::size_t(blackAt)] = {0, 0, 0, 0};
+  colours[std::size_t(whiteAt)] = {255, 255, 255, 0};
+  return colours;
+}
+
+dib_test::Image UsingFirstSix(const std::vector<RGBQUAD>& colours) {
+  return MakeImage(10, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + 2 * y) % 6 == 5 ? 255 : (x + 2 * y) % 6); },
+                   colours);
+}
+
+TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
+  const std::vector<RGBQUAD> colours = FullTableWith(0, 255);
+  Load(MakeBmp(UsingFirstSix(colours)));
+  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  ASSERT_EQ(entries.size(), 256u);
+  for (std::size_t i = 0; i < 256; ++i) {
+    EXPECT_EQ(Rgb(entries[i]), dib_test::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
+  }
+}
+
+TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirColours) {
+  const dib_test::Image image = UsingFirstSix(FullTableWith(0, 1));
+  Load(MakeBmp(image));
+  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  ASSERT_EQ(entries.size(), 256u);
+  EXPECT_EQ(Rgb(entries[0]), 0u);
+  EXPECT_EQ(Rgb(entries[255]), 0xFFFFFFu);
+  EXPECT_EQ(GetNearestPaletteIndex(bitmap.Palette(), RGB(255, 255, 255)), 255u);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  // The pixels now are indexes into the new palette: white is 255.
+  int32_t whiteX = -1;
+  for (int32_t x = 0; x < image.width && whiteX < 0; ++x) {
+    if (image.At(x, 0) == 1) whiteX = x;
+  }
+  ASSERT_GE(whiteX, 0);
+  EXPECT_EQ(static_cast<const uint8_t*>(bitmap.ScanLine(0))[whiteX], 255);
+}
+
+TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
+  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  colours[3] = {0, 0, 0, 0};
+  colours[4] = {255, 255, 255, 0};
+  const dib_test::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
+  Load(MakeBmp(image));
+  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  ASSERT_EQ(entries.size(), 16u);
+  EXPECT_EQ(Rgb(entries[0]), 0u);
+  EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyPalette, PicturesWithoutAnIndexedFormatAreLeftAlone) {
+  Load(MakeBmp(Indexed(1, 19, 3, 2)));
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf1bit);
+  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 2u);
+}
+
+// --- the stored form ---
+
+class SafetyStoredForm : public SafetyLoad {
+ protected:
+  static Bytes Stored(const Bytes& data, uint32_t length, std::size_t extra) {
+    Bytes bytes;
+    dib_test::Put32(bytes, length);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    for (std::size_t i = 0; i < extra; ++i) bytes.push_back(uint8_t(0xA0 + i));
+    return bytes;
+  }
+};
+
+TEST_F(SafetyStoredForm, MoreBytesThanTheLengthAreLeftUnread) {
+  const dib_test::Image image = Rgb24(7, 3);
+  const Bytes bmp = MakeBmp(image);
+  TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 5));
+  bitmap.ReadData(stream);
+  EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+}
+
+TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadFromTheStreamItself) {
+  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
+  TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 0));
+  bitmap.ReadData(stream);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
+}
+
+TEST_F(SafetyStoredForm, AContainerIsReadFromTheStoredFormToo) {
+  const dib_test::Image image = Rgb24(6, 6);
+  const Bytes wrapped = Wrap(MakeBmp(image));
+  TGuardedStream stream(Stored(wrapped, uint32_t(wrapped.size()), 3));
+  bitmap.ReadData(stream);
+  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(stream.GetPosition(), int32_t(4 + wrapped.size()));
+}
+
+TEST_F(SafetyStoredForm, ALengthOfZeroLoadsAnEmptyPictureWhateverFollows) {
+  Load(MakeBmp(Rgb24(3, 3)));
+  TGuardedStream followed(Stored(MakeBmp(Rgb24(4, 4)), 0, 0));
+  bitmap.ReadData(followed);
+  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_EQ(followed.GetPosition(), 4);
+
+  Load(MakeBmp(Rgb24(3, 3)));
+  TGuardedStream alone(Stored({}, 0, 0));
+  bitmap.ReadData(alone);
+  EXPECT_TRUE(bitmap.Empty());
+}
+
+TEST_F(SafetyStoredForm, ALengthBeyondTheDataRaisesTheReadError) {
+  const Bytes bmp = MakeBmp(Rgb24(3, 3));
+  TGuardedStream stream(Stored(bmp, uint32_t(bmp.size() + 1), 0));
+  EXPECT_THROW(bitmap.ReadData(stream), rtl::EReadError);
+  TGuardedStream huge(Stored(bmp, 0xFFFFFFFFu, 0));
+  EXPECT_THROW(bitmap.ReadData(huge), rtl::EReadError);
+  TGuardedStream cut(Bytes{1, 0});
+  EXPECT_THROW(bitmap.ReadData(cut), rtl::EReadError);
+}
+
+TEST_F(SafetyStoredForm, APictureStoredByAnotherSafetyBitmapComesBackThroughThePicture) {
+  const dib_test::Image image = Rgb24(5, 4);
+  Load(MakeBmp(image));
+  framework::TPicture picture;
+  picture.SetGraphic(&bitmap);
+  ASSERT_EQ(&picture.Graphic()->ClassType(), &TSafetyBitmap::StaticClass());
+  imaging::InitSafetyBitmap();
+  rtl::TMemoryStream stored;
+  picture.WriteData(stored);
+  stored.SetPosition(0);
+  framework::TPicture read;
+  read.ReadData(stored);
+  imaging::DoneSafetyBitmap();
+  ASSERT_NE(dynamic_cast<TSafetyBitmap*>(read.Graphic()), nullptr);
+  EXPECT_EQ(PixelsOf(static_cast<TSafetyBitmap&>(*read.Graphic())), ColoursOf(image));
+}
+
+// --- registration ---
+
+class SafetyRegistration : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    while (framework::TPicture::FileFormatClass("CBM") != nullptr) imaging::DoneSafetyBitmap();
+  }
+};
+
+TEST_F(SafetyRegistration, TheStartRegistersBmpAndCbmAndTheLastFinishTakesBothAway) {
+  ASSERT_EQ(framework::TPicture::FileFormatClass("CBM"), nullptr);
+  ASSERT_EQ(framework::TPicture::FileFormatClass("bmp"), &framework::TBitmap::StaticClass());
+  const std::size_t before = framework::TPicture::FileFormats().size();
+  imaging::InitSafetyBitmap();
+  imaging::InitSafetyBitmap();
+  EXPECT_EQ(framework::TPicture::FileFormats().size(), before + 2);
+  EXPECT_EQ(framework::TPicture::FileFormatClass("bmp"), &TSafetyBitmap::StaticClass());
+  EXPECT_EQ(framework::TPicture::FileFormatClass("Cbm"), &TSafetyBitmap::StaticClass());
+  const std::vector<framework::TFileFormat> formats = framework::TPicture::FileFormats();
+  EXPECT_EQ(formats[before].Extension, "BMP");
+  EXPECT_EQ(formats[before].Description, "Bitmaps");
+  EXPECT_EQ(formats[before + 1].Extension, "CBM");
+  EXPECT_EQ(formats[before + 1].Description, "Compressed Bitmaps");
+  EXPECT_EQ(framework::FindClass("TSafetyBitmap"), &TSafetyBitmap::StaticClass());
+
+  imaging::DoneSafetyBitmap();
+  EXPECT_EQ(framework::TPicture::FileFormatClass("CBM"), &TSafetyBitmap::StaticClass());
+  imaging::DoneSafetyBitmap();
+  EXPECT_EQ(framework::TPicture::FileFormatClass("CBM"), nullptr);
+  EXPECT_EQ(framework::TPicture::FileFormatClass("bmp"), &framework::TBitmap::StaticClass());
+  EXPECT_EQ(framework::TPicture::FileFormats().size(), before);
+}
+
+TEST_F(SafetyRegistration, FilesLoadByTheirBytesWhateverTheirExtension) {
+  imaging::InitSafetyBitmap();
+  testing_support::ScratchFolder folder;
+  const dib_test::Image image = Rgb24(8, 5);
+  const std::string plainAsCbm = rtl::WideToSjis(folder.File(L"plain.cbm"));
+  const std::string wrappedAsBmp = rtl::WideToSjis(folder.File(L"wrapped.bmp"));
+  {
+    rtl::TFileStream file(plainAsCbm, rtl::fmCreate);
+    const Bytes bytes = MakeBmp(image);
+    file.WriteBuffer(bytes.data(), int32_t(bytes.size()));
+  }
+  {
+    rtl::TFileStream file(wrappedAsBmp, rtl::fmCreate);
+    const Bytes bytes = Wrap(MakeBmp(image));
+    file.WriteBuffer(bytes.data(), int32_t(bytes.size()));
+  }
+  for (const std::string& name : {plainAsCbm, wrappedAsBmp}) {
+    framework::TPicture picture;
+    picture.LoadFromFile(name);
+    auto* loaded = dynamic_cast<TSafetyBitmap*>(picture.Graphic());
+    ASSERT_NE(loaded, nullptr) << name;
+    EXPECT_EQ(PixelsOf(*loaded), ColoursOf(image)) << name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// Inputs of the safety bitmap's tests: BMP bytes (from DIBImages.h) wrapped in the payload
+// container, header fields patched in place, and streams that keep their data out of memory.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "DIBImages.h"
+#include "ImagingSupport.h"
+#include "framework/Graphics.h"
+#include "rtl/Stream.h"
+
+namespace safety_test {
+
+using dib_test::Bytes;
+
+// The container: "ZLIBCompress", 0x1A, the size (u32 little-endian), one zlib stream.
+inline Bytes Wrap(const Bytes& data, uint32_t statedSize) {
+  Bytes out = {'Z', 'L', 'I', 'B', 'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0x1A};
+  dib_test::Put32(out, statedSize);
+  uLongf packedSize = compressBound(uLong(data.size()));
+  Bytes packed(packedSize);
+  EXPECT_EQ(compress2(packed.data(), &packedSize, data.data(), uLong(data.size()), 9), Z_OK);
+  out.insert(out.end(), packed.begin(), packed.begin() + std::ptrdiff_t(packedSize));
+  return out;
+}
+inline Bytes Wrap(const Bytes& data) { return Wrap(data, uint32_t(data.size())); }
+
+inline void Patch32(Bytes& bytes, std::size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = uint8_t(value >> (8 * i));
+}
+
+constexpr std::size_t kOffBitsAt = 10;
+constexpr std::size_t kSizeImageAt = 34;
+constexpr std::size_t kClrUsedAt = 46;
+
+// Colour of pixel (x, y) of the test pictures: no two neighbours alike, no pure red or blue.
+inline uint32_t Pattern(int x, int y) { return dib_test::MakeRgb(10 + 7 * x % 200, 20 + 11 * y % 200, 90 + (x ^ y) % 100); }
+
+inline dib_test::Image Rgb24(int32_t width, int32_t height, uint32_t (*colour)(int, int) = Pattern) {
+  return dib_test::MakeImage(width, height, 24, [colour](int32_t x, int32_t y) { return colour(x, y); });
+}
+
+// The expected pixels of an image, top row first, as GetDIBits reads them.
+inline std::vector<uint32_t> ColoursOf(const dib_test::Image& image) {
+  std::vector<uint32_t> colours;
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) colours.push_back(image.ColorAt(x, y));
+  }
+  return colours;
+}
+
+// A stream over bytes that is not of the memory-stream family.
+class PlainStream : public rtl::TStream {
+ public:
+  explicit PlainStream(Bytes bytes) : bytes_(std::move(bytes)) {}
+  int32_t Read(void* buffer, int32_t count) override {
+    if (count <= 0 || position_ >= int32_t(bytes_.size())) return 0;
+    const int32_t n = std::min<int32_t>(count, int32_t(bytes_.size()) - position_);
+    std::memcpy(buffer, bytes_.data() + position_, std::size_t(n));
+    position_ += n;
+    return n;
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int32_t Seek(int32_t offset, rtl::TSeekOrigin origin) override {
+    switch (origin) {
+      case rtl::TSeekOrigin::soBeginning: position_ = offset; break;
+      case rtl::TSeekOrigin::soCurrent: position_ += offset; break;
+      case rtl::TSeekOrigin::soEnd: position_ = int32_t(bytes_.size()) + offset; break;
+    }
+    return position_;
+  }
+
+ private:
+  Bytes bytes_;
+  int32_t position_ = 0;
+};
+
+}  // namespace safety_test
