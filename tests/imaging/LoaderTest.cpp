@@ -57,15 +57,6 @@ class ResourceImageLoader : public ::testing::Test {
   int changes = 0;
 };
 
-TEST_F(ResourceImageLoader, StartsWithAutoLoadOnAndNotReady) {
-  EXPECT_TRUE(loader.AutoLoad());
-  EXPECT_FALSE(loader.Ready());
-  EXPECT_EQ(loader.ResFile(), "");
-  EXPECT_EQ(loader.ResType(), "");
-  EXPECT_EQ(loader.ResName(), "");
-  EXPECT_FALSE(picture.FromResource());
-}
-
 TEST_F(ResourceImageLoader, TypeKeysOfTheStandardTypesAreExact) {
   EXPECT_TRUE(TResourceImageLoader::TypeKey("RT_BITMAP").IsOrdinal());
   EXPECT_EQ(TResourceImageLoader::TypeKey("RT_BITMAP").Ordinal(), 2);
