@@ -131,6 +131,67 @@ class DrawStateGuard {
   COLORREF text_;
 };
 
+// Calls mark(x, y) for every pixel of the bitmap selected into source whose colour, as the
+// context shows it (through its palette), is rgb: what GetPixel reports for each pixel, read a tile
+// at a time into a 32-bit section rather than one call per pixel.
+template <typename Mark>
+void MarkDeviceColour(HDC source, int32_t width, int32_t height, COLORREF rgb, Mark&& mark) {
+  constexpr int32_t kTilePixels = 1 << 18;
+  const int32_t tileWidth = std::min(width, kTilePixels);
+  const int32_t tileHeight = std::max(1, std::min(height, kTilePixels / tileWidth));
+  TDIBInfo info{};
+  info.Header.biSize = sizeof(BITMAPINFOHEADER);
+  info.Header.biWidth = tileWidth;
+  info.Header.biHeight = -tileHeight;
+  info.Header.biPlanes = 1;
+  info.Header.biBitCount = 32;
+  info.Header.biCompression = BI_RGB;
+  void* bits = nullptr;
+  framework::TBitmapHandle tile(CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
+  framework::TMemoryDC dc;
+  if (!tile || bits == nullptr || dc.get() == nullptr) throw framework::EOutOfResources();
+  framework::TSelectGuard selected(dc.get(), tile.get());
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  const uint32_t wanted = (uint32_t{GetRValue(rgb)} << 16) | (uint32_t{GetGValue(rgb)} << 8) | GetBValue(rgb);
+  for (int32_t top = 0; top < height; top += tileHeight) {
+    const int32_t rows = std::min(tileHeight, height - top);
+    for (int32_t left = 0; left < width; left += tileWidth) {
+      const int32_t columns = std::min(tileWidth, width - left);
+      BitBlt(dc.get(), 0, 0, columns, rows, source, left, top, SRCCOPY);
+      GdiFlush();
+      for (int32_t y = 0; y < rows; ++y) {
+        const uint32_t* row = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(tileWidth);
+        for (int32_t x = 0; x < columns; ++x) {
+          if ((row[x] & 0xFFFFFF) == wanted) mark(left + x, top + y);
+        }
+      }
+    }
+  }
+}
+
+// Whether ORing white into the indexed bitmap gives white and ORing black changes nothing: its
+// colour table is full, black is entry 0 and white is the last entry and no other. True colour
+// formats always do.
+bool OrsToWhite(TBitmap& bitmap) {
+  int bits = 0;
+  switch (bitmap.PixelFormat()) {
+    case TPixelFormat::pf1bit: bits = 1; break;
+    case TPixelFormat::pf4bit: bits = 4; break;
+    case TPixelFormat::pf8bit: bits = 8; break;
+    default: return true;
+  }
+  RGBQUAD colours[kMaxPaletteEntries];
+  const UINT count = GetDIBColorTable(bitmap.Canvas().Handle(), 0, kMaxPaletteEntries, colours);
+  const UINT last = (1u << bits) - 1;
+  if (count != last + 1) return false;
+  auto rgb = [](const RGBQUAD& c) { return RGB(c.rgbRed, c.rgbGreen, c.rgbBlue); };
+  if (rgb(colours[0]) != RGB(0, 0, 0)) return false;
+  for (UINT i = 0; i < last; ++i) {
+    if (rgb(colours[i]) == RGB(255, 255, 255)) return false;
+  }
+  return rgb(colours[last]) == RGB(255, 255, 255);
+}
+
 bool& NTFamilySetting() {
   static bool value = IsWinNT();
   return value;
@@ -385,6 +446,7 @@ void TSafetyBitmap::BuildMask(framework::TColor colour) {
     const uint8_t blue = GetBValue(rgb);
     switch (PixelFormat()) {
       case TPixelFormat::pf8bit: {
+        PaletteNeeded();
         const int32_t index = FindPaletteIndex(rgb);
         if (index < 0) break;
         for (int32_t y = 0; y < height; ++y) {
@@ -406,15 +468,9 @@ void TSafetyBitmap::BuildMask(framework::TColor colour) {
         }
         break;
       }
-      default: {
-        HDC dc = Canvas().Handle();
-        for (int32_t y = 0; y < height; ++y) {
-          for (int32_t x = 0; x < width; ++x) {
-            if (GetPixel(dc, x, y) == rgb) mark(x, y);
-          }
-        }
+      default:
+        MarkDeviceColour(Canvas().Handle(), width, height, rgb, mark);
         break;
-      }
     }
     SetBitmapBits(FMask.Handle(), static_cast<DWORD>(bits.size()), bits.data());
   }
@@ -427,6 +483,9 @@ void TSafetyBitmap::BuildMaskedImage() {
   FMaskedImage.Assign(this);
   FMaskedImage.SetIgnorePalette(false);
   FMaskedImage.SetTransparent(false);
+  // The OR works on colour indexes: only a table with black at 0 and white at the last index alone
+  // turns transparent pixels white and leaves the others. Any other table gets true colours.
+  if (!OrsToWhite(FMaskedImage)) FMaskedImage.SetPixelFormat(TPixelFormat::pf24bit);
   TCanvas& canvas = FMaskedImage.Canvas();
   canvas.SetCopyMode(SRCPAINT);
   // Set mask bits come out white and are ORed in; clear ones come out black and change nothing.

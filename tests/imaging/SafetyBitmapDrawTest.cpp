@@ -41,6 +41,9 @@ uint32_t Scene(int x, int y) {
   }
 }
 
+// Colours of the standard 256-colour table's cube, mostly beyond its first 16 entries.
+uint32_t CubeColours(int x, int y) { return MakeRgb(51 * ((x + y) % 6), 51 * (x * 2 % 6), 51 * (y % 6)); }
+
 void LoadBytes(TSafetyBitmap& bitmap, const Bytes& bytes) {
   ByteStream stream(bytes);
   bitmap.LoadFromStream(stream);
@@ -233,6 +236,60 @@ TEST_P(SafetyDraw, ADeviceBitmapIsReadPixelByPixel) {
   Target target(6, 4, kFill);
   target.Canvas().Draw(0, 0, bitmap);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, kRed), kFill));
+}
+
+TEST_P(SafetyDraw, OtherFormatsAndColourTablesMaskThePixelsOfTheTransparentColour) {
+  auto rgb555 = [](int32_t x, int32_t y) { return uint32_t(((x * 5) & 31) << 10 | ((y * 9) & 31) << 5 | (x % 3) * 15); };
+  struct Case {
+    const char* name;
+    Bytes bmp;
+    framework::TPixelFormat convertTo;
+  };
+  using framework::TPixelFormat;
+  const Case cases[] = {
+      // A colour table without black first and white last, as no normalisation gives.
+      {"1 bit", MakeBmp(MakeImage(13, 4, 1, [](int32_t x, int32_t y) { return uint32_t((x + y) % 3 == 0); },
+                                  {{0x99, 0x66, 0x33, 0}, {0, 0, 255, 0}})),
+       TPixelFormat::pf1bit},
+      {"15 bits", MakeBmp(MakeImage(9, 5, 16, rgb555)), TPixelFormat::pf15bit},
+      {"16 bits", MakeBmp(MakeImage(9, 5, 16, rgb555), {.compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}}),
+       TPixelFormat::pf16bit},
+      {"device", MakeBmp(Rgb24(9, 5, Scene)), TPixelFormat::pfDevice},
+      // Converted after loading: the standard colours have white at 15, not at 255.
+      {"8 bits, standard colours", MakeBmp(Rgb24(9, 5, CubeColours)), TPixelFormat::pf8bit},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSafetyBitmap picture;
+    LoadBytes(picture, c.bmp);
+    picture.SetPixelFormat(c.convertTo);
+    ASSERT_EQ(picture.PixelFormat(), c.convertTo);
+    const int32_t w = picture.Width();
+    const int32_t h = picture.Height();
+    Target plain(w, h, kFill);
+    plain.Canvas().Draw(0, 0, picture);
+    HDC source = picture.Canvas().Handle();
+    const COLORREF colour = GetPixel(source, 1, h - 1);
+    std::vector<bool> transparent;
+    int count = 0;
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        transparent.push_back(GetPixel(source, x, y) == colour);
+        count += transparent.back();
+      }
+    }
+    ASSERT_GT(count, 0);
+    ASSERT_LT(count, w * h);
+    picture.SetTransparent(true);
+    picture.SetTransparentColor(static_cast<framework::TColor>(colour));
+    Target target(w, h, kFill);
+    target.Canvas().Draw(0, 0, picture);
+    EXPECT_TRUE(ShowsAt(target, {0, 0, w, h},
+                        [&](int32_t x, int32_t y) {
+                          return transparent[std::size_t(y * w + x)] ? kFill : plain.Pixel(x, y);
+                        },
+                        kFill));
+  }
 }
 
 TEST_P(SafetyDraw, TheMaskHasABitForEachTransparentPixelAndTheMaskedCopyIsWhiteThere) {

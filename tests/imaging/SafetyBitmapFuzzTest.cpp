@@ -1,0 +1,197 @@
+// The safety bitmap's loaders over mutated and shortened BMP streams, containers and stored forms:
+// each input loads or raises one of the library's exceptions, none is read past its end (the data
+// ends right at a page that may not be read), and whatever loaded draws, with and without its mask,
+// on both platform paths.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "SafetyImages.h"
+#include "imaging/USafetyBitmap.h"
+#include "rtl/Exception.h"
+#include "support/GuardedStream.h"
+
+namespace {
+
+using dib_test::Bytes;
+using dib_test::MakeBmp;
+using dib_test::MakeImage;
+using imaging::TSafetyBitmap;
+using namespace safety_test;
+using testing_support::TGuardedStream;
+
+class Random {
+ public:
+  explicit Random(uint32_t seed) : state_(seed ? seed : 1) {}
+  uint32_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+  }
+  uint32_t Below(uint32_t n) { return n == 0 ? 0 : Next() % n; }
+
+ private:
+  uint32_t state_;
+};
+
+// One to three changes: a byte set at random (mostly in the first headerEnd bytes), a 32-bit field
+// there set to an edge value, the data cut short, or bytes added.
+Bytes Mutate(const Bytes& valid, std::size_t headerEnd, Random& random) {
+  static const uint32_t edges[] = {0,      1,      2,       3,          4,          8,          12,
+                                   16,     40,     54,      255,        256,        257,        300,
+                                   0x7FFF, 0x8000, 0xFFFF,  0x10000,    0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
+                                   0xFFFFFFFE, 0x01000000};
+  Bytes bytes = valid;
+  const uint32_t changes = 1 + random.Below(3);
+  for (uint32_t c = 0; c < changes && !bytes.empty(); ++c) {
+    const std::size_t limit = std::min(headerEnd, bytes.size());
+    switch (random.Below(5)) {
+      case 0:
+      case 1: {
+        const std::size_t range = random.Below(4) != 0 ? limit : bytes.size();
+        bytes[random.Below(uint32_t(range))] = uint8_t(random.Next());
+        break;
+      }
+      case 2: {
+        if (limit < 4) break;
+        const std::size_t at = random.Below(uint32_t(limit - 3)) & ~std::size_t{1};
+        Patch32(bytes, at, edges[random.Below(sizeof edges / sizeof edges[0])]);
+        break;
+      }
+      case 3:
+        bytes.resize(random.Below(uint32_t(bytes.size())));
+        break;
+      default:
+        for (uint32_t i = 1 + random.Below(16); i > 0; --i) bytes.push_back(uint8_t(random.Next()));
+        break;
+    }
+  }
+  return bytes;
+}
+
+std::vector<Bytes> ValidBmps() {
+  auto indexed = [](int bits, int32_t w, int32_t h, int colours) {
+    return MakeImage(w, h, bits, [=](int32_t x, int32_t y) { return uint32_t((x * 3 + y + x / 4) % colours); },
+                     dib_test::TestColors(colours));
+  };
+  Bytes unsized = MakeBmp(Rgb24(9, 5));
+  Patch32(unsized, kSizeImageAt, 0);
+  Bytes wrongSize = MakeBmp(Rgb24(7, 4));
+  Patch32(wrongSize, kSizeImageAt, 17);
+  Bytes rleRest = MakeBmp(indexed(8, 23, 7, 9), {.compression = BI_RLE8});
+  Patch32(rleRest, kSizeImageAt, 0);
+  return {MakeBmp(Rgb24(11, 6)),
+          unsized,
+          wrongSize,
+          MakeBmp(indexed(8, 9, 5, 11), {.clrUsed = 11}),
+          MakeBmp(indexed(8, 37, 9, 11), {.compression = BI_RLE8}),
+          rleRest,
+          MakeBmp(indexed(4, 21, 6, 7), {.compression = BI_RLE4}),
+          MakeBmp(indexed(4, 21, 6, 5), {.compression = BI_RLE4, .clrUsed = 5}),
+          MakeBmp(indexed(4, 9, 5, 16), {.headerSize = 12}),
+          MakeBmp(indexed(1, 19, 3, 2)),
+          MakeBmp(MakeImage(5, 6, 32, [](int32_t x, int32_t y) { return Pattern(x, y); })),
+          MakeBmp(Rgb24(5, 6), {.topDown = true})};
+}
+
+// Mutations of the valid inputs, taken in turn.
+std::function<Bytes(Random&)> Mutations(std::vector<Bytes> valid, std::size_t headerEnd) {
+  return [valid = std::move(valid), headerEnd, next = std::size_t{0}](Random& random) mutable {
+    const Bytes& input = valid[next++ % valid.size()];
+    return Mutate(input, headerEnd, random);
+  };
+}
+
+constexpr int64_t kMaxDrawnPixels = 1 << 20;
+
+class SafetyFuzz : public ::testing::Test {
+ protected:
+  void TearDown() override { TSafetyBitmap::SetNTFamily(savedFamily_); }
+
+  // Loads count inputs; a picture that loaded is drawn, transparent and not, copied and saved.
+  void Run(int count, uint32_t seed, const std::function<Bytes(Random&)>& nextInput,
+           const std::function<void(TSafetyBitmap&, const Bytes&)>& load) {
+    Random random(seed);
+    dib_test::Target target(20, 20);
+    for (int i = 0; i < count; ++i) {
+      const Bytes input = nextInput(random);
+      TSafetyBitmap::SetNTFamily(i % 2 == 0);
+      TSafetyBitmap bitmap;
+      try {
+        load(bitmap, input);
+      } catch (const rtl::Exception&) {
+        ++refused_;
+        continue;
+      }
+      ++loaded_;
+      // A few bytes may claim a picture of any size; those that loaded count, drawing them would
+      // only measure how long the system takes over millions of pixels.
+      if (int64_t{bitmap.Width()} * bitmap.Height() > kMaxDrawnPixels) continue;
+      try {
+        bitmap.Draw(target.Canvas(), {0, 0, 20, 20});
+        bitmap.SetTransparent(true);
+        bitmap.Draw(target.Canvas(), {2, 3, 17, 19});
+        TSafetyBitmap copy;
+        copy.Assign(&bitmap);
+        rtl::TMemoryStream saved;
+        copy.WriteData(saved);
+      } catch (const rtl::Exception& e) {
+        ++failedAfterLoad_;
+        ADD_FAILURE() << "a loaded picture failed: " << e.Message;
+      }
+    }
+    EXPECT_GT(loaded_, 0);
+    EXPECT_GT(refused_, 0);
+    EXPECT_EQ(failedAfterLoad_, 0);
+    RecordProperty("loaded", loaded_);
+    RecordProperty("refused", refused_);
+  }
+
+  int loaded_ = 0;
+  int refused_ = 0;
+  int failedAfterLoad_ = 0;
+
+ private:
+  bool savedFamily_ = TSafetyBitmap::NTFamily();
+};
+
+constexpr std::size_t kBmpHeaders = 14 + 40 + 64;
+
+void LoadGuarded(TSafetyBitmap& bitmap, const Bytes& bytes) {
+  TGuardedStream stream(bytes);
+  bitmap.LoadFromStream(stream);
+}
+
+TEST_F(SafetyFuzz, BmpStreams) { Run(2400, 0x5AFE0001u, Mutations(ValidBmps(), kBmpHeaders), LoadGuarded); }
+
+TEST_F(SafetyFuzz, Containers) {
+  std::vector<Bytes> wrapped;
+  for (const Bytes& bmp : ValidBmps()) wrapped.push_back(Wrap(bmp));
+  Run(720, 0x5AFE0002u, Mutations(wrapped, 17 + 8), LoadGuarded);
+}
+
+TEST_F(SafetyFuzz, ContainersOfMutatedBmps) {
+  // Mutated before the wrapping, so that the inflated data reaches the BMP parsers.
+  auto mutations = Mutations(ValidBmps(), kBmpHeaders);
+  Run(1200, 0x5AFE0003u, [&](Random& random) { return Wrap(mutations(random)); }, LoadGuarded);
+}
+
+TEST_F(SafetyFuzz, StoredForms) {
+  std::vector<Bytes> forms;
+  for (const Bytes& data : ValidBmps()) {
+    for (const Bytes& payload : {data, Wrap(data)}) {
+      Bytes form;
+      dib_test::Put32(form, uint32_t(payload.size()));
+      form.insert(form.end(), payload.begin(), payload.end());
+      forms.push_back(form);
+    }
+  }
+  Run(960, 0x5AFE0005u, Mutations(forms, 4 + kBmpHeaders), [](TSafetyBitmap& bitmap, const Bytes& bytes) {
+    TGuardedStream stream(bytes);
+    bitmap.ReadData(stream);
+  });
+}
+
+}  // namespace
