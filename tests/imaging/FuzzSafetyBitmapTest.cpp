@@ -2,6 +2,7 @@
 // each input loads or raises one of the library's exceptions, none is read past its end (the data
 // ends right at a page that may not be read), and whatever loaded draws, with and without its mask,
 // on both platform paths.
+// Named, like the other safety bitmap tests, to run after the palette tests.
 #include <gtest/gtest.h>
 
 #include <functional>
