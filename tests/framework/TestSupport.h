@@ -130,9 +130,11 @@ inline HWND PumpUntilFocused(HWND window) {
   return GetFocus();
 }
 
-// Pumps messages until window is the active window or two seconds have passed.
+// Makes window the foreground window and pumps messages until it is active, for five seconds at most.
 inline bool PumpUntilActive(HWND window) {
-  for (int waited = 0; GetActiveWindow() != window && waited < 2000; waited += 10) {
+  // Without a window manager nobody else asks the X server to give the window the focus.
+  SetForegroundWindow(window);
+  for (int waited = 0; GetActiveWindow() != window && waited < 5000; waited += 10) {
     Pump();
     if (GetActiveWindow() != window) Sleep(10);
   }
