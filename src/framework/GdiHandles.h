@@ -119,4 +119,19 @@ class TSaveDCGuard {
   int saved_;
 };
 
+// Sets a DC's stretch mode; the previous one comes back on the way out.
+class TStretchModeGuard {
+ public:
+  TStretchModeGuard(HDC dc, int mode) : dc_(dc), old_(SetStretchBltMode(dc, mode)) {}
+  ~TStretchModeGuard() {
+    if (old_ != 0) SetStretchBltMode(dc_, old_);
+  }
+  TStretchModeGuard(const TStretchModeGuard&) = delete;
+  TStretchModeGuard& operator=(const TStretchModeGuard&) = delete;
+
+ private:
+  HDC dc_;
+  int old_;
+};
+
 }  // namespace framework

@@ -36,20 +36,6 @@ class TTextStateGuard {
   int bkMode_;
 };
 
-class TStretchModeGuard {
- public:
-  TStretchModeGuard(HDC dc, int mode) : dc_(dc), old_(SetStretchBltMode(dc, mode)) {}
-  ~TStretchModeGuard() {
-    if (old_ != 0) SetStretchBltMode(dc_, old_);
-  }
-  TStretchModeGuard(const TStretchModeGuard&) = delete;
-  TStretchModeGuard& operator=(const TStretchModeGuard&) = delete;
-
- private:
-  HDC dc_;
-  int old_;
-};
-
 std::vector<TIdent> MakeColorIdents() {
   return {{"clBlack", clBlack},           {"clMaroon", clMaroon},
           {"clGreen", clGreen},           {"clOlive", clOlive},

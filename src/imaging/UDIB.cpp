@@ -24,21 +24,6 @@ const std::string& OutOfMemoryText() {
   return text;
 }
 
-// The previous stretch mode comes back on the way out.
-class StretchModeScope {
- public:
-  StretchModeScope(HDC dc, int mode) : dc_(dc), previous_(SetStretchBltMode(dc, mode)) {}
-  ~StretchModeScope() {
-    if (previous_ != 0) SetStretchBltMode(dc_, previous_);
-  }
-  StretchModeScope(const StretchModeScope&) = delete;
-  StretchModeScope& operator=(const StretchModeScope&) = delete;
-
- private:
-  HDC dc_;
-  int previous_;
-};
-
 // Memory from std::calloc, freed unless handed over.
 class CallocBlock {
  public:
@@ -306,7 +291,7 @@ bool TDIB::Draw(framework::TCanvas& canvas, const framework::TRect& dest, const 
   HDC dc = canvas.Handle();
   RECT visible = dest.ToRECT();
   if (!RectVisible(dc, &visible)) return true;
-  StretchModeScope mode(dc, COLORONCOLOR);
+  framework::TStretchModeGuard mode(dc, COLORONCOLOR);
   return StretchDIBPart(dc, dest, source, bits, FInfo, canvas.CopyMode()) != 0;
 }
 

@@ -7,6 +7,7 @@
 #include "framework/Errors.h"
 #include "imaging/UPalette.h"
 #include "imaging/URects.h"
+#include "framework/GdiHandles.h"
 #include "rtl/Checked.h"
 #include "rtl/Sjis.h"
 
@@ -78,20 +79,6 @@ class TemporaryCanvasDC {
  private:
   TDIBCanvas& canvas_;
   bool hadHandle_;
-};
-
-class StretchModeScope {
- public:
-  StretchModeScope(HDC dc, int mode) : dc_(dc), previous_(SetStretchBltMode(dc, mode)) {}
-  ~StretchModeScope() {
-    if (previous_ != 0) SetStretchBltMode(dc_, previous_);
-  }
-  StretchModeScope(const StretchModeScope&) = delete;
-  StretchModeScope& operator=(const StretchModeScope&) = delete;
-
- private:
-  HDC dc_;
-  int previous_;
 };
 
 // A palette selected as a background palette and realised; the previous one goes back.
@@ -560,7 +547,7 @@ void TDIBitmap::Draw(framework::TCanvas& canvas, const framework::TRect& rect) {
   if (Empty()) return;
   const bool ownCanvas = canvas_ && &canvas == canvas_.get();
   HDC dc = canvas.Handle();
-  StretchModeScope mode(dc, COLORONCOLOR);
+  framework::TStretchModeGuard mode(dc, COLORONCOLOR);
   BackgroundPaletteScope palette(dc, Palette());
   struct ReleaseCanvasDC {
     const TDIBitmap& graphic;
