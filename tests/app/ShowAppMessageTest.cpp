@@ -74,7 +74,10 @@ class MessageBoxWatch {
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
     HWND window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && current_ && ClassName(window) == L"#32770" && current_->handled_.insert(window).second) {
+    // A box is answered once, whichever watch saw it first: a box of an earlier test that is still
+    // going away may be activated again while the next test's watch is on.
+    if (code == HCBT_DESTROYWND) answered_.erase(window);
+    if (code == HCBT_ACTIVATE && current_ && ClassName(window) == L"#32770" && answered_.insert(window).second) {
       current_->Answer(window);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -105,7 +108,7 @@ class MessageBoxWatch {
   std::function<void(HWND)> whileUp_;
   HHOOK hook_ = nullptr;
   UINT_PTR timer_ = 0;
-  std::set<HWND> handled_;
+  static inline std::set<HWND> answered_;
   std::vector<SeenBox> boxes_;
   bool timedOut_ = false;
 };

@@ -193,7 +193,14 @@ TEST_F(ModalForm, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
 
 TEST_F(ModalForm, EnterOnAFocusedButtonPressesThatButton) {
   form->SetActiveControl(form->BitBtn3);
-  Post(form->BitBtn3, WM_KEYDOWN, VK_RETURN);
+  // The key goes in only once the button really has the focus: until the form is active, Enter
+  // would belong to the default button.
+  test::Later([this] {
+    EXPECT_TRUE(test::PumpUntilActive(form->Handle()));
+    form->BitBtn3->SetFocus();
+    EXPECT_EQ(test::PumpUntilFocused(form->BitBtn3->Handle()), form->BitBtn3->Handle());
+    Post(form->BitBtn3, WM_KEYDOWN, VK_RETURN);
+  });
   EXPECT_EQ(form->ShowModal(), mrCancel);
 }
 
