@@ -8,7 +8,7 @@ sudo=""
 
 packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 mingw-w64-tools
           libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales)
-extras=(nasm imagemagick fonts-ipafont-gothic)
+extras=(imagemagick fonts-ipafont-gothic)
 
 missing=0
 dpkg --print-foreign-architectures | grep -qx i386 || missing=1
@@ -32,8 +32,11 @@ fi
 
 # libjpeg-turbo: Debian's source package, fetched through a private apt configuration so the
 # machine's own sources stay untouched, cross-built statically into build/deps/jpeg.
+# Only the decoder is linked, built for size: the updater decodes at most one picture, and its
+# executable's size counts. A change of these options rebuilds the library.
 jpeg_prefix="$deps/jpeg"
-if [[ ! -f "$jpeg_prefix/lib/libjpeg.a" ]]; then
+jpeg_options=(-DCMAKE_BUILD_TYPE=MinSizeRel -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_ARITH_ENC=OFF)
+if [[ ! -f "$jpeg_prefix/lib/libjpeg.a" || "$(cat "$jpeg_prefix/options" 2>/dev/null)" != "${jpeg_options[*]}" ]]; then
   apt_dir="$deps/apt"
   mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$deps/src"
   cat > "$apt_dir/debian-src.sources" <<SRC
@@ -52,9 +55,9 @@ SRC
   mkdir -p "$deps/src/libjpeg-turbo"
   tar -xzf "$tarball" -C "$deps/src/libjpeg-turbo" --strip-components=1
   cmake -S "$deps/src/libjpeg-turbo" -B "$deps/src/libjpeg-turbo/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF \
-    -DWITH_SIMD=ON -Wno-dev >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    "${jpeg_options[@]}" -Wno-dev >/dev/null
   cmake --build "$deps/src/libjpeg-turbo/build" --target install >/dev/null
+  echo "${jpeg_options[*]}" >"$jpeg_prefix/options"
 fi
 echo "setup: done"
