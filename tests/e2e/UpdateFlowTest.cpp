@@ -56,8 +56,12 @@ TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
   Begin(dialog);
   HWND working = e2e::WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
   EXPECT_NE(working, nullptr) << "the update window did not appear";
-  // The window's thread is busy: ask it nothing, only look.
-  if (working != nullptr) e2e::Screenshot("update-window");
+  // The window's thread is busy: ask it nothing, only look, once it has had the moment it takes
+  // to paint itself before the work begins.
+  if (working != nullptr) {
+    Sleep(700);
+    e2e::Screenshot("update-window");
+  }
   CloseHandle(held);
 
   EXPECT_EQ(scenario.AnswerMessage("message-update-done"), Wide("アップデートは正常に終了しました"));
