@@ -232,6 +232,9 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor top, TColor bottom, int32_t wi
 // Draws source (width x height at 0,0 of sourceDC) into rect on dest, leaving dest untouched
 // wherever source has the transparent colour.
 void DrawTransparent(HDC dest, const TRect& rect, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent);
+// A monochrome bitmap of source (width x height at 0,0 of sourceDC): white where source has the
+// transparent colour, black elsewhere. It is drawn in a memory DC compatible with dest.
+TBitmapHandle TransparencyMask(HDC dest, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent);
 
 // An image that can draw itself, load and save itself through a stream or the clipboard, and tell
 // of its changes.
