@@ -444,6 +444,17 @@ void TGraphic::Changed(TObject*) {
   OnChange(this);
 }
 
+void TGraphic::ReadSizedData(rtl::TStream& stream) {
+  uint32_t length = 0;
+  stream.ReadBuffer(&length, sizeof length);
+  const int64_t remaining = int64_t{stream.GetSize()} - stream.GetPosition();
+  if (length > remaining) throw rtl::EReadError();
+  rtl::TMemoryStream data;
+  if (length > 0) data.CopyFrom(stream, static_cast<int32_t>(length));
+  data.SetPosition(0);
+  LoadFromStream(data);
+}
+
 void TGraphic::LoadFromFile(const std::string& fileName) {
   rtl::TFileStream stream(fileName, rtl::fmOpenRead | rtl::fmShareDenyWrite);
   LoadFromStream(stream);
@@ -1028,16 +1039,7 @@ void TBitmap::SaveToStream(rtl::TStream& stream) const {
   bmp::WriteDib(stream, dib.get(), dc.get(), true);
 }
 
-void TBitmap::ReadData(rtl::TStream& stream) {
-  uint32_t length = 0;
-  stream.ReadBuffer(&length, sizeof length);
-  const int64_t remaining = int64_t{stream.GetSize()} - stream.GetPosition();
-  if (length > remaining) throw rtl::EReadError();
-  rtl::TMemoryStream data;
-  if (length > 0) data.CopyFrom(stream, static_cast<int32_t>(length));
-  data.SetPosition(0);
-  LoadFromStream(data);
-}
+void TBitmap::ReadData(rtl::TStream& stream) { ReadSizedData(stream); }
 
 void TBitmap::WriteData(rtl::TStream& stream) const {
   rtl::TMemoryStream data;

@@ -281,6 +281,8 @@ class TGraphic : public TPersistent {
  protected:
   // Every change of the image passes through here: marks it modified and fires OnChange.
   virtual void Changed(TObject* sender);
+  // A u32 length, then LoadFromStream on the data of that length.
+  void ReadSizedData(rtl::TStream& stream);
 
  private:
   bool transparent_ = false;
