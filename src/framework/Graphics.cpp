@@ -971,13 +971,17 @@ void* TBitmap::ScanLine(int32_t y) {
   return bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(ds.dsBm.bmWidthBytes);
 }
 
+void TBitmap::MakeEmpty() {
+  Replace(nullptr);
+  width_ = 0;
+  height_ = 0;
+  palette_.reset();
+  Changed(this);
+}
+
 void TBitmap::Assign(const TPersistent* source) {
   if (source == nullptr) {
-    Replace(nullptr);
-    width_ = 0;
-    height_ = 0;
-    palette_.reset();
-    Changed(this);
+    MakeEmpty();
     return;
   }
   auto* other = dynamic_cast<const TBitmap*>(source);
@@ -1010,11 +1014,7 @@ void TBitmap::Assign(const TPersistent* source) {
 
 void TBitmap::LoadFromStream(rtl::TStream& stream) {
   if (stream.GetSize() <= stream.GetPosition()) {
-    Replace(nullptr);
-    width_ = 0;
-    height_ = 0;
-    palette_.reset();
-    Changed(this);
+    MakeEmpty();
     return;
   }
   bmp::TBmpImage image = bmp::ReadBmp(stream);
@@ -1232,29 +1232,18 @@ void TPicture::SetGraphic(const TGraphic* graphic) {
   Changed(this);
 }
 
-TBitmap& TPicture::Bitmap() {
-  if (dynamic_cast<TBitmap*>(graphic_.get()) == nullptr) {
-    Adopt(std::make_unique<TBitmap>());
+template <typename T>
+T& TPicture::GraphicAs() {
+  if (dynamic_cast<T*>(graphic_.get()) == nullptr) {
+    Adopt(std::make_unique<T>());
     Changed(this);
   }
-  return static_cast<TBitmap&>(*graphic_);
+  return static_cast<T&>(*graphic_);
 }
 
-TIcon& TPicture::Icon() {
-  if (dynamic_cast<TIcon*>(graphic_.get()) == nullptr) {
-    Adopt(std::make_unique<TIcon>());
-    Changed(this);
-  }
-  return static_cast<TIcon&>(*graphic_);
-}
-
-TMetafile& TPicture::Metafile() {
-  if (dynamic_cast<TMetafile*>(graphic_.get()) == nullptr) {
-    Adopt(std::make_unique<TMetafile>());
-    Changed(this);
-  }
-  return static_cast<TMetafile&>(*graphic_);
-}
+TBitmap& TPicture::Bitmap() { return GraphicAs<TBitmap>(); }
+TIcon& TPicture::Icon() { return GraphicAs<TIcon>(); }
+TMetafile& TPicture::Metafile() { return GraphicAs<TMetafile>(); }
 
 void TPicture::Assign(const TPersistent* source) {
   if (source == nullptr) {

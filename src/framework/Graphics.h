@@ -383,6 +383,8 @@ class TBitmap : public TGraphic {
  private:
   class TBitmapCanvas;
   void Replace(HBITMAP image);
+  // No image, no size, no palette; reported as a change.
+  void MakeEmpty();
   void FreeCanvasDC();
   HDC SourceDC() const;
   // An image of the given size and kind, its bits all 0; an indexed one takes colors (a standard
@@ -472,6 +474,10 @@ class TPicture : public TPersistent {
   void Adopt(std::unique_ptr<TGraphic> graphic);
 
  private:
+  // The graphic as a T; a graphic of another kind is replaced by an empty T first.
+  template <typename T>
+  T& GraphicAs();
+
   std::unique_ptr<TGraphic> graphic_;
 };
 
