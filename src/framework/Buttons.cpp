@@ -1,6 +1,5 @@
 #include "framework/Buttons.h"
 
-#include "framework/Errors.h"
 #include "rtl/Sjis.h"
 
 namespace framework {
@@ -100,15 +99,7 @@ void TBitBtn::DrawGlyph(HDC dc, int32_t x, int32_t y, bool disabled) {
     return;
   }
   // The disabled look: the glyph's shape, embossed.
-  TMemoryDC maskDC(dc);
-  TBitmapHandle mask(CreateBitmap(w, h, 1, 1, nullptr));
-  if (maskDC.get() == nullptr || !mask) throw EOutOfResources();
-  {
-    TSelectGuard selected(maskDC.get(), mask.get());
-    COLORREF oldBk = SetBkColor(source, transparent);
-    BitBlt(maskDC.get(), 0, 0, w, h, source, 0, 0, SRCCOPY);
-    SetBkColor(source, oldBk);
-  }
+  TBitmapHandle mask = TransparencyMask(dc, source, w, h, transparent);
   DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(mask.get()), 0, x, y, w, h, DST_BITMAP | DSS_DISABLED);
 }
 

@@ -73,6 +73,25 @@ std::size_t RootLength(const std::wstring& path) {
   return share == std::wstring::npos ? path.size() : share + 1;
 }
 
+// The names between the backslashes of path from offset from on (empty ones left out).
+std::vector<std::wstring> PathParts(const std::wstring& path, std::size_t from) {
+  std::vector<std::wstring> parts;
+  std::size_t at = from;
+  while (at < path.size()) {
+    std::size_t end = path.find(L'\\', at);
+    if (end == std::wstring::npos) end = path.size();
+    if (end > at) parts.push_back(path.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
+// The upper-case drive letter of a path that starts with one, or 0.
+char DriveLetter(const std::wstring& path) {
+  if (path.size() < 2 || path[1] != L':' || path[0] > 0x7F) return 0;
+  return static_cast<char>(towupper(path[0]));
+}
+
 // The folder that path names, as the system spells every part of it, once it is known to be a
 // folder whose contents can be read.
 std::wstring ExpandFolder(const std::wstring& path) {
@@ -91,18 +110,12 @@ std::wstring ExpandFolder(const std::wstring& path) {
   if (rootLength == 0) throw fail(ERROR_BAD_PATHNAME);
   std::wstring result = WithBackslash(full.substr(0, rootLength));
   if (result[1] == L':') result[0] = towupper(result[0]);
-  std::size_t at = rootLength;
-  while (at < full.size()) {
-    std::size_t end = full.find(L'\\', at);
-    if (end == std::wstring::npos) end = full.size();
-    if (end > at) {
-      WIN32_FIND_DATAW data{};
-      TFindHandle found(WithBackslash(result) + full.substr(at, end - at), data);
-      if (!found.valid()) throw fail(GetLastError());
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) throw fail(ERROR_DIRECTORY);
-      result = WithBackslash(result) + data.cFileName;
-    }
-    at = end + 1;
+  for (const std::wstring& part : PathParts(full, rootLength)) {
+    WIN32_FIND_DATAW data{};
+    TFindHandle found(WithBackslash(result) + part, data);
+    if (!found.valid()) throw fail(GetLastError());
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) throw fail(ERROR_DIRECTORY);
+    result = WithBackslash(result) + data.cFileName;
   }
   WIN32_FIND_DATAW data{};
   TFindHandle contents(WithBackslash(result) + L"*", data);
@@ -155,6 +168,13 @@ void DrawEntry(const DRAWITEMSTRUCT& item, int32_t indent, TBitmap* glyph, const
   if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dc, &r);
 }
 
+// An item past the entries: drawn empty and never as selected.
+void DrawBlankEntry(const DRAWITEMSTRUCT& item) {
+  DRAWITEMSTRUCT empty = item;
+  empty.itemState &= ~ODS_SELECTED;
+  DrawEntry(empty, 0, nullptr, L"");
+}
+
 }  // namespace
 
 EInOutError::EInOutError(std::string_view path, DWORD errorCode)
@@ -172,14 +192,7 @@ std::string MinimizeName(const std::string& path, const std::function<bool(const
     drive = wide.substr(0, rootLength - (wide[rootLength - 1] == L'\\' ? 1 : 0));
     rest = wide.substr(drive.size());
   }
-  std::vector<std::wstring> parts;
-  std::size_t at = 0;
-  while (at <= rest.size()) {
-    std::size_t end = rest.find(L'\\', at);
-    if (end == std::wstring::npos) end = rest.size();
-    if (end > at) parts.push_back(rest.substr(at, end - at));
-    at = end + 1;
-  }
+  std::vector<std::wstring> parts = PathParts(rest, 0);
   if (parts.empty()) return path;
   const std::wstring& name = parts.back();
   std::vector<std::wstring> candidates;
@@ -224,10 +237,7 @@ TDirectoryListBox::~TDirectoryListBox() {
 
 std::string TDirectoryListBox::Directory() const { return rtl::WideToSjis(directory_); }
 
-char TDirectoryListBox::Drive() const {
-  if (directory_.size() < 2 || directory_[1] != L':' || directory_[0] > 0x7F) return 0;
-  return static_cast<char>(towupper(directory_[0]));
-}
+char TDirectoryListBox::Drive() const { return DriveLetter(directory_); }
 
 void TDirectoryListBox::SetDirectory(const std::string& path) {
   if (path.empty()) return;
@@ -257,16 +267,9 @@ void TDirectoryListBox::ReadEntries() {
   }
   std::wstring path = WithBackslash(directory_.substr(0, rootLength));
   entries_.push_back({path, path, 0, TFolderGlyph::Open});
-  std::size_t at = rootLength;
-  while (at < directory_.size()) {
-    std::size_t end = directory_.find(L'\\', at);
-    if (end == std::wstring::npos) end = directory_.size();
-    if (end > at) {
-      path = WithBackslash(path) + directory_.substr(at, end - at);
-      entries_.push_back({directory_.substr(at, end - at), path, static_cast<int32_t>(entries_.size()),
-                          TFolderGlyph::Open});
-    }
-    at = end + 1;
+  for (const std::wstring& part : PathParts(directory_, rootLength)) {
+    path = WithBackslash(path) + part;
+    entries_.push_back({part, path, static_cast<int32_t>(entries_.size()), TFolderGlyph::Open});
   }
   entries_.back().Glyph = TFolderGlyph::Current;
   currentIndex_ = static_cast<int32_t>(entries_.size()) - 1;
@@ -409,9 +412,7 @@ void TDirectoryListBox::WindowProc(TMessage& message) {
 
 void TDirectoryListBox::DrawItem(const DRAWITEMSTRUCT& item) {
   if (item.itemID >= entries_.size()) {
-    DRAWITEMSTRUCT empty = item;
-    empty.itemState &= ~ODS_SELECTED;
-    DrawEntry(empty, 0, nullptr, L"");
+    DrawBlankEntry(item);
     return;
   }
   const TEntry& entry = entries_[item.itemID];
@@ -438,8 +439,7 @@ TDriveComboBox::TDriveComboBox(TComponent* owner) : TWinControl(owner) {
   clickOnMouseUp_ = false;
   for (int i = 0; i < 6; ++i) LoadGlyph(glyphs_[i], kDriveGlyphNames[i]);
   BuildList();
-  std::wstring current = CurrentFolder();
-  if (current.size() >= 2 && current[1] == L':' && current[0] <= 0x7F) drive_ = static_cast<char>(towupper(current[0]));
+  if (char letter = DriveLetter(CurrentFolder())) drive_ = letter;
 }
 
 TDriveComboBox::~TDriveComboBox() {
@@ -631,9 +631,7 @@ void TDriveComboBox::CommandNotify(WORD code) {
 
 void TDriveComboBox::DrawItem(const DRAWITEMSTRUCT& item) {
   if (item.itemID >= entries_.size()) {
-    DRAWITEMSTRUCT empty = item;
-    empty.itemState &= ~ODS_SELECTED;
-    DrawEntry(empty, 0, nullptr, L"");
+    DrawBlankEntry(item);
     return;
   }
   const TEntry& entry = entries_[item.itemID];

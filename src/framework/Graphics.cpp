@@ -75,6 +75,31 @@ LOGFONTW FontDescription(const std::string& name, int32_t height, BYTE charset) 
   return lf;
 }
 
+// Text in the font's colour; its background filled with the brush's colour unless the brush is clear.
+void SetTextColors(HDC dc, const TFont& font, const TBrush& brush) {
+  SetTextColor(dc, ColorToRGB(font.Color()));
+  SetBkMode(dc, brush.Style() == TBrushStyle::bsClear ? TRANSPARENT : OPAQUE);
+  SetBkColor(dc, ColorToRGB(brush.Color()));
+}
+
+// Stores value in field; whether that changed it.
+template <typename T>
+bool Store(T& field, const T& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
+// The handle in owner, made by make() when there is none yet.
+template <typename Handle, typename Make>
+Handle MadeOnce(TGdiObject<Handle>& owner, Make make) {
+  if (!owner) {
+    owner.reset(make());
+    if (!owner) throw EOutOfResources();
+  }
+  return owner.get();
+}
+
 }  // namespace
 
 COLORREF ColorToRGB(TColor color) {
@@ -124,17 +149,8 @@ void TBrush::Assign(const TPersistent* source) {
   TPersistent::Assign(source);
 }
 
-void TBrush::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  Changed();
-}
-
-void TBrush::SetStyle(TBrushStyle style) {
-  if (style == style_) return;
-  style_ = style;
-  Changed();
-}
+void TBrush::SetColor(TColor color) { if (Store(color_, color)) Changed(); }
+void TBrush::SetStyle(TBrushStyle style) { if (Store(style_, style)) Changed(); }
 
 void TBrush::Changed() {
   handle_.reset();
@@ -143,11 +159,7 @@ void TBrush::Changed() {
 
 HBRUSH TBrush::Handle() {
   if (style_ == TBrushStyle::bsClear) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  if (!handle_) {
-    handle_.reset(CreateSolidBrush(ColorToRGB(color_)));
-    if (!handle_) throw EOutOfResources();
-  }
-  return handle_.get();
+  return MadeOnce(handle_, [this] { return CreateSolidBrush(ColorToRGB(color_)); });
 }
 
 const TClass& TPen::StaticClass() {
@@ -170,23 +182,9 @@ void TPen::Assign(const TPersistent* source) {
   TPersistent::Assign(source);
 }
 
-void TPen::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  Changed();
-}
-
-void TPen::SetWidth(int32_t width) {
-  if (width == width_) return;
-  width_ = width;
-  Changed();
-}
-
-void TPen::SetStyle(TPenStyle style) {
-  if (style == style_) return;
-  style_ = style;
-  Changed();
-}
+void TPen::SetColor(TColor color) { if (Store(color_, color)) Changed(); }
+void TPen::SetWidth(int32_t width) { if (Store(width_, width)) Changed(); }
+void TPen::SetStyle(TPenStyle style) { if (Store(style_, style)) Changed(); }
 
 void TPen::Changed() {
   handle_.reset();
@@ -195,11 +193,7 @@ void TPen::Changed() {
 
 HPEN TPen::Handle() {
   if (style_ == TPenStyle::psClear) return static_cast<HPEN>(GetStockObject(NULL_PEN));
-  if (!handle_) {
-    handle_.reset(CreatePen(PS_SOLID, std::max(width_, 0), ColorToRGB(color_)));
-    if (!handle_) throw EOutOfResources();
-  }
-  return handle_.get();
+  return MadeOnce(handle_, [this] { return CreatePen(PS_SOLID, std::max(width_, 0), ColorToRGB(color_)); });
 }
 
 const TClass& TFont::StaticClass() {
@@ -223,23 +217,9 @@ void TFont::Assign(const TPersistent* source) {
   TPersistent::Assign(source);
 }
 
-void TFont::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  OnChange(this);
-}
-
-void TFont::SetName(const std::string& name) {
-  if (name == name_) return;
-  name_ = name;
-  Changed();
-}
-
-void TFont::SetHeight(int32_t height) {
-  if (height == height_) return;
-  height_ = height;
-  Changed();
-}
+void TFont::SetColor(TColor color) { if (Store(color_, color)) OnChange(this); }
+void TFont::SetName(const std::string& name) { if (Store(name_, name)) Changed(); }
+void TFont::SetHeight(int32_t height) { if (Store(height_, height)) Changed(); }
 
 int32_t TFont::Size() const { return -MulDiv(height_, 72, pixelsPerInch_); }
 
@@ -250,11 +230,7 @@ void TFont::SetPixelsPerInch(int32_t pixelsPerInch) {
   pixelsPerInch_ = pixelsPerInch;
 }
 
-void TFont::SetCharset(BYTE charset) {
-  if (charset == charset_) return;
-  charset_ = charset;
-  Changed();
-}
+void TFont::SetCharset(BYTE charset) { if (Store(charset_, charset)) Changed(); }
 
 void TFont::Changed() {
   handle_.reset();
@@ -263,12 +239,10 @@ void TFont::Changed() {
 
 HFONT TFont::Handle() {
   if (height_ == kSharedFontHeight && charset_ == SHIFTJIS_CHARSET && name_ == SharedFontName()) return SharedFont();
-  if (!handle_) {
+  return MadeOnce(handle_, [this] {
     LOGFONTW lf = FontDescription(name_, height_, charset_);
-    handle_.reset(CreateFontIndirectW(&lf));
-    if (!handle_) throw EOutOfResources();
-  }
-  return handle_.get();
+    return CreateFontIndirectW(&lf);
+  });
 }
 
 // --- canvas ---
@@ -335,10 +309,7 @@ void TCanvas::WriteText(int32_t x, int32_t y, const std::string& text) {
   std::wstring wide = rtl::SjisToWide(text);
   TSelectGuard font(dc, font_.Handle());
   TTextStateGuard state(dc);
-  SetTextColor(dc, ColorToRGB(font_.Color()));
-  bool clear = brush_.Style() == TBrushStyle::bsClear;
-  SetBkMode(dc, clear ? TRANSPARENT : OPAQUE);
-  SetBkColor(dc, ColorToRGB(brush_.Color()));
+  SetTextColors(dc, font_, brush_);
   ExtTextOutW(dc, x, y, 0, nullptr, wide.c_str(), static_cast<UINT>(wide.size()), nullptr);
   Changed();
 }
@@ -348,11 +319,9 @@ void TCanvas::TextRect(const TRect& clip, int32_t x, int32_t y, const std::strin
   std::wstring wide = rtl::SjisToWide(text);
   TSelectGuard font(dc, font_.Handle());
   TTextStateGuard state(dc);
-  SetTextColor(dc, ColorToRGB(font_.Color()));
-  bool clear = brush_.Style() == TBrushStyle::bsClear;
-  SetBkMode(dc, clear ? TRANSPARENT : OPAQUE);
-  SetBkColor(dc, ColorToRGB(brush_.Color()));
+  SetTextColors(dc, font_, brush_);
   RECT r = clip.ToRECT();
+  const bool clear = brush_.Style() == TBrushStyle::bsClear;
   ExtTextOutW(dc, x, y, ETO_CLIPPED | (clear ? 0 : ETO_OPAQUE), &r, wide.c_str(), static_cast<UINT>(wide.size()),
               nullptr);
   Changed();
@@ -413,30 +382,35 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor top, TColor bottom, int32_t wi
   }
 }
 
-void DrawTransparent(HDC dest, const TRect& rect, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent) {
-  if (width <= 0 || height <= 0) return;
+TBitmapHandle TransparencyMask(HDC dest, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent) {
   TMemoryDC maskDC(dest);
   TBitmapHandle mask(CreateBitmap(width, height, 1, 1, nullptr));
   if (maskDC.get() == nullptr || !mask) throw EOutOfResources();
-  {
-    TSelectGuard selected(maskDC.get(), mask.get());
-    // A colour-to-monochrome blit turns the source's background colour into white (1) and every
-    // other colour into black (0).
-    COLORREF oldBk = SetBkColor(sourceDC, transparent);
-    BitBlt(maskDC.get(), 0, 0, width, height, sourceDC, 0, 0, SRCCOPY);
-    SetBkColor(sourceDC, oldBk);
+  TSelectGuard selected(maskDC.get(), mask.get());
+  // A colour-to-monochrome blit turns the source's background colour into white (1) and every
+  // other colour into black (0).
+  COLORREF oldBk = SetBkColor(sourceDC, transparent);
+  BitBlt(maskDC.get(), 0, 0, width, height, sourceDC, 0, 0, SRCCOPY);
+  SetBkColor(sourceDC, oldBk);
+  return mask;
+}
 
-    TTextStateGuard state(dest);
-    TStretchModeGuard mode(dest, COLORONCOLOR);
-    SetTextColor(dest, RGB(0, 0, 0));
-    SetBkColor(dest, RGB(255, 255, 255));
-    int w = rect.Width();
-    int h = rect.Height();
-    // ((dest ^ source) & mask) ^ source: dest where the mask is white, source where it is black.
-    StretchBlt(dest, rect.Left, rect.Top, w, h, sourceDC, 0, 0, width, height, SRCINVERT);
-    StretchBlt(dest, rect.Left, rect.Top, w, h, maskDC.get(), 0, 0, width, height, SRCAND);
-    StretchBlt(dest, rect.Left, rect.Top, w, h, sourceDC, 0, 0, width, height, SRCINVERT);
-  }
+void DrawTransparent(HDC dest, const TRect& rect, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent) {
+  if (width <= 0 || height <= 0) return;
+  TBitmapHandle mask = TransparencyMask(dest, sourceDC, width, height, transparent);
+  TMemoryDC maskDC(dest);
+  if (maskDC.get() == nullptr) throw EOutOfResources();
+  TSelectGuard selected(maskDC.get(), mask.get());
+  TTextStateGuard state(dest);
+  TStretchModeGuard mode(dest, COLORONCOLOR);
+  SetTextColor(dest, RGB(0, 0, 0));
+  SetBkColor(dest, RGB(255, 255, 255));
+  int w = rect.Width();
+  int h = rect.Height();
+  // ((dest ^ source) & mask) ^ source: dest where the mask is white, source where it is black.
+  StretchBlt(dest, rect.Left, rect.Top, w, h, sourceDC, 0, 0, width, height, SRCINVERT);
+  StretchBlt(dest, rect.Left, rect.Top, w, h, maskDC.get(), 0, 0, width, height, SRCAND);
+  StretchBlt(dest, rect.Left, rect.Top, w, h, sourceDC, 0, 0, width, height, SRCINVERT);
 }
 
 // --- graphic ---
@@ -468,6 +442,17 @@ void TGraphic::SetModified(bool modified) {
 void TGraphic::Changed(TObject*) {
   modified_ = true;
   OnChange(this);
+}
+
+void TGraphic::ReadSizedData(rtl::TStream& stream) {
+  uint32_t length = 0;
+  stream.ReadBuffer(&length, sizeof length);
+  const int64_t remaining = int64_t{stream.GetSize()} - stream.GetPosition();
+  if (length > remaining) throw rtl::EReadError();
+  rtl::TMemoryStream data;
+  if (length > 0) data.CopyFrom(stream, static_cast<int32_t>(length));
+  data.SetPosition(0);
+  LoadFromStream(data);
 }
 
 void TGraphic::LoadFromFile(const std::string& fileName) {
@@ -986,13 +971,17 @@ void* TBitmap::ScanLine(int32_t y) {
   return bits + static_cast<std::size_t>(row) * static_cast<std::size_t>(ds.dsBm.bmWidthBytes);
 }
 
+void TBitmap::MakeEmpty() {
+  Replace(nullptr);
+  width_ = 0;
+  height_ = 0;
+  palette_.reset();
+  Changed(this);
+}
+
 void TBitmap::Assign(const TPersistent* source) {
   if (source == nullptr) {
-    Replace(nullptr);
-    width_ = 0;
-    height_ = 0;
-    palette_.reset();
-    Changed(this);
+    MakeEmpty();
     return;
   }
   auto* other = dynamic_cast<const TBitmap*>(source);
@@ -1025,11 +1014,7 @@ void TBitmap::Assign(const TPersistent* source) {
 
 void TBitmap::LoadFromStream(rtl::TStream& stream) {
   if (stream.GetSize() <= stream.GetPosition()) {
-    Replace(nullptr);
-    width_ = 0;
-    height_ = 0;
-    palette_.reset();
-    Changed(this);
+    MakeEmpty();
     return;
   }
   bmp::TBmpImage image = bmp::ReadBmp(stream);
@@ -1054,16 +1039,7 @@ void TBitmap::SaveToStream(rtl::TStream& stream) const {
   bmp::WriteDib(stream, dib.get(), dc.get(), true);
 }
 
-void TBitmap::ReadData(rtl::TStream& stream) {
-  uint32_t length = 0;
-  stream.ReadBuffer(&length, sizeof length);
-  const int64_t remaining = int64_t{stream.GetSize()} - stream.GetPosition();
-  if (length > remaining) throw rtl::EReadError();
-  rtl::TMemoryStream data;
-  if (length > 0) data.CopyFrom(stream, static_cast<int32_t>(length));
-  data.SetPosition(0);
-  LoadFromStream(data);
-}
+void TBitmap::ReadData(rtl::TStream& stream) { ReadSizedData(stream); }
 
 void TBitmap::WriteData(rtl::TStream& stream) const {
   rtl::TMemoryStream data;
@@ -1256,29 +1232,18 @@ void TPicture::SetGraphic(const TGraphic* graphic) {
   Changed(this);
 }
 
-TBitmap& TPicture::Bitmap() {
-  if (dynamic_cast<TBitmap*>(graphic_.get()) == nullptr) {
-    Adopt(std::make_unique<TBitmap>());
+template <typename T>
+T& TPicture::GraphicAs() {
+  if (dynamic_cast<T*>(graphic_.get()) == nullptr) {
+    Adopt(std::make_unique<T>());
     Changed(this);
   }
-  return static_cast<TBitmap&>(*graphic_);
+  return static_cast<T&>(*graphic_);
 }
 
-TIcon& TPicture::Icon() {
-  if (dynamic_cast<TIcon*>(graphic_.get()) == nullptr) {
-    Adopt(std::make_unique<TIcon>());
-    Changed(this);
-  }
-  return static_cast<TIcon&>(*graphic_);
-}
-
-TMetafile& TPicture::Metafile() {
-  if (dynamic_cast<TMetafile*>(graphic_.get()) == nullptr) {
-    Adopt(std::make_unique<TMetafile>());
-    Changed(this);
-  }
-  return static_cast<TMetafile&>(*graphic_);
-}
+TBitmap& TPicture::Bitmap() { return GraphicAs<TBitmap>(); }
+TIcon& TPicture::Icon() { return GraphicAs<TIcon>(); }
+TMetafile& TPicture::Metafile() { return GraphicAs<TMetafile>(); }
 
 void TPicture::Assign(const TPersistent* source) {
   if (source == nullptr) {

@@ -232,6 +232,9 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor top, TColor bottom, int32_t wi
 // Draws source (width x height at 0,0 of sourceDC) into rect on dest, leaving dest untouched
 // wherever source has the transparent colour.
 void DrawTransparent(HDC dest, const TRect& rect, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent);
+// A monochrome bitmap of source (width x height at 0,0 of sourceDC): white where source has the
+// transparent colour, black elsewhere. It is drawn in a memory DC compatible with dest.
+TBitmapHandle TransparencyMask(HDC dest, HDC sourceDC, int32_t width, int32_t height, COLORREF transparent);
 
 // An image that can draw itself, load and save itself through a stream or the clipboard, and tell
 // of its changes.
@@ -278,6 +281,8 @@ class TGraphic : public TPersistent {
  protected:
   // Every change of the image passes through here: marks it modified and fires OnChange.
   virtual void Changed(TObject* sender);
+  // A u32 length, then LoadFromStream on the data of that length.
+  void ReadSizedData(rtl::TStream& stream);
 
  private:
   bool transparent_ = false;
@@ -378,6 +383,8 @@ class TBitmap : public TGraphic {
  private:
   class TBitmapCanvas;
   void Replace(HBITMAP image);
+  // No image, no size, no palette; reported as a change.
+  void MakeEmpty();
   void FreeCanvasDC();
   HDC SourceDC() const;
   // An image of the given size and kind, its bits all 0; an indexed one takes colors (a standard
@@ -467,6 +474,10 @@ class TPicture : public TPersistent {
   void Adopt(std::unique_ptr<TGraphic> graphic);
 
  private:
+  // The graphic as a T; a graphic of another kind is replaced by an empty T first.
+  template <typename T>
+  T& GraphicAs();
+
   std::unique_ptr<TGraphic> graphic_;
 };
 

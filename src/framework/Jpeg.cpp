@@ -234,16 +234,7 @@ void TJPEGImage::SaveToStream(rtl::TStream& stream) const {
   if (!data_.empty()) stream.WriteBuffer(data_.data(), rtl::CheckedInt32(data_.size()));
 }
 
-void TJPEGImage::ReadData(rtl::TStream& stream) {
-  uint32_t length = 0;
-  stream.ReadBuffer(&length, sizeof length);
-  const int64_t remaining = int64_t{stream.GetSize()} - stream.GetPosition();
-  if (length > remaining) throw rtl::EReadError();
-  rtl::TMemoryStream data;
-  if (length > 0) data.CopyFrom(stream, static_cast<int32_t>(length));
-  data.SetPosition(0);
-  LoadFromStream(data);
-}
+void TJPEGImage::ReadData(rtl::TStream& stream) { ReadSizedData(stream); }
 
 void TJPEGImage::WriteData(rtl::TStream& stream) const {
   const uint32_t length = static_cast<uint32_t>(data_.size());
