@@ -15,27 +15,13 @@
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Sjis.h"
+#include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
 namespace {
 
 using framework::TBitmap;
-
-// The pixels of a bitmap as 0x00RRGGBB, top row first, read through the screen.
-std::vector<uint32_t> Pixels(TBitmap& bitmap) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = bitmap.Width();
-  info.bmiHeader.biHeight = -bitmap.Height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  std::vector<uint32_t> pixels(static_cast<std::size_t>(bitmap.Width()) * bitmap.Height());
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap.Handle(), 0, static_cast<UINT>(bitmap.Height()), pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  return pixels;
-}
+using testing_support::Pixels;
 
 std::vector<PALETTEENTRY> Entries(HPALETTE palette) {
   std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));

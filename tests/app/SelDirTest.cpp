@@ -15,6 +15,7 @@
 #include "framework/Application.h"
 #include "framework/TestSupport.h"
 #include "rtl/Sjis.h"
+#include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -24,6 +25,7 @@ using app::TfrmSelDir;
 using rtl::SjisToWide;
 using rtl::Utf8ToSjis;
 using rtl::WideToSjis;
+using testing_support::ReadPixels;
 
 std::string CurrentFolder() {
   wchar_t buffer[MAX_PATH];
@@ -138,7 +140,7 @@ TEST_F(SelDirTest, PutsTheUpdatersGlyphOnTheOkButton) {
   ASSERT_EQ(glyph.Height(), 32);
   TBitmap expected;
   expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
-  EXPECT_EQ(test::ReadPixels(glyph.Handle(), 32, 32), test::ReadPixels(expected.Handle(), 32, 32));
+  EXPECT_EQ(ReadPixels(glyph.Handle(), 32, 32), ReadPixels(expected.Handle(), 32, 32));
   EXPECT_TRUE(form->CancelBtn->Glyph().Empty());
 }
 

@@ -7,12 +7,14 @@
 #include "TestSupport.h"
 #include "framework/Errors.h"
 #include "rtl/Exception.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using namespace framework;
 using test::MakeBmp;
-using test::ReadPixels;
+using testing_support::Pixels;
+using testing_support::ReadPixels;
 
 std::vector<RGBQUAD> Grey(int count) {
   std::vector<RGBQUAD> colors;
@@ -35,9 +37,6 @@ class BitmapLoading : public ::testing::Test {
     if (!file.empty()) stream.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
     stream.SetPosition(0);
     bitmap.LoadFromStream(stream);
-  }
-  static std::vector<uint32_t> Pixels(TBitmap& bitmap) {
-    return ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height());
   }
   static void ExpectPattern(TBitmap& bitmap, const std::function<uint32_t(int, int)>& expected) {
     std::vector<uint32_t> pixels = Pixels(bitmap);

@@ -15,6 +15,7 @@
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ std::vector<uint32_t> Drawn(G& graphic, int width, int height) {
   TBitmap target;
   imaging_test::Fill24(target, width, height, 0xFFFFFF);
   target.Canvas().StretchDraw({0, 0, width, height}, graphic);
-  return imaging_test::Pixels(target);
+  return testing_support::Pixels(target);
 }
 
 // --- icons ---

@@ -13,6 +13,7 @@
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 // After windows.h, as the framework includes them.
 #include <jerror.h>
@@ -24,6 +25,7 @@ using framework::EJPEG;
 using framework::TBitmap;
 using framework::TJPEGImage;
 using imaging_test::ResourceBytes;
+using testing_support::Pixels;
 
 std::vector<uint8_t> Jpeg(const wchar_t* name) { return ResourceBytes(name, L"JPEG"); }
 
@@ -39,7 +41,7 @@ std::vector<uint32_t> DrawnPixels(TJPEGImage& image) {
   TBitmap target;
   imaging_test::Fill24(target, image.Width(), image.Height(), 0x123456);
   target.Canvas().Draw(0, 0, image);
-  return imaging_test::Pixels(target);
+  return Pixels(target);
 }
 
 // Where the frame header's height and width lie (SOF0 or SOF2), or 0.
@@ -116,7 +118,7 @@ TEST(JpegImage, ReadsTheHeaderAtLoadAndDecodesOnFirstUse) {
   EXPECT_EQ(bitmap.Width(), 67);
   EXPECT_EQ(bitmap.Height(), 45);
   EXPECT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf24bit);
-  EXPECT_EQ(imaging_test::Pixels(bitmap), DrawnPixels(image));
+  EXPECT_EQ(Pixels(bitmap), DrawnPixels(image));
 }
 
 TEST(JpegImage, TheFirstDrawReportsAChangeAndLaterDrawsDoNot) {
@@ -274,7 +276,7 @@ TEST(JpegErrors, AFailedDecodingIsReportedOnceAndThenDrawsNothing) {
   EXPECT_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()), EJPEG);
   EXPECT_NO_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()));
   EXPECT_EQ(changes, 0);
-  EXPECT_EQ(imaging_test::Pixels(target)[0], 0x00FF00u);
+  EXPECT_EQ(Pixels(target)[0], 0x00FF00u);
   TBitmap bitmap;
   EXPECT_THROW(bitmap.Assign(picture.Graphic()), EJPEG);
 }

@@ -22,6 +22,7 @@
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(ResourceImageLoader, BitmapResourceBecomesASafetyBitmapWithOneChange) {
   EXPECT_TRUE(picture.FromResource());
   EXPECT_GE(changes, 1);
   auto& bitmap = static_cast<TBitmap&>(*picture.Graphic());
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(bitmap);
+  const std::vector<uint32_t> pixels = testing_support::Pixels(bitmap);
   for (int y : {0, 179, 180, 359}) {
     for (int x : {0, 132, 133, 266, 267, 399}) EXPECT_EQ(pixels[y * 400 + x], imaging_test::PackColour(x, y));
   }

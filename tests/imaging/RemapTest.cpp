@@ -8,11 +8,13 @@
 #include "ImagingSupport.h"
 #include "PaletteEntries.h"
 #include "imaging/UPalette.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using framework::TBitmap;
 using namespace palette_test;
+using testing_support::Pixels;
 
 // Colours of no standard palette but black and white, and colours near each of them.
 const std::vector<PALETTEENTRY> kEight = {Rgb(0, 0, 0),     Rgb(255, 255, 255), Rgb(200, 40, 40),   Rgb(40, 200, 40),
@@ -22,7 +24,7 @@ const std::vector<uint32_t> kNear = {0x030303, 0xFCFCFC, 0xC3302A, 0x2DC224, 0x2
 
 // Dest's pixels as its own context shows them, through its palette.
 std::vector<uint32_t> Shown(TBitmap& bitmap) {
-  return imaging_test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height(), bitmap.Canvas().Handle());
+  return testing_support::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height(), bitmap.Canvas().Handle());
 }
 
 class RemapBitmapToPalette : public ::testing::Test {
@@ -46,7 +48,7 @@ TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
   EXPECT_EQ(dest.Width(), 8);
   EXPECT_EQ(dest.Height(), 1);
   EXPECT_EQ(Shown(dest), kExact);
-  EXPECT_EQ(imaging_test::Pixels(source), kNear) << "the source is untouched";
+  EXPECT_EQ(Pixels(source), kNear) << "the source is untouched";
 }
 
 TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
@@ -68,7 +70,7 @@ TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
 TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {
   if (ExpectPaletteDisplay()) GTEST_SKIP() << "runs on a screen without a palette";
   imaging::RemapBitmapToPalette(source, dest, palette.get());
-  EXPECT_EQ(imaging_test::Pixels(dest), kNear);
+  EXPECT_EQ(Pixels(dest), kNear);
   EXPECT_EQ(dest.Palette(), nullptr);
   EXPECT_NE(dest.Handle(), nullptr);
   EXPECT_EQ(Entries(palette.get()), kEight);
