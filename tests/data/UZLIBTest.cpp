@@ -10,6 +10,7 @@
 
 #include "rtl/Sjis.h"
 #include "support/MessageOf.h"
+#include "support/Mutations.h"
 
 namespace {
 
@@ -36,13 +37,9 @@ Bytes SampleData(std::size_t size, uint32_t seed = 1) {
 
 // Bytes deflate cannot shrink, so the compressed body is as long as the data.
 Bytes NoiseData(std::size_t size, uint32_t seed = 7) {
+  testing_support::Random random(seed);
   Bytes data(size);
-  for (auto& byte : data) {
-    seed ^= seed << 13;
-    seed ^= seed >> 17;
-    seed ^= seed << 5;
-    byte = static_cast<unsigned char>(seed);
-  }
+  for (auto& byte : data) byte = static_cast<unsigned char>(random.Next());
   return data;
 }
 
