@@ -15,6 +15,7 @@
 #include "rtl/Sjis.h"
 #include "rtl/Stream.h"
 #include "support/GdiObjects.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
 #include "support/ScratchFolder.h"
@@ -25,6 +26,7 @@ namespace {
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
 using test::S;
+using testing_support::Fill;
 using testing_support::Pixels;
 
 constexpr uint32_t W = 0xFFFFFF;
@@ -34,8 +36,7 @@ constexpr uint32_t B = 0x0000FF;
 
 void Load(TBitmap& bitmap, const Bytes& data) {
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-  stream.SetPosition(0);
+  Fill(stream, data);
   bitmap.LoadFromStream(stream);
 }
 

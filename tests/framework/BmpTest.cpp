@@ -12,6 +12,7 @@
 #include "framework/Graphics.h"
 #include "rtl/Stream.h"
 #include "support/GuardedStream.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
 
@@ -21,6 +22,7 @@ using namespace framework;
 using Bytes = std::vector<uint8_t>;
 using test::S;
 using testing_support::ExpectedPixels;
+using testing_support::Fill;
 using testing_support::ReadPixels;
 
 void Put32(Bytes& data, std::size_t at, uint32_t value) { std::memcpy(&data[at], &value, 4); }
@@ -46,8 +48,7 @@ class BmpReader : public ::testing::Test {
  protected:
   void Load(const Bytes& data) {
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-    stream.SetPosition(0);
+    Fill(stream, data);
     bitmap.LoadFromStream(stream);
   }
   std::vector<uint32_t> Pixels() { return testing_support::Pixels(bitmap); }
@@ -152,8 +153,7 @@ TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
   Put32(data, 34, 431999);
   data.insert(data.end(), {1, 2, 3, 4, 5});
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-  stream.SetPosition(0);
+  Fill(stream, data);
   bitmap.LoadFromStream(stream);
   EXPECT_EQ(stream.GetPosition(), static_cast<int32_t>(data.size()) - 5 - 1);
   std::vector<uint32_t> pixels = Pixels();
@@ -355,13 +355,11 @@ class BmpWriter : public ::testing::Test {
   static Bytes Save(const TBitmap& bitmap) {
     rtl::TMemoryStream stream;
     bitmap.SaveToStream(stream);
-    const auto* bytes = static_cast<const uint8_t*>(stream.Memory());
-    return Bytes(bytes, bytes + stream.GetSize());
+    return testing_support::Contents(stream);
   }
   static void Load(TBitmap& bitmap, const Bytes& data) {
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-    stream.SetPosition(0);
+    Fill(stream, data);
     bitmap.LoadFromStream(stream);
   }
 };

@@ -226,11 +226,6 @@ class ByteStream : public rtl::TCustomMemoryStream {
   Bytes bytes_;
 };
 
-inline Bytes StreamBytes(rtl::TMemoryStream& stream) {
-  const auto* p = static_cast<const uint8_t*>(stream.Memory());
-  return Bytes(p, p + stream.GetSize());
-}
-
 // A 32-bit top-down DIB section in a memory context, under a framework canvas.
 class Target {
  public:

@@ -12,6 +12,7 @@
 #include "framework/Errors.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 
 namespace {
@@ -50,13 +51,13 @@ std::unique_ptr<TDIBitmap> Load(const Bytes& bmp) {
 Bytes Saved(const TDIBitmap& graphic) {
   rtl::TMemoryStream stream;
   graphic.SaveToStream(stream);
-  return StreamBytes(stream);
+  return testing_support::Contents(stream);
 }
 
 Bytes WrittenData(const TDIBitmap& graphic) {
   rtl::TMemoryStream stream;
   graphic.WriteData(stream);
-  return StreamBytes(stream);
+  return testing_support::Contents(stream);
 }
 
 Bytes WithView(Bytes bmp, int32_t left, int32_t top, int32_t right, int32_t bottom) {

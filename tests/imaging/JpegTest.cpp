@@ -12,6 +12,7 @@
 #include "PictureData.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
 
@@ -25,14 +26,14 @@ using framework::EJPEG;
 using framework::TBitmap;
 using framework::TJPEGImage;
 using imaging_test::ResourceBytes;
+using testing_support::Fill;
 using testing_support::Pixels;
 
 std::vector<uint8_t> Jpeg(const wchar_t* name) { return ResourceBytes(name, L"JPEG"); }
 
 void LoadInto(TJPEGImage& image, const std::vector<uint8_t>& bytes) {
   rtl::TMemoryStream stream;
-  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
+  Fill(stream, bytes);
   image.LoadFromStream(stream);
 }
 
@@ -166,8 +167,7 @@ TEST(JpegImage, StoredFormLongerThanItsStreamIsAReadError) {
   rtl::TMemoryStream stored;
   const uint32_t length = static_cast<uint32_t>(bytes.size() + 1);  // one byte more than follows
   stored.WriteBuffer(&length, 4);
-  stored.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stored.SetPosition(0);
+  Fill(stored, bytes);
   TJPEGImage image;
   EXPECT_THROW(image.ReadData(stored), rtl::EReadError);
   EXPECT_TRUE(image.Empty());

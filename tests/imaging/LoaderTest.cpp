@@ -21,6 +21,7 @@
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
 
@@ -33,6 +34,7 @@ using imaging::TSafetyJPEGImage;
 using imaging_test::FileBesideProgram;
 using test_res::Field;
 using test_res::ResFileWriter;
+using testing_support::Fill;
 
 std::string NotFound(const char* name) { return rtl::Utf8ToSjis(std::string(name) + " ﾘｿｰｽが見つかりません"); }
 
@@ -473,8 +475,7 @@ TEST(SafetyJpegImage, DrawingForTheFirstTimeDoesNotTellThePicture) {
         safe ? std::make_unique<TSafetyJPEGImage>() : std::make_unique<framework::TJPEGImage>();
     const std::vector<uint8_t> bytes = imaging_test::ResourceBytes(L"SMALL", L"JPEG");
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(0);
+    Fill(stream, bytes);
     image->LoadFromStream(stream);
     picture.SetGraphic(image.get());
     int changes = 0;
@@ -503,8 +504,7 @@ TEST(SafetyJpegImage, TheEventIsBackAfterADrawThatFails) {
   }
   TSafetyJPEGImage image;
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
+  Fill(stream, bytes);
   image.LoadFromStream(stream);
   int changes = 0;
   image.OnChange = [&](framework::TObject*) { ++changes; };
