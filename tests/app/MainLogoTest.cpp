@@ -15,19 +15,15 @@
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Sjis.h"
+#include "support/Palettes.h"
 #include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
 namespace {
 
 using framework::TBitmap;
+using testing_support::PaletteEntries;
 using testing_support::Pixels;
-
-std::vector<PALETTEENTRY> Entries(HPALETTE palette) {
-  std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));
-  GetPaletteEntries(palette, 0, static_cast<UINT>(entries.size()), entries.data());
-  return entries;
-}
 
 bool SameEntries(const std::vector<PALETTEENTRY>& a, const std::vector<PALETTEENTRY>& b) {
   if (a.size() != b.size()) return false;
@@ -110,7 +106,7 @@ TEST_F(MainLogo, OnAPaletteDisplayTheLogoCarriesTheGlyphsPalette) {
   ASSERT_NE(window->WindowPalette(), nullptr);
   ASSERT_NE(logo->Palette(), nullptr);
   EXPECT_NE(logo->Palette(), window->WindowPalette()) << "a copy";
-  EXPECT_TRUE(SameEntries(Entries(logo->Palette()), Entries(window->WindowPalette())));
+  EXPECT_TRUE(SameEntries(PaletteEntries(logo->Palette()), PaletteEntries(window->WindowPalette())));
 }
 
 TEST_F(MainLogo, ALogoFromAResourceFileTakesThePlaceOfTheProgramsOwn) {

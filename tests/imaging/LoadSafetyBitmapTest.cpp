@@ -16,6 +16,7 @@
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MessageOf.h"
+#include "support/Palettes.h"
 #include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
@@ -28,14 +29,9 @@ using dib_test::MakeImage;
 using framework::TPixelFormat;
 using imaging::TSafetyBitmap;
 using namespace safety_test;
+using testing_support::PaletteEntries;
 using testing_support::Pixels;
 using testing_support::TGuardedStream;
-
-std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
-  std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));
-  if (!entries.empty()) GetPaletteEntries(palette, 0, UINT(entries.size()), entries.data());
-  return entries;
-}
 
 uint32_t Rgb(const PALETTEENTRY& e) { return dib_test::MakeRgb(e.peRed, e.peGreen, e.peBlue); }
 
@@ -227,7 +223,7 @@ TEST_F(SafetyRunLength, Rle8WithoutAColourCountBecomesAn8BitPictureWith256Entrie
   EXPECT_EQ(probe.GetPosition(), 0);
   Load(bmp);
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 256u);
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
@@ -235,7 +231,7 @@ TEST_F(SafetyRunLength, Rle4BecomesA4BitPictureWith16Entries) {
   const dib_test::Image image = Indexed(4, 21, 6, 7);
   Load(MakeBmp(image, {.compression = BI_RLE4}));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 16u);
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 16u);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
@@ -247,7 +243,7 @@ TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalis
   const dib_test::Image image =
       MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, colours);
   Load(MakeBmp(image, {.compression = BI_RLE4, .clrUsed = 5}));
-  std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   // Five entries have no white at index 15: normalised to 16, black first and white last.
   ASSERT_EQ(entries.size(), 16u);
   EXPECT_EQ(Rgb(entries[0]), 0u);
@@ -286,7 +282,7 @@ TEST_F(SafetyRunLength, ExactlyTheColoursOf256Load) {
   const dib_test::Image image = Indexed(8, 16, 3, 256);
   Load(MakeBmp(image, {.compression = BI_RLE8, .clrUsed = 256}));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 256u);
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
 }
 
 TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndLoadsTheSame) {
@@ -372,7 +368,7 @@ dib_test::Image UsingFirstSix(const std::vector<RGBQUAD>& colours) {
 TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
   const std::vector<RGBQUAD> colours = FullTableWith(0, 255);
   Load(MakeBmp(UsingFirstSix(colours)));
-  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 256u);
   for (std::size_t i = 0; i < 256; ++i) {
     EXPECT_EQ(Rgb(entries[i]), dib_test::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
@@ -382,7 +378,7 @@ TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
 TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirColours) {
   const dib_test::Image image = UsingFirstSix(FullTableWith(0, 1));
   Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 256u);
   EXPECT_EQ(Rgb(entries[0]), 0u);
   EXPECT_EQ(Rgb(entries[255]), 0xFFFFFFu);
@@ -403,7 +399,7 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
   colours[4] = {255, 255, 255, 0};
   const dib_test::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
   Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 16u);
   EXPECT_EQ(Rgb(entries[0]), 0u);
   EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
@@ -413,7 +409,7 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
 TEST_F(SafetyPalette, PicturesWithoutAnIndexedFormatAreLeftAlone) {
   Load(MakeBmp(Indexed(1, 19, 3, 2)));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf1bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 2u);
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 2u);
 }
 
 // --- the stored form ---

@@ -8,12 +8,14 @@
 #include "ImagingSupport.h"
 #include "PaletteEntries.h"
 #include "imaging/UPalette.h"
+#include "support/Palettes.h"
 #include "support/Pixels.h"
 
 namespace {
 
 using framework::TBitmap;
 using namespace palette_test;
+using testing_support::PaletteEntries;
 using testing_support::Pixels;
 
 // Colours of no standard palette but black and white, and colours near each of them.
@@ -43,8 +45,8 @@ TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
   imaging::RemapBitmapToPalette(source, dest, palette.get());
   ASSERT_NE(dest.Palette(), nullptr);
   EXPECT_NE(dest.Palette(), palette.get());
-  EXPECT_EQ(Entries(dest.Palette()), kEight);
-  EXPECT_EQ(Entries(palette.get()), kEight) << "the caller's palette is untouched";
+  EXPECT_EQ(PaletteEntries(dest.Palette()), kEight);
+  EXPECT_EQ(PaletteEntries(palette.get()), kEight) << "the caller's palette is untouched";
   EXPECT_EQ(dest.Width(), 8);
   EXPECT_EQ(dest.Height(), 1);
   EXPECT_EQ(Shown(dest), kExact);
@@ -63,7 +65,7 @@ TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
   imaging::RemapBitmapToPalette(indexed, dest, nullptr);
   ASSERT_NE(dest.Palette(), nullptr);
   EXPECT_NE(dest.Palette(), indexed.Palette());
-  EXPECT_EQ(Entries(dest.Palette()), own);
+  EXPECT_EQ(PaletteEntries(dest.Palette()), own);
   EXPECT_EQ(Shown(dest), (std::vector<uint32_t>{0x112233, 0xC86432, 0x5A0AA0, 0x01FA4D}));
 }
 
@@ -73,7 +75,7 @@ TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {
   EXPECT_EQ(Pixels(dest), kNear);
   EXPECT_EQ(dest.Palette(), nullptr);
   EXPECT_NE(dest.Handle(), nullptr);
-  EXPECT_EQ(Entries(palette.get()), kEight);
+  EXPECT_EQ(PaletteEntries(palette.get()), kEight);
 }
 
 TEST_F(RemapBitmapToPalette, AnEmptySourceGivesAnEmptyDest) {
