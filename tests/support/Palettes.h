@@ -12,7 +12,8 @@ namespace testing_support {
 // the test.
 inline std::vector<PALETTEENTRY> PaletteEntries(HPALETTE palette) {
   WORD count = 0;
-  if (GetObjectW(palette, sizeof count, &count) != sizeof count) {
+  // GetObjectType first: GetObjectW fills two bytes of a brush just as well.
+  if (GetObjectType(palette) != OBJ_PAL || GetObjectW(palette, sizeof count, &count) != sizeof count) {
     ADD_FAILURE() << "not a palette";
     return {};
   }
