@@ -14,6 +14,7 @@
 #include "framework/Forms.h"
 #include "framework/TestSupport.h"
 #include "rtl/Sjis.h"
+#include "support/Folders.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -22,12 +23,8 @@ using namespace framework;
 using rtl::SjisToWide;
 using rtl::Utf8ToSjis;
 using rtl::WideToSjis;
-
-std::wstring CurrentFolder() {
-  wchar_t buffer[MAX_PATH];
-  DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
-  return std::wstring(buffer, length);
-}
+using testing_support::CurrentFolder;
+using testing_support::SamePath;
 
 void MakeFolder(const std::wstring& path) { ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << WideToSjis(path); }
 
@@ -85,9 +82,7 @@ class FileCtrlTest : public testing::Test {
 };
 
 TEST_F(FileCtrlTest, StartsOnTheProcesssCurrentFolder) {
-  EXPECT_TRUE(CompareStringOrdinal(SjisToWide(list->Directory()).c_str(), -1, CurrentFolder().c_str(), -1, TRUE) ==
-              CSTR_EQUAL)
-      << list->Directory();
+  EXPECT_TRUE(SamePath(SjisToWide(list->Directory()), CurrentFolder())) << list->Directory();
   EXPECT_EQ(list->Entries()[list->CurrentIndex()].Glyph, TFolderGlyph::Current);
 }
 
@@ -399,8 +394,7 @@ TEST_F(FileCtrlTest, TheDriveListFollowsTheDirectoryListAndLeadsIt) {
   GetFullPathNameW(L"Z:", MAX_PATH, full, nullptr);
   std::wstring expected = full;
   if (expected.size() > 3 && expected.back() == L'\\') expected.pop_back();
-  EXPECT_TRUE(CompareStringOrdinal(SjisToWide(list->Directory()).c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL)
-      << list->Directory() << " " << WideToSjis(expected);
+  EXPECT_TRUE(SamePath(SjisToWide(list->Directory()), expected)) << list->Directory() << " " << WideToSjis(expected);
   EXPECT_TRUE(errors.empty());
 }
 

@@ -7,10 +7,12 @@
 #include "Fixtures.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
 using apptest::FixturePath;
+using testing_support::ScratchFolder;
 
 struct Installed {
   int32_t major;
@@ -30,44 +32,8 @@ Installed InstalledVersion(const std::string& path) {
 
 std::wstring Wide(const std::string& sjis) { return rtl::SjisToWide(sjis); }
 
-// A scratch folder of its own under the system's temporary folder, removed with all it holds.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    wchar_t temp[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, temp);
-    std::wstring path(temp, length);
-    path += L"peupdate-filever-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(path.c_str(), nullptr);
-    path_ = rtl::WideToSjis(path) + "\\";
-  }
-  ~ScratchFolder() { Remove(Wide(path_)); }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-
- private:
-  static void Remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(folder + name + L"\\");
-        } else {
-          DeleteFileW((folder + name).c_str());
-        }
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-
-  std::string path_;
-};
+// A scratch folder's path in CP932, with a trailing backslash.
+std::string Base(const ScratchFolder& scratch) { return rtl::WideToSjis(scratch.path()) + "\\"; }
 
 bool CopyFixture(const char* fixture, const std::string& to) {
   return CopyFileW(Wide(FixturePath(fixture)).c_str(), Wide(to).c_str(), FALSE) != 0;
@@ -107,7 +73,7 @@ TEST_F(InstalledVersionTest, NoVersionInformationGivesZeros) {
 TEST_F(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
   ScratchFolder scratch;
   for (std::string content : {std::string(), std::string("MZ"), std::string(4096, 'x')}) {
-    std::string path = scratch.path() + "Pelano5.exe";
+    std::string path = Base(scratch) + "Pelano5.exe";
     HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
@@ -119,7 +85,7 @@ TEST_F(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
 
 TEST_F(InstalledVersionTest, JapaneseFolderIsFoundWhateverTheSystemCodePage) {
   ScratchFolder scratch;
-  std::string folder = scratch.path() + rtl::Utf8ToSjis("ぺらの表");
+  std::string folder = Base(scratch) + rtl::Utf8ToSjis("ぺらの表");
   ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
   std::string path = folder + "\\Pelano5.exe";
   ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", path));
@@ -132,10 +98,11 @@ class LongPathTest : public testing::Test {
   void SetUp() override {
     // Pad one folder name so that <scratch><padding>\Pelano5.exe is exactly 255 bytes.
     const std::string name = "\\Pelano5.exe";
-    ASSERT_LT(scratch_.path().size() + name.size(), 254u);
-    std::string padding(255 - scratch_.path().size() - name.size(), 'p');
+    const std::string base = Base(scratch_);
+    ASSERT_LT(base.size() + name.size(), 254u);
+    std::string padding(255 - base.size() - name.size(), 'p');
     ASSERT_LE(padding.size(), 255u);
-    std::string folder = scratch_.path() + padding;
+    std::string folder = base + padding;
     ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
     at255_ = folder + name;
     ASSERT_EQ(at255_.size(), 255u);
@@ -205,7 +172,7 @@ TEST_F(FileVerTest, LongerArrayKeepsItsFifthEntry) {
 
 TEST_F(FileVerTest, BlockIsKeptUntilTheNameChanges) {
   ScratchFolder scratch;
-  std::string path = scratch.path() + "Pelano5.exe";
+  std::string path = Base(scratch) + "Pelano5.exe";
   ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", path));
   app::TFileVer fileVer(path);
   ASSERT_TRUE(fileVer.LoadInfo());

@@ -15,33 +15,15 @@
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Sjis.h"
+#include "support/Palettes.h"
+#include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
 namespace {
 
 using framework::TBitmap;
-
-// The pixels of a bitmap as 0x00RRGGBB, top row first, read through the screen.
-std::vector<uint32_t> Pixels(TBitmap& bitmap) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = bitmap.Width();
-  info.bmiHeader.biHeight = -bitmap.Height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  std::vector<uint32_t> pixels(static_cast<std::size_t>(bitmap.Width()) * bitmap.Height());
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap.Handle(), 0, static_cast<UINT>(bitmap.Height()), pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  return pixels;
-}
-
-std::vector<PALETTEENTRY> Entries(HPALETTE palette) {
-  std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));
-  GetPaletteEntries(palette, 0, static_cast<UINT>(entries.size()), entries.data());
-  return entries;
-}
+using testing_support::PaletteEntries;
+using testing_support::Pixels;
 
 bool SameEntries(const std::vector<PALETTEENTRY>& a, const std::vector<PALETTEENTRY>& b) {
   if (a.size() != b.size()) return false;
@@ -124,7 +106,7 @@ TEST_F(MainLogo, OnAPaletteDisplayTheLogoCarriesTheGlyphsPalette) {
   ASSERT_NE(window->WindowPalette(), nullptr);
   ASSERT_NE(logo->Palette(), nullptr);
   EXPECT_NE(logo->Palette(), window->WindowPalette()) << "a copy";
-  EXPECT_TRUE(SameEntries(Entries(logo->Palette()), Entries(window->WindowPalette())));
+  EXPECT_TRUE(SameEntries(PaletteEntries(logo->Palette()), PaletteEntries(window->WindowPalette())));
 }
 
 TEST_F(MainLogo, ALogoFromAResourceFileTakesThePlaceOfTheProgramsOwn) {

@@ -15,25 +15,19 @@
 #include "framework/Application.h"
 #include "framework/TestSupport.h"
 #include "rtl/Sjis.h"
+#include "support/Folders.h"
+#include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
 namespace {
 
 using namespace framework;
 using app::TfrmSelDir;
-using rtl::SjisToWide;
 using rtl::Utf8ToSjis;
 using rtl::WideToSjis;
-
-std::string CurrentFolder() {
-  wchar_t buffer[MAX_PATH];
-  DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
-  return WideToSjis(std::wstring(buffer, length));
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return CompareStringOrdinal(SjisToWide(a).c_str(), -1, SjisToWide(b).c_str(), -1, TRUE) == CSTR_EQUAL;
-}
+using testing_support::CurrentFolder;
+using testing_support::ReadPixels;
+using testing_support::SamePath;
 
 // A drive letter with no drive behind it.
 char AbsentDrive() {
@@ -127,9 +121,9 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(form->DriveComboBox1->Drive(), form->DirectoryListBox->Drive());
   // A folder short enough for the label is shown whole (a long one is shortened with "...").
   form->DirectoryListBox->SetDirectory("C:\\windows");
-  EXPECT_TRUE(SameText(form->lblDirName->Caption(), form->DirectoryListBox->Directory()))
+  EXPECT_TRUE(SamePath(form->lblDirName->Caption(), form->DirectoryListBox->Directory()))
       << form->lblDirName->Caption();
-  EXPECT_TRUE(SameText(form->lblDirName->Caption(), "C:\\windows")) << form->lblDirName->Caption();
+  EXPECT_TRUE(SamePath(form->lblDirName->Caption(), "C:\\windows")) << form->lblDirName->Caption();
 }
 
 TEST_F(SelDirTest, PutsTheUpdatersGlyphOnTheOkButton) {
@@ -138,12 +132,12 @@ TEST_F(SelDirTest, PutsTheUpdatersGlyphOnTheOkButton) {
   ASSERT_EQ(glyph.Height(), 32);
   TBitmap expected;
   expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
-  EXPECT_EQ(test::ReadPixels(glyph.Handle(), 32, 32), test::ReadPixels(expected.Handle(), 32, 32));
+  EXPECT_EQ(ReadPixels(glyph.Handle(), 32, 32), ReadPixels(expected.Handle(), 32, 32));
   EXPECT_TRUE(form->CancelBtn->Glyph().Empty());
 }
 
 TEST_F(SelDirTest, StartsOnTheProcesssCurrentFolderAndStaysThereForAnEmptyStart) {
-  EXPECT_TRUE(SameText(form->SelectedFolder(), CurrentFolder())) << form->SelectedFolder();
+  EXPECT_TRUE(SamePath(form->SelectedFolder(), WideToSjis(CurrentFolder()))) << form->SelectedFolder();
   std::string before = form->SelectedFolder();
   form->SetStartFolder("");
   EXPECT_EQ(form->SelectedFolder(), before);
@@ -163,7 +157,7 @@ TEST_F(SelDirTest, TheSystemsProgramFilesFolderIsFoundBelowAMissingOne) {
   ASSERT_GT(ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH), 0u);
   std::string folder = WideToSjis(programFiles);
   form->SetStartFolder(folder + "\\PELANO5W");
-  EXPECT_TRUE(SameText(form->SelectedFolder(), folder)) << form->SelectedFolder();
+  EXPECT_TRUE(SamePath(form->SelectedFolder(), folder)) << form->SelectedFolder();
 }
 
 TEST_F(SelDirTest, AMissingFolderWithATrailingBackslashStillFallsBack) {

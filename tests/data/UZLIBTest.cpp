@@ -9,12 +9,17 @@
 #include <vector>
 
 #include "rtl/Sjis.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Mutations.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 using rtl::TSeekOrigin;
+using testing_support::Contents;
+using testing_support::Fill;
+using testing_support::RecordingStream;
 
 const char kSignature[] = "ZLIBCompress\x1A";
 
@@ -36,13 +41,9 @@ Bytes SampleData(std::size_t size, uint32_t seed = 1) {
 
 // Bytes deflate cannot shrink, so the compressed body is as long as the data.
 Bytes NoiseData(std::size_t size, uint32_t seed = 7) {
+  testing_support::Random random(seed);
   Bytes data(size);
-  for (auto& byte : data) {
-    seed ^= seed << 13;
-    seed ^= seed >> 17;
-    seed ^= seed << 5;
-    byte = static_cast<unsigned char>(seed);
-  }
+  for (auto& byte : data) byte = static_cast<unsigned char>(random.Next());
   return data;
 }
 
@@ -68,30 +69,6 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 Bytes SignatureBytes() { return Bytes(kSignature, kSignature + 13); }
 
 Bytes Container(const Bytes& body, uint32_t size) { return Concat({SignatureBytes(), SizeField(size), body}); }
-
-void Fill(rtl::TMemoryStream& stream, const Bytes& bytes) {
-  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
-}
-
-Bytes Contents(rtl::TCustomMemoryStream& stream) {
-  const auto* memory = static_cast<const unsigned char*>(stream.Memory());
-  return Bytes(memory, memory + stream.GetSize());
-}
-
-// A memory stream that notes the size of every read and write asked of it.
-class RecordingStream : public rtl::TMemoryStream {
- public:
-  int32_t Read(void* buffer, int32_t count) override {
-    reads.push_back(count);
-    return TMemoryStream::Read(buffer, count);
-  }
-  int32_t Write(const void* buffer, int32_t count) override {
-    writes.push_back(count);
-    return TMemoryStream::Write(buffer, count);
-  }
-  std::vector<int32_t> reads, writes;
-};
 
 // What both callers do: recognise, size the destination once, inflate, rewind.
 Bytes Unpack(rtl::TStream& stream) {

@@ -15,7 +15,9 @@
 #include "rtl/Sjis.h"
 #include "rtl/Stream.h"
 #include "support/GdiObjects.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 #include "support/TestPrinter.h"
 
@@ -24,20 +26,17 @@ namespace {
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
 using test::S;
+using testing_support::Fill;
+using testing_support::Pixels;
 
 constexpr uint32_t W = 0xFFFFFF;
 constexpr uint32_t R = 0xFF0000;  // 0x00RRGGBB as ReadPixels gives them
 constexpr uint32_t G = 0x00FF00;
 constexpr uint32_t B = 0x0000FF;
 
-std::vector<uint32_t> Pixels(const TBitmap& bitmap) {
-  return test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height());
-}
-
 void Load(TBitmap& bitmap, const Bytes& data) {
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-  stream.SetPosition(0);
+  Fill(stream, data);
   bitmap.LoadFromStream(stream);
 }
 

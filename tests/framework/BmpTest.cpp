@@ -12,13 +12,18 @@
 #include "framework/Graphics.h"
 #include "rtl/Stream.h"
 #include "support/GuardedStream.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
 using test::S;
+using testing_support::ExpectedPixels;
+using testing_support::Fill;
+using testing_support::ReadPixels;
 
 void Put32(Bytes& data, std::size_t at, uint32_t value) { std::memcpy(&data[at], &value, 4); }
 void Put16(Bytes& data, std::size_t at, uint16_t value) { std::memcpy(&data[at], &value, 2); }
@@ -37,25 +42,16 @@ std::vector<RGBQUAD> Grey16() {
   return colors;
 }
 
-std::vector<uint32_t> Expected(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
-  std::vector<uint32_t> pixels;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) pixels.push_back(pixel(x, y));
-  }
-  return pixels;
-}
-
 uint32_t Rgb(const RGBQUAD& c) { return static_cast<uint32_t>(c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue); }
 
 class BmpReader : public ::testing::Test {
  protected:
   void Load(const Bytes& data) {
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-    stream.SetPosition(0);
+    Fill(stream, data);
     bitmap.LoadFromStream(stream);
   }
-  std::vector<uint32_t> Pixels() { return test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height()); }
+  std::vector<uint32_t> Pixels() { return testing_support::Pixels(bitmap); }
   std::string Failure(const Bytes& data) {
     return testing_support::MessageOf<EInvalidGraphic>([&] { Load(data); });
   }
@@ -69,7 +65,7 @@ TEST_F(BmpReader, TwentyFourBitsBottomUpAndTopDown) {
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
     EXPECT_EQ(bitmap.Palette(), nullptr);
-    EXPECT_EQ(Pixels(), Expected(13, 7, Pattern)) << topDown;
+    EXPECT_EQ(Pixels(), ExpectedPixels(13, 7, Pattern)) << topDown;
   }
 }
 
@@ -80,7 +76,7 @@ TEST_F(BmpReader, IndexedFormatsTakeTheirColourTableAsPalette) {
     const int n = static_cast<int>(table.size());
     auto index = [n](int x, int y) { return static_cast<uint32_t>((x * 3 + y) % n); };
     Load(test::MakeBmp(19, 5, bits, table, index));
-    EXPECT_EQ(Pixels(), Expected(19, 5, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << bits;
+    EXPECT_EQ(Pixels(), ExpectedPixels(19, 5, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << bits;
     ASSERT_NE(bitmap.Palette(), nullptr);
     EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), static_cast<UINT>(n)) << bits;
   }
@@ -99,7 +95,7 @@ TEST_F(BmpReader, AnEightBitImageKeepsItsSixteenEntryColourTable) {
 TEST_F(BmpReader, ThirtyTwoAndSixteenBitsWithAndWithoutMasks) {
   Load(test::MakeBmp(6, 3, 32, {}, Pattern));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf32bit);
-  EXPECT_EQ(Pixels(), Expected(6, 3, Pattern));
+  EXPECT_EQ(Pixels(), ExpectedPixels(6, 3, Pattern));
 
   // 5-6-5 bit fields after a 40-byte header: red at the top.
   Bytes data = test::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
@@ -137,7 +133,7 @@ TEST_F(BmpReader, PixelsFollowTheColourTableWhateverTheOffsetSays) {
   for (uint32_t offset : {0u, 1u, 118u + 7u, 0xFFFFFFFFu}) {
     Put32(data, 10, offset);
     Load(data);
-    EXPECT_EQ(Pixels(), Expected(8, 4, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << offset;
+    EXPECT_EQ(Pixels(), ExpectedPixels(8, 4, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << offset;
   }
 }
 
@@ -145,7 +141,7 @@ TEST_F(BmpReader, ASizeImageOfZeroMeansTheRowsSize) {
   Bytes data = test::MakeBmp(5, 3, 24, {}, Pattern);
   Put32(data, 34, 0);
   Load(data);
-  EXPECT_EQ(Pixels(), Expected(5, 3, Pattern));
+  EXPECT_EQ(Pixels(), ExpectedPixels(5, 3, Pattern));
 }
 
 TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
@@ -157,8 +153,7 @@ TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
   Put32(data, 34, 431999);
   data.insert(data.end(), {1, 2, 3, 4, 5});
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-  stream.SetPosition(0);
+  Fill(stream, data);
   bitmap.LoadFromStream(stream);
   EXPECT_EQ(stream.GetPosition(), static_cast<int32_t>(data.size()) - 5 - 1);
   std::vector<uint32_t> pixels = Pixels();
@@ -240,7 +235,7 @@ std::vector<uint32_t> DecodedByGdi(const Bytes& file, int width, int height) {
   SetDIBits(screen, section, 0, static_cast<UINT>(height), &file[Get32(file, 10)],
             reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
-  std::vector<uint32_t> pixels = test::ReadPixels(section, width, height);
+  std::vector<uint32_t> pixels = ReadPixels(section, width, height);
   DeleteObject(section);
   return pixels;
 }
@@ -360,13 +355,11 @@ class BmpWriter : public ::testing::Test {
   static Bytes Save(const TBitmap& bitmap) {
     rtl::TMemoryStream stream;
     bitmap.SaveToStream(stream);
-    const auto* bytes = static_cast<const uint8_t*>(stream.Memory());
-    return Bytes(bytes, bytes + stream.GetSize());
+    return testing_support::Contents(stream);
   }
   static void Load(TBitmap& bitmap, const Bytes& data) {
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-    stream.SetPosition(0);
+    Fill(stream, data);
     bitmap.LoadFromStream(stream);
   }
 };
@@ -390,8 +383,8 @@ TEST_F(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
     EXPECT_EQ(Get32(saved, 10) + Get32(saved, 34), saved.size());
     TBitmap again;
     Load(again, saved);
-    EXPECT_EQ(test::ReadPixels(again.Handle(), again.Width(), again.Height()),
-              test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height()));
+    EXPECT_EQ(ReadPixels(again.Handle(), again.Width(), again.Height()),
+              ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height()));
     EXPECT_EQ(again.PixelFormat(), bitmap.PixelFormat());
   }
 }
@@ -405,7 +398,7 @@ TEST_F(BmpWriter, ADeviceBitmapIsWrittenAsADibOfItsDepth) {
   bitmap.Canvas().SetPixel(4, 0, clBlue);
   TBitmap again;
   Load(again, Save(bitmap));
-  std::vector<uint32_t> pixels = test::ReadPixels(again.Handle(), 5, 3);
+  std::vector<uint32_t> pixels = ReadPixels(again.Handle(), 5, 3);
   EXPECT_EQ(pixels[0], 0xFF0000u);
   EXPECT_EQ(pixels[4], 0x0000FFu);
 }

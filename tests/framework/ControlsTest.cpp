@@ -8,11 +8,13 @@
 #include "TestSupport.h"
 #include "framework/Application.h"
 #include "framework/Layout.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using namespace framework;
 using test::S;
+using testing_support::ReadPixels;
 
 struct TMouseRecord {
   std::string who;
@@ -166,9 +168,9 @@ TEST(ImageControl, StoresItsPictureAndAButtonGlyphInTheLayout) {
   ASSERT_NE(image2, nullptr);
   ASSERT_NE(button2, nullptr);
   EXPECT_EQ(image2->BoundsRect(), (TRect{0, 0, 3, 2}));
-  EXPECT_EQ(test::ReadPixels(image2->Picture().Bitmap().Handle(), 3, 2), test::ReadPixels(bitmap.Handle(), 3, 2));
+  EXPECT_EQ(ReadPixels(image2->Picture().Bitmap().Handle(), 3, 2), ReadPixels(bitmap.Handle(), 3, 2));
   EXPECT_EQ(button2->Glyph().PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(test::ReadPixels(button2->Glyph().Handle(), 16, 16), test::ReadPixels(button->Glyph().Handle(), 16, 16));
+  EXPECT_EQ(ReadPixels(button2->Glyph().Handle(), 16, 16), ReadPixels(button->Glyph().Handle(), 16, 16));
   EXPECT_EQ(WriteLayout(copy), layout);
 }
 

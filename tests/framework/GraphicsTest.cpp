@@ -7,12 +7,16 @@
 #include "TestSupport.h"
 #include "framework/Errors.h"
 #include "rtl/Exception.h"
+#include "support/MemoryStreams.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using namespace framework;
 using test::MakeBmp;
-using test::ReadPixels;
+using testing_support::Fill;
+using testing_support::Pixels;
+using testing_support::ReadPixels;
 
 std::vector<RGBQUAD> Grey(int count) {
   std::vector<RGBQUAD> colors;
@@ -32,12 +36,8 @@ class BitmapLoading : public ::testing::Test {
  protected:
   static void Load(TBitmap& bitmap, const std::vector<uint8_t>& file) {
     rtl::TMemoryStream stream;
-    if (!file.empty()) stream.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
-    stream.SetPosition(0);
+    Fill(stream, file);
     bitmap.LoadFromStream(stream);
-  }
-  static std::vector<uint32_t> Pixels(TBitmap& bitmap) {
-    return ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height());
   }
   static void ExpectPattern(TBitmap& bitmap, const std::function<uint32_t(int, int)>& expected) {
     std::vector<uint32_t> pixels = Pixels(bitmap);
@@ -388,8 +388,7 @@ TEST(GdiHandles, AreNotLeakedByLoadingDrawingAndCopying) {
   for (int i = 0; i < 200; ++i) {
     TBitmap bitmap;
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(file.data(), static_cast<int32_t>(file.size()));
-    stream.SetPosition(0);
+    Fill(stream, file);
     bitmap.LoadFromStream(stream);
     bitmap.SetTransparent(true);
     TBitmap dest;

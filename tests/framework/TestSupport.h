@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rtl/Sjis.h"
+#include "support/Pixels.h"
 
 namespace test {
 
@@ -198,23 +199,6 @@ inline std::vector<uint8_t> MakeBmp(int width, int height, int bitCount, const s
   return file;
 }
 
-// The pixels of a bitmap as 0x00RRGGBB, read with GetDIBits, top row first.
-inline std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * height);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  return pixels;
-}
-
 // A window's rectangle in its parent's client coordinates (screen coordinates for a top-level one).
 inline RECT ChildRect(HWND window) {
   RECT r{};
@@ -251,7 +235,7 @@ inline TCapture CaptureClient(HWND window) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, capture.width, capture.height, dc, 0, 0, SRCCOPY);
   SelectObject(memory, old);
-  capture.pixels = ReadPixels(bitmap, capture.width, capture.height);
+  capture.pixels = testing_support::ReadPixels(bitmap, capture.width, capture.height);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(window, dc);

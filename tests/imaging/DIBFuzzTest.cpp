@@ -15,83 +15,16 @@
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
 #include "rtl/Exception.h"
+#include "support/GuardedStream.h"
+#include "support/Mutations.h"
 
 namespace {
 
 using namespace dib_test;
 using imaging::TDIBitmap;
-
-// Bytes whose end touches a no-access page.
-class GuardedStream : public rtl::TCustomMemoryStream {
- public:
-  explicit GuardedStream(const Bytes& bytes) {
-    const size_t page = 4096;
-    const size_t dataPages = (bytes.size() + page - 1) / page;
-    size_ = (dataPages + 1) * page;
-    base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, size_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    EXPECT_NE(base_, nullptr);
-    DWORD old = 0;
-    EXPECT_TRUE(VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old));
-    uint8_t* data = base_ + dataPages * page - bytes.size();
-    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-    SetPointer(data, int32_t(bytes.size()));
-  }
-  ~GuardedStream() override { VirtualFree(base_, 0, MEM_RELEASE); }
-  int32_t Write(const void*, int32_t) override { return 0; }
-
- private:
-  uint8_t* base_ = nullptr;
-  size_t size_ = 0;
-};
-
-class Random {
- public:
-  explicit Random(uint32_t seed) : state_(seed ? seed : 1) {}
-  uint32_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-  uint32_t Below(uint32_t n) { return Next() % n; }
-
- private:
-  uint32_t state_;
-};
-
-// One to three changes: bytes set at random (mostly in the headers), a header field set to a value
-// at some edge, the data cut short, or bytes added.
-Bytes Mutate(const Bytes& valid, size_t headerEnd, Random& random) {
-  static const uint32_t edges[] = {0, 1, 2, 3, 4, 8, 12, 16, 40, 124, 255, 256, 257, 0x7FFF, 0x8000, 0xFFFF,
-                                   0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFE, 0x01000000};
-  Bytes bytes = valid;
-  const uint32_t changes = 1 + random.Below(3);
-  for (uint32_t c = 0; c < changes && !bytes.empty(); ++c) {
-    switch (random.Below(5)) {
-      case 0:
-      case 1: {
-        size_t limit = random.Below(4) != 0 ? std::min(headerEnd, bytes.size()) : bytes.size();
-        bytes[random.Below(uint32_t(limit))] = uint8_t(random.Next());
-        break;
-      }
-      case 2: {
-        size_t limit = std::min(headerEnd, bytes.size());
-        if (limit < 4) break;
-        size_t at = random.Below(uint32_t(limit - 3)) & ~size_t(1);
-        uint32_t value = edges[random.Below(sizeof edges / sizeof edges[0])];
-        for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = uint8_t(value >> (8 * i));
-        break;
-      }
-      case 3:
-        bytes.resize(random.Below(uint32_t(bytes.size())));
-        break;
-      default:
-        for (uint32_t i = random.Below(16); i > 0; --i) bytes.push_back(uint8_t(random.Next()));
-        break;
-    }
-  }
-  return bytes;
-}
+using testing_support::Mutate;
+using testing_support::Random;
+using testing_support::TGuardedStream;
 
 std::vector<Bytes> ValidBmps() {
   Image rgb565 = MakeImage(7, 4, 16, [](int32_t x, int32_t y) { return uint32_t((x * 9) << 11 | (y * 15) << 5 | x); });
@@ -160,7 +93,7 @@ class Fuzz : public ::testing::Test {
 
 TEST_F(Fuzz, BmpStreams) {
   Run(ValidBmps(), 14 + 124 + 64, 150, [](TDIBitmap& graphic, const Bytes& bytes) {
-    GuardedStream stream(bytes);
+    TGuardedStream stream(bytes);
     graphic.LoadFromStream(stream);
   });
 }
@@ -177,7 +110,7 @@ TEST_F(Fuzz, StoredFormsOfBothKinds) {
     forms.push_back(framework);
   }
   Run(forms, 18 + 124 + 64, 100, [](TDIBitmap& graphic, const Bytes& bytes) {
-    GuardedStream stream(bytes);
+    TGuardedStream stream(bytes);
     graphic.ReadData(stream);
   });
 }
@@ -186,7 +119,7 @@ TEST_F(Fuzz, PackedDIBs) {
   std::vector<Bytes> packed;
   for (const Bytes& bmp : ValidBmps()) packed.emplace_back(bmp.begin() + 14, bmp.end());
   Run(packed, 124 + 64, 150, [](TDIBitmap& graphic, const Bytes& bytes) {
-    GuardedStream stream(bytes);
+    TGuardedStream stream(bytes);
     graphic.ReadDIB(stream);
   });
 }
@@ -235,7 +168,7 @@ TEST(PaletteFuzz, RiffPalettes) {
   for (const Bytes& input : valid) {
     for (int i = 0; i < 1000; ++i) {
       Bytes mutated = Mutate(input, 24, random);
-      GuardedStream stream(mutated);
+      TGuardedStream stream(mutated);
       imaging::PaletteHandle palette = imaging::ReadRiffPalette(stream);
       if (palette) {
         ++palettes;

@@ -13,6 +13,7 @@
 #include "framework/Graphics.h"
 #include "imaging/UDIB.h"
 #include "rtl/Stream.h"
+#include "support/Pixels.h"
 
 namespace dib_test {
 
@@ -225,23 +226,11 @@ class ByteStream : public rtl::TCustomMemoryStream {
   Bytes bytes_;
 };
 
-inline Bytes StreamBytes(rtl::TMemoryStream& stream) {
-  const auto* p = static_cast<const uint8_t*>(stream.Memory());
-  return Bytes(p, p + stream.GetSize());
-}
-
 // A 32-bit top-down DIB section in a memory context, under a framework canvas.
 class Target {
  public:
-  Target(int32_t width, int32_t height, Rgb fill = MakeRgb(1, 2, 3)) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  Target(int32_t width, int32_t height, Rgb fill = MakeRgb(1, 2, 3))
+      : width_(width), height_(height), bitmap_(testing_support::CreateSection(width, -height, 32)) {
     dc_ = CreateCompatibleDC(nullptr);
     old_ = SelectObject(dc_, bitmap_);
     canvas_.SetHandle(dc_);
@@ -264,19 +253,7 @@ class Target {
     DeleteObject(brush);
   }
   // Every pixel, top row first, read back through GetDIBits.
-  std::vector<Rgb> Pixels() const {
-    GdiFlush();
-    std::vector<Rgb> pixels(size_t(width_) * size_t(height_));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    EXPECT_EQ(GetDIBits(dc_, bitmap_, 0, UINT(height_), pixels.data(), &info, DIB_RGB_COLORS), height_);
-    for (Rgb& p : pixels) p &= 0xFFFFFF;
-    return pixels;
-  }
+  std::vector<Rgb> Pixels() const { return testing_support::ReadPixels(bitmap_, width_, height_, dc_); }
   Rgb Pixel(int32_t x, int32_t y) const { return Pixels()[size_t(y) * size_t(width_) + size_t(x)]; }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }

@@ -9,6 +9,7 @@
 #include "framework/Errors.h"
 #include "framework/GdiHandles.h"
 #include "rtl/Exception.h"
+#include "support/Pixels.h"
 
 namespace {
 
@@ -23,14 +24,10 @@ Rgb RowColor(int32_t y) { return MakeRgb(10 + y, 10 + y, 10 + y); }
 // A DIB section of 24 bits owned by the test; rows as RowColor, or x and y in red and green.
 class Section {
  public:
-  Section(int32_t width, int32_t height, bool topDown, bool coordinates = false) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = topDown ? -height : height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    handle_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
+  Section(int32_t width, int32_t height, bool topDown, bool coordinates = false)
+      : width_(width),
+        height_(height),
+        handle_(testing_support::CreateSection(width, topDown ? -height : height, 24, &bits_)) {
     EXPECT_TRUE(handle_);
     const int32_t stride = imaging::RowBytes(width, 24, 32);
     for (int32_t y = 0; y < height; ++y) {

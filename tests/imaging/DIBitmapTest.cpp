@@ -12,7 +12,9 @@
 #include "framework/Errors.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Palettes.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ using namespace dib_test;
 using framework::TRect;
 using imaging::TDIBitmap;
 using testing_support::MessageOf;
+using testing_support::PaletteEntries;
 
 constexpr Rgb kFill = MakeRgb(1, 2, 3);
 
@@ -50,13 +53,13 @@ std::unique_ptr<TDIBitmap> Load(const Bytes& bmp) {
 Bytes Saved(const TDIBitmap& graphic) {
   rtl::TMemoryStream stream;
   graphic.SaveToStream(stream);
-  return StreamBytes(stream);
+  return testing_support::Contents(stream);
 }
 
 Bytes WrittenData(const TDIBitmap& graphic) {
   rtl::TMemoryStream stream;
   graphic.WriteData(stream);
-  return StreamBytes(stream);
+  return testing_support::Contents(stream);
 }
 
 Bytes WithView(Bytes bmp, int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -532,7 +535,7 @@ TEST(DIBitmapPalette, IsMadeFromTheColourTable) {
   HPALETTE palette = graphic->Palette();
   ASSERT_NE(palette, nullptr);
   EXPECT_EQ(graphic->Palette(), palette) << "made once";
-  std::vector<PALETTEENTRY> entries = palette_test::Entries(palette);
+  std::vector<PALETTEENTRY> entries = PaletteEntries(palette);
   ASSERT_EQ(entries.size(), 7u);
   for (size_t i = 0; i < 7; ++i) {
     EXPECT_EQ(entries[i], palette_test::Rgb(image.colors[i].rgbRed, image.colors[i].rgbGreen, image.colors[i].rgbBlue))
@@ -750,7 +753,7 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   EXPECT_EQ(bitmap.Height(), 6);
   ASSERT_NE(bitmap.Palette(), nullptr);
   EXPECT_NE(bitmap.Palette(), source.Palette());
-  EXPECT_EQ(palette_test::Entries(bitmap.Palette()), palette_test::Entries(source.Palette()));
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()), PaletteEntries(source.Palette()));
   Target target(8, 6, kFill);
   bitmap.Draw(target.Canvas(), {0, 0, 8, 6});
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }, kFill));

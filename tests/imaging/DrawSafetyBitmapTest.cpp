@@ -12,6 +12,7 @@
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
 #include "support/GdiObjects.h"
+#include "support/Pixels.h"
 #include "support/TestPrinter.h"
 
 namespace {
@@ -27,6 +28,8 @@ using dib_test::Target;
 using framework::TRect;
 using imaging::TSafetyBitmap;
 using namespace safety_test;
+using testing_support::ExpectedPixels;
+using testing_support::ReadPixels;
 
 constexpr Rgb kRed = 0xFF0000;
 constexpr Rgb kBlue = 0x0000FF;
@@ -86,25 +89,15 @@ class StretchCounter {
 // A memory canvas on a 32-bit top-down section, made for a reference device (a printer here).
 class MemoryTarget : public imaging::TMemoryCanvas {
  public:
-  MemoryTarget(int32_t width, int32_t height, HDC reference) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    section_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  MemoryTarget(int32_t width, int32_t height, HDC reference)
+      : section_(testing_support::CreateSection(width, -height, 32)), width_(width), height_(height) {
     SetReferenceDC(reference);
     Brush().SetColor(static_cast<framework::TColor>(RGB(kFill >> 16, (kFill >> 8) & 0xFF, kFill & 0xFF)));
     FillRect({0, 0, width, height});
   }
   ~MemoryTarget() override { FreeHandle(); }
 
-  std::vector<Rgb> Pixels() {
-    GdiFlush();
-    return imaging_test::ReadPixels(section_.get(), width_, height_);
-  }
+  std::vector<Rgb> Pixels() { return ReadPixels(section_.get(), width_, height_); }
 
  protected:
   HBITMAP GetBitmapHandle() override { return section_.get(); }
@@ -114,14 +107,6 @@ class MemoryTarget : public imaging::TMemoryCanvas {
   int32_t width_;
   int32_t height_;
 };
-
-std::vector<Rgb> Expected(int32_t width, int32_t height, const std::function<Rgb(int32_t, int32_t)>& at) {
-  std::vector<Rgb> pixels;
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) pixels.push_back(at(x, y));
-  }
-  return pixels;
-}
 
 std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
 
@@ -300,11 +285,12 @@ TEST_P(SafetyDraw, TheMaskHasABitForEachTransparentPixelAndTheMaskedCopyIsWhiteT
   MakeTransparent(framework::clRed);
   Target target(10, 3, kFill);
   target.Canvas().Draw(0, 0, bitmap);
-  const std::vector<Rgb> mask = imaging_test::ReadPixels(bitmap.Mask().Handle(), 10, 3);
+  const std::vector<Rgb> mask = ReadPixels(bitmap.Mask().Handle(), 10, 3);
   const std::vector<Rgb> masked =
-      imaging_test::ReadPixels(bitmap.MaskedImage().Handle(), 10, 3);
-  EXPECT_EQ(mask, Expected(10, 3, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) == kRed ? 0xFFFFFFu : 0u; }));
-  EXPECT_EQ(masked, Expected(10, 3, [&](int32_t x, int32_t y) {
+      ReadPixels(bitmap.MaskedImage().Handle(), 10, 3);
+  EXPECT_EQ(mask,
+            ExpectedPixels(10, 3, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) == kRed ? 0xFFFFFFu : 0u; }));
+  EXPECT_EQ(masked, ExpectedPixels(10, 3, [&](int32_t x, int32_t y) {
               const Rgb c = image.ColorAt(x, y);
               return c == kRed ? 0xFFFFFFu : c;
             }));
@@ -406,9 +392,9 @@ TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
   copy.Assign(&bitmap);
   EXPECT_FALSE(copy.MaskStale());
   EXPECT_FALSE(copy.MaskedImageStale());
-  EXPECT_EQ(imaging_test::ReadPixels(copy.Mask().Handle(), 8, 6), imaging_test::ReadPixels(bitmap.Mask().Handle(), 8, 6));
-  EXPECT_EQ(imaging_test::ReadPixels(copy.MaskedImage().Handle(), 8, 6),
-            imaging_test::ReadPixels(bitmap.MaskedImage().Handle(), 8, 6));
+  EXPECT_EQ(ReadPixels(copy.Mask().Handle(), 8, 6), ReadPixels(bitmap.Mask().Handle(), 8, 6));
+  EXPECT_EQ(ReadPixels(copy.MaskedImage().Handle(), 8, 6),
+            ReadPixels(bitmap.MaskedImage().Handle(), 8, 6));
   if (!GetParam()) {
     EXPECT_EQ(copy.MaskDIB().Holder(), bitmap.MaskDIB().Holder());
   } else {
@@ -454,7 +440,7 @@ TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
   target.StretchDraw({0, 0, 16, 12}, bitmap);
   // Outside the NT family: the masked copy's build, then mask and picture, each through a DIB.
   EXPECT_EQ(counter.count(), GetParam() ? 0 : 3);
-  EXPECT_EQ(target.Pixels(), Expected(16, 12, Through(image, kRed, 2)));
+  EXPECT_EQ(target.Pixels(), ExpectedPixels(16, 12, Through(image, kRed, 2)));
   EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
   EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.Mask()).Canvas().LockCount(), 0);
 }
@@ -465,7 +451,7 @@ TEST_P(SafetyPrint, APictureThatIsNotTransparentIsPrintedWholeAndBuildsNoMask) {
   StretchCounter counter;
   target.Draw(0, 0, bitmap);
   EXPECT_EQ(counter.count(), GetParam() ? 0 : 1);
-  EXPECT_EQ(target.Pixels(), Expected(8, 6, [&](int32_t x, int32_t y) { return image.ColorAt(x, y); }));
+  EXPECT_EQ(target.Pixels(), ExpectedPixels(8, 6, [&](int32_t x, int32_t y) { return image.ColorAt(x, y); }));
   EXPECT_TRUE(bitmap.Mask().Empty());
 }
 
@@ -536,7 +522,7 @@ TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   dib_test::RefusingDevice refusing;
   fresh.Draw(0, 0, bitmap);
   EXPECT_GT(refusing.calls(), 2 * 6);
-  EXPECT_EQ(fresh.Pixels(), Expected(8, 6, Through(image, kRed)));
+  EXPECT_EQ(fresh.Pixels(), ExpectedPixels(8, 6, Through(image, kRed)));
 }
 
 TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {

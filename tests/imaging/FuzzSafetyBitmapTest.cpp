@@ -12,6 +12,7 @@
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
 #include "support/GuardedStream.h"
+#include "support/Mutations.h"
 
 namespace {
 
@@ -20,57 +21,9 @@ using dib_test::MakeBmp;
 using dib_test::MakeImage;
 using imaging::TSafetyBitmap;
 using namespace safety_test;
+using testing_support::Mutate;
+using testing_support::Random;
 using testing_support::TGuardedStream;
-
-class Random {
- public:
-  explicit Random(uint32_t seed) : state_(seed ? seed : 1) {}
-  uint32_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-  uint32_t Below(uint32_t n) { return n == 0 ? 0 : Next() % n; }
-
- private:
-  uint32_t state_;
-};
-
-// One to three changes: a byte set at random (mostly in the first headerEnd bytes), a 32-bit field
-// there set to an edge value, the data cut short, or bytes added.
-Bytes Mutate(const Bytes& valid, std::size_t headerEnd, Random& random) {
-  static const uint32_t edges[] = {0,      1,      2,       3,          4,          8,          12,
-                                   16,     40,     54,      255,        256,        257,        300,
-                                   0x7FFF, 0x8000, 0xFFFF,  0x10000,    0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
-                                   0xFFFFFFFE, 0x01000000};
-  Bytes bytes = valid;
-  const uint32_t changes = 1 + random.Below(3);
-  for (uint32_t c = 0; c < changes && !bytes.empty(); ++c) {
-    const std::size_t limit = std::min(headerEnd, bytes.size());
-    switch (random.Below(5)) {
-      case 0:
-      case 1: {
-        const std::size_t range = random.Below(4) != 0 ? limit : bytes.size();
-        bytes[random.Below(uint32_t(range))] = uint8_t(random.Next());
-        break;
-      }
-      case 2: {
-        if (limit < 4) break;
-        const std::size_t at = random.Below(uint32_t(limit - 3)) & ~std::size_t{1};
-        Patch32(bytes, at, edges[random.Below(sizeof edges / sizeof edges[0])]);
-        break;
-      }
-      case 3:
-        bytes.resize(random.Below(uint32_t(bytes.size())));
-        break;
-      default:
-        for (uint32_t i = 1 + random.Below(16); i > 0; --i) bytes.push_back(uint8_t(random.Next()));
-        break;
-    }
-  }
-  return bytes;
-}
 
 std::vector<Bytes> ValidBmps() {
   auto indexed = [](int bits, int32_t w, int32_t h, int colours) {

@@ -14,7 +14,9 @@
 #include "framework/Metafile.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ using framework::TBitmap;
 using framework::TIcon;
 using framework::TMetafile;
 using Bytes = std::vector<uint8_t>;
+using testing_support::Fill;
 
 void Put16(Bytes& b, std::size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v);
@@ -38,8 +41,7 @@ uint32_t Get32(const Bytes& b, std::size_t at) {
 template <typename G>
 void LoadInto(G& graphic, const Bytes& bytes) {
   rtl::TMemoryStream stream;
-  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
+  Fill(stream, bytes);
   graphic.LoadFromStream(stream);
 }
 
@@ -98,7 +100,7 @@ std::vector<uint32_t> Drawn(G& graphic, int width, int height) {
   TBitmap target;
   imaging_test::Fill24(target, width, height, 0xFFFFFF);
   target.Canvas().StretchDraw({0, 0, width, height}, graphic);
-  return imaging_test::Pixels(target);
+  return testing_support::Pixels(target);
 }
 
 // --- icons ---

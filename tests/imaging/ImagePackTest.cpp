@@ -9,6 +9,7 @@
 #include "ImagingSupport.h"
 #include "rtl/Exception.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 namespace {
 
@@ -150,7 +151,7 @@ TEST(ImagePackDraw, TheBaseStretchDrawDrawsTheImageGetImageGives) {
   pack.StretchDraw(target.Canvas(), {1, 1, 3, 3}, 2);
   pack.Draw(target.Canvas(), 0, 0, 7);  // no image: nothing drawn
   const uint32_t W = 0xFFFFFF, B = 0x0000FF;
-  EXPECT_EQ(imaging_test::Pixels(target),
+  EXPECT_EQ(testing_support::Pixels(target),
             (std::vector<uint32_t>{W, W, W, W, W, B, B, W, W, B, B, W, W, W, W, W}));
 }
 

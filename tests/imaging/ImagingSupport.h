@@ -1,4 +1,4 @@
-// Bitmaps of the imaging tests: made in memory, read back with GetDIBits.
+// Bitmaps of the imaging tests, painted in memory.
 #pragma once
 
 #include <windows.h>
@@ -10,28 +10,6 @@
 #include "framework/Graphics.h"
 
 namespace imaging_test {
-
-// The pixels of a bitmap as 0x00RRGGBB, top row first, read with GetDIBits through dc (the screen
-// when none is given), so that a device bitmap's colours come through dc's palette.
-inline std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int width, int height, HDC dc = nullptr) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * height);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(dc ? dc : screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  return pixels;
-}
-
-inline std::vector<uint32_t> Pixels(framework::TBitmap& bitmap) {
-  return ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height());
-}
 
 // A 24-bit DIB bitmap whose pixel (x, y) is colour(x, y), given as 0x00RRGGBB.
 inline void Paint24(framework::TBitmap& bitmap, int width, int height, const std::function<uint32_t(int, int)>& colour) {

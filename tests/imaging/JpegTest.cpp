@@ -12,7 +12,9 @@
 #include "PictureData.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 // After windows.h, as the framework includes them.
 #include <jerror.h>
@@ -24,13 +26,14 @@ using framework::EJPEG;
 using framework::TBitmap;
 using framework::TJPEGImage;
 using imaging_test::ResourceBytes;
+using testing_support::Fill;
+using testing_support::Pixels;
 
 std::vector<uint8_t> Jpeg(const wchar_t* name) { return ResourceBytes(name, L"JPEG"); }
 
 void LoadInto(TJPEGImage& image, const std::vector<uint8_t>& bytes) {
   rtl::TMemoryStream stream;
-  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
+  Fill(stream, bytes);
   image.LoadFromStream(stream);
 }
 
@@ -39,7 +42,7 @@ std::vector<uint32_t> DrawnPixels(TJPEGImage& image) {
   TBitmap target;
   imaging_test::Fill24(target, image.Width(), image.Height(), 0x123456);
   target.Canvas().Draw(0, 0, image);
-  return imaging_test::Pixels(target);
+  return Pixels(target);
 }
 
 // Where the frame header's height and width lie (SOF0 or SOF2), or 0.
@@ -116,7 +119,7 @@ TEST(JpegImage, ReadsTheHeaderAtLoadAndDecodesOnFirstUse) {
   EXPECT_EQ(bitmap.Width(), 67);
   EXPECT_EQ(bitmap.Height(), 45);
   EXPECT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf24bit);
-  EXPECT_EQ(imaging_test::Pixels(bitmap), DrawnPixels(image));
+  EXPECT_EQ(Pixels(bitmap), DrawnPixels(image));
 }
 
 TEST(JpegImage, TheFirstDrawReportsAChangeAndLaterDrawsDoNot) {
@@ -164,8 +167,7 @@ TEST(JpegImage, StoredFormLongerThanItsStreamIsAReadError) {
   rtl::TMemoryStream stored;
   const uint32_t length = static_cast<uint32_t>(bytes.size() + 1);  // one byte more than follows
   stored.WriteBuffer(&length, 4);
-  stored.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stored.SetPosition(0);
+  Fill(stored, bytes);
   TJPEGImage image;
   EXPECT_THROW(image.ReadData(stored), rtl::EReadError);
   EXPECT_TRUE(image.Empty());
@@ -274,7 +276,7 @@ TEST(JpegErrors, AFailedDecodingIsReportedOnceAndThenDrawsNothing) {
   EXPECT_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()), EJPEG);
   EXPECT_NO_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()));
   EXPECT_EQ(changes, 0);
-  EXPECT_EQ(imaging_test::Pixels(target)[0], 0x00FF00u);
+  EXPECT_EQ(Pixels(target)[0], 0x00FF00u);
   TBitmap bitmap;
   EXPECT_THROW(bitmap.Assign(picture.Graphic()), EJPEG);
 }

@@ -16,6 +16,8 @@
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MessageOf.h"
+#include "support/Palettes.h"
+#include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -27,15 +29,9 @@ using dib_test::MakeImage;
 using framework::TPixelFormat;
 using imaging::TSafetyBitmap;
 using namespace safety_test;
+using testing_support::PaletteEntries;
+using testing_support::Pixels;
 using testing_support::TGuardedStream;
-
-std::vector<uint32_t> PixelsOf(framework::TBitmap& bitmap) { return imaging_test::Pixels(bitmap); }
-
-std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
-  std::vector<PALETTEENTRY> entries(GetPaletteEntries(palette, 0, 0, nullptr));
-  if (!entries.empty()) GetPaletteEntries(palette, 0, UINT(entries.size()), entries.data());
-  return entries;
-}
 
 uint32_t Rgb(const PALETTEENTRY& e) { return dib_test::MakeRgb(e.peRed, e.peGreen, e.peBlue); }
 
@@ -59,7 +55,7 @@ TEST_F(SafetyLoad, APlainBmpLoadsAsThePlatformLoaderReadsIt) {
   const dib_test::Image image = Rgb24(13, 7);
   Load(MakeBmp(image));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyLoad, AContainerHoldingA24BitBmpLoadsToTheSamePixelsAsTheBmp) {
@@ -70,8 +66,8 @@ TEST_F(SafetyLoad, AContainerHoldingA24BitBmpLoadsToTheSamePixelsAsTheBmp) {
   Load(Wrap(MakeBmp(image)));
   EXPECT_EQ(bitmap.Width(), 31);
   EXPECT_EQ(bitmap.Height(), 17);
-  EXPECT_EQ(PixelsOf(bitmap), PixelsOf(plain));
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), Pixels(plain));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
@@ -82,7 +78,7 @@ TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
   TGuardedStream stream(bytes);
   stream.SetPosition(3);
   bitmap.LoadFromStream(stream);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyLoad, AContainerWhoseBmpStatesAWrongImageSizeIsRepairedBeforeLoading) {
@@ -90,14 +86,14 @@ TEST_F(SafetyLoad, AContainerWhoseBmpStatesAWrongImageSizeIsRepairedBeforeLoadin
   Bytes bmp = MakeBmp(image);
   Patch32(bmp, kSizeImageAt, 5);  // the platform loader alone would read 5 bytes of pixels
   Load(Wrap(bmp));
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyLoad, AContainerHoldingRunLengthDataIsDecoded) {
   const dib_test::Image image = Indexed(8, 37, 9, 11);
   Load(Wrap(MakeBmp(image, {.compression = BI_RLE8})));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyLoad, ADamagedContainerRaisesTheContainersErrors) {
@@ -148,9 +144,9 @@ TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999
   // The platform loader alone stops one byte short: the top right pixel loses its red.
   framework::TBitmap unrepaired;
   unrepaired.LoadFromStream(stream);
-  EXPECT_EQ(PixelsOf(unrepaired)[399], image.ColorAt(399, 0) & 0x00FFFF);
+  EXPECT_EQ(Pixels(unrepaired)[399], image.ColorAt(399, 0) & 0x00FFFF);
   Load(bmp);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyHeaderRepair, AStoredSizeOfZeroTakesTheRepairAndLoadsNormally) {
@@ -160,7 +156,7 @@ TEST_F(SafetyHeaderRepair, AStoredSizeOfZeroTakesTheRepairAndLoadsNormally) {
   ByteStream stream(bmp);
   EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(stream));
   bitmap.LoadFromStream(stream);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyHeaderRepair, AnIndexedBmpWithAShortColourTableAndRightSizeGoesToThePlatformLoaderUnchanged) {
@@ -171,7 +167,7 @@ TEST_F(SafetyHeaderRepair, AnIndexedBmpWithAShortColourTableAndRightSizeGoesToTh
   EXPECT_FALSE(TSafetyBitmap::IsRLEBitmap(stream));
   bitmap.LoadFromStream(stream);
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyHeaderRepair, ACoreHeaderGetsNeitherRepairNorRunLengthHandling) {
@@ -182,7 +178,7 @@ TEST_F(SafetyHeaderRepair, ACoreHeaderGetsNeitherRepairNorRunLengthHandling) {
   EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
   EXPECT_FALSE(TSafetyBitmap::IsRLEBitmap(stream));
   bitmap.LoadFromStream(stream);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyHeaderRepair, DataShorterThanTheHeadersDoesNotMatchAndKeepsItsPosition) {
@@ -227,16 +223,16 @@ TEST_F(SafetyRunLength, Rle8WithoutAColourCountBecomesAn8BitPictureWith256Entrie
   EXPECT_EQ(probe.GetPosition(), 0);
   Load(bmp);
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 256u);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyRunLength, Rle4BecomesA4BitPictureWith16Entries) {
   const dib_test::Image image = Indexed(4, 21, 6, 7);
   Load(MakeBmp(image, {.compression = BI_RLE4}));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 16u);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 16u);
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalising) {
@@ -247,12 +243,12 @@ TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalis
   const dib_test::Image image =
       MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, colours);
   Load(MakeBmp(image, {.compression = BI_RLE4, .clrUsed = 5}));
-  std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   // Five entries have no white at index 15: normalised to 16, black first and white last.
   ASSERT_EQ(entries.size(), 16u);
   EXPECT_EQ(Rgb(entries[0]), 0u);
   EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage) {
@@ -270,7 +266,7 @@ TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage
   std::vector<uint32_t> expected(18, 0);
   const uint32_t third = dib_test::MakeRgb(colours[3].rgbRed, colours[3].rgbGreen, colours[3].rgbBlue);
   expected[12] = expected[13] = third;
-  EXPECT_EQ(PixelsOf(bitmap), expected);
+  EXPECT_EQ(Pixels(bitmap), expected);
 }
 
 TEST_F(SafetyRunLength, AColourCountOf300RaisesTheRangeError) {
@@ -286,14 +282,14 @@ TEST_F(SafetyRunLength, ExactlyTheColoursOf256Load) {
   const dib_test::Image image = Indexed(8, 16, 3, 256);
   Load(MakeBmp(image, {.compression = BI_RLE8, .clrUsed = 256}));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 256u);
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
 }
 
 TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndLoadsTheSame) {
   const dib_test::Image image = Indexed(8, 37, 9, 11);
   PlainStream stream(MakeBmp(image, {.compression = BI_RLE8}));
   bitmap.LoadFromStream(stream);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyRunLength, AMemoryStreamIsUsedInPlaceAndLeftAtItsEnd) {
@@ -308,7 +304,7 @@ TEST_F(SafetyRunLength, AStoredSizeOfZeroTakesTheDataUpToItsEnd) {
   Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
   Patch32(bmp, kSizeImageAt, 0);
   Load(bmp);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsIsRejectedWithoutReadingPastIt) {
@@ -372,7 +368,7 @@ dib_test::Image UsingFirstSix(const std::vector<RGBQUAD>& colours) {
 TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
   const std::vector<RGBQUAD> colours = FullTableWith(0, 255);
   Load(MakeBmp(UsingFirstSix(colours)));
-  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 256u);
   for (std::size_t i = 0; i < 256; ++i) {
     EXPECT_EQ(Rgb(entries[i]), dib_test::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
@@ -382,12 +378,12 @@ TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
 TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirColours) {
   const dib_test::Image image = UsingFirstSix(FullTableWith(0, 1));
   Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 256u);
   EXPECT_EQ(Rgb(entries[0]), 0u);
   EXPECT_EQ(Rgb(entries[255]), 0xFFFFFFu);
   EXPECT_EQ(GetNearestPaletteIndex(bitmap.Palette(), RGB(255, 255, 255)), 255u);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
   // The pixels now are indexes into the new palette: white is 255.
   int32_t whiteX = -1;
   for (int32_t x = 0; x < image.width && whiteX < 0; ++x) {
@@ -403,17 +399,17 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
   colours[4] = {255, 255, 255, 0};
   const dib_test::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
   Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = EntriesOf(bitmap.Palette());
+  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 16u);
   EXPECT_EQ(Rgb(entries[0]), 0u);
   EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyPalette, PicturesWithoutAnIndexedFormatAreLeftAlone) {
   Load(MakeBmp(Indexed(1, 19, 3, 2)));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf1bit);
-  EXPECT_EQ(EntriesOf(bitmap.Palette()).size(), 2u);
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 2u);
 }
 
 // --- the stored form ---
@@ -435,7 +431,7 @@ TEST_F(SafetyStoredForm, MoreBytesThanTheLengthAreLeftUnread) {
   TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 5));
   bitmap.ReadData(stream);
   EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadFromTheStreamItself) {
@@ -443,7 +439,7 @@ TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadFromTheStreamItself) {
   const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
   TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 0));
   bitmap.ReadData(stream);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
   EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
 }
 
@@ -452,7 +448,7 @@ TEST_F(SafetyStoredForm, AContainerIsReadFromTheStoredFormToo) {
   const Bytes wrapped = Wrap(MakeBmp(image));
   TGuardedStream stream(Stored(wrapped, uint32_t(wrapped.size()), 3));
   bitmap.ReadData(stream);
-  EXPECT_EQ(PixelsOf(bitmap), ColoursOf(image));
+  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
   EXPECT_EQ(stream.GetPosition(), int32_t(4 + wrapped.size()));
 }
 
@@ -493,7 +489,7 @@ TEST_F(SafetyStoredForm, APictureStoredByAnotherSafetyBitmapComesBackThroughTheP
   read.ReadData(stored);
   imaging::DoneSafetyBitmap();
   ASSERT_NE(dynamic_cast<TSafetyBitmap*>(read.Graphic()), nullptr);
-  EXPECT_EQ(PixelsOf(static_cast<TSafetyBitmap&>(*read.Graphic())), ColoursOf(image));
+  EXPECT_EQ(Pixels(static_cast<TSafetyBitmap&>(*read.Graphic())), ColoursOf(image));
 }
 
 // --- registration ---
@@ -550,7 +546,7 @@ TEST_F(SafetyRegistration, FilesLoadByTheirBytesWhateverTheirExtension) {
     picture.LoadFromFile(name);
     auto* loaded = dynamic_cast<TSafetyBitmap*>(picture.Graphic());
     ASSERT_NE(loaded, nullptr) << name;
-    EXPECT_EQ(PixelsOf(*loaded), ColoursOf(image)) << name;
+    EXPECT_EQ(Pixels(*loaded), ColoursOf(image)) << name;
   }
 }
 

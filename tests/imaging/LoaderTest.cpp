@@ -21,7 +21,9 @@
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/Pixels.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ using imaging::TSafetyJPEGImage;
 using imaging_test::FileBesideProgram;
 using test_res::Field;
 using test_res::ResFileWriter;
+using testing_support::Fill;
 
 std::string NotFound(const char* name) { return rtl::Utf8ToSjis(std::string(name) + " ﾘｿｰｽが見つかりません"); }
 
@@ -77,7 +80,7 @@ TEST_F(ResourceImageLoader, BitmapResourceBecomesASafetyBitmapWithOneChange) {
   EXPECT_TRUE(picture.FromResource());
   EXPECT_GE(changes, 1);
   auto& bitmap = static_cast<TBitmap&>(*picture.Graphic());
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(bitmap);
+  const std::vector<uint32_t> pixels = testing_support::Pixels(bitmap);
   for (int y : {0, 179, 180, 359}) {
     for (int x : {0, 132, 133, 266, 267, 399}) EXPECT_EQ(pixels[y * 400 + x], imaging_test::PackColour(x, y));
   }
@@ -472,8 +475,7 @@ TEST(SafetyJpegImage, DrawingForTheFirstTimeDoesNotTellThePicture) {
         safe ? std::make_unique<TSafetyJPEGImage>() : std::make_unique<framework::TJPEGImage>();
     const std::vector<uint8_t> bytes = imaging_test::ResourceBytes(L"SMALL", L"JPEG");
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(0);
+    Fill(stream, bytes);
     image->LoadFromStream(stream);
     picture.SetGraphic(image.get());
     int changes = 0;
@@ -502,8 +504,7 @@ TEST(SafetyJpegImage, TheEventIsBackAfterADrawThatFails) {
   }
   TSafetyJPEGImage image;
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
+  Fill(stream, bytes);
   image.LoadFromStream(stream);
   int changes = 0;
   image.OnChange = [&](framework::TObject*) { ++changes; };

@@ -16,12 +16,14 @@
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using framework::TBitmap;
 using framework::TRect;
 using imaging::TMatrixImagePack;
+using testing_support::Pixels;
 
 bool SameRect(const TRect& a, const TRect& b) {
   return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
@@ -75,8 +77,8 @@ TEST_F(MatrixImagePack, OneByOneGivesTheWholePictureAsACopyOfItsClass) {
   EXPECT_NE(copy.Graphic(), pack.Image().Graphic());
   EXPECT_EQ(copy.Width(), 400);
   EXPECT_EQ(copy.Height(), 360);
-  EXPECT_EQ(imaging_test::Pixels(static_cast<TBitmap&>(*copy.Graphic())),
-            imaging_test::Pixels(static_cast<TBitmap&>(*pack.Image().Graphic())));
+  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*copy.Graphic())),
+            Pixels(static_cast<TBitmap&>(*pack.Image().Graphic())));
 }
 
 TEST_F(MatrixImagePack, OneByOneKeepsAJpegAJpeg) {
@@ -229,7 +231,7 @@ TEST_F(MatrixImagePack, ACellIsCopiedPixelForPixel) {
     EXPECT_EQ(bitmap->PixelFormat(), framework::TPixelFormat::pf8bit);
     return;
   }
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(*bitmap);
+  const std::vector<uint32_t> pixels = Pixels(*bitmap);
   for (int y : {0, 90, 179}) {
     for (int x : {0, 67, 133}) {
       EXPECT_EQ(pixels[y * 134 + x], imaging_test::PackColour(133 + x, 180 + y)) << x << "," << y;
@@ -266,7 +268,7 @@ TEST_F(MatrixImagePack, StretchDrawTakesTheCellStraightFromTheBitmap) {
   TBitmap target;
   imaging_test::Fill24(target, 268, 360, 0x000000);
   pack.StretchDraw(target.Canvas(), {0, 0, 268, 360}, 4);  // twice the cell's size
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  const std::vector<uint32_t> pixels = Pixels(target);
   EXPECT_EQ(pixels[0], imaging_test::PackColour(133, 180));
   EXPECT_EQ(pixels[359 * 268 + 267], imaging_test::PackColour(266, 359));
   EXPECT_EQ(pixels[100 * 268 + 100], imaging_test::PackColour(133 + 50, 180 + 50));
@@ -278,7 +280,7 @@ TEST_F(MatrixImagePack, DrawPlacesACellAtItsOwnSize) {
   TBitmap target;
   imaging_test::Fill24(target, 200, 200, 0x000000);
   pack.Draw(target.Canvas(), 10, 20, 1);
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  const std::vector<uint32_t> pixels = Pixels(target);
   EXPECT_EQ(pixels[20 * 200 + 10], imaging_test::PackColour(133, 0));
   EXPECT_EQ(pixels[199 * 200 + 143], imaging_test::PackColour(266, 179));
   EXPECT_EQ(pixels[19 * 200 + 10], 0u) << "nothing above the cell";
@@ -297,8 +299,8 @@ TEST_F(MatrixImagePack, AJpegCellIsDrawnThroughACopy) {
   imaging_test::Fill24(target, 67, 15, 0);
   pack.Draw(target.Canvas(), 0, 0, 2);
   if (imaging::IsPaletteDisplay()) return;  // colours pass through the screen's palette there
-  const std::vector<uint32_t> expected = imaging_test::Pixels(whole);
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  const std::vector<uint32_t> expected = Pixels(whole);
+  const std::vector<uint32_t> pixels = Pixels(target);
   EXPECT_EQ(pixels[0], expected[30 * 67]);
   EXPECT_EQ(pixels[14 * 67 + 66], expected[44 * 67 + 66]);
 }
@@ -310,7 +312,7 @@ TEST_F(MatrixImagePack, InvalidCellsDrawNothing) {
   imaging_test::Fill24(target, 20, 20, 0x00FF00);
   pack.StretchDraw(target.Canvas(), {0, 0, 20, 20}, 6);
   pack.Draw(target.Canvas(), 0, 0, -1);
-  for (uint32_t pixel : imaging_test::Pixels(target)) ASSERT_EQ(pixel, 0x00FF00u);
+  for (uint32_t pixel : Pixels(target)) ASSERT_EQ(pixel, 0x00FF00u);
 }
 
 // --- read from a layout ---

@@ -5,6 +5,7 @@
 #include "ImagingSupport.h"
 #include "framework/Printers.h"
 #include "support/GdiObjects.h"
+#include "support/Pixels.h"
 #include "support/TestPrinter.h"
 
 namespace {
@@ -14,20 +15,12 @@ using imaging::TMemoryCanvas;
 // A memory canvas on a 24-bit DIB section of its own.
 class TSectionCanvas : public TMemoryCanvas {
  public:
-  TSectionCanvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    section_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  }
+  TSectionCanvas(int width, int height)
+      : section_(testing_support::CreateSection(width, height, 24)), width_(width), height_(height) {}
   ~TSectionCanvas() override { FreeHandle(); }
 
   HBITMAP Section() const { return section_.get(); }
-  std::vector<uint32_t> Pixels() const { return imaging_test::ReadPixels(section_.get(), width_, height_); }
+  std::vector<uint32_t> Pixels() const { return testing_support::ReadPixels(section_.get(), width_, height_); }
   int bitmapRequests = 0;
   bool giveNone = false;
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/GdiHandles.h"
+#include "support/Palettes.h"
 
 inline bool operator==(const PALETTEENTRY& a, const PALETTEENTRY& b) {
   return a.peRed == b.peRed && a.peGreen == b.peGreen && a.peBlue == b.peBlue && a.peFlags == b.peFlags;
@@ -25,19 +26,6 @@ inline PALETTEENTRY Rgb(int red, int green, int blue, int flags = 0) {
   return PALETTEENTRY{static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue), static_cast<BYTE>(flags)};
 }
 
-inline std::vector<PALETTEENTRY> Entries(HPALETTE palette) {
-  WORD count = 0;
-  if (GetObjectW(palette, sizeof count, &count) != sizeof count) {
-    ADD_FAILURE() << "not a palette";
-    return {};
-  }
-  std::vector<PALETTEENTRY> entries(count);
-  if (count != 0) {
-    EXPECT_EQ(GetPaletteEntries(palette, 0, count, entries.data()), count);
-  }
-  return entries;
-}
-
 inline imaging::PaletteHandle MakePalette(const std::vector<PALETTEENTRY>& entries) {
   std::vector<unsigned char> record(4 + 4 * entries.size());
   const WORD version = 0x0300, count = static_cast<WORD>(entries.size());
@@ -50,7 +38,7 @@ inline imaging::PaletteHandle MakePalette(const std::vector<PALETTEENTRY>& entri
 }
 
 inline std::vector<PALETTEENTRY> StockEntries() {
-  return Entries(static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)));
+  return testing_support::PaletteEntries(static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)));
 }
 
 // Set by the CTest entry that runs on an 8-bit screen.

@@ -12,11 +12,13 @@
 #include "PaletteEntries.h"
 #include "rtl/Exception.h"
 #include "rtl/Stream.h"
+#include "support/Palettes.h"
 
 namespace {
 
 using namespace palette_test;
 using imaging::PaletteHandle;
+using testing_support::PaletteEntries;
 
 std::vector<PALETTEENTRY> BlueFillers(int first, int last) {
   std::vector<PALETTEENTRY> fillers;
@@ -43,7 +45,7 @@ class ArrangePalette : public ::testing::Test {
   std::vector<PALETTEENTRY> Arranged(const std::vector<PALETTEENTRY>& own, bool blackAndWhite, int32_t count) {
     PaletteHandle palette = MakePalette(own);
     imaging::ArrangePalette(palette.get(), blackAndWhite, count);
-    return Entries(palette.get());
+    return PaletteEntries(palette.get());
   }
 
   const PALETTEENTRY black = Rgb(0, 0, 0);
@@ -74,7 +76,7 @@ TEST_F(ArrangePalette, TheStaticColoursGoHalfToTheStartAndHalfToTheEnd) {
   ASSERT_EQ(stock.size(), 20u);
   PaletteHandle palette = MakePalette(stock);
   imaging::ArrangePalette256(palette.get(), false);
-  auto result = Entries(palette.get());
+  auto result = PaletteEntries(palette.get());
   // (0, 0, 128) is a static colour, so that filler is skipped.
   std::vector<PALETTEENTRY> first(stock.begin(), stock.begin() + 10), second(stock.begin() + 10, stock.end());
   EXPECT_EQ(result, Concat({first, BlueFillers(1, 127), BlueFillers(129, 237), second}));
@@ -103,7 +105,7 @@ TEST_F(ArrangePalette, CountOutsideItsRangeRaisesRangeErrorAndLeavesThePalette) 
   EXPECT_THROW(imaging::ArrangePalette(palette.get(), true, 257), rtl::ERangeError);
   EXPECT_THROW(imaging::ArrangePalette(palette.get(), false, 19), rtl::ERangeError);
   EXPECT_THROW(imaging::ArrangePalette(palette.get(), false, -1), rtl::ERangeError);
-  EXPECT_EQ(Entries(palette.get()), (std::vector<PALETTEENTRY>{red, black}));
+  EXPECT_EQ(PaletteEntries(palette.get()), (std::vector<PALETTEENTRY>{red, black}));
 }
 
 TEST_F(ArrangePalette, RefusesNoPaletteAndTheSharedStockPalette) {
@@ -157,7 +159,7 @@ class ReadRiffPalette : public ::testing::Test {
 TEST_F(ReadRiffPalette, ReadsTheEntriesOfTheDataChunk) {
   PaletteHandle palette = Read(RiffPalette(three));
   ASSERT_TRUE(palette);
-  EXPECT_EQ(Entries(palette.get()), three);
+  EXPECT_EQ(PaletteEntries(palette.get()), three);
 }
 
 TEST_F(ReadRiffPalette, ReadsFromTheStreamsPositionAndStopsAfterTheChunk) {
@@ -170,7 +172,7 @@ TEST_F(ReadRiffPalette, ReadsFromTheStreamsPositionAndStopsAfterTheChunk) {
   stream.SetPosition(5);
   PaletteHandle palette = imaging::ReadRiffPalette(stream);
   ASSERT_TRUE(palette);
-  EXPECT_EQ(Entries(palette.get()), three);
+  EXPECT_EQ(PaletteEntries(palette.get()), three);
   EXPECT_EQ(stream.GetPosition(), 5 + 20 + 16);
 }
 
@@ -223,7 +225,7 @@ TEST_F(ReadRiffPalette, AChunkOfAllTwoHundredFiftySixEntriesIsRead) {
   ASSERT_EQ(bytes.size(), 20u + 1028u);
   PaletteHandle palette = Read(bytes);
   ASSERT_TRUE(palette);
-  EXPECT_EQ(Entries(palette.get()), full);
+  EXPECT_EQ(PaletteEntries(palette.get()), full);
 }
 
 TEST_F(ReadRiffPalette, DataClaimingMoreThanTheRecordIsNotAPalette) {
@@ -267,7 +269,7 @@ TEST_F(ReadRiffPalette, BytesBeyondTheEntriesInTheChunkAreIgnored) {
   bytes.insert(bytes.end(), {9, 9, 9});
   PaletteHandle palette = Read(bytes);
   ASSERT_TRUE(palette);
-  EXPECT_EQ(Entries(palette.get()), three);
+  EXPECT_EQ(PaletteEntries(palette.get()), three);
 }
 
 // --- Palettes among the module's resources (ImagingTest.rc)
@@ -288,7 +290,7 @@ HMODULE ModuleWithoutPalettes() { return GetModuleHandleW(L"kernel32.dll"); }
 TEST(LoadPaletteResource, ReadsARiffPaletteResource) {
   PaletteHandle palette = imaging::LoadPaletteResource(ThisModule(), "DefaultPalette", L"Palette");
   ASSERT_TRUE(palette);
-  EXPECT_EQ(Entries(palette.get()), ResourceEntries());
+  EXPECT_EQ(PaletteEntries(palette.get()), ResourceEntries());
 }
 
 TEST(LoadPaletteResource, NoSuchResourceGivesNone) {
@@ -307,7 +309,7 @@ std::vector<PALETTEENTRY> HalftoneEntries() {
   HDC screen = GetDC(nullptr);
   PaletteHandle halftone(CreateHalftonePalette(screen));
   ReleaseDC(nullptr, screen);
-  return Entries(halftone.get());
+  return PaletteEntries(halftone.get());
 }
 
 TEST(CreateHalftonePaletteCopy, HoldsTheHalftoneEntries) {
@@ -315,7 +317,7 @@ TEST(CreateHalftonePaletteCopy, HoldsTheHalftoneEntries) {
   ASSERT_TRUE(copy);
   auto expected = HalftoneEntries();
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(Entries(copy.get()), expected);
+  EXPECT_EQ(PaletteEntries(copy.get()), expected);
 }
 
 TEST(CreateHalftonePaletteCopy, EachCallGivesAPaletteOfItsOwn) {
@@ -325,7 +327,7 @@ TEST(CreateHalftonePaletteCopy, EachCallGivesAPaletteOfItsOwn) {
   EXPECT_NE(first.get(), second.get());
   first.reset();
   EXPECT_EQ(GetObjectType(second.get()), static_cast<DWORD>(OBJ_PAL));
-  EXPECT_EQ(Entries(second.get()), HalftoneEntries());
+  EXPECT_EQ(PaletteEntries(second.get()), HalftoneEntries());
 }
 
 class DefaultPalette : public ::testing::Test {
@@ -372,14 +374,14 @@ TEST_F(DefaultPalette, ComesFromThePaletteResourceArrangedAroundTheStaticColours
   imaging::InitDefaultPalette(ThisModule());
   ASSERT_NE(imaging::DefaultPaletteHandle(), nullptr);
   // 20 static and 16 own colours leave room for 220 fillers; (0, 0, 128) is static.
-  EXPECT_EQ(Entries(imaging::DefaultPaletteHandle()),
+  EXPECT_EQ(PaletteEntries(imaging::DefaultPaletteHandle()),
             Concat({FirstStatics(), ResourceEntries(), BlueFillers(1, 127), BlueFillers(129, 221), LastStatics()}));
 }
 
 TEST_F(DefaultPalette, FallsBackToTheHalftoneColoursWithoutAResource) {
   imaging::InitDefaultPalette(ModuleWithoutPalettes());
   ASSERT_NE(imaging::DefaultPaletteHandle(), nullptr);
-  auto result = Entries(imaging::DefaultPaletteHandle());
+  auto result = PaletteEntries(imaging::DefaultPaletteHandle());
   ASSERT_EQ(result.size(), 256u);
   std::vector<PALETTEENTRY> middle;
   for (const PALETTEENTRY& e : HalftoneEntries()) {
@@ -422,7 +424,7 @@ TEST_F(DefaultPalette, TheStartUpScopeMakesItAndUndoesIt) {
     imaging::DefaultPaletteScope scope(ThisModule());
     made = imaging::DefaultPaletteHandle();
     ASSERT_NE(made, nullptr);
-    EXPECT_EQ(Entries(made).size(), 256u);
+    EXPECT_EQ(PaletteEntries(made).size(), 256u);
   }
   EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
   EXPECT_EQ(GetObjectType(made), 0u);

@@ -8,11 +8,15 @@
 #include "ImagingSupport.h"
 #include "PaletteEntries.h"
 #include "imaging/UPalette.h"
+#include "support/Palettes.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using framework::TBitmap;
 using namespace palette_test;
+using testing_support::PaletteEntries;
+using testing_support::Pixels;
 
 // Colours of no standard palette but black and white, and colours near each of them.
 const std::vector<PALETTEENTRY> kEight = {Rgb(0, 0, 0),     Rgb(255, 255, 255), Rgb(200, 40, 40),   Rgb(40, 200, 40),
@@ -22,7 +26,7 @@ const std::vector<uint32_t> kNear = {0x030303, 0xFCFCFC, 0xC3302A, 0x2DC224, 0x2
 
 // Dest's pixels as its own context shows them, through its palette.
 std::vector<uint32_t> Shown(TBitmap& bitmap) {
-  return imaging_test::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height(), bitmap.Canvas().Handle());
+  return testing_support::ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height(), bitmap.Canvas().Handle());
 }
 
 class RemapBitmapToPalette : public ::testing::Test {
@@ -41,12 +45,12 @@ TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
   imaging::RemapBitmapToPalette(source, dest, palette.get());
   ASSERT_NE(dest.Palette(), nullptr);
   EXPECT_NE(dest.Palette(), palette.get());
-  EXPECT_EQ(Entries(dest.Palette()), kEight);
-  EXPECT_EQ(Entries(palette.get()), kEight) << "the caller's palette is untouched";
+  EXPECT_EQ(PaletteEntries(dest.Palette()), kEight);
+  EXPECT_EQ(PaletteEntries(palette.get()), kEight) << "the caller's palette is untouched";
   EXPECT_EQ(dest.Width(), 8);
   EXPECT_EQ(dest.Height(), 1);
   EXPECT_EQ(Shown(dest), kExact);
-  EXPECT_EQ(imaging_test::Pixels(source), kNear) << "the source is untouched";
+  EXPECT_EQ(Pixels(source), kNear) << "the source is untouched";
 }
 
 TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
@@ -61,17 +65,17 @@ TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
   imaging::RemapBitmapToPalette(indexed, dest, nullptr);
   ASSERT_NE(dest.Palette(), nullptr);
   EXPECT_NE(dest.Palette(), indexed.Palette());
-  EXPECT_EQ(Entries(dest.Palette()), own);
+  EXPECT_EQ(PaletteEntries(dest.Palette()), own);
   EXPECT_EQ(Shown(dest), (std::vector<uint32_t>{0x112233, 0xC86432, 0x5A0AA0, 0x01FA4D}));
 }
 
 TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {
   if (ExpectPaletteDisplay()) GTEST_SKIP() << "runs on a screen without a palette";
   imaging::RemapBitmapToPalette(source, dest, palette.get());
-  EXPECT_EQ(imaging_test::Pixels(dest), kNear);
+  EXPECT_EQ(Pixels(dest), kNear);
   EXPECT_EQ(dest.Palette(), nullptr);
   EXPECT_NE(dest.Handle(), nullptr);
-  EXPECT_EQ(Entries(palette.get()), kEight);
+  EXPECT_EQ(PaletteEntries(palette.get()), kEight);
 }
 
 TEST_F(RemapBitmapToPalette, AnEmptySourceGivesAnEmptyDest) {

@@ -11,6 +11,7 @@
 #include "ImagingSupport.h"
 #include "framework/Graphics.h"
 #include "rtl/Stream.h"
+#include "support/Pixels.h"
 
 namespace safety_test {
 
@@ -45,11 +46,8 @@ inline dib_test::Image Rgb24(int32_t width, int32_t height, uint32_t (*colour)(i
 
 // The expected pixels of an image, top row first, as GetDIBits reads them.
 inline std::vector<uint32_t> ColoursOf(const dib_test::Image& image) {
-  std::vector<uint32_t> colours;
-  for (int32_t y = 0; y < image.height; ++y) {
-    for (int32_t x = 0; x < image.width; ++x) colours.push_back(image.ColorAt(x, y));
-  }
-  return colours;
+  return testing_support::ExpectedPixels(image.width, image.height,
+                                         [&image](int x, int y) { return image.ColorAt(x, y); });
 }
 
 // A stream over bytes that is not of the memory-stream family.

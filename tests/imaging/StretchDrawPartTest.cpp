@@ -4,11 +4,13 @@
 #include "ImagingSupport.h"
 #include "framework/Errors.h"
 #include "imaging/UPalette.h"
+#include "support/Pixels.h"
 
 namespace {
 
 using framework::TBitmap;
 using framework::TRect;
+using testing_support::Pixels;
 
 // Column x of the 40 x 10 source has a colour of its own.
 uint32_t Column(int x) { return static_cast<uint32_t>((x * 6) << 16 | (255 - x * 6) << 8 | (x % 2) * 200); }
@@ -50,7 +52,7 @@ class StretchDrawPart : public ::testing::Test {
 TEST_F(StretchDrawPart, ColumnsTenToNineteenFillTheDestination) {
   const TMapping before = TMapping::Of(source.Canvas().Handle());
   imaging::StretchDrawPart(target.Canvas(), {0, 0, 30, 30}, source, {10, 0, 20, 10});
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  const std::vector<uint32_t> pixels = Pixels(target);
   for (int y = 0; y < 30; ++y) {
     for (int x = 0; x < 30; ++x) ASSERT_EQ(pixels[y * 30 + x], Column(10 + x / 3)) << x << ',' << y;
   }
@@ -65,9 +67,9 @@ TEST_F(StretchDrawPart, APartOfADeviceBitmapToo) {
   TBitmap whole;
   imaging_test::Fill24(whole, 40, 10, 0);
   whole.Canvas().Draw(0, 0, source);
-  const std::vector<uint32_t> columns = imaging_test::Pixels(whole);
+  const std::vector<uint32_t> columns = Pixels(whole);
   imaging::StretchDrawPart(target.Canvas(), {5, 5, 10, 15}, source, {30, 2, 35, 4});
-  const std::vector<uint32_t> pixels = imaging_test::Pixels(target);
+  const std::vector<uint32_t> pixels = Pixels(target);
   for (int y = 5; y < 15; ++y) {
     for (int x = 5; x < 10; ++x) ASSERT_EQ(pixels[y * 30 + x], columns[30 + x - 5]) << x << ',' << y;
   }
@@ -91,14 +93,14 @@ TEST_F(StretchDrawPart, TheWholeBitmapDrawsAsTheCanvasStretchDraw) {
   imaging_test::Fill24(expected, 30, 30, 0x123456);
   expected.Canvas().StretchDraw({2, 3, 25, 17}, source);
   imaging::StretchDrawPart(target.Canvas(), {2, 3, 25, 17}, source, {0, 0, 40, 10});
-  EXPECT_EQ(imaging_test::Pixels(target), imaging_test::Pixels(expected));
+  EXPECT_EQ(Pixels(target), Pixels(expected));
 }
 
 TEST_F(StretchDrawPart, AnEmptyRectangleDrawsNothing) {
-  const std::vector<uint32_t> before = imaging_test::Pixels(target);
+  const std::vector<uint32_t> before = Pixels(target);
   imaging::StretchDrawPart(target.Canvas(), {5, 5, 5, 20}, source, {10, 0, 20, 10});
   imaging::StretchDrawPart(target.Canvas(), {0, 0, 30, 30}, source, {10, 3, 20, 3});
-  EXPECT_EQ(imaging_test::Pixels(target), before);
+  EXPECT_EQ(Pixels(target), before);
 }
 
 TEST_F(StretchDrawPart, TheMappingIsPutBackWhenTheDrawRaises) {
@@ -112,7 +114,7 @@ TEST_F(StretchDrawPart, TheMappingIsPutBackWhenTheDrawRaises) {
 TEST_F(StretchDrawPart, TheCanvasCopyModeIsHonoured) {
   target.Canvas().SetCopyMode(NOTSRCCOPY);
   imaging::StretchDrawPart(target.Canvas(), {0, 0, 10, 10}, source, {10, 0, 20, 10});
-  EXPECT_EQ(imaging_test::Pixels(target)[0], Column(10) ^ 0xFFFFFFu);
+  EXPECT_EQ(Pixels(target)[0], Column(10) ^ 0xFFFFFFu);
 }
 
 }  // namespace

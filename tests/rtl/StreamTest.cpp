@@ -14,47 +14,23 @@
 #include "rtl/FileStream.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"
+#include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 using rtl::TSeekOrigin;
+using testing_support::Contents;
+using testing_support::Fill;
+using testing_support::MessageOf;
+using testing_support::RecordingStream;
 
 Bytes Counting(std::size_t size) {
   Bytes bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + i / 251);
   return bytes;
 }
-
-void Fill(rtl::TMemoryStream& stream, const Bytes& bytes) {
-  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-  stream.SetPosition(0);
-}
-
-Bytes Contents(rtl::TCustomMemoryStream& stream) {
-  const auto* memory = static_cast<const unsigned char*>(stream.Memory());
-  return Bytes(memory, memory + stream.GetSize());
-}
-
-using testing_support::MessageOf;
-
-// A memory stream that notes every read and write asked of it, and can be made to run dry or
-// to refuse writing after a given number of bytes.
-class RecordingStream : public rtl::TMemoryStream {
- public:
-  int32_t Read(void* buffer, int32_t count) override {
-    reads.push_back(count);
-    return TMemoryStream::Read(buffer, count);
-  }
-  int32_t Write(const void* buffer, int32_t count) override {
-    writes.push_back(count);
-    if (writeLimit >= 0 && count > writeLimit - GetPosition()) count = std::max(0, writeLimit - GetPosition());
-    return TMemoryStream::Write(buffer, count);
-  }
-  std::vector<int32_t> reads, writes;
-  int32_t writeLimit = -1;
-};
 
 // --- Exact reads and writes, and copying
 

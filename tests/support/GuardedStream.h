@@ -2,6 +2,7 @@
 // read beyond the data faults at once.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -21,8 +22,9 @@ class TGuardedStream : public rtl::TCustomMemoryStream {
     const std::size_t dataPages = (data.size() + page - 1) / page;
     size_ = (dataPages + 1) * page;
     base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    EXPECT_NE(base_, nullptr);
     DWORD old = 0;
-    VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old);
+    EXPECT_TRUE(VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old)) << "the guard page";
     uint8_t* start = base_ + dataPages * page - data.size();
     if (!data.empty()) std::memcpy(start, data.data(), data.size());
     SetPointer(start, static_cast<int32_t>(data.size()));

@@ -1,0 +1,28 @@
+// The process's current folder, and folder names compared as the file system compares them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "rtl/Sjis.h"
+
+namespace testing_support {
+
+inline std::wstring CurrentFolder() {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
+  return std::wstring(buffer, length);
+}
+
+// Whether two paths differ at most in case, which the file system ignores.
+inline bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The same for paths in CP932.
+inline bool SamePath(const std::string& a, const std::string& b) {
+  return SamePath(rtl::SjisToWide(a), rtl::SjisToWide(b));
+}
+
+}  // namespace testing_support
