@@ -81,24 +81,6 @@ class TemporaryCanvasDC {
   bool hadHandle_;
 };
 
-// A palette selected as a background palette and realised; the previous one goes back.
-class BackgroundPaletteScope {
- public:
-  BackgroundPaletteScope(HDC dc, HPALETTE palette)
-      : dc_(dc), previous_(palette != nullptr ? SelectPalette(dc, palette, TRUE) : nullptr) {
-    if (previous_ != nullptr) RealizePalette(dc);
-  }
-  ~BackgroundPaletteScope() {
-    if (previous_ != nullptr) SelectPalette(dc_, previous_, TRUE);
-  }
-  BackgroundPaletteScope(const BackgroundPaletteScope&) = delete;
-  BackgroundPaletteScope& operator=(const BackgroundPaletteScope&) = delete;
-
- private:
-  HDC dc_;
-  HPALETTE previous_;
-};
-
 // The header of a packed DIB as read, with what is needed to make and fill the section.
 struct ParsedDIB {
   TDIBInfo info{};             // 40-byte header, colours or masks: what the section is made from
@@ -548,7 +530,7 @@ void TDIBitmap::Draw(framework::TCanvas& canvas, const framework::TRect& rect) {
   const bool ownCanvas = canvas_ && &canvas == canvas_.get();
   HDC dc = canvas.Handle();
   framework::TStretchModeGuard mode(dc, COLORONCOLOR);
-  BackgroundPaletteScope palette(dc, Palette());
+  const framework::TPaletteGuard palette(dc, Palette());
   struct ReleaseCanvasDC {
     const TDIBitmap& graphic;
     bool keep;

@@ -323,18 +323,15 @@ void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, 
   // to it.
   framework::TCanvas& canvas = dest.Canvas();
   HDC dc = canvas.Handle();
-  const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
-  HPALETTE previous = nullptr;
-  if (drawPalette) {
-    previous = SelectPalette(dc, drawPalette.get(), TRUE);
-    RealizePalette(dc);
+  int drawn = 0;
+  {
+    const framework::TStretchModeGuard mode(dc, COLORONCOLOR);
+    const framework::TPaletteGuard selection(dc, drawPalette.get());
+    const int width = source.Width();
+    const int height = source.Height();
+    drawn = StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, ds.dsBm.bmBits,
+                          reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, canvas.CopyMode());
   }
-  const int width = source.Width();
-  const int height = source.Height();
-  const int drawn = StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, ds.dsBm.bmBits,
-                                  reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, canvas.CopyMode());
-  if (previous != nullptr) SelectPalette(dc, previous, TRUE);
-  if (oldMode != 0) SetStretchBltMode(dc, oldMode);
   if (drawn == 0) throw EGdiError::LastError("draw the remapped bitmap");
   dest.SetModified(true);
 }
