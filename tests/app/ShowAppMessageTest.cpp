@@ -49,7 +49,7 @@ BOOL CALLBACK ReadControl(HWND control, LPARAM param) {
   return TRUE;
 }
 
-// While alive, answers every message box of this thread with OK after reading it. whileUp runs
+// While alive, answers every message box that this thread creates with OK after reading it. whileUp runs
 // with the box up. A box not seen by the hook within 10 s is closed by a timer, so a failing test
 // cannot hang.
 class MessageBoxWatch {
@@ -74,10 +74,11 @@ class MessageBoxWatch {
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
     HWND window = reinterpret_cast<HWND>(wParam);
-    // A box is answered once, whichever watch saw it first: a box of an earlier test that is still
-    // going away may be activated again while the next test's watch is on.
-    if (code == HCBT_DESTROYWND) answered_.erase(window);
-    if (code == HCBT_ACTIVATE && current_ && ClassName(window) == L"#32770" && answered_.insert(window).second) {
+    // Only boxes created while this watch is on count, each answered once: a box of an earlier
+    // test that is still going away may be activated again meanwhile.
+    if (code == HCBT_CREATEWND && current_ && ClassName(window) == L"#32770") current_->created_.insert(window);
+    if (code == HCBT_ACTIVATE && current_ && current_->created_.count(window) != 0 &&
+        current_->answered_.insert(window).second) {
       current_->Answer(window);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -108,7 +109,8 @@ class MessageBoxWatch {
   std::function<void(HWND)> whileUp_;
   HHOOK hook_ = nullptr;
   UINT_PTR timer_ = 0;
-  static inline std::set<HWND> answered_;
+  std::set<HWND> created_;
+  std::set<HWND> answered_;
   std::vector<SeenBox> boxes_;
   bool timedOut_ = false;
 };
