@@ -33,9 +33,11 @@ fi
 # libjpeg-turbo: Debian's source package, fetched through a private apt configuration so the
 # machine's own sources stay untouched, cross-built statically into build/deps/jpeg.
 # Only the decoder is linked, built for size: the updater decodes at most one picture, and its
-# executable's size counts. A change of these options rebuilds the library.
+# executable's size counts. NO_GETENV: no memory limit taken from the environment (and no scanf
+# linked in for reading it). A change of these options rebuilds the library.
 jpeg_prefix="$deps/jpeg"
-jpeg_options=(-DCMAKE_BUILD_TYPE=MinSizeRel -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_ARITH_ENC=OFF)
+jpeg_options=(-DCMAKE_BUILD_TYPE=MinSizeRel "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections -DNO_GETENV"
+              -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_ARITH_ENC=OFF)
 if [[ ! -f "$jpeg_prefix/lib/libjpeg.a" || "$(cat "$jpeg_prefix/options" 2>/dev/null)" != "${jpeg_options[*]}" ]]; then
   apt_dir="$deps/apt"
   mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$deps/src"
