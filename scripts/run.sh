@@ -1,23 +1,29 @@
 #!/usr/bin/env bash
-# Builds PeUpdate.exe and runs it under Wine. Without a display it runs in Xvfb, saves a
-# screenshot to build/screenshot.png after a few seconds and closes the program.
+# Builds PeUpdate.exe and runs it under Wine: the shipped i686 one where this host can execute
+# 32-bit programs, else the x86-64 build of the same tree. Without a display it runs in Xvfb, saves
+# a screenshot to build/screenshot.png after a few seconds and closes the program.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 cd "$root"
 scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -Wno-dev >/dev/null
-cmake --build build --target PeUpdate
-prefix="$root/build/wineprefix"
+arch=$(runnable_arch)
+if [[ $arch == i686 ]]; then
+  echo "run: the shipped i686 PeUpdate.exe"
+else
+  host_runs_i686 || echo "run: the x86_64 PeUpdate.exe, since $i686_refusal"
+fi
+build_tree "$arch" PeUpdate
+prefix="$root/build/$arch/wineprefix"
 if [[ -n "${DISPLAY:-}" ]]; then
-  scripts/wine-prefix.sh "$prefix" start
-  build/wine-run.sh build/PeUpdate.exe || status=$?
-  scripts/wine-prefix.sh "$prefix" stop
+  scripts/wine-prefix.sh "$prefix" start "$arch"
+  "build/$arch/wine-run.sh" "build/$arch/PeUpdate.exe" || status=$?
+  scripts/wine-prefix.sh "$prefix" stop "$arch"
   exit "${status:-0}"
 fi
 exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  scripts/wine-prefix.sh "$1" start
-  build/wine-run.sh build/PeUpdate.exe & pid=$!
+  scripts/wine-prefix.sh "$1" start "$2"
+  "build/$2/wine-run.sh" "build/$2/PeUpdate.exe" & pid=$!
   sleep 5
   import -window root build/screenshot.png && echo "screenshot: build/screenshot.png"
   kill $pid 2>/dev/null || true
-  scripts/wine-prefix.sh "$1" stop' run "$prefix"
+  scripts/wine-prefix.sh "$1" stop "$2"' run "$prefix" "$arch"

@@ -6,7 +6,9 @@ deps="$root/build/deps"
 sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 
-packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 mingw-w64-tools
+# Both Wine loaders: the 64-bit one runs the x86-64 build on every host; the 32-bit one runs the
+# shipped i686 build where the host can execute 32-bit programs (installing it is harmless elsewhere).
+packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
           libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales)
 extras=(imagemagick fonts-ipafont-gothic)
 
@@ -30,16 +32,17 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   $sudo locale-gen >/dev/null
 fi
 
-# libjpeg-turbo: Debian's source package, fetched through a private apt configuration so the
-# machine's own sources stay untouched, cross-built statically into build/deps/jpeg.
-# Only the decoder is linked, built for size: the updater decodes at most one picture, and its
-# executable's size counts. NO_GETENV: no memory limit taken from the environment (and no scanf
-# linked in for reading it). A change of these options rebuilds the library.
-jpeg_prefix="$deps/jpeg"
+# libjpeg-turbo: Debian's source package, fetched once through a private apt configuration so the
+# machine's own sources stay untouched, and cross-built statically for each architecture into
+# build/deps/jpeg-ARCH. Only the decoder is linked, built for size: the updater decodes at most one
+# picture, and its executable's size counts. NO_GETENV: no memory limit taken from the environment
+# (and no scanf linked in for reading it). A change of these options rebuilds the library.
 jpeg_options=(-DCMAKE_BUILD_TYPE=MinSizeRel "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections -DNO_GETENV"
               -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_ARITH_ENC=OFF)
-if [[ ! -f "$jpeg_prefix/lib/libjpeg.a" || "$(cat "$jpeg_prefix/options" 2>/dev/null)" != "${jpeg_options[*]}" ]]; then
-  apt_dir="$deps/apt"
+jpeg_source="$deps/src/libjpeg-turbo"
+fetch_jpeg_source() {
+  [[ -f "$jpeg_source/CMakeLists.txt" ]] && return
+  local apt_dir="$deps/apt"
   mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$deps/src"
   cat > "$apt_dir/debian-src.sources" <<SRC
 Types: deb-src
@@ -48,18 +51,26 @@ Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-  aptopts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir"
-           -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache")
+  local aptopts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir"
+                 -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache")
   apt-get "${aptopts[@]}" update -qq
   (cd "$deps/src" && apt-get "${aptopts[@]}" source --download-only -qq libjpeg-turbo 2>&1 | grep -v unsandboxed || true)
+  local tarball
   tarball=$(ls "$deps"/src/libjpeg-turbo_*.orig.tar.gz | head -1)
-  rm -rf "$deps/src/libjpeg-turbo"
-  mkdir -p "$deps/src/libjpeg-turbo"
-  tar -xzf "$tarball" -C "$deps/src/libjpeg-turbo" --strip-components=1
-  cmake -S "$deps/src/libjpeg-turbo" -B "$deps/src/libjpeg-turbo/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
-    "${jpeg_options[@]}" -Wno-dev >/dev/null
-  cmake --build "$deps/src/libjpeg-turbo/build" --target install >/dev/null
-  echo "${jpeg_options[*]}" >"$jpeg_prefix/options"
-fi
+  rm -rf "$jpeg_source"
+  mkdir -p "$jpeg_source"
+  tar -xzf "$tarball" -C "$jpeg_source" --strip-components=1
+}
+for arch in i686 x86_64; do
+  jpeg_prefix="$deps/jpeg-$arch"
+  if [[ ! -f "$jpeg_prefix/lib/libjpeg.a" || "$(cat "$jpeg_prefix/options" 2>/dev/null)" != "${jpeg_options[*]}" ]]; then
+    fetch_jpeg_source
+    rm -rf "$deps/jpeg-build-$arch"
+    cmake -S "$jpeg_source" -B "$deps/jpeg-build-$arch" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+      "${jpeg_options[@]}" -Wno-dev >/dev/null
+    cmake --build "$deps/jpeg-build-$arch" --target install >/dev/null
+    echo "${jpeg_options[*]}" >"$jpeg_prefix/options"
+  fi
+done
 echo "setup: done"

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Checks of the built PeUpdate.exe read straight from its bytes: a 32-bit GUI executable that
-imports only the system's DLLs and carries the update version record and the payload container
-of the stand-in Pelano5.exe; and the packer's refusal of a payload its record would misdescribe.
+"""Checks of the built PeUpdate.exe read straight from its bytes: a Windows GUI executable of the
+build's architecture (i686: PE32 for i386, what is shipped; x86_64: PE32+ for AMD64) that imports
+only the system's DLLs and carries the update version record and the payload container of the
+stand-in Pelano5.exe; and the packer's refusal of a payload its record would misdescribe.
 
-usage: check_exe.py PeUpdate.exe Pelano5.exe pack.py"""
+usage: check_exe.py PeUpdate.exe Pelano5.exe pack.py i686|x86_64"""
 import os
 import struct
 import subprocess
@@ -14,6 +15,8 @@ import zlib
 
 RT_RCDATA = 10
 RT_VERSION = 16
+# The machine field and optional-header magic of each architecture the tree builds for.
+ARCHITECTURES = {"i686": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
 
 SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "version.dll", "comctl32.dll",
@@ -42,11 +45,13 @@ class PEImage:
             "<HHIIIHH", self.bytes(pe + 4, 20))
         optional = pe + 24
         self.magic = self.u16(optional)
-        if self.magic != 0x10B:
-            raise PEError(f"optional header magic {self.magic:#x} is not PE32")
+        if self.magic not in (0x10B, 0x20B):
+            raise PEError(f"optional header magic {self.magic:#x} is neither PE32 nor PE32+")
         self.subsystem = self.u16(optional + 68)
-        directory_count = self.u32(optional + 92)
-        self.directories = [struct.unpack("<II", self.bytes(optional + 96 + 8 * i, 8))
+        # PE32+ holds the stack and heap sizes in 64 bits: its data directories start 16 bytes later.
+        directories = optional + (96 if self.magic == 0x10B else 112)
+        directory_count = self.u32(directories - 4)
+        self.directories = [struct.unpack("<II", self.bytes(directories + 8 * i, 8))
                             for i in range(min(directory_count, 16))]
         self.sections = []
         table = optional + optional_size
@@ -155,6 +160,7 @@ class UpdaterExecutableTest(unittest.TestCase):
     updater_path = None
     standin_path = None
     packer_path = None
+    architecture = None
 
     @classmethod
     def setUpClass(cls):
@@ -165,9 +171,10 @@ class UpdaterExecutableTest(unittest.TestCase):
         cls.standin = PEImage(cls.standin_bytes)
         cls.resources = cls.updater.resources()
 
-    def test_is_a_32_bit_windows_gui_executable(self):
-        self.assertEqual(self.updater.machine, 0x14C)
-        self.assertEqual(self.updater.magic, 0x10B)
+    def test_is_a_windows_gui_executable_of_the_builds_architecture(self):
+        machine, magic = ARCHITECTURES[self.architecture]
+        self.assertEqual(self.updater.machine, machine)
+        self.assertEqual(self.updater.magic, magic)
         self.assertEqual(self.updater.subsystem, 2)
         self.assertTrue(self.updater.characteristics & 0x0002, "not marked executable")
         self.assertFalse(self.updater.characteristics & 0x2000, "marked as a DLL")
@@ -205,7 +212,7 @@ class UpdaterExecutableTest(unittest.TestCase):
         self.assertEqual(inflated, self.standin_bytes)
 
     def test_standin_carries_product_version_5_1_6_0_and_file_version_5_2_0_0(self):
-        self.assertEqual(self.standin.machine, 0x14C)
+        self.assertEqual(self.standin.machine, ARCHITECTURES[self.architecture][0])
         self.assertEqual(self.standin.subsystem, 2)
         file_version, product_version = fixed_file_info(self.standin.resources()[(RT_VERSION, 1)])
         self.assertEqual(product_version, (5, 1, 6, 0))
@@ -272,11 +279,11 @@ class PackerTest(unittest.TestCase):
 
 
 def main():
-    if len(sys.argv) < 4:
+    if len(sys.argv) < 5 or sys.argv[4] not in ARCHITECTURES:
         sys.exit(__doc__)
-    UpdaterExecutableTest.updater_path, UpdaterExecutableTest.standin_path, UpdaterExecutableTest.packer_path = \
-        sys.argv[1:4]
-    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[4:])
+    (UpdaterExecutableTest.updater_path, UpdaterExecutableTest.standin_path, UpdaterExecutableTest.packer_path,
+     UpdaterExecutableTest.architecture) = sys.argv[1:5]
+    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[5:])
 
 
 if __name__ == "__main__":

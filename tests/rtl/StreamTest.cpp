@@ -161,15 +161,51 @@ TEST_F(MemoryStreamTest, NegativeSizeIsARangeError) {
   EXPECT_EQ(Contents(stream), Counting(10));
 }
 
-TEST_F(MemoryStreamTest, SizesBeyondMemoryFailWithTheTextAndKeepTheData) {
+TEST_F(MemoryStreamTest, SizesThatCannotBeRoundedFailWithTheTextAndKeepTheData) {
   Fill(stream, Counting(10));
   const std::string text = rtl::Utf8ToSjis("ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました");
-  // One byte more and rounding up to 8,192 would overflow.
+  // One byte more than the largest size that rounds up to 8,192 would overflow.
   EXPECT_EQ(MessageOf<rtl::EOutOfMemory>([&] { stream.SetSize(INT32_MAX - 8190); }), text);
-  // The largest size that rounds: a process that is not large-address-aware cannot get 2 GiB.
-  EXPECT_EQ(MessageOf<rtl::EStreamError>([&] { stream.SetSize(INT32_MAX - 8191); }), text);
   EXPECT_EQ(Contents(stream), Counting(10));
   EXPECT_EQ(stream.Capacity(), 8192);
+}
+
+// A memory stream whose storage cannot grow beyond a limit, as when the system has no more memory
+// to give: its reallocation step fails the way the platform's does, whatever the address space.
+class BoundedMemoryStream : public rtl::TMemoryStream {
+ public:
+  explicit BoundedMemoryStream(int32_t limit) : limit_(limit) {}
+  ~BoundedMemoryStream() override { Clear(); }
+
+ protected:
+  void* Realloc(int32_t& newCapacity) override {
+    if (newCapacity > limit_) throw rtl::EStreamError(rtl::Utf8ToSjis("ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました"));
+    return rtl::TMemoryStream::Realloc(newCapacity);
+  }
+
+ private:
+  int32_t limit_;
+};
+
+TEST(BoundedMemoryStreamTest, AFailedGrowthKeepsSizeCapacityPositionAndData) {
+  BoundedMemoryStream bounded(16384);
+  Fill(bounded, Counting(10000));
+  bounded.SetPosition(1234);
+  void* memory = bounded.Memory();
+  EXPECT_THROW(bounded.SetSize(16385), rtl::EStreamError);
+  EXPECT_EQ(bounded.GetPosition(), 1234);
+  const unsigned char more[4] = {1, 2, 3, 4};
+  bounded.SetPosition(16384);
+  EXPECT_THROW(bounded.WriteBuffer(more, 4), rtl::EStreamError) << "a write past the limit grows the stream";
+  EXPECT_EQ(bounded.GetSize(), 10000);
+  EXPECT_EQ(bounded.Capacity(), 16384);
+  EXPECT_EQ(bounded.Memory(), memory);
+  EXPECT_EQ(Contents(bounded), Counting(10000));
+  // Within the limit it still grows, keeping what it had.
+  bounded.SetSize(16384);
+  EXPECT_EQ(bounded.GetSize(), 16384);
+  const Bytes kept = Counting(10000);
+  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), static_cast<unsigned char*>(bounded.Memory())));
 }
 
 TEST_F(MemoryStreamTest, ClearReleasesEverything) {
