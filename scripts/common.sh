@@ -6,7 +6,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_tree() {
   local arch=$1
   shift
-  cmake -S "$root" -B "$root/build/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -Wno-dev >/dev/null
+  local launcher=()
+  # Where ccache is installed, compilations are shared between build folders and work trees.
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$root"
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$root" -B "$root/build/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+    "${launcher[@]}" -Wno-dev >/dev/null
   if (( $# )); then
     cmake --build "$root/build/$arch" --target "$@"
   else
