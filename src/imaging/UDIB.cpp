@@ -149,10 +149,11 @@ int StretchDIBPart(HDC dc, const framework::TRect& dest, const framework::TRect&
 }
 
 int32_t RowBytes(int32_t width, int32_t bitCount, int32_t alignBits) {
-  if (alignBits <= 0 || alignBits % 8 != 0) throw rtl::ERangeError();
-  int64_t bits = static_cast<int64_t>(width) * bitCount;
-  int64_t units = (bits + alignBits - 1) / alignBits;
-  return rtl::CheckedInt32(units * (alignBits / 8));
+  if (alignBits <= 0 || alignBits % 8 != 0 || (alignBits & (alignBits - 1)) != 0) throw rtl::ERangeError();
+  // In 32 bits, as every size of an image here: a row of 2^31 bits overflows even though its bytes
+  // would fit, so that no header can ask for a section of hundreds of megabytes with a few bytes.
+  const int32_t bits = rtl::CheckedAdd(rtl::CheckedMul(width, bitCount), alignBits - 1);
+  return (bits & -alignBits) / 8;
 }
 
 // --- bits holder ---

@@ -92,8 +92,8 @@ struct TDIBInfo {
 };
 static_assert(sizeof(TDIBInfo) == 1064);
 
-// Bytes of one pixel row of a DIB, padded to a multiple of alignBits; EIntOverflow when the row does
-// not fit in 32 bits.
+// Bytes of one pixel row of a DIB, padded to a multiple of alignBits (a power of two, at least 8);
+// EIntOverflow when the row's bits, padding included, do not fit in signed 32 bits.
 int32_t RowBytes(int32_t width, int32_t bitCount, int32_t alignBits);
 
 // Stretches the source part (row 0 at the top) of the DIB at bits into dest with the DIB stretch;

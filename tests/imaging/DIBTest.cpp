@@ -68,8 +68,17 @@ TEST(RowBytes, PadsToTheAlignment) {
   EXPECT_EQ(imaging::RowBytes(5, 4, 32), 4);
   EXPECT_EQ(imaging::RowBytes(9, 4, 16), 6);
   EXPECT_EQ(imaging::RowBytes(0, 24, 32), 0);
-  EXPECT_EQ(imaging::RowBytes(536870911, 32, 32), 2147483644);
-  EXPECT_THROW(imaging::RowBytes(536870912, 32, 32), rtl::EIntOverflow);
+}
+
+// Width x bits per pixel, and that product rounded up, are signed 32-bit values: a row of 2^31 bits
+// or more overflows even where its byte count would fit.
+TEST(RowBytes, OverflowsWhenTheRowsBitsPassThirtyOneBits) {
+  EXPECT_EQ(imaging::RowBytes(67108863, 32, 32), 268435452);
+  EXPECT_THROW(imaging::RowBytes(67108864, 32, 32), rtl::EIntOverflow);
+  EXPECT_THROW(imaging::RowBytes(536870911, 32, 32), rtl::EIntOverflow);
+  EXPECT_EQ(imaging::RowBytes(2147483616, 1, 32), 268435452);
+  EXPECT_THROW(imaging::RowBytes(2147483617, 1, 32), rtl::EIntOverflow) << "the padding passes 2^31 - 1";
+  EXPECT_THROW(imaging::RowBytes(-67108865, 32, 32), rtl::EIntOverflow);
 }
 
 // --- the holder
