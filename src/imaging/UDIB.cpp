@@ -284,9 +284,8 @@ bool TDIB::Draw(framework::TCanvas& canvas, const framework::TRect& dest, const 
   int32_t destW = RectWidth(dest);
   int32_t srcH = RectHeight(source);
   int32_t srcW = RectWidth(source);
-  // A zero-sized side leaves nothing to stretch; treating it as a refusal would start the banded
-  // fallback, which paints the whole image.
-  if (destH == 0 || destW == 0 || srcH == 0 || srcW == 0) return true;
+  // Nothing at all to stretch. One zero side alone goes to the device, whose answer counts.
+  if (destH == 0 && destW == 0 && srcH == 0 && srcW == 0) return true;
   void* bits = Bits();
   if (bits == nullptr) return true;
   HDC dc = canvas.Handle();

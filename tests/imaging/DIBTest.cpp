@@ -288,14 +288,31 @@ TEST_F(DIBDraw, NothingToDrawReportsSuccess) {
   TDIB dib;
   dib.FromHandle(section.get(), nullptr);
   RefusingDevice device;
-  EXPECT_TRUE(dib.Draw(target.Canvas(), {0, 0, 0, 4}, {0, 0, 4, 4}));
-  EXPECT_TRUE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0}));
+  EXPECT_TRUE(dib.Draw(target.Canvas(), {3, 3, 3, 3}, {2, 2, 2, 2})) << "all four sizes 0";
   IntersectClipRect(target.dc(), 0, 0, 5, 5);
   EXPECT_TRUE(dib.Draw(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4}));
   dib.DrawBanded(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4});
   EXPECT_EQ(RefusingDevice::calls(), 0);
   SelectClipRgn(target.dc(), nullptr);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
+}
+
+// Only when all four sizes are 0 is the stretch skipped; an empty source with a visible destination
+// still goes to the device, whose answer is the result, and its refusal starts the fallback.
+TEST_F(DIBDraw, AnEmptySourceAloneIsHandedToTheDevice) {
+  Section section(4, 4, false);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 4, kFill);
+  RefusingDevice device;
+  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0})) << "no source height";
+  EXPECT_EQ(RefusingDevice::calls(), 1);
+  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3})) << "no source width";
+  EXPECT_EQ(RefusingDevice::calls(), 2);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
+  dib.DrawBanded(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3});
+  EXPECT_EQ(RefusingDevice::calls(), 3 + 4) << "the whole stretch, then one per destination row";
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 4}, [](int32_t, int32_t dy) { return RowColor(dy); }, kFill));
 }
 
 TEST_F(DIBDraw, ARefusedStretchReportsFalse) {
