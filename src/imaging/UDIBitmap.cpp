@@ -122,6 +122,8 @@ ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
     h.biYPelsPerMeter = I32(raw + 28);
     h.biClrUsed = U32(raw + 32);
     h.biClrImportant = U32(raw + 36);
+    // The code is kept in 16 bits: a larger one is out of range whatever it would mean.
+    rtl::RangeCheck(h.biCompression, 0, 0xFFFF);
   }
   h.biPlanes = 1;
   const int32_t bits = h.biBitCount;
@@ -163,9 +165,9 @@ ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
   parsed.compression = compression;
   int64_t pixelBytes = imageBytes;
   if (rle) {
+    // biSizeImage bytes of runs, none when it is 0: the image then stays blank.
     parsed.compressedSize = h.biSizeImage;
     pixelBytes = h.biSizeImage;
-    if (pixelBytes == 0) throw framework::EInvalidGraphic();
     h.biCompression = BI_RGB;
   }
   h.biSizeImage = 0;
@@ -347,6 +349,9 @@ void TDIBitmap::ReadDIB(rtl::TStream& stream) {
 
   const BITMAPINFOHEADER& header = bitmapInfo_->Header;
   if (parsed.compression == BI_RLE8 || parsed.compression == BI_RLE4) {
+    // Without runs nothing is decoded and the section stays blank; the platform is not handed an
+    // empty buffer to size by itself.
+    if (parsed.compressedSize == 0) return;
     std::vector<uint8_t> packed(parsed.compressedSize);
     stream.ReadBuffer(packed.data(), rtl::CheckedInt32(parsed.compressedSize));
     TDIBInfo info = parsed.info;

@@ -289,6 +289,40 @@ TEST_F(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
   EXPECT_THROW(graphic.LoadFromStream(stream), framework::EInvalidGraphic);
 }
 
+// The compression code is kept in 16 bits: beyond them the range error, before any check of its
+// meaning.
+TEST_F(LoadBmp, ACompressionCodeBeyondSixteenBitsIsARangeError) {
+  for (uint32_t code : {0x10000u, 0x10001u, 0xFFFFFFFFu}) {
+    Bytes bad = MakeBmp(Indexed(8, 4, 4, 4));
+    for (int i = 0; i < 4; ++i) bad[30 + size_t(i)] = uint8_t(code >> (8 * i));
+    TDIBitmap graphic;
+    ByteStream stream(bad);
+    EXPECT_THROW(graphic.LoadFromStream(stream), rtl::ERangeError) << code;
+    EXPECT_TRUE(graphic.Empty());
+  }
+}
+
+// Run-length data whose size is 0 decodes nothing: a blank image of the header's size, all pixels
+// the first colour, and the stream stands behind the colour table.
+TEST_F(LoadBmp, RunLengthDataOfSizeZeroReadsAsABlankImage) {
+  for (uint32_t compression : {uint32_t{BI_RLE8}, uint32_t{BI_RLE4}}) {
+    const int bits = compression == BI_RLE8 ? 8 : 4;
+    SCOPED_TRACE(bits);
+    Image image = Indexed(bits, 6, 3, 5);
+    Bytes bmp = MakeBmp(image, {.compression = compression, .clrUsed = 5});
+    for (int i = 0; i < 4; ++i) bmp[34 + size_t(i)] = 0;
+    const size_t tableEnd = 14 + 40 + 4 * 5;
+    ByteStream stream(bmp);
+    TDIBitmap graphic;
+    graphic.LoadFromStream(stream);
+    EXPECT_EQ(stream.GetPosition(), int32_t(tableEnd));
+    EXPECT_EQ(graphic.Width(), 6);
+    EXPECT_EQ(graphic.Height(), 3);
+    EXPECT_EQ(graphic.BitmapInfo().Header.biCompression, uint32_t{BI_RGB});
+    EXPECT_TRUE(DrawsImage(graphic, MakeImage(6, 3, bits, [](int32_t, int32_t) { return 0u; }, image.colors)));
+  }
+}
+
 TEST_F(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
   Image kept = Rows(2, 2);
   std::vector<Bytes> inputs = {MakeBmp(Indexed(8, 9, 5, 11)), MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8}),
