@@ -486,9 +486,7 @@ void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
         bitmap->SetPalette(copy);
       }
     }
-    // A DIB of full colour keeps the exact colours on any display; a device bitmap would take
-    // the screen's on a palette display. Both sides at once: the bitmap stays empty while either is 0.
-    bitmap->SetPixelFormat(framework::TPixelFormat::pf24bit);
+    // The bitmap keeps its pixel format. Both sides at once: it stays empty while either is 0.
     bitmap->SetSize(Width(), Height());
     if (!bitmap->Empty()) bitmap->Canvas().Draw(0, 0, const_cast<TDIBitmap&>(*this));
     return;

@@ -109,6 +109,8 @@ class TDIBitmap : public framework::TGraphic {
   static void SetDefaultDrawDirect(bool value);
 
  protected:
+  // Into a TBitmap: the view, drawn at (0, 0) into a bitmap of its size that keeps its own pixel
+  // format, with a copy of the palette; into a TDIBitmap: the pixels and the view.
   void AssignTo(framework::TPersistent* dest) const override;
 
  private:

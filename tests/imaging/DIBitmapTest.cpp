@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "DIBImages.h"
+#include "ImagingSupport.h"
 #include "PaletteEntries.h"
 #include "data/UGMEMStream.h"
 #include "framework/Errors.h"
+#include "imaging/UCanvas.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
 #include "support/MemoryStreams.h"
@@ -782,6 +784,7 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   ByteStream stream(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
   source.ReadData(stream);
   framework::TBitmap bitmap;
+  bitmap.SetPixelFormat(framework::TPixelFormat::pf24bit);  // exact colours on any screen
   bitmap.Assign(&source);
   EXPECT_EQ(bitmap.Width(), 8);
   EXPECT_EQ(bitmap.Height(), 6);
@@ -791,6 +794,29 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   Target target(8, 6, kFill);
   bitmap.Draw(target.Canvas(), {0, 0, 8, 6});
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }, kFill));
+}
+
+// The bitmap keeps the format it has; the graphic's pixels are drawn into it.
+TEST_F(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
+  Image image = Indexed(8, 12, 5, 6);
+  auto source = Load(MakeBmp(image, {.clrUsed = 6}));
+  const std::vector<uint32_t> expected =
+      testing_support::ExpectedPixels(12, 5, [&](int x, int y) { return image.ColorAt(x, y); });
+  for (framework::TPixelFormat format :
+       {framework::TPixelFormat::pf8bit, framework::TPixelFormat::pf24bit, framework::TPixelFormat::pf32bit}) {
+    SCOPED_TRACE(int(format));
+    framework::TBitmap bitmap;
+    imaging_test::Fill24(bitmap, 3, 3, 0x808080);
+    bitmap.SetPixelFormat(format);
+    bitmap.Assign(source.get());
+    EXPECT_EQ(bitmap.PixelFormat(), format);
+    EXPECT_EQ(testing_support::Pixels(bitmap), expected);
+  }
+  framework::TBitmap device;
+  ASSERT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
+  device.Assign(source.get());
+  EXPECT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
+  EXPECT_EQ(device.Width(), 12);
 }
 
 TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
