@@ -181,33 +181,12 @@ ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
 
 // --- canvas ---
 
-TDIBCanvas::~TDIBCanvas() { FreeHandle(); }
-
 HBITMAP TDIBCanvas::GetBitmapHandle() { return owner_.Empty() ? nullptr : owner_.GetSectionHandle(); }
 
 void TDIBCanvas::CreateHandle() {
-  // The section first: making it releases the handles of the old one, this context among them.
-  HBITMAP bitmap = GetBitmapHandle();
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) throw framework::EOutOfResources();
-  if (bitmap != nullptr) {
-    selectedOld_ = SelectObject(dc, bitmap);
-    if (selectedOld_ == nullptr) {
-      DeleteDC(dc);
-      throw framework::EOutOfResources();
-    }
-  }
-  memoryDC_ = dc;
-  SetHandle(dc);
-}
-
-void TDIBCanvas::FreeHandle() {
-  if (memoryDC_ == nullptr) return;
-  if (selectedOld_ != nullptr) SelectObject(memoryDC_, selectedOld_);
-  selectedOld_ = nullptr;
-  SetHandle(nullptr);
-  DeleteDC(memoryDC_);
-  memoryDC_ = nullptr;
+  // The section first: making it lets go of the old section's handles, this canvas's among them.
+  GetBitmapHandle();
+  TMemoryCanvas::CreateHandle();
 }
 
 // --- graphic ---

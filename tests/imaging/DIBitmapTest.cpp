@@ -828,6 +828,49 @@ TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
             rtl::Utf8ToSjis("TDIBitmap を TBrush に代入することはできません"));
 }
 
+// --- the graphic's canvas
+
+// A memory canvas for the screen: its font keeps its point size at the screen's resolution.
+TEST(DIBCanvas, ScalesItsFontToTheScreen) {
+  HDC screen = GetDC(nullptr);
+  const int resolution = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  auto graphic = Load(MakeBmp(Coordinates(4, 4)));
+  imaging::TDIBCanvas& canvas = graphic->Canvas();
+  canvas.Font().SetPixelsPerInch(resolution == 72 ? 96 : 72);
+  const int32_t points = canvas.Font().Size();
+  canvas.Handle();
+  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
+  EXPECT_EQ(canvas.Font().Size(), points);
+  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
+  canvas.FreeHandle();
+}
+
+// Deselected, the canvas draws into the memory context's own bitmap and not into the section;
+// selected again, into the section. The section's pixels are read through a saved copy.
+TEST(DIBCanvas, DrawsIntoTheSectionOnlyWhileItIsSelected) {
+  const Image image = Coordinates(4, 4);
+  auto graphic = Load(MakeBmp(image));
+  imaging::TDIBCanvas& canvas = graphic->Canvas();
+  canvas.Handle();
+  ASSERT_TRUE(canvas.HasSelection());
+  const Bytes before = Saved(*graphic);
+  canvas.DeselectBitmap();
+  EXPECT_FALSE(canvas.HasSelection());
+  canvas.Brush().SetColor(framework::clRed);
+  canvas.FillRect({0, 0, 4, 4});
+  EXPECT_EQ(Saved(*graphic), before);
+  canvas.SelectBitmap(graphic->GetSectionHandle());
+  EXPECT_TRUE(canvas.HasSelection());
+  canvas.FillRect({0, 0, 2, 4});
+  auto copy = Load(Saved(*graphic));
+  EXPECT_TRUE(DrawsImage(*copy, MakeImage(4, 4, 24, [&](int32_t x, int32_t y) {
+    return x < 2 ? MakeRgb(255, 0, 0) : image.ColorAt(x, y);
+  })));
+  canvas.FreeHandle();
+  EXPECT_FALSE(canvas.HasSelection());
+}
+
 // --- handles
 
 TEST(DIBitmapLeaks, HundredsOfLoadsAndDrawsLeaveNoHandles) {
