@@ -431,7 +431,8 @@ void TSafetyBitmap::BuildMask(framework::TColor colour) {
   const int32_t width = Width();
   const int32_t height = Height();
   FMask.SetSize(width, height);
-  const COLORREF rgb = framework::ColorToRGB(colour);
+  // A plain 24-bit RGB value is compared: the top byte goes, a system colour is not looked up.
+  const COLORREF rgb = static_cast<COLORREF>(colour) & 0xFFFFFF;
   if (width >= 1 && height >= 1 && FMask.Handle() != nullptr) {
     BITMAP description{};
     if (GetObjectW(FMask.Handle(), sizeof description, &description) == 0) throw framework::EInvalidGraphic();
