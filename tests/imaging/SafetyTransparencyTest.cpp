@@ -108,4 +108,48 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
   }, kFill));
 }
 
+// The part's own pixels are masked, not the whole mask squeezed into the destination; the automatic
+// colour is the whole picture's bottom-left pixel (magenta), not the part's (red). Both the
+// scan-line reading (24 bits) and the device reading (4 bits) of the picture.
+TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
+  for (int bitCount : {24, 4}) {
+    SCOPED_TRACE(bitCount);
+    const dib_test::Image image = Picture(bitCount);
+    for (bool fixed : {false, true}) {
+      SCOPED_TRACE(fixed ? "fixed colour" : "automatic colour");
+      TSafetyBitmap bitmap;
+      Load(bitmap, image);
+      bitmap.SetTransparent(true);
+      if (fixed) bitmap.SetTransparentColor(framework::clFuchsia);
+      const int modeBefore = GetMapMode(bitmap.Canvas().Handle());
+      Target target(8, 8, kFill);
+      imaging::StretchDrawPart(target.Canvas(), {0, 0, 8, 8}, bitmap, {4, 0, 8, 4});
+      EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, RightCellThrough(image, kMagenta), kFill));
+      EXPECT_EQ(GetMapMode(bitmap.Canvas().Handle()), modeBefore);
+      // Drawn whole afterwards, the picture still masks its own magenta pixels.
+      Target whole(8, 4, kFill);
+      whole.Canvas().Draw(0, 0, bitmap);
+      EXPECT_TRUE(ShowsAt(whole, {0, 0, 8, 4}, [&](int32_t x, int32_t y) {
+        const Rgb c = image.ColorAt(x, y);
+        return c == kMagenta ? kFill : c;
+      }, kFill));
+    }
+  }
+}
+
+TEST_P(SafetyTransparency, AMatrixImagePackDrawsACellOfATransparentPicture) {
+  const dib_test::Image image = Picture(24);
+  TSafetyBitmap bitmap;
+  Load(bitmap, image);
+  bitmap.SetTransparent(true);
+  imaging::TMatrixImagePack pack{nullptr};
+  pack.Image().SetGraphic(&bitmap);
+  pack.SetCountCol(2);
+  Target target(10, 10, kFill);
+  pack.StretchDraw(target.Canvas(), {1, 1, 9, 9}, 1);
+  EXPECT_TRUE(ShowsAt(target, {1, 1, 9, 9}, RightCellThrough(image, kMagenta), kFill));
+  ASSERT_NE(image.ColorAt(4, 3), kMagenta);
+  EXPECT_EQ(image.ColorAt(4, 3), kRed);
+}
+
 }  // namespace
