@@ -149,10 +149,11 @@ int StretchDIBPart(HDC dc, const framework::TRect& dest, const framework::TRect&
 }
 
 int32_t RowBytes(int32_t width, int32_t bitCount, int32_t alignBits) {
-  if (alignBits <= 0 || alignBits % 8 != 0) throw rtl::ERangeError();
-  int64_t bits = static_cast<int64_t>(width) * bitCount;
-  int64_t units = (bits + alignBits - 1) / alignBits;
-  return rtl::CheckedInt32(units * (alignBits / 8));
+  if (alignBits <= 0 || alignBits % 8 != 0 || (alignBits & (alignBits - 1)) != 0) throw rtl::ERangeError();
+  // In 32 bits, as every size of an image here: a row of 2^31 bits overflows even though its bytes
+  // would fit, so that no header can ask for a section of hundreds of megabytes with a few bytes.
+  const int32_t bits = rtl::CheckedAdd(rtl::CheckedMul(width, bitCount), alignBits - 1);
+  return (bits & -alignBits) / 8;
 }
 
 // --- bits holder ---
@@ -283,9 +284,8 @@ bool TDIB::Draw(framework::TCanvas& canvas, const framework::TRect& dest, const 
   int32_t destW = RectWidth(dest);
   int32_t srcH = RectHeight(source);
   int32_t srcW = RectWidth(source);
-  // A zero-sized side leaves nothing to stretch; treating it as a refusal would start the banded
-  // fallback, which paints the whole image.
-  if (destH == 0 || destW == 0 || srcH == 0 || srcW == 0) return true;
+  // Nothing at all to stretch. One zero side alone goes to the device, whose answer counts.
+  if (destH == 0 && destW == 0 && srcH == 0 && srcW == 0) return true;
   void* bits = Bits();
   if (bits == nullptr) return true;
   HDC dc = canvas.Handle();

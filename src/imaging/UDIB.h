@@ -92,8 +92,8 @@ struct TDIBInfo {
 };
 static_assert(sizeof(TDIBInfo) == 1064);
 
-// Bytes of one pixel row of a DIB, padded to a multiple of alignBits; EIntOverflow when the row does
-// not fit in 32 bits.
+// Bytes of one pixel row of a DIB, padded to a multiple of alignBits (a power of two, at least 8);
+// EIntOverflow when the row's bits, padding included, do not fit in signed 32 bits.
 int32_t RowBytes(int32_t width, int32_t bitCount, int32_t alignBits);
 
 // Stretches the source part (row 0 at the top) of the DIB at bits into dest with the DIB stretch;
@@ -117,7 +117,8 @@ class TDIB {
   void FromHandle(HBITMAP bitmap, HPALETTE palette);
 
   // Stretches the source part (row 0 at the top) into dest with the canvas's copy mode. True when it
-  // drew or there was nothing to draw; false when the device refused.
+  // drew, when all four sizes are 0, when dest is not visible or nothing was captured; otherwise
+  // the device's answer (false when it refused, as for a single zero side).
   bool Draw(framework::TCanvas& canvas, const framework::TRect& dest, const framework::TRect& source) const;
   // Draw, and when the device refuses, one destination row at a time (always the whole image).
   void DrawBanded(framework::TCanvas& canvas, const framework::TRect& dest, const framework::TRect& source) const;

@@ -122,6 +122,8 @@ ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
     h.biYPelsPerMeter = I32(raw + 28);
     h.biClrUsed = U32(raw + 32);
     h.biClrImportant = U32(raw + 36);
+    // The code is kept in 16 bits: a larger one is out of range whatever it would mean.
+    rtl::RangeCheck(h.biCompression, 0, 0xFFFF);
   }
   h.biPlanes = 1;
   const int32_t bits = h.biBitCount;
@@ -163,9 +165,9 @@ ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
   parsed.compression = compression;
   int64_t pixelBytes = imageBytes;
   if (rle) {
+    // biSizeImage bytes of runs, none when it is 0: the image then stays blank.
     parsed.compressedSize = h.biSizeImage;
     pixelBytes = h.biSizeImage;
-    if (pixelBytes == 0) throw framework::EInvalidGraphic();
     h.biCompression = BI_RGB;
   }
   h.biSizeImage = 0;
@@ -179,33 +181,12 @@ ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
 
 // --- canvas ---
 
-TDIBCanvas::~TDIBCanvas() { FreeHandle(); }
-
 HBITMAP TDIBCanvas::GetBitmapHandle() { return owner_.Empty() ? nullptr : owner_.GetSectionHandle(); }
 
 void TDIBCanvas::CreateHandle() {
-  // The section first: making it releases the handles of the old one, this context among them.
-  HBITMAP bitmap = GetBitmapHandle();
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) throw framework::EOutOfResources();
-  if (bitmap != nullptr) {
-    selectedOld_ = SelectObject(dc, bitmap);
-    if (selectedOld_ == nullptr) {
-      DeleteDC(dc);
-      throw framework::EOutOfResources();
-    }
-  }
-  memoryDC_ = dc;
-  SetHandle(dc);
-}
-
-void TDIBCanvas::FreeHandle() {
-  if (memoryDC_ == nullptr) return;
-  if (selectedOld_ != nullptr) SelectObject(memoryDC_, selectedOld_);
-  selectedOld_ = nullptr;
-  SetHandle(nullptr);
-  DeleteDC(memoryDC_);
-  memoryDC_ = nullptr;
+  // The section first: making it lets go of the old section's handles, this canvas's among them.
+  GetBitmapHandle();
+  TMemoryCanvas::CreateHandle();
 }
 
 // --- graphic ---
@@ -347,6 +328,9 @@ void TDIBitmap::ReadDIB(rtl::TStream& stream) {
 
   const BITMAPINFOHEADER& header = bitmapInfo_->Header;
   if (parsed.compression == BI_RLE8 || parsed.compression == BI_RLE4) {
+    // Without runs nothing is decoded and the section stays blank; the platform is not handed an
+    // empty buffer to size by itself.
+    if (parsed.compressedSize == 0) return;
     std::vector<uint8_t> packed(parsed.compressedSize);
     stream.ReadBuffer(packed.data(), rtl::CheckedInt32(parsed.compressedSize));
     TDIBInfo info = parsed.info;
@@ -481,9 +465,7 @@ void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
         bitmap->SetPalette(copy);
       }
     }
-    // A DIB of full colour keeps the exact colours on any display; a device bitmap would take
-    // the screen's on a palette display. Both sides at once: the bitmap stays empty while either is 0.
-    bitmap->SetPixelFormat(framework::TPixelFormat::pf24bit);
+    // The bitmap keeps its pixel format. Both sides at once: it stays empty while either is 0.
     bitmap->SetSize(Width(), Height());
     if (!bitmap->Empty()) bitmap->Canvas().Draw(0, 0, const_cast<TDIBitmap&>(*this));
     return;

@@ -10,34 +10,25 @@
 #include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
 #include "imaging/GdiHandles.h"
+#include "imaging/UCanvas.h"
 #include "imaging/UDIB.h"
 
 namespace imaging {
 
 class TDIBitmap;
 
-// Draws into its owner's DIB section through a screen-compatible memory context that it makes on
-// first use (selecting the section, made first if there is none) and lets go of with FreeHandle.
-class TDIBCanvas : public framework::TCanvas {
+// The graphic's canvas: a memory canvas for the screen on its owner's DIB section, which making the
+// handle selects (making the section first if there is none; an empty owner selects nothing).
+class TDIBCanvas : public TMemoryCanvas {
  public:
   explicit TDIBCanvas(const TDIBitmap& owner) : owner_(owner) {}
-  ~TDIBCanvas() override;
-  TDIBCanvas(const TDIBCanvas&) = delete;
-  TDIBCanvas& operator=(const TDIBCanvas&) = delete;
-
-  // Back to no handle: the section is deselected and the memory context deleted.
-  void FreeHandle();
-  bool HasSelection() const { return selectedOld_ != nullptr; }
 
  protected:
   void CreateHandle() override;
-  // The owner's section; none for an empty owner, which leaves the context without a bitmap.
-  virtual HBITMAP GetBitmapHandle();
+  HBITMAP GetBitmapHandle() override;
 
  private:
   const TDIBitmap& owner_;  // not owned
-  HDC memoryDC_ = nullptr;
-  HGDIOBJ selectedOld_ = nullptr;
 };
 
 class TDIBitmap : public framework::TGraphic {
@@ -109,6 +100,8 @@ class TDIBitmap : public framework::TGraphic {
   static void SetDefaultDrawDirect(bool value);
 
  protected:
+  // Into a TBitmap: the view, drawn at (0, 0) into a bitmap of its size that keeps its own pixel
+  // format, with a copy of the palette; into a TDIBitmap: the pixels and the view.
   void AssignTo(framework::TPersistent* dest) const override;
 
  private:

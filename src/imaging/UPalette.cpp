@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/BmpFile.h"
 #include "framework/Errors.h"
+#include "imaging/UDIBitmap.h"
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
 #include "rtl/ResourceStream.h"
@@ -264,20 +264,6 @@ PaletteHandle CopyOfPalette(HPALETTE palette) {
   return copy;
 }
 
-// A palette of the colour table of the DIB section selected into dc; none without a table.
-PaletteHandle PaletteOfColorTable(HDC dc) {
-  RGBQUAD colors[kMaxPaletteEntries];
-  const UINT count = GetDIBColorTable(dc, 0, kMaxPaletteEntries, colors);
-  if (count == 0) return {};
-  TLogPalette256 record{};
-  record.Version = kPaletteVersion;
-  record.Count = static_cast<WORD>(count);
-  for (UINT i = 0; i < count; ++i) record.Entries[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
-  PaletteHandle palette(CreatePalette(record.get()));
-  if (!palette) throw EGdiError::LastError("create palette");
-  return palette;
-}
-
 }  // namespace
 
 void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette) {
@@ -287,53 +273,22 @@ void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, 
     dest.Handle();
     return;
   }
-  // The palette that dest carries. Dest holds its pixels as indexes into that palette's colours, so
-  // that they keep exactly the palette's colours whatever the screen's own colour mapping.
-  PaletteHandle destPalette = CopyOfPalette(palette != nullptr ? palette : source.Palette());
-  if (destPalette) dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
+  // Dest keeps its own pixel format; the caller chooses it.
   dest.SetWidth(source.Width());
   dest.SetHeight(source.Height());
-  // The source's exact pixels and colour table, in a DIB section.
-  framework::TBitmap carrier;
+  // Source's exact pixels and colour table, in a DIB section.
+  TDIBitmap carrier;
   carrier.Assign(&source);
-  carrier.SetHandleType(framework::TBitmapHandleType::bmDIB);
-  carrier.SetIgnorePalette(true);
-  PaletteHandle drawPalette;
   if (palette != nullptr) {
-    drawPalette = CopyOfPalette(palette);
-  } else if (!carrier.Empty()) {
-    drawPalette = PaletteOfColorTable(carrier.Canvas().Handle());
+    carrier.SetPalette(CopyOfPalette(palette).release());
+    dest.SetPalette(CopyOfPalette(palette).release());
+  } else {
+    // The carrier keeps the palette of its colour table.
+    dest.SetPalette(CopyOfPalette(source.Palette()).release());
   }
-  dest.SetPalette(destPalette.release());
-  if (carrier.Empty()) return;
-
-  framework::bmp::TBitmapInfo256 info{};
-  DIBSECTION ds{};
-  GdiFlush();
-  GetObjectW(carrier.Handle(), sizeof ds, &ds);
-  info.header = ds.dsBmih;
-  info.header.biSize = sizeof(BITMAPINFOHEADER);
-  if (ds.dsBmih.biCompression == BI_BITFIELDS) {
-    std::memcpy(info.colors, ds.dsBitfields, sizeof ds.dsBitfields);
-  } else if (ds.dsBmih.biBitCount <= 8) {
-    info.header.biClrUsed = GetDIBColorTable(carrier.Canvas().Handle(), 0, kMaxPaletteEntries, info.colors);
-  }
-
-  // Drawn with the palette realised in dest's context, the platform matches every pixel's colour
-  // to it.
-  framework::TCanvas& canvas = dest.Canvas();
-  HDC dc = canvas.Handle();
-  int drawn = 0;
-  {
-    const framework::TStretchModeGuard mode(dc, COLORONCOLOR);
-    const framework::TPaletteGuard selection(dc, drawPalette.get());
-    const int width = source.Width();
-    const int height = source.Height();
-    drawn = StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, ds.dsBm.bmBits,
-                          reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, canvas.CopyMode());
-  }
-  if (drawn == 0) throw EGdiError::LastError("draw the remapped bitmap");
-  dest.SetModified(true);
+  // The carrier's drawing realises its palette in dest's context as a background palette, so that
+  // the platform matches every pixel's colour to it.
+  dest.Canvas().Draw(0, 0, carrier);
 }
 
 }  // namespace imaging

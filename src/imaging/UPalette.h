@@ -81,8 +81,10 @@ HPALETTE DefaultPaletteHandle();
 
 // Makes dest a copy of source. On a palette device (the screen's raster capabilities have
 // RC_PALETTE), dest carries a copy of palette (or, when palette is nullptr, a copy of source's own)
-// and its pixels are source's colours matched to that palette; elsewhere dest is an exact copy of
-// source with its image made at once. palette stays the caller's.
+// and its pixels are source's colours matched to that palette, drawn through a TDIBitmap whose
+// errors pass to the caller; dest keeps its pixel format (8 bits hold the palette's colours
+// exactly). Elsewhere dest is an exact copy of source with its image made at once. palette stays
+// the caller's.
 void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette);
 
 // The program's start-up step for this module, undone when it goes out of scope: the entry creates

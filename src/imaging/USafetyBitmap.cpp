@@ -192,6 +192,55 @@ bool OrsToWhite(TBitmap& bitmap) {
   return rgb(colours[last]) == RGB(255, 255, 255);
 }
 
+// The part of a picture that the mapping of its own context selects: the device rectangle of the
+// logical rectangle (0, 0)-(width, height), as StretchDrawPart maps it. While the guard lives the
+// context is unmapped, so that what reads the picture's pixels through it (the automatic
+// transparent colour, the mask of the device formats, the masked copy) finds them where they are.
+class UnmappedPicture {
+ public:
+  UnmappedPicture(TCanvas& canvas, int32_t width, int32_t height) : canvas_(canvas), part_{0, 0, width, height} {
+    if (!canvas.HandleAllocated()) return;
+    HDC dc = canvas.Handle();
+    POINT corners[2] = {{0, 0}, {width, height}};
+    if (!LPtoDP(dc, corners, 2)) return;
+    mode_ = GetMapMode(dc);
+    const TRect whole = part_;
+    part_ = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+    if (mode_ == MM_TEXT && part_ == whole) return;
+    GetWindowOrgEx(dc, &windowOrigin_);
+    GetWindowExtEx(dc, &windowExtent_);
+    GetViewportOrgEx(dc, &viewportOrigin_);
+    GetViewportExtEx(dc, &viewportExtent_);
+    SetMapMode(dc, MM_TEXT);
+    SetWindowOrgEx(dc, 0, 0, nullptr);
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+    dc_ = dc;
+  }
+  ~UnmappedPicture() {
+    // Only to the context it changed, if the picture still draws through it.
+    if (dc_ == nullptr || !canvas_.HandleAllocated() || canvas_.Handle() != dc_) return;
+    SetMapMode(dc_, mode_);
+    SetWindowExtEx(dc_, windowExtent_.cx, windowExtent_.cy, nullptr);
+    SetViewportExtEx(dc_, viewportExtent_.cx, viewportExtent_.cy, nullptr);
+    SetWindowOrgEx(dc_, windowOrigin_.x, windowOrigin_.y, nullptr);
+    SetViewportOrgEx(dc_, viewportOrigin_.x, viewportOrigin_.y, nullptr);
+  }
+  UnmappedPicture(const UnmappedPicture&) = delete;
+  UnmappedPicture& operator=(const UnmappedPicture&) = delete;
+
+  const TRect& Part() const { return part_; }
+
+ private:
+  TCanvas& canvas_;
+  TRect part_;
+  HDC dc_ = nullptr;  // set when the mapping was taken away
+  int mode_ = MM_TEXT;
+  POINT windowOrigin_{};
+  SIZE windowExtent_{};
+  POINT viewportOrigin_{};
+  SIZE viewportExtent_{};
+};
+
 bool& NTFamilySetting() {
   static bool value = IsWinNT();
   return value;
@@ -431,7 +480,8 @@ void TSafetyBitmap::BuildMask(framework::TColor colour) {
   const int32_t width = Width();
   const int32_t height = Height();
   FMask.SetSize(width, height);
-  const COLORREF rgb = framework::ColorToRGB(colour);
+  // A plain 24-bit RGB value is compared: the top byte goes, a system colour is not looked up.
+  const COLORREF rgb = static_cast<COLORREF>(colour) & 0xFFFFFF;
   if (width >= 1 && height >= 1 && FMask.Handle() != nullptr) {
     BITMAP description{};
     if (GetObjectW(FMask.Handle(), sizeof description, &description) == 0) throw framework::EInvalidGraphic();
@@ -505,19 +555,25 @@ void TSafetyBitmap::BuildMaskedImage() {
 void TSafetyBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty()) return;
   DrawStateGuard state(canvas);
-  if (Transparent()) {
-    BuildMask(TransparentColor());
-    BuildMaskedImage();
+  TRect part;
+  {
+    UnmappedPicture unmapped(Canvas(), Width(), Height());
+    part = unmapped.Part();
+    if (Transparent()) {
+      BuildMask(TransparentColor());
+      BuildMaskedImage();
+    }
   }
   if (IsPrinterCanvas(canvas)) {
-    DrawOnPrinter(canvas, rect);
+    DrawOnPrinter(canvas, rect, part);
   } else {
-    DrawOnScreen(canvas, rect);
+    DrawOnScreen(canvas, rect, part);
   }
 }
 
-void TSafetyBitmap::DrawOnScreen(TCanvas& canvas, const TRect& rect) {
+void TSafetyBitmap::DrawOnScreen(TCanvas& canvas, const TRect& rect, const TRect& part) {
   if (!Transparent()) {
+    // The base draw goes through the picture's context, mapped to the part as it is.
     TBitmap::Draw(canvas, rect);
     return;
   }
@@ -525,16 +581,15 @@ void TSafetyBitmap::DrawOnScreen(TCanvas& canvas, const TRect& rect) {
   // The mask whitens the opaque pixels of rect; the masked copy, ANDed in, puts the picture there.
   canvas.SetCopyMode(MERGEPAINT);
   if (NTFamily()) {
-    canvas.StretchDraw(rect, FMask);
+    StretchDrawPart(canvas, rect, FMask, part);
   } else {
-    FMaskDIB.Draw(canvas, rect, TRect{0, 0, Width(), Height()});
+    FMaskDIB.Draw(canvas, rect, part);
   }
   canvas.SetCopyMode(SRCAND);
-  canvas.StretchDraw(rect, FMaskedImage);
+  StretchDrawPart(canvas, rect, FMaskedImage, part);
 }
 
-void TSafetyBitmap::DrawOnPrinter(TCanvas& canvas, const TRect& rect) {
-  const TRect source{0, 0, Width(), Height()};
+void TSafetyBitmap::DrawOnPrinter(TCanvas& canvas, const TRect& rect, const TRect& part) {
   if (NTFamily()) {
     framework::TCanvasLock pictureLock(Canvas());
     framework::TCanvasLock maskLock(FMask.Canvas());
@@ -542,24 +597,25 @@ void TSafetyBitmap::DrawOnPrinter(TCanvas& canvas, const TRect& rect) {
     if (Transparent()) {
       canvas.SetCopyMode(MERGEPAINT);
       SetStretchBltMode(canvas.Handle(), COLORONCOLOR);
-      canvas.StretchDraw(rect, FMask);
+      StretchDrawPart(canvas, rect, FMask, part);
       canvas.SetCopyMode(SRCAND);
-      canvas.StretchDraw(rect, FMaskedImage);
+      StretchDrawPart(canvas, rect, FMaskedImage, part);
     } else {
       TBitmap::Draw(canvas, rect);
     }
     return;
   }
+  // A device that refuses the whole stretch gets the whole picture row by row, whatever the part.
   TDIB image;
   if (Transparent()) {
     image.FromBitmap(FMaskedImage);
     canvas.SetCopyMode(MERGEPAINT);
-    FMaskDIB.DrawBanded(canvas, rect, source);
+    FMaskDIB.DrawBanded(canvas, rect, part);
     canvas.SetCopyMode(SRCAND);
   } else {
     image.FromBitmap(*this);
   }
-  image.DrawBanded(canvas, rect, source);
+  image.DrawBanded(canvas, rect, part);
 }
 
 // --- registration ---

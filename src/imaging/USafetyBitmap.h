@@ -36,7 +36,10 @@ class TSafetyBitmap : public framework::TBitmap {
   void ReadData(rtl::TStream& stream) override;
 
   // Stretched into rect; a transparent picture through its mask and masked copy (screen and
-  // printer paths differ). The canvas's colours, copy mode and stretch mode are kept.
+  // printer paths differ). The canvas's colours, copy mode and stretch mode are kept. When the
+  // picture's own context is mapped so that its logical rectangle (0, 0)-(width, height) is a part
+  // of it (StretchDrawPart), that part of the mask and the masked copy is drawn; the automatic
+  // transparent colour, the mask and the masked copy come from the picture itself, unmapped.
   void Draw(framework::TCanvas& canvas, const framework::TRect& rect) override;
 
   // The header tests, at the stream's position, which they restore; data shorter than what a test
@@ -70,8 +73,9 @@ class TSafetyBitmap : public framework::TBitmap {
 
   void BuildMask(framework::TColor colour);
   void BuildMaskedImage();
-  void DrawOnScreen(framework::TCanvas& canvas, const framework::TRect& rect);
-  void DrawOnPrinter(framework::TCanvas& canvas, const framework::TRect& rect);
+  // part: the part of the picture drawn (the whole picture unless its context is mapped to a part).
+  void DrawOnScreen(framework::TCanvas& canvas, const framework::TRect& rect, const framework::TRect& part);
+  void DrawOnPrinter(framework::TCanvas& canvas, const framework::TRect& rect, const framework::TRect& part);
   int32_t FindPaletteIndex(COLORREF colour) const;
 
   framework::TBitmap FMask;

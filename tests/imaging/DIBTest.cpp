@@ -68,8 +68,17 @@ TEST(RowBytes, PadsToTheAlignment) {
   EXPECT_EQ(imaging::RowBytes(5, 4, 32), 4);
   EXPECT_EQ(imaging::RowBytes(9, 4, 16), 6);
   EXPECT_EQ(imaging::RowBytes(0, 24, 32), 0);
-  EXPECT_EQ(imaging::RowBytes(536870911, 32, 32), 2147483644);
-  EXPECT_THROW(imaging::RowBytes(536870912, 32, 32), rtl::EIntOverflow);
+}
+
+// Width x bits per pixel, and that product rounded up, are signed 32-bit values: a row of 2^31 bits
+// or more overflows even where its byte count would fit.
+TEST(RowBytes, OverflowsWhenTheRowsBitsPassThirtyOneBits) {
+  EXPECT_EQ(imaging::RowBytes(67108863, 32, 32), 268435452);
+  EXPECT_THROW(imaging::RowBytes(67108864, 32, 32), rtl::EIntOverflow);
+  EXPECT_THROW(imaging::RowBytes(536870911, 32, 32), rtl::EIntOverflow);
+  EXPECT_EQ(imaging::RowBytes(2147483616, 1, 32), 268435452);
+  EXPECT_THROW(imaging::RowBytes(2147483617, 1, 32), rtl::EIntOverflow) << "the padding passes 2^31 - 1";
+  EXPECT_THROW(imaging::RowBytes(-67108865, 32, 32), rtl::EIntOverflow);
 }
 
 // --- the holder
@@ -279,14 +288,31 @@ TEST_F(DIBDraw, NothingToDrawReportsSuccess) {
   TDIB dib;
   dib.FromHandle(section.get(), nullptr);
   RefusingDevice device;
-  EXPECT_TRUE(dib.Draw(target.Canvas(), {0, 0, 0, 4}, {0, 0, 4, 4}));
-  EXPECT_TRUE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0}));
+  EXPECT_TRUE(dib.Draw(target.Canvas(), {3, 3, 3, 3}, {2, 2, 2, 2})) << "all four sizes 0";
   IntersectClipRect(target.dc(), 0, 0, 5, 5);
   EXPECT_TRUE(dib.Draw(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4}));
   dib.DrawBanded(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4});
   EXPECT_EQ(RefusingDevice::calls(), 0);
   SelectClipRgn(target.dc(), nullptr);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
+}
+
+// Only when all four sizes are 0 is the stretch skipped; an empty source with a visible destination
+// still goes to the device, whose answer is the result, and its refusal starts the fallback.
+TEST_F(DIBDraw, AnEmptySourceAloneIsHandedToTheDevice) {
+  Section section(4, 4, false);
+  TDIB dib;
+  dib.FromHandle(section.get(), nullptr);
+  Target target(4, 4, kFill);
+  RefusingDevice device;
+  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0})) << "no source height";
+  EXPECT_EQ(RefusingDevice::calls(), 1);
+  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3})) << "no source width";
+  EXPECT_EQ(RefusingDevice::calls(), 2);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
+  dib.DrawBanded(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3});
+  EXPECT_EQ(RefusingDevice::calls(), 3 + 4) << "the whole stretch, then one per destination row";
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 4}, [](int32_t, int32_t dy) { return RowColor(dy); }, kFill));
 }
 
 TEST_F(DIBDraw, ARefusedStretchReportsFalse) {

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "DIBImages.h"
+#include "ImagingSupport.h"
 #include "PaletteEntries.h"
 #include "data/UGMEMStream.h"
 #include "framework/Errors.h"
+#include "imaging/UCanvas.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
 #include "support/MemoryStreams.h"
@@ -287,6 +289,40 @@ TEST_F(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
   ByteStream stream(rleTopDown);
   TDIBitmap graphic;
   EXPECT_THROW(graphic.LoadFromStream(stream), framework::EInvalidGraphic);
+}
+
+// The compression code is kept in 16 bits: beyond them the range error, before any check of its
+// meaning.
+TEST_F(LoadBmp, ACompressionCodeBeyondSixteenBitsIsARangeError) {
+  for (uint32_t code : {0x10000u, 0x10001u, 0xFFFFFFFFu}) {
+    Bytes bad = MakeBmp(Indexed(8, 4, 4, 4));
+    for (int i = 0; i < 4; ++i) bad[30 + size_t(i)] = uint8_t(code >> (8 * i));
+    TDIBitmap graphic;
+    ByteStream stream(bad);
+    EXPECT_THROW(graphic.LoadFromStream(stream), rtl::ERangeError) << code;
+    EXPECT_TRUE(graphic.Empty());
+  }
+}
+
+// Run-length data whose size is 0 decodes nothing: a blank image of the header's size, all pixels
+// the first colour, and the stream stands behind the colour table.
+TEST_F(LoadBmp, RunLengthDataOfSizeZeroReadsAsABlankImage) {
+  for (uint32_t compression : {uint32_t{BI_RLE8}, uint32_t{BI_RLE4}}) {
+    const int bits = compression == BI_RLE8 ? 8 : 4;
+    SCOPED_TRACE(bits);
+    Image image = Indexed(bits, 6, 3, 5);
+    Bytes bmp = MakeBmp(image, {.compression = compression, .clrUsed = 5});
+    for (int i = 0; i < 4; ++i) bmp[34 + size_t(i)] = 0;
+    const size_t tableEnd = 14 + 40 + 4 * 5;
+    ByteStream stream(bmp);
+    TDIBitmap graphic;
+    graphic.LoadFromStream(stream);
+    EXPECT_EQ(stream.GetPosition(), int32_t(tableEnd));
+    EXPECT_EQ(graphic.Width(), 6);
+    EXPECT_EQ(graphic.Height(), 3);
+    EXPECT_EQ(graphic.BitmapInfo().Header.biCompression, uint32_t{BI_RGB});
+    EXPECT_TRUE(DrawsImage(graphic, MakeImage(6, 3, bits, [](int32_t, int32_t) { return 0u; }, image.colors)));
+  }
 }
 
 TEST_F(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
@@ -748,6 +784,7 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   ByteStream stream(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
   source.ReadData(stream);
   framework::TBitmap bitmap;
+  bitmap.SetPixelFormat(framework::TPixelFormat::pf24bit);  // exact colours on any screen
   bitmap.Assign(&source);
   EXPECT_EQ(bitmap.Width(), 8);
   EXPECT_EQ(bitmap.Height(), 6);
@@ -759,6 +796,29 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }, kFill));
 }
 
+// The bitmap keeps the format it has; the graphic's pixels are drawn into it.
+TEST_F(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
+  Image image = Indexed(8, 12, 5, 6);
+  auto source = Load(MakeBmp(image, {.clrUsed = 6}));
+  const std::vector<uint32_t> expected =
+      testing_support::ExpectedPixels(12, 5, [&](int x, int y) { return image.ColorAt(x, y); });
+  for (framework::TPixelFormat format :
+       {framework::TPixelFormat::pf8bit, framework::TPixelFormat::pf24bit, framework::TPixelFormat::pf32bit}) {
+    SCOPED_TRACE(int(format));
+    framework::TBitmap bitmap;
+    imaging_test::Fill24(bitmap, 3, 3, 0x808080);
+    bitmap.SetPixelFormat(format);
+    bitmap.Assign(source.get());
+    EXPECT_EQ(bitmap.PixelFormat(), format);
+    EXPECT_EQ(testing_support::Pixels(bitmap), expected);
+  }
+  framework::TBitmap device;
+  ASSERT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
+  device.Assign(source.get());
+  EXPECT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
+  EXPECT_EQ(device.Width(), 12);
+}
+
 TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
   TDIBitmap graphic;
   framework::TBrush brush;
@@ -766,6 +826,49 @@ TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
             rtl::Utf8ToSjis("TBrush を TDIBitmap に代入することはできません"));
   EXPECT_EQ(MessageOf<framework::EConvertError>([&] { brush.Assign(&graphic); }),
             rtl::Utf8ToSjis("TDIBitmap を TBrush に代入することはできません"));
+}
+
+// --- the graphic's canvas
+
+// A memory canvas for the screen: its font keeps its point size at the screen's resolution.
+TEST(DIBCanvas, ScalesItsFontToTheScreen) {
+  HDC screen = GetDC(nullptr);
+  const int resolution = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  auto graphic = Load(MakeBmp(Coordinates(4, 4)));
+  imaging::TDIBCanvas& canvas = graphic->Canvas();
+  canvas.Font().SetPixelsPerInch(resolution == 72 ? 96 : 72);
+  const int32_t points = canvas.Font().Size();
+  canvas.Handle();
+  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
+  EXPECT_EQ(canvas.Font().Size(), points);
+  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
+  canvas.FreeHandle();
+}
+
+// Deselected, the canvas draws into the memory context's own bitmap and not into the section;
+// selected again, into the section. The section's pixels are read through a saved copy.
+TEST(DIBCanvas, DrawsIntoTheSectionOnlyWhileItIsSelected) {
+  const Image image = Coordinates(4, 4);
+  auto graphic = Load(MakeBmp(image));
+  imaging::TDIBCanvas& canvas = graphic->Canvas();
+  canvas.Handle();
+  ASSERT_TRUE(canvas.HasSelection());
+  const Bytes before = Saved(*graphic);
+  canvas.DeselectBitmap();
+  EXPECT_FALSE(canvas.HasSelection());
+  canvas.Brush().SetColor(framework::clRed);
+  canvas.FillRect({0, 0, 4, 4});
+  EXPECT_EQ(Saved(*graphic), before);
+  canvas.SelectBitmap(graphic->GetSectionHandle());
+  EXPECT_TRUE(canvas.HasSelection());
+  canvas.FillRect({0, 0, 2, 4});
+  auto copy = Load(Saved(*graphic));
+  EXPECT_TRUE(DrawsImage(*copy, MakeImage(4, 4, 24, [&](int32_t x, int32_t y) {
+    return x < 2 ? MakeRgb(255, 0, 0) : image.ColorAt(x, y);
+  })));
+  canvas.FreeHandle();
+  EXPECT_FALSE(canvas.HasSelection());
 }
 
 // --- handles

@@ -211,6 +211,24 @@ TEST_F(SafetyHeaderRepair, RowsBeyond32BitsRaiseIntegerOverflow) {
   EXPECT_EQ(stream.GetPosition(), 0);
 }
 
+// A 32-bit row of 2^26 pixels is 2^31 bits: the width times the depth overflows before anything is
+// made, though the row's 256 MB would fit in 32 bits as a byte count.
+TEST_F(SafetyHeaderRepair, ARowOfTwoToTheThirtyOneBitsOverflowsBeforeAnythingIsMade) {
+  Bytes bmp = MakeBmp(MakeImage(1, 1, 32, [](int32_t, int32_t) { return 0x123456u; }));
+  Patch32(bmp, 18, 0x4000000);
+  Patch32(bmp, kSizeImageAt, 0);
+  for (bool wrapped : {false, true}) {
+    SCOPED_TRACE(wrapped ? "in a container" : "plain");
+    ByteStream stream(wrapped ? Wrap(bmp) : bmp);
+    bitmap.Assign(nullptr);
+    EXPECT_THROW(bitmap.LoadFromStream(stream), rtl::EIntOverflow);
+    EXPECT_TRUE(bitmap.Empty());
+  }
+  Patch32(bmp, 18, 0x3FFFFFF);  // one pixel less: 2^31 - 32 bits, a row that needs the repair
+  ByteStream stream(bmp);
+  EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(stream));
+}
+
 // --- run-length data ---
 
 class SafetyRunLength : public SafetyLoad {};

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DIBImages.h"
 #include "ImagingSupport.h"
 #include "PaletteEntries.h"
 #include "imaging/UPalette.h"
@@ -40,9 +41,12 @@ class RemapBitmapToPalette : public ::testing::Test {
   imaging::PaletteHandle palette;
 };
 
+// Dest in 8 bits holds indexes into the palette it is given: exactly the palette's colours.
 TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
   if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
+  dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
   imaging::RemapBitmapToPalette(source, dest, palette.get());
+  EXPECT_EQ(dest.PixelFormat(), framework::TPixelFormat::pf8bit);
   ASSERT_NE(dest.Palette(), nullptr);
   EXPECT_NE(dest.Palette(), palette.get());
   EXPECT_EQ(PaletteEntries(dest.Palette()), kEight);
@@ -62,11 +66,45 @@ TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
   indexed.SetPalette(MakePalette(own).release());
   indexed.SetSize(4, 1);
   for (int x = 0; x < 4; ++x) static_cast<uint8_t*>(indexed.ScanLine(0))[x] = static_cast<uint8_t>(x);
+  dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
   imaging::RemapBitmapToPalette(indexed, dest, nullptr);
   ASSERT_NE(dest.Palette(), nullptr);
   EXPECT_NE(dest.Palette(), indexed.Palette());
   EXPECT_EQ(PaletteEntries(dest.Palette()), own);
   EXPECT_EQ(Shown(dest), (std::vector<uint32_t>{0x112233, 0xC86432, 0x5A0AA0, 0x01FA4D}));
+}
+
+// The format is the caller's: dest is not made an 8-bit bitmap behind its back.
+TEST_F(RemapBitmapToPalette, DestKeepsItsPixelFormat) {
+  if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
+  for (framework::TPixelFormat format : {framework::TPixelFormat::pf24bit, framework::TPixelFormat::pf32bit}) {
+    SCOPED_TRACE(int(format));
+    TBitmap target;
+    target.SetPixelFormat(format);
+    imaging::RemapBitmapToPalette(source, target, palette.get());
+    EXPECT_EQ(target.PixelFormat(), format);
+    EXPECT_EQ(target.Width(), 8);
+    ASSERT_NE(target.Palette(), nullptr);
+    EXPECT_EQ(PaletteEntries(target.Palette()), kEight);
+  }
+  TBitmap device;
+  imaging::RemapBitmapToPalette(source, device, palette.get());
+  EXPECT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
+}
+
+// The pixels go through a DIB-section graphic, whose drawing falls back to one row at a time on a
+// device that refuses the whole stretch.
+TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
+  if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
+  TBitmap tall;
+  imaging_test::Paint24(tall, 8, 3, [](int x, int) { return kNear[x]; });
+  dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
+  dib_test::RefusingDevice device;
+  imaging::RemapBitmapToPalette(tall, dest, palette.get());
+  EXPECT_EQ(dib_test::RefusingDevice::calls(), 1 + 3);
+  std::vector<uint32_t> expected;
+  for (int y = 0; y < 3; ++y) expected.insert(expected.end(), kExact.begin(), kExact.end());
+  EXPECT_EQ(Shown(dest), expected);
 }
 
 TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {

@@ -1,0 +1,155 @@
+// The safety bitmap's transparent colour, and a transparent picture drawn in part: through the
+// part drawing of a bitmap and through a matrix image pack, on both families' paths.
+// The file's name puts it after the palette tests in the program's order: the pictures here realise
+// their palettes, which fills the 8-bit screen's system palette that the first of those tests needs
+// unfilled.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "SafetyImages.h"
+#include "imaging/UMatrixImagePack.h"
+#include "imaging/UPalette.h"
+#include "imaging/USafetyBitmap.h"
+
+namespace {
+
+using dib_test::ByteStream;
+using dib_test::MakeBmp;
+using dib_test::MakeImage;
+using dib_test::MakeRgb;
+using dib_test::Rgb;
+using dib_test::ShowsAt;
+using dib_test::Target;
+using framework::TRect;
+using imaging::TSafetyBitmap;
+
+constexpr Rgb kFill = 0x123456;
+constexpr Rgb kMagenta = 0xFF00FF;
+constexpr Rgb kRed = 0xFF0000;
+
+// Sixteen colours: black first and white last (so that loading keeps the order), magenta at 1, red
+// at 2, unusual colours between.
+std::vector<RGBQUAD> Table() {
+  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  colours[0] = {0, 0, 0, 0};
+  colours[1] = {255, 0, 255, 0};
+  colours[2] = {0, 0, 255, 0};
+  colours[15] = {255, 255, 255, 0};
+  return colours;
+}
+
+// An 8 x 4 picture of two 4 x 4 cells with magenta here and there. The picture's bottom-left pixel
+// is magenta; the bottom-left pixel of the right cell is red.
+uint32_t Index(int32_t x, int32_t y) {
+  if (x == 0 && y == 3) return 1;
+  if (x == 4 && y == 3) return 2;
+  if ((x * 3 + y) % 5 == 0) return 1;
+  return uint32_t(3 + (x + 2 * y) % 12);
+}
+
+dib_test::Image Picture(int bitCount) {
+  const dib_test::Image indexed = MakeImage(8, 4, 4, Index, Table());
+  if (bitCount == 4) return indexed;
+  return MakeImage(8, 4, 24, [&](int32_t x, int32_t y) { return indexed.ColorAt(x, y); });
+}
+
+void Load(TSafetyBitmap& bitmap, const dib_test::Image& image) {
+  ByteStream stream(MakeBmp(image));
+  bitmap.LoadFromStream(stream);
+}
+
+// The right cell stretched to twice its size, its magenta pixels showing the fill.
+std::function<Rgb(int32_t, int32_t)> RightCellThrough(const dib_test::Image& image, Rgb transparent) {
+  return [&image, transparent](int32_t dx, int32_t dy) {
+    const Rgb c = image.ColorAt(4 + dx / 2, dy / 2);
+    return c == transparent ? kFill : c;
+  };
+}
+
+std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
+
+class SafetyTransparency : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    saved_ = TSafetyBitmap::NTFamily();
+    TSafetyBitmap::SetNTFamily(GetParam());
+  }
+  void TearDown() override { TSafetyBitmap::SetNTFamily(saved_); }
+
+ private:
+  bool saved_ = true;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyTransparency, ::testing::Values(true, false), FamilyName);
+
+// A fixed colour is compared as its low 24 bits: a system colour is not looked up.
+TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const Rgb faceRgb = MakeRgb(GetRValue(face), GetGValue(face), GetBValue(face));
+  const Rgb low = MakeRgb(COLOR_BTNFACE, 0, 0);  // clBtnFace without its top byte, as 0xRRGGBB
+  ASSERT_NE(faceRgb, low);
+  const dib_test::Image image = MakeImage(6, 4, 24, [&](int32_t x, int32_t y) {
+    switch ((x + 2 * y) % 3) {
+      case 0: return faceRgb;
+      case 1: return low;
+      default: return safety_test::Pattern(x, y);
+    }
+  });
+  TSafetyBitmap bitmap;
+  Load(bitmap, image);
+  bitmap.SetTransparent(true);
+  bitmap.SetTransparentColor(framework::clBtnFace);
+  Target target(6, 4, kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) {
+    const Rgb c = image.ColorAt(x, y);
+    return c == low ? kFill : c;
+  }, kFill));
+}
+
+// The part's own pixels are masked, not the whole mask squeezed into the destination; the automatic
+// colour is the whole picture's bottom-left pixel (magenta), not the part's (red). Both the
+// scan-line reading (24 bits) and the device reading (4 bits) of the picture.
+TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
+  for (int bitCount : {24, 4}) {
+    SCOPED_TRACE(bitCount);
+    const dib_test::Image image = Picture(bitCount);
+    for (bool fixed : {false, true}) {
+      SCOPED_TRACE(fixed ? "fixed colour" : "automatic colour");
+      TSafetyBitmap bitmap;
+      Load(bitmap, image);
+      bitmap.SetTransparent(true);
+      if (fixed) bitmap.SetTransparentColor(framework::clFuchsia);
+      const int modeBefore = GetMapMode(bitmap.Canvas().Handle());
+      Target target(8, 8, kFill);
+      imaging::StretchDrawPart(target.Canvas(), {0, 0, 8, 8}, bitmap, {4, 0, 8, 4});
+      EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, RightCellThrough(image, kMagenta), kFill));
+      EXPECT_EQ(GetMapMode(bitmap.Canvas().Handle()), modeBefore);
+      // Drawn whole afterwards, the picture still masks its own magenta pixels.
+      Target whole(8, 4, kFill);
+      whole.Canvas().Draw(0, 0, bitmap);
+      EXPECT_TRUE(ShowsAt(whole, {0, 0, 8, 4}, [&](int32_t x, int32_t y) {
+        const Rgb c = image.ColorAt(x, y);
+        return c == kMagenta ? kFill : c;
+      }, kFill));
+    }
+  }
+}
+
+TEST_P(SafetyTransparency, AMatrixImagePackDrawsACellOfATransparentPicture) {
+  const dib_test::Image image = Picture(24);
+  TSafetyBitmap bitmap;
+  Load(bitmap, image);
+  bitmap.SetTransparent(true);
+  imaging::TMatrixImagePack pack{nullptr};
+  pack.Image().SetGraphic(&bitmap);
+  pack.SetCountCol(2);
+  Target target(10, 10, kFill);
+  pack.StretchDraw(target.Canvas(), {1, 1, 9, 9}, 1);
+  EXPECT_TRUE(ShowsAt(target, {1, 1, 9, 9}, RightCellThrough(image, kMagenta), kFill));
+  ASSERT_NE(image.ColorAt(4, 3), kMagenta);
+  EXPECT_EQ(image.ColorAt(4, 3), kRed);
+}
+
+}  // namespace
