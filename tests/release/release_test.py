@@ -120,6 +120,7 @@ class MadeUpdaterTest(unittest.TestCase):
             self.assertIsNone(first_difference(read(os.path.join(folder, "PeUpdate.exe")), tree_updater),
                               "the tree's updater differs at this offset")
         self.assertEqual(link_time_stamp(tree_updater), 0)
+        self.assertEqual(link_time_stamp(standin), 0, "the stand-in it carries has a link time stamp")
 
 
 class RefusalTest(unittest.TestCase):
