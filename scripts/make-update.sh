@@ -46,31 +46,34 @@ release="$build/release"
 part="$out.part.$$"
 log=$(mktemp)
 trap 'rm -f -- "$part" "$log"' EXIT
-# Shows what the build said when it failed.
+# quietly WHAT COMMAND...: runs the command, and shows what it said only when it fails.
 quietly() {
-  "$@" >"$log" 2>&1 || { cat "$log" >&2; refuse "the build failed"; }
+  local what=$1
+  shift
+  "$@" >"$log" 2>&1 || { cat "$log" >&2; refuse "$what failed"; }
 }
+
+# One release at a time per build folder: they share its build and its release folder.
+mkdir -p "$release"
+exec 9>"$release/lock"
+flock 9
 
 # The compiled code: built once, brought up to date when the tree has changed.
 if [[ ! -f $build/build.ninja ]]; then
   echo "make-update: building the $arch tree first"
-  quietly build_tree "$arch" PeUpdateMain app art
+  quietly "building the tree" build_tree "$arch" PeUpdateMain app art
 else
-  quietly cmake --build "$build" --target PeUpdateMain app art
+  quietly "building the tree" cmake --build "$build" --target PeUpdateMain app art
 fi
 
-# One release at a time per build folder: they share its release folder.
-mkdir -p "$release"
-exec 9>"$release/lock"
-flock 9
 rm -rf "$release/resources" "$release/PeUpdate.exe"
 python3 "$root/tools/updater_resources.py" "$payload" "$release/resources" \
   --manifest "$build/resources/PeUpdate.manifest.in" >"$log" 2>&1 || refuse "$(cat "$log")"
 made=$(cat "$log")
-quietly cmake --build "$build" --target PeUpdateRelease
+quietly "linking the updater" cmake --build "$build" --target PeUpdateRelease
 
 if [[ -n $cert ]]; then
-  quietly osslsigncode sign -certs "$cert" -key "$key" -h sha256 -in "$release/PeUpdate.exe" -out "$part"
+  quietly "signing" osslsigncode sign -certs "$cert" -key "$key" -h sha256 -in "$release/PeUpdate.exe" -out "$part"
   # No network here: the certificates' revocation lists are not fetched.
   osslsigncode verify -CAfile "$cert" -ignore-cdp -in "$part" >"$log" 2>&1 ||
     { cat "$log" >&2; refuse "the signature does not verify against $cert"; }

@@ -187,13 +187,27 @@ class SigningTest(unittest.TestCase):
         shutil.rmtree(cls.folder)
 
     @classmethod
-    def certificate(cls, name):
+    def certificate(cls, name, issuer=None):
+        """A code-signing certificate and its key, self-signed or issued by the (cert, key) issuer."""
         cert, key = (os.path.join(cls.folder, f"{name}.{kind}.pem") for kind in ("cert", "key"))
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "30",
-                        "-subj", f"/CN={name}", "-keyout", key, "-out", cert,
-                        "-addext", "keyUsage=critical,digitalSignature",
-                        "-addext", "extendedKeyUsage=codeSigning"], check=True, capture_output=True, timeout=60)
+        extensions = ["-addext", "keyUsage=critical,digitalSignature", "-addext", "extendedKeyUsage=codeSigning"]
+        if issuer:
+            extensions += ["-CA", issuer[0], "-CAkey", issuer[1]]
+        cls.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "30", "-subj", f"/CN={name}",
+                    "-keyout", key, "-out", cert, *extensions)
         return cert, key
+
+    @classmethod
+    def authority(cls, name):
+        cert, key = (os.path.join(cls.folder, f"{name}.{kind}.pem") for kind in ("cert", "key"))
+        cls.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "30", "-subj", f"/CN={name}",
+                    "-keyout", key, "-out", cert, "-addext", "basicConstraints=critical,CA:TRUE",
+                    "-addext", "keyUsage=critical,keyCertSign")
+        return cert, key
+
+    @staticmethod
+    def openssl(*arguments):
+        subprocess.run(["openssl", *arguments], check=True, capture_output=True, timeout=60)
 
     def verify(self, path, cert=None):
         return subprocess.run(["osslsigncode", "verify", "-CAfile", cert or self.cert, "-ignore-cdp", "-in", path],
@@ -221,6 +235,23 @@ class SigningTest(unittest.TestCase):
     def test_another_certificate_does_not_verify_it(self):
         other, _ = self.certificate("someone else")
         self.assertNotEqual(self.verify(self.signed, other).returncode, 0)
+
+    def test_a_certificate_without_its_chain_does_not_verify_and_leaves_no_file(self):
+        authority = self.authority("test authority")
+        leaf, leaf_key = self.certificate("issued signer", authority)
+        out = os.path.join(self.folder, "without-chain")
+        os.mkdir(out)
+        result = make_update(Inputs.newer, os.path.join(out, "PeUpdate.exe"), "--sign", leaf, leaf_key)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("the signature does not verify", result.stderr)
+        self.assertEqual(os.listdir(out), [])
+        # With the chain up to the root beside it, the same certificate signs.
+        chain = os.path.join(self.folder, "chain.pem")
+        with open(chain, "wb") as f:
+            f.write(read(leaf) + read(authority[0]))
+        result = make_update(Inputs.newer, os.path.join(out, "PeUpdate.exe"), "--sign", chain, leaf_key)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.verify(os.path.join(out, "PeUpdate.exe"), authority[0]).returncode, 0)
 
     def test_a_key_that_does_not_match_the_certificate_is_refused(self):
         _, other_key = self.certificate("another key")
