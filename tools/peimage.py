@@ -11,7 +11,7 @@ class PEError(Exception):
 
 
 class PEImage:
-    """The parts of a PE32 image these checks need, every read bounds-checked."""
+    """A PE32 or PE32+ image as far as the tools and checks read it, every read bounds-checked."""
 
     def __init__(self, data: bytes):
         self.data = data
