@@ -8,8 +8,9 @@ sudo=""
 
 # Both Wine loaders: the 64-bit one runs the x86-64 build on every host; the 32-bit one runs the
 # shipped i686 build where the host can execute 32-bit programs (installing it is harmless elsewhere).
+# osslsigncode and openssl sign a release and make the test's certificate (scripts/make-update.sh).
 packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales)
+          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales osslsigncode openssl)
 extras=(imagemagick fonts-ipafont-gothic)
 
 missing=0

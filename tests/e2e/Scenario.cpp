@@ -28,8 +28,10 @@ Scenario::~Scenario() {
   Unregister();
 }
 
-void Scenario::Install(const std::wstring& fixture) {
-  ASSERT_TRUE(CopyFileW(Fixture(fixture).c_str(), Target().c_str(), FALSE)) << "fixture missing";
+void Scenario::Install(const std::wstring& fixture) { InstallFile(Fixture(fixture)); }
+
+void Scenario::InstallFile(const std::wstring& path) {
+  ASSERT_TRUE(CopyFileW(path.c_str(), Target().c_str(), FALSE)) << "fixture missing";
 }
 
 void Scenario::Register(const std::wstring& installFolder) {
@@ -41,9 +43,12 @@ void Scenario::Register(const std::wstring& installFolder) {
 
 void Scenario::Unregister() { RegDeleteTreeW(HKEY_CLASSES_ROOT, kRegistryKey); }
 
-void Scenario::Start() {
-  updater_ = std::make_unique<RunningProgram>(ExeFromEnvironment("PEUPDATE_EXE"));
-  main = WaitForWindow(updater_->Id(), Wide("ぺらの5.16アップデーター"), L"TfrmMain");
+void Scenario::Start() { Start(ExeFromEnvironment("PEUPDATE_EXE"), Wide("ぺらの5.16アップデーター")); }
+
+void Scenario::Start(const std::wstring& exe, const std::wstring& title) {
+  title_ = title;
+  updater_ = std::make_unique<RunningProgram>(exe);
+  main = WaitForWindow(updater_->Id(), title_, L"TfrmMain");
   ASSERT_NE(main, nullptr) << "the main window did not appear";
 }
 
@@ -52,7 +57,7 @@ HWND Scenario::OpenInstallFolderDialog() {
   EXPECT_NE(button, nullptr);
   if (button == nullptr) return nullptr;
   Click(button);
-  HWND dialog = WaitForWindow(Id(), Wide("ぺらの5.16アップデーター"), L"TfrmInputPath");
+  HWND dialog = WaitForWindow(Id(), title_, L"TfrmInputPath");
   EXPECT_NE(dialog, nullptr) << "the install-folder dialog did not appear";
   return dialog;
 }
@@ -63,7 +68,7 @@ std::wstring Scenario::AnswerMessage(const std::string& screenshot) {
   if (box == nullptr) return L"";
   if (!screenshot.empty()) Screenshot(screenshot);
   MessageBoxContent content = ReadMessageBox(box);
-  EXPECT_EQ(content.caption, Wide("ぺらの5.16アップデーター"));
+  EXPECT_EQ(content.caption, title_);
   EXPECT_EQ(content.buttons, std::vector<std::wstring>{L"OK"});
   Answer(box, L"OK");
   // Wait until the box is gone, so the next wait does not find it again.

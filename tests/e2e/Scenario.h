@@ -28,11 +28,15 @@ class Scenario {
   std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
   // Copies a fixture in as the installed executable.
   void Install(const std::wstring& fixture);
+  // Copies any file in as the installed executable.
+  void InstallFile(const std::wstring& path);
   void Register(const std::wstring& installFolder);
   static void Unregister();
 
-  // Starts the updater and waits for its main window.
+  // Starts the updater and waits for its main window, which carries the title: by default the
+  // tree's own updater (PEUPDATE_EXE) with the stand-in's version.
   void Start();
+  void Start(const std::wstring& exe, const std::wstring& title);
   DWORD Id() const { return updater_->Id(); }
   DWORD WaitForExit(DWORD milliseconds = 10000) { return updater_->WaitForExit(milliseconds); }
   HWND main = nullptr;
@@ -44,6 +48,7 @@ class Scenario {
 
  private:
   std::unique_ptr<RunningProgram> updater_;
+  std::wstring title_;
 };
 
 bool IsVisible(HWND parent, const std::wstring& childText);

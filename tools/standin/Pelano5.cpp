@@ -1,5 +1,9 @@
-// A stand-in for the installed application: a small window that says which build it is.
+// A stand-in for the installed application: a small window that says which build it is
+// (PRODUCT_TEXT, given by the build).
 #include <windows.h>
+
+#define TEXT_OF(words) TEXT_OF_(words)
+#define TEXT_OF_(words) #words
 
 namespace {
 
@@ -9,7 +13,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
-    DrawTextW(dc, L"Pelano 5 (stand-in build 5.1.6)", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextW(dc, L"Pelano 5 (stand-in build " TEXT_OF(PRODUCT_TEXT) ")", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     EndPaint(window, &paint);
     return 0;
   }
