@@ -1,5 +1,7 @@
 #include "rtl/SystemDlls.h"
 
+#include <string>
+
 namespace rtl {
 
 namespace {
@@ -22,9 +24,13 @@ Result Unavailable(Result failed) {
 void RestrictDllSearchToSystemFolder() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
 
 FARPROC SystemFunction(const wchar_t* dll, const char* name) {
-  // The flag, not the default search order, keeps the program's folder and the current folder out
-  // of the search for the DLL and for every DLL it imports in turn.
-  HMODULE module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // By its full path: a bare name would also match a DLL of that name that something else has
+  // already loaded from elsewhere. The flag keeps the program's folder and the current folder out of
+  // the search for every DLL it imports in turn.
+  wchar_t path[MAX_PATH];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  std::wstring full = length > 0 && length < MAX_PATH ? std::wstring(path, length) + L"\\" + dll : std::wstring(dll);
+  HMODULE module = LoadLibraryExW(full.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr) return nullptr;
   return GetProcAddress(module, name);
 }
