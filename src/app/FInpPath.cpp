@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/FSelDir.h"
+#include "app/FileReplace.h"
 #include "app/Filever.h"
 #include "app/Paths.h"
 #include "app/UMessage.h"
@@ -143,6 +144,8 @@ void TfrmInputPath::DefaultInstallFolder() {
   // A folder that the program's code page cannot name cannot be written to either: say so, rather
   // than propose a lookalike with "?" in it.
   if (refused) ShowAppMessage(msgCannotUpdate());
+  // An update of this folder that was stopped half-way is mended before the folder is looked at.
+  RecoverInterruptedReplace(JoinPath(folder, exeFileName()));
   Edit1->SetText(folder);
 }
 
