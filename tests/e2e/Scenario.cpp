@@ -41,8 +41,8 @@ void Scenario::Register(const std::wstring& installFolder) {
 
 void Scenario::Unregister() { RegDeleteTreeW(HKEY_CLASSES_ROOT, kRegistryKey); }
 
-void Scenario::Start() {
-  updater_ = std::make_unique<RunningProgram>(ExeFromEnvironment("PEUPDATE_EXE"));
+void Scenario::Start(const std::wstring& exe) {
+  updater_ = std::make_unique<RunningProgram>(exe.empty() ? ExeFromEnvironment("PEUPDATE_EXE") : exe);
   main = WaitForWindow(updater_->Id(), Wide("ぺらの5.16アップデーター"), L"TfrmMain");
   ASSERT_NE(main, nullptr) << "the main window did not appear";
 }

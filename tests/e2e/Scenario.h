@@ -31,9 +31,10 @@ class Scenario {
   void Register(const std::wstring& installFolder);
   static void Unregister();
 
-  // Starts the updater and waits for its main window.
-  void Start();
+  // Starts the updater (the built one unless another is named) and waits for its main window.
+  void Start(const std::wstring& exe = L"");
   DWORD Id() const { return updater_->Id(); }
+  void Kill() { updater_->Kill(); }
   DWORD WaitForExit(DWORD milliseconds = 10000) { return updater_->WaitForExit(milliseconds); }
   HWND main = nullptr;
 
