@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks of the built PeUpdate.exe read straight from its bytes: a Windows GUI executable of the
 build's architecture (i686: PE32 for i386, what is shipped; x86_64: PE32+ for AMD64) that imports
-statically only the KnownDLLs, asks to run as an administrator, and carries the update version record and the payload container of the
-stand-in Pelano5.exe; and the packer's refusal of a payload its record would misdescribe.
+statically only KnownDLLs, asks to run as an administrator, and carries the update version record
+and the payload container of the stand-in Pelano5.exe; and the packer's refusal of a payload its
+record would misdescribe.
 
 usage: check_exe.py PeUpdate.exe Pelano5.exe pack.py i686|x86_64"""
 import os
