@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/FSelDir.h"
+#include "app/FileReplace.h"
 #include "app/Filever.h"
 #include "app/Paths.h"
 #include "app/UMessage.h"
@@ -24,42 +26,92 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// The default value of a key under HKEY_CLASSES_ROOT, read into 256 bytes as the registry's ANSI
-// call gives it; false when there is no such key or the value does not fit.
-bool ReadClassesRootDefault(const std::string& key, std::string& value) {
-  char buffer[256];
-  LONG size = sizeof buffer;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), buffer, &size) != ERROR_SUCCESS) return false;
-  buffer[sizeof buffer - 1] = '\0';
-  value = buffer;
+constexpr std::size_t kFolderBuffer = 256;     // the registered folder, its terminating zero included
+constexpr std::size_t kExpansionBuffer = 261;  // the expanded %ProgramFiles%, the same
+
+// A string value of an open key, up to its first zero whatever length it was stored with (with or
+// without its terminating zero); empty when the value is missing; false when it is no string or
+// could not be read.
+bool ReadStringValue(HKEY key, const wchar_t* name, std::wstring& value) {
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    value.clear();
+    return true;
+  }
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  value = buffer.data();
   return true;
+}
+
+// A string value of a key; false when the key is missing or the value cannot be read as a string.
+bool ReadRegistryString(HKEY root, const wchar_t* path, const wchar_t* name, std::wstring& value) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  bool read = ReadStringValue(key, name, value);
+  RegCloseKey(key);
+  return read;
+}
+
+// A folder named by the system, in code page 932 and within the buffer the program gives it.
+enum class Folder { Found, NotFound, NotRepresentable };
+
+Folder InCodePage932(const std::wstring& wide, std::size_t buffer, std::string& folder) {
+  std::string narrow;
+  if (!rtl::WideToSjisExactly(wide, narrow)) return Folder::NotRepresentable;
+  if (narrow.size() >= buffer) return Folder::NotFound;
+  folder = std::move(narrow);
+  return Folder::Found;
+}
+
+// The folder the application registered: the default value of its key under HKEY_CLASSES_ROOT
+// (empty when the key has no default value).
+Folder RegisteredFolder(std::string& folder) {
+  std::wstring value;
+  if (!ReadRegistryString(HKEY_CLASSES_ROOT, rtl::SjisToWide(regInstallDirKey()).c_str(), nullptr, value)) {
+    return Folder::NotFound;
+  }
+  return InCodePage932(value, kFolderBuffer, folder);
+}
+
+Folder FindProgramFilesFolder(std::string& folder) {
+  const wchar_t* variable = L"%ProgramFiles%";
+  wchar_t expanded[kExpansionBuffer * 2];
+  DWORD length = ExpandEnvironmentStringsW(variable, expanded, kExpansionBuffer * 2);
+  if (length != 0 && length <= kExpansionBuffer * 2 && std::wstring(expanded) != variable) {
+    Folder found = InCodePage932(expanded, kExpansionBuffer, folder);
+    if (found != Folder::NotFound) return found;
+  }
+  std::wstring value;
+  if (!ReadRegistryString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir",
+                          value)) {
+    return Folder::NotFound;
+  }
+  return InCodePage932(value, MAX_PATH + 1, folder);
 }
 
 }  // namespace
 
 std::string ProgramFilesFolder() {
-  std::string result;
-  char expanded[261];
-  const char* variable = "%ProgramFiles%";
-  DWORD length = ExpandEnvironmentStringsA(variable, expanded, sizeof expanded);
-  // A length beyond the buffer means the expansion did not fit: treated as none.
-  if (length != 0 && length <= sizeof expanded && std::string(expanded) != variable) result = expanded;
-  if (result.empty()) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-      char value[MAX_PATH + 1] = {};
-      DWORD size = MAX_PATH;
-      DWORD type = 0;
-      if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
-              ERROR_SUCCESS &&
-          (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        result = value;
-      }
-      RegCloseKey(key);
-    }
-  }
-  return result;
+  std::string folder;
+  return FindProgramFilesFolder(folder) == Folder::Found ? folder : std::string();
+}
+
+std::string ProposedInstallFolder(bool& refused) {
+  std::string folder;
+  Folder registered = RegisteredFolder(folder);
+  refused = registered == Folder::NotRepresentable;
+  if (registered == Folder::Found) return folder;
+  folder.clear();
+  Folder programFiles = FindProgramFilesFolder(folder);
+  refused = refused || programFiles == Folder::NotRepresentable;
+  if (programFiles != Folder::Found) folder.clear();
+  return folder + defaultFolderName();
 }
 
 const TClass& TfrmInputPath::StaticClass() {
@@ -87,8 +139,13 @@ void TfrmInputPath::FormCreate(TObject*) {
 }
 
 void TfrmInputPath::DefaultInstallFolder() {
-  std::string folder;
-  if (!ReadClassesRootDefault(regInstallDirKey(), folder)) folder = ProgramFilesFolder() + defaultFolderName();
+  bool refused = false;
+  std::string folder = ProposedInstallFolder(refused);
+  // A folder that the program's code page cannot name cannot be written to either: say so, rather
+  // than propose a lookalike with "?" in it.
+  if (refused) ShowAppMessage(msgCannotUpdate());
+  // An update of this folder that was stopped half-way is mended before the folder is looked at.
+  RecoverInterruptedReplace(JoinPath(folder, exeFileName()));
   Edit1->SetText(folder);
 }
 

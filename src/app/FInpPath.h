@@ -38,6 +38,13 @@ class TfrmInputPath : public framework::TForm {
 };
 
 // The system's program-files folder: %ProgramFiles%, else the registry's ProgramFilesDir, else "".
+// Both are read as the system stores them and given in code page 932; a folder that code page
+// cannot represent counts as none.
 std::string ProgramFilesFolder();
+
+// The folder the dialog proposes: the registered one, else the default under the program-files
+// folder. refused tells that the system named a folder code page 932 cannot represent, which is
+// then passed over.
+std::string ProposedInstallFolder(bool& refused);
 
 }  // namespace app

@@ -4,6 +4,7 @@
 
 #include "rtl/Checked.h"
 #include "rtl/Sjis.h"
+#include "rtl/SystemDlls.h"
 
 namespace app {
 
@@ -20,10 +21,10 @@ bool TFileVer::LoadInfo() {
   // made: the ANSI ones would decode it in whatever code page the system happens to use.
   std::wstring name = rtl::SjisToWide(std::string_view(fileName_).substr(0, 255));
   DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeW(name.c_str(), &handle);
+  DWORD size = rtl::sys::GetFileVersionInfoSizeW(name.c_str(), &handle);
   if (size == 0) return false;
   auto block = std::make_unique<unsigned char[]>(size);
-  if (GetFileVersionInfoW(name.c_str(), handle, size, block.get())) info_ = std::move(block);
+  if (rtl::sys::GetFileVersionInfoW(name.c_str(), handle, size, block.get())) info_ = std::move(block);
   return info_ != nullptr;
 }
 
@@ -31,7 +32,7 @@ const VS_FIXEDFILEINFO* TFileVer::GetFixedInfo() {
   if (!LoadInfo()) return nullptr;
   void* fixed = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(info_.get(), L"\\", &fixed, &length) || fixed == nullptr) return nullptr;
+  if (!rtl::sys::VerQueryValueW(info_.get(), L"\\", &fixed, &length) || fixed == nullptr) return nullptr;
   // A root entry too short to be the fixed information is no version information at all.
   if (length < sizeof(VS_FIXEDFILEINFO)) return nullptr;
   return static_cast<const VS_FIXEDFILEINFO*>(fixed);

@@ -6,6 +6,7 @@
 #include "app/FMain.h"
 #include "framework/Application.h"
 #include "imaging/UStartup.h"
+#include "rtl/SystemDlls.h"
 
 // The runtime's default terminate handler writes the exception's demangled type to a console that
 // this program does not have; ending quietly instead keeps the demangler (some 45 KB) out of it.
@@ -14,6 +15,7 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  rtl::RestrictDllSearchToSystemFolder();
   auto& application = framework::Application();
   const imaging::TImagingStartup imagingStartup;
   return application.Run([&application] { application.CreateForm<app::TfrmMain>(); });

@@ -1,12 +1,11 @@
 #include "framework/FileCtrl.h"
 
-#include <winnetwk.h>
-
 #include <algorithm>
 #include <cwctype>
 
 #include "framework/Errors.h"
 #include "rtl/Sjis.h"
+#include "rtl/SystemDlls.h"
 
 namespace framework {
 
@@ -485,7 +484,7 @@ void TDriveComboBox::BuildList() {
       wchar_t local[] = {root[0], L':', 0};
       wchar_t remote[MAX_PATH + 1] = {};
       DWORD length = MAX_PATH + 1;
-      if (WNetGetConnectionW(local, remote, &length) == NO_ERROR) detail = L" " + std::wstring(remote);
+      if (rtl::sys::WNetGetConnectionW(local, remote, &length) == NO_ERROR) detail = L" " + std::wstring(remote);
     }
     drives_.push_back({letter, type, detail});
   }

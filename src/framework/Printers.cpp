@@ -1,9 +1,8 @@
 #include "framework/Printers.h"
 
-#include <winspool.h>
-
 #include "framework/Errors.h"
 #include "rtl/Sjis.h"
+#include "rtl/SystemDlls.h"
 
 namespace framework {
 
@@ -38,11 +37,11 @@ std::vector<std::string> TPrinter::Printers() {
   const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
   DWORD needed = 0;
   DWORD count = 0;
-  EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count);
+  rtl::sys::EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count);
   std::vector<std::string> names;
   if (needed == 0) return names;
   std::vector<BYTE> buffer(needed);
-  if (!EnumPrintersW(flags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
+  if (!rtl::sys::EnumPrintersW(flags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
   const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
   for (DWORD i = 0; i < count; ++i) names.push_back(rtl::WideToSjis(info[i].pPrinterName));
   return names;
@@ -60,10 +59,10 @@ HDC TPrinter::Handle() {
   std::wstring device = rtl::SjisToWide(name_);
   if (device.empty()) {
     DWORD size = 0;
-    GetDefaultPrinterW(nullptr, &size);
+    rtl::sys::GetDefaultPrinterW(nullptr, &size);
     if (size == 0) throw EPrinter::NoPrinter();
     device.resize(size);
-    if (!GetDefaultPrinterW(device.data(), &size)) throw EPrinter::NoPrinter();
+    if (!rtl::sys::GetDefaultPrinterW(device.data(), &size)) throw EPrinter::NoPrinter();
     device.resize(size > 0 ? size - 1 : 0);
   }
   dc_ = CreateDCW(L"WINSPOOL", device.c_str(), nullptr, nullptr);

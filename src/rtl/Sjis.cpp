@@ -35,6 +35,12 @@ std::string FromWide(UINT codePage, std::wstring_view wide) {
 AnsiString Utf8ToSjis(std::string_view utf8) { return FromWide(kSjis, ToWide(CP_UTF8, utf8)); }
 std::wstring SjisToWide(std::string_view sjis) { return ToWide(kSjis, sjis); }
 AnsiString WideToSjis(std::wstring_view wide) { return FromWide(kSjis, wide); }
+bool WideToSjisExactly(std::wstring_view wide, AnsiString& sjis) {
+  AnsiString converted = WideToSjis(wide);
+  if (SjisToWide(converted) != wide) return false;
+  sjis = std::move(converted);
+  return true;
+}
 std::string SjisToUtf8(std::string_view sjis) { return FromWide(CP_UTF8, ToWide(kSjis, sjis)); }
 
 std::size_t LastCharStart(std::string_view s) {

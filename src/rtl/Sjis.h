@@ -13,6 +13,9 @@ using AnsiString = std::string;
 AnsiString Utf8ToSjis(std::string_view utf8);
 std::wstring SjisToWide(std::string_view sjis);
 AnsiString WideToSjis(std::wstring_view wide);
+// The CP932 form of wide text that CP932 represents exactly (it converts back to the same text);
+// false for text with a character CP932 lacks, which a plain conversion would replace.
+bool WideToSjisExactly(std::wstring_view wide, AnsiString& sjis);
 std::string SjisToUtf8(std::string_view sjis);
 
 // True for a byte that starts a two-byte CP932 character (0x81-0x9F, 0xE0-0xFC).

@@ -5,6 +5,7 @@
 
 #include "Fixtures.h"
 #include "app/FDoUpdate.h"
+#include "app/FileReplace.h"
 #include "app/FInpPath.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
@@ -130,6 +131,21 @@ TEST_F(DoUpdateTest, ATargetHeldOpenByAnotherProgramIsReportedAndKeptWhole) {
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text,
             Unexpected(rtl::Format(Utf8ToSjis("ﾌｧｲﾙ %s を作成できません").c_str(), app::TargetPath.c_str())));
+  EXPECT_EQ(progress, 3);
+  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+}
+
+// A scanner that quarantines the new file the moment it is in place: no success is reported.
+TEST_F(DoUpdateTest, ANewFileGoneRightAfterTheWriteIsReportedAndTheOldFileIsBack) {
+  app::SetReplaceStepHook([this](app::ReplaceStep step) {
+    if (step == app::ReplaceStep::Renamed) DeleteFileW(Target().c_str());
+  });
+  int result = Run("payload_container.dll");
+  app::SetReplaceStepHook(nullptr);
+  EXPECT_EQ(result, framework::mrCancel);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, Unexpected(Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ")));
   EXPECT_EQ(progress, 3);
   EXPECT_EQ(ReadWholeFile(Target()), oldContent);
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});

@@ -30,6 +30,12 @@ RunningProgram::~RunningProgram() {
   CloseHandle(process_.hProcess);
 }
 
+void RunningProgram::Kill() {
+  if (process_.hProcess == nullptr) return;
+  TerminateProcess(process_.hProcess, 99);
+  WaitForSingleObject(process_.hProcess, 10000);
+}
+
 DWORD RunningProgram::WaitForExit(DWORD milliseconds) {
   if (process_.hProcess == nullptr) return static_cast<DWORD>(-1);
   WaitForSingleObject(process_.hProcess, milliseconds);

@@ -23,6 +23,8 @@ class RunningProgram {
   DWORD Id() const { return process_.dwProcessId; }
   // The exit code, or STILL_ACTIVE when the program has not ended within the time.
   DWORD WaitForExit(DWORD milliseconds = 10000);
+  // Ends the program at once, as a crash or the task manager would, and waits until it has gone.
+  void Kill();
 
  private:
   PROCESS_INFORMATION process_{};

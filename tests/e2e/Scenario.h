@@ -38,6 +38,7 @@ class Scenario {
   void Start();
   void Start(const std::wstring& exe, const std::wstring& title);
   DWORD Id() const { return updater_->Id(); }
+  void Kill() { updater_->Kill(); }
   DWORD WaitForExit(DWORD milliseconds = 10000) { return updater_->WaitForExit(milliseconds); }
   HWND main = nullptr;
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Checks of the built PeUpdate.exe read straight from its bytes: a Windows GUI executable of the
 build's architecture (i686: PE32 for i386, what is shipped; x86_64: PE32+ for AMD64) that imports
-only the system's DLLs and carries the update version record and the payload container of the
-stand-in Pelano5.exe; and the packer that made its payload container.
+statically only KnownDLLs, asks to run as an administrator, and carries the update version record
+and the payload container of the stand-in Pelano5.exe; and the packer that made its payload container.
 
 usage: check_exe.py PeUpdate.exe Pelano5.exe pack.py i686|x86_64"""
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -16,15 +17,21 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from peimage import RT_RCDATA, RT_VERSION, PEImage, fixed_file_info  # noqa: E402
 
+RT_MANIFEST = 24
 # The machine field and optional-header magic of each architecture the tree builds for.
 ARCHITECTURES = {"i686": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
 
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "version.dll", "comctl32.dll",
-    "comdlg32.dll", "winspool.drv", "msimg32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll",
-    "shell32.dll", "msvcrt.dll", "ws2_32.dll", "ntdll.dll", "imm32.dll", "winmm.dll", "uxtheme.dll",
-    "rpcrt4.dll", "crypt32.dll", "bcrypt.dll", "userenv.dll", "secur32.dll", "psapi.dll", "mpr.dll",
+# The KnownDLLs of Windows (Session Manager\KnownDLLs): the loader maps these from the system folder
+# whatever lies beside the program. Any other DLL in the static import table is looked for in the
+# program's own folder first, where a planted copy would run inside it. comctl32 is bound side by
+# side by the manifest, which names the system's assembly.
+KNOWN_DLLS = {
+    "advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "gdi32.dll", "gdiplus.dll",
+    "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll", "nsi.dll",
+    "ole32.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shcore.dll",
+    "shell32.dll", "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll", "ntdll.dll",
 }
+STATIC_IMPORTS_ALLOWED = KNOWN_DLLS | {"comctl32.dll"}
 FOREIGN_DLL_MARKS = ("libstdc++", "libgcc", "libwinpthread", "zlib", "libz", "libjpeg", "libturbojpeg")
 
 
@@ -51,12 +58,18 @@ class UpdaterExecutableTest(unittest.TestCase):
         self.assertTrue(self.updater.characteristics & 0x0002, "not marked executable")
         self.assertFalse(self.updater.characteristics & 0x2000, "marked as a DLL")
 
-    def test_imports_only_system_dlls(self):
+    def test_imports_statically_only_known_dlls(self):
         imported = [name.lower() for name in self.updater.imported_dlls()]
         self.assertIn("kernel32.dll", imported)
         for name in imported:
             self.assertFalse(any(mark in name for mark in FOREIGN_DLL_MARKS), f"{name} is not the system's")
-            self.assertIn(name, SYSTEM_DLLS, f"{name} is not a known system DLL")
+            self.assertIn(name, STATIC_IMPORTS_ALLOWED, f"{name} is no KnownDLL: load it from the system folder")
+
+    def test_manifest_requires_an_administrator(self):
+        manifest = self.resources.get((RT_MANIFEST, 1))
+        self.assertIsNotNone(manifest, "no manifest")
+        levels = re.findall(rb'<requestedExecutionLevel\s+level="([^"]*)"', manifest)
+        self.assertEqual(levels, [b"requireAdministrator"])
 
     def test_update_version_record_is_the_shipped_one(self):
         self.assertEqual(self.resources.get((RT_RCDATA, "UPDATEVERSION")), bytes.fromhex("0500010006000000"))

@@ -1,0 +1,68 @@
+#include "rtl/SystemDlls.h"
+
+#include <string>
+
+namespace rtl {
+
+namespace {
+
+// The function of that name, typed as the declaration of the Win32 function it stands for.
+template <typename Function>
+Function* Resolve(const wchar_t* dll, const char* name) {
+  return reinterpret_cast<Function*>(reinterpret_cast<void*>(SystemFunction(dll, name)));
+}
+
+// What a function that could not be loaded answers: its failure value, with the reason.
+template <typename Result>
+Result Unavailable(Result failed) {
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return failed;
+}
+
+}  // namespace
+
+void RestrictDllSearchToSystemFolder() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
+FARPROC SystemFunction(const wchar_t* dll, const char* name) {
+  // By its full path: a bare name would also match a DLL of that name that something else has
+  // already loaded from elsewhere. The flag keeps the program's folder and the current folder out of
+  // the search for every DLL it imports in turn.
+  wchar_t path[MAX_PATH];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  std::wstring full = length > 0 && length < MAX_PATH ? std::wstring(path, length) + L"\\" + dll : std::wstring(dll);
+  HMODULE module = LoadLibraryExW(full.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module == nullptr) return nullptr;
+  return GetProcAddress(module, name);
+}
+
+namespace sys {
+
+DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle) {
+  static auto* const call = Resolve<decltype(::GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+  return call ? call(file, handle) : Unavailable<DWORD>(0);
+}
+BOOL GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD size, LPVOID data) {
+  static auto* const call = Resolve<decltype(::GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+  return call ? call(file, handle, size, data) : Unavailable<BOOL>(FALSE);
+}
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length) {
+  static auto* const call = Resolve<decltype(::VerQueryValueW)>(L"version.dll", "VerQueryValueW");
+  return call ? call(block, subBlock, buffer, length) : Unavailable<BOOL>(FALSE);
+}
+DWORD WNetGetConnectionW(LPCWSTR localName, LPWSTR remoteName, LPDWORD length) {
+  static auto* const call = Resolve<decltype(::WNetGetConnectionW)>(L"mpr.dll", "WNetGetConnectionW");
+  return call ? call(localName, remoteName, length) : Unavailable<DWORD>(ERROR_PROC_NOT_FOUND);
+}
+BOOL EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
+                   LPDWORD returned) {
+  static auto* const call = Resolve<decltype(::EnumPrintersW)>(L"winspool.drv", "EnumPrintersW");
+  return call ? call(flags, name, level, buffer, size, needed, returned) : Unavailable<BOOL>(FALSE);
+}
+BOOL GetDefaultPrinterW(LPWSTR buffer, LPDWORD size) {
+  static auto* const call = Resolve<decltype(::GetDefaultPrinterW)>(L"winspool.drv", "GetDefaultPrinterW");
+  return call ? call(buffer, size) : Unavailable<BOOL>(FALSE);
+}
+
+}  // namespace sys
+
+}  // namespace rtl

@@ -1,0 +1,33 @@
+// The functions the program needs from DLLs that are not KnownDLLs (version, mpr, winspool). Windows
+// looks for a statically imported DLL of that kind in the program's own folder first, where a copy
+// planted beside a downloaded updater would run inside it, elevated. So none of them is imported:
+// each is loaded at its first use from the system folder alone, and stays loaded.
+#pragma once
+
+#include <windows.h>
+#include <winnetwk.h>
+#include <winspool.h>
+
+namespace rtl {
+
+// Restricts the DLL search of the whole process to the system folder; the first thing the process
+// does, before anything can load a DLL.
+void RestrictDllSearchToSystemFolder();
+
+// The address of a function of a DLL in the system folder, loaded on the first request; nullptr
+// (with the last error set) when the DLL or the function is not there.
+FARPROC SystemFunction(const wchar_t* dll, const char* name);
+
+// Each stands for the Win32 function of the same name and answers as that function fails, with
+// ERROR_PROC_NOT_FOUND, when it cannot be loaded.
+namespace sys {
+DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle);
+BOOL GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD size, LPVOID data);
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length);
+DWORD WNetGetConnectionW(LPCWSTR localName, LPWSTR remoteName, LPDWORD length);
+BOOL EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
+                   LPDWORD returned);
+BOOL GetDefaultPrinterW(LPWSTR buffer, LPDWORD size);
+}  // namespace sys
+
+}  // namespace rtl
