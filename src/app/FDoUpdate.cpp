@@ -32,6 +32,11 @@ TfrmDoUpdate::TfrmDoUpdate(TComponent* owner) : TForm(owner) {
   InitializeForm(ResourceModule());
 }
 
+TfrmDoUpdate::~TfrmDoUpdate() {
+  // The handler refers to this window and must not outlive it.
+  if (handlerInstalled_) Application().SetOnException(nullptr);
+}
+
 void TfrmDoUpdate::FormCreate(TObject*) {
   SetCaption(Application().Title());
   Label1->SetCaption(
@@ -40,6 +45,7 @@ void TfrmDoUpdate::FormCreate(TObject*) {
 
 void TfrmDoUpdate::ReadyNotifier1Ready(TObject*) {
   Application().SetOnException([this](const std::exception& error) { DoUpdateException(this, error); });
+  handlerInstalled_ = true;
   SetModalResult(mrCancel);
   // The work blocks the message loop: paint the window now, or it would stay blank.
   Repaint();
@@ -49,6 +55,7 @@ void TfrmDoUpdate::ReadyNotifier1Ready(TObject*) {
 
 void TfrmDoUpdate::FormCloseQuery(TObject*, bool& canClose) {
   Application().SetOnException(nullptr);
+  handlerInstalled_ = false;
   canClose = true;
 }
 

@@ -27,6 +27,9 @@ class TfrmDoUpdate : public framework::TForm {
   static const framework::TClass& StaticClass();
   const framework::TClass& ClassType() const override { return StaticClass(); }
   explicit TfrmDoUpdate(framework::TComponent* owner);
+  // Removes the application's exception handler if this window's is still installed: a modal loop
+  // ended by a quit request closes no window and runs no close query.
+  ~TfrmDoUpdate() override;
 
   void FormCreate(framework::TObject* sender);
   void ReadyNotifier1Ready(framework::TObject* sender);
@@ -39,6 +42,9 @@ class TfrmDoUpdate : public framework::TForm {
   framework::TLabel* Label2 = nullptr;
   framework::TProgressBar* ProgressBar1 = nullptr;
   TReadyNotifier* ReadyNotifier1 = nullptr;
+
+ private:
+  bool handlerInstalled_ = false;  // DoUpdateException is the application's handler
 };
 
 // Copies the uncompressed content of the named resource of the program's module into dest: a

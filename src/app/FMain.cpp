@@ -61,12 +61,17 @@ void TfrmMain::btnSetupClick(TObject*) {
   try {
     RunUpdateFlow();
   } catch (...) {
-    btnSetup->Show();
-    btnAbort->Show();
+    ShowButtons();
     throw;
   }
+  ShowButtons();
+}
+
+void TfrmMain::ShowButtons() {
   btnSetup->Show();
   btnAbort->Show();
+  // Hidden, the buttons lost the focus, and showing them does not bring it back.
+  if (btnSetup->CanFocus()) btnSetup->SetFocus();
 }
 
 void TfrmMain::btnAbortClick(TObject*) { Close(); }

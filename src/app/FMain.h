@@ -30,6 +30,8 @@ class TfrmMain : public framework::TForm {
     return window->ShowModal() == framework::mrOk;
   }
   void RunUpdateFlow();
+  // Both buttons back after the flow, "アップデート" with the focus as at start.
+  void ShowButtons();
   // The logo into Image1: image 0 of MatrixImagePack1, remapped to the window's palette on a
   // palette display.
   void ShowLogo();

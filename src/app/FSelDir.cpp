@@ -27,8 +27,6 @@ std::string FolderPart(const std::string& path) {
   return path.substr(0, end);
 }
 
-bool IsRoot(const std::string& path) { return path.size() == 3 && path[1] == ':' && path[2] == '\\'; }
-
 }  // namespace
 
 const TClass& TfrmSelDir::StaticClass() {
@@ -60,14 +58,9 @@ void TfrmSelDir::SetStartFolder(const std::string& path) {
       // Not there: try the folder above.
     }
     std::string part = FolderPart(folder);
-    if (part.size() < folder.size()) {
-      folder = RemoveBackslash(part);
-    } else if (EndsWithChar(folder, '\\') && !IsRoot(folder)) {
-      // A trailing "\" (as the registry may hold it) must not stop the way up.
-      folder = RemoveBackslash(folder);
-    } else {
-      return;
-    }
+    // A path ending in "\" or ":" cannot get shorter: the list stays where it was.
+    if (part.size() == folder.size()) return;
+    folder = RemoveBackslash(part);
   }
 }
 

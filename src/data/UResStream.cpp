@@ -100,6 +100,60 @@ std::unique_ptr<rtl::TStream> ReadFromFile(const std::string& fileName, const st
   throw rtl::EResNotFound(resName);
 }
 
+// --- the program's own resources
+
+// A key of the module's resource directory: an ordinal, or a name compared in any letter case.
+struct DirectoryKey {
+  bool isOrdinal;
+  uint16_t ordinal;
+  std::wstring name;
+};
+
+bool EntryMatches(const BYTE* root, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry, const DirectoryKey& key) {
+  if (!entry.NameIsString) return key.isOrdinal && entry.Id == key.ordinal;
+  if (key.isOrdinal) return false;
+  const auto* name = reinterpret_cast<const IMAGE_RESOURCE_DIR_STRING_U*>(root + entry.NameOffset);
+  return name->Length == key.name.size() &&
+         CompareStringOrdinal(name->NameString, name->Length, key.name.data(), static_cast<int>(key.name.size()),
+                              TRUE) == CSTR_EQUAL;
+}
+
+// The subdirectory or data entry under the directory at offset that matches the key (any one when
+// the key is null), as an offset from the root; -1 when there is none.
+int64_t FindEntry(const BYTE* root, uint32_t offset, const DirectoryKey* key) {
+  const auto* directory = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY*>(root + offset);
+  const auto* entries = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(directory + 1);
+  const int count = directory->NumberOfNamedEntries + directory->NumberOfIdEntries;
+  for (int i = 0; i < count; ++i) {
+    if (key == nullptr || EntryMatches(root, entries[i], *key)) return entries[i].OffsetToDirectory;
+  }
+  return -1;
+}
+
+// Looks the resource up in the resource directory of the running program's image. The platform's
+// own lookup takes a text such as "#5" for the number 5; here a text is always a name. Of several
+// languages the first is taken (the program carries each resource in one).
+std::unique_ptr<rtl::TStream> ReadFromModule(const std::string& resName, const TResType& resType) {
+  const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& resources = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+  if (resources.VirtualAddress != 0 && resources.Size != 0) {
+    const BYTE* root = base + resources.VirtualAddress;
+    const DirectoryKey type = resType.IsOrdinal() ? DirectoryKey{true, resType.Ordinal(), {}}
+                                                  : DirectoryKey{false, 0, rtl::SjisToWide(resType.Name())};
+    const DirectoryKey name{false, 0, rtl::SjisToWide(resName)};
+    int64_t names = FindEntry(root, 0, &type);
+    int64_t languages = names < 0 ? -1 : FindEntry(root, static_cast<uint32_t>(names), &name);
+    int64_t data = languages < 0 ? -1 : FindEntry(root, static_cast<uint32_t>(languages), nullptr);
+    if (data >= 0) {
+      const auto* entry = reinterpret_cast<const IMAGE_RESOURCE_DATA_ENTRY*>(root + data);
+      return std::make_unique<rtl::TResourceStream>(base + entry->OffsetToData, static_cast<int32_t>(entry->Size));
+    }
+  }
+  throw rtl::EResNotFound(resName);
+}
+
 bool FileExists(const std::string& fileName) {
   DWORD attributes = GetFileAttributesW(rtl::SjisToWide(fileName).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -115,13 +169,7 @@ TResStream::TResStream(const std::string& fileName, const std::string& resName, 
     fromFile_ = true;
     return;
   }
-  HMODULE module = GetModuleHandleW(nullptr);
-  if (resType.IsOrdinal()) {
-    inner_ = std::make_unique<rtl::TResourceStream>(module, resName, MAKEINTRESOURCEW(resType.Ordinal()));
-  } else {
-    std::wstring type = rtl::SjisToWide(resType.Name());
-    inner_ = std::make_unique<rtl::TResourceStream>(module, resName, type.c_str());
-  }
+  inner_ = ReadFromModule(resName, resType);
 }
 
 int32_t TResStream::Read(void* buffer, int32_t count) { return inner_->Read(buffer, count); }

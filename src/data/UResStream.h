@@ -36,7 +36,8 @@ class TResStream : public rtl::TStream {
  public:
   // When fileName names an existing file (used unchanged, relative names against the current
   // folder), the resource's data is copied from that file into a writable memory stream;
-  // otherwise the stream reads the resource in place from the program's module (read-only).
+  // otherwise the stream reads the resource in place from the program's module (read-only). In
+  // both, resName is always a name: "#5" never stands for the number 5.
   // Position 0 afterwards. Raises EResNotFound ("%s ﾘｿｰｽが見つかりません" with resName) when
   // the chosen source lacks the resource (no fallback to the module once the file exists),
   // EFOpenError when the file cannot be opened, EReadError on a truncated entry header,

@@ -97,7 +97,13 @@ int32_t TDecompressionStream::Read(void* buffer, int32_t count) {
       ended_ = true;
       break;
     }
-    if (code != Z_OK) RaiseZlibError();
+    if (code != Z_OK) {
+      // Having filled the buffer, zlib goes on into what follows (a block header, the trailer);
+      // a fault there lies beyond the bytes asked for and is CheckEnd's to judge.
+      if (zstream_.avail_out > 0) RaiseZlibError();
+      failed_ = true;
+      break;
+    }
   }
   int32_t done = count - static_cast<int32_t>(zstream_.avail_out);
   produced_ = rtl::CheckedAdd(produced_, done);
@@ -118,6 +124,7 @@ int32_t TDecompressionStream::Seek(int32_t offset, rtl::TSeekOrigin origin) {
     source_.SetPosition(0);
     produced_ = 0;
     ended_ = false;
+    failed_ = false;
     return 0;
   }
   if (origin == rtl::TSeekOrigin::soCurrent && offset >= 0) {
@@ -141,12 +148,16 @@ void TDecompressionStream::Skip(int32_t count) {
 
 void TDecompressionStream::CheckEnd() {
   if (ended_) return;
+  if (failed_) {
+    if (TrailerWrong()) RaiseZlibError();
+    return;
+  }
   // With no room for output, inflate goes on only through what produces nothing: the end of the
   // last block and the Adler-32 trailer. It stops with input left over when more data follows.
   unsigned char room;
   for (;;) {
-    // A zlib stream that stops short of its trailer is damaged: what came out cannot be trusted.
-    if (zstream_.avail_in == 0 && !Refill()) RaiseZlibError();
+    // A body that ends here was cut short after the wanted bytes: nothing wrong has been seen.
+    if (zstream_.avail_in == 0 && !Refill()) return;
     zstream_.next_out = &room;
     zstream_.avail_out = 0;
     int code = inflate(&zstream_, Z_NO_FLUSH);
@@ -154,9 +165,18 @@ void TDecompressionStream::CheckEnd() {
       ended_ = true;
       return;
     }
-    if (code != Z_OK && code != Z_BUF_ERROR) RaiseZlibError();
+    // Only a trailer that zlib has read and found wrong condemns the data; a fault in deflate data
+    // beyond the wanted bytes lies in what is not examined.
+    if (code == Z_DATA_ERROR && TrailerWrong()) RaiseZlibError();
+    if (code != Z_OK && code != Z_BUF_ERROR) return;
     if (zstream_.avail_in > 0) return;
   }
+}
+
+bool TDecompressionStream::TrailerWrong() const {
+  // zlib names the failed Adler-32 comparison by this message; its other data errors lie in the
+  // deflate data itself.
+  return zstream_.msg != nullptr && std::strcmp(zstream_.msg, "incorrect data check") == 0;
 }
 
 // --- The container

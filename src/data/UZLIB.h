@@ -39,8 +39,9 @@ class TDecompressionStream : public rtl::TStream {
   int32_t Seek(int32_t offset, rtl::TSeekOrigin origin) override;
 
   // Called once the wanted bytes have been read: if the deflate data ends right here, makes zlib
-  // read and verify the Adler-32 trailer. Raises EZlibError when the stream turns out damaged
-  // or cut short; returns quietly when more data follows.
+  // read and verify the Adler-32 trailer. Raises EZlibError only when zlib reached the trailer and
+  // found it wrong; returns quietly when more data follows, when the body ends here (cut short
+  // after the wanted bytes) or when what follows is damaged, as none of that is examined.
   void CheckEnd();
 
   static constexpr int32_t kBufferSize = 65536;
@@ -48,12 +49,14 @@ class TDecompressionStream : public rtl::TStream {
 
  private:
   bool Refill();
+  bool TrailerWrong() const;
   void Skip(int32_t count);
 
   rtl::TStream& source_;  // not owned
   int32_t sourcePosition_;
   int32_t produced_ = 0;
   bool ended_ = false;
+  bool failed_ = false;  // zlib failed just after producing the last bytes asked for
   z_stream zstream_{};
   std::unique_ptr<unsigned char[]> input_;
 };

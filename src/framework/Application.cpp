@@ -30,6 +30,23 @@ void TTaskWindowDisabler::Restore() {
   windows_.clear();
 }
 
+namespace {
+
+// The running program's file name without its extension, in CP932.
+std::string ProgramName() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring name(path, length < MAX_PATH ? length : 0);
+  name.erase(0, name.find_last_of(L"\\/") + 1);
+  std::size_t dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos) name.erase(dot);
+  return rtl::WideToSjis(name);
+}
+
+}  // namespace
+
+TApplication::TApplication() : TComponent(nullptr), title_(ProgramName()) {}
+
 TApplication& Application() {
   static TApplication application;
   return application;

@@ -36,7 +36,8 @@ class TApplication : public TComponent {
   static const TClass& StaticClass();
   const TClass& ClassType() const override { return StaticClass(); }
 
-  TApplication() : TComponent(nullptr) {}
+  // The title starts as the program's name: its file name without the extension.
+  TApplication();
 
   // The title is CP932; it is the text of the application's taskbar entry.
   const std::string& Title() const { return title_; }

@@ -155,6 +155,15 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
   clickOnMouseUp_ = false;
 }
 
+void TEdit::SetText(const std::string& text) {
+  // The caption skips a text it already has; the edit box reports every setting as a change.
+  if (text == Text()) {
+    Change();
+  } else {
+    SetCaption(text);
+  }
+}
+
 void TEdit::SetMaxLength(int32_t length) {
   maxLength_ = length < 0 ? 0 : length;
   if (HandleAllocated()) SendMessageW(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);

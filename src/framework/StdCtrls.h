@@ -54,8 +54,9 @@ class TLabel : public TGraphicControl {
   bool wordWrap_ = false;
 };
 
-// A one-line edit box. OnChange runs after every change of the text, by the user or by SetText,
-// except while the edit box is being read from its layout.
+// A one-line edit box. OnChange runs after every change of the text by the user and after every
+// SetText, also one that sets the text it already has, except while the edit box is being read
+// from its layout.
 class TEdit : public TWinControl {
  public:
   static const TClass& StaticClass();
@@ -64,7 +65,7 @@ class TEdit : public TWinControl {
   explicit TEdit(TComponent* owner);
 
   std::string Text() const { return Caption(); }
-  void SetText(const std::string& text) { SetCaption(text); }
+  void SetText(const std::string& text);
   int32_t MaxLength() const { return maxLength_; }
   void SetMaxLength(int32_t length);
   bool ReadOnly() const { return readOnly_; }

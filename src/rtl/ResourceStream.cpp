@@ -14,6 +14,8 @@ TResourceStream::TResourceStream(HMODULE module, int id, LPCWSTR type) {
   Open(module, MAKEINTRESOURCEW(id), type, std::to_string(id));
 }
 
+TResourceStream::TResourceStream(const void* data, int32_t size) { SetPointer(const_cast<void*>(data), size); }
+
 void TResourceStream::Open(HMODULE module, LPCWSTR name, LPCWSTR type, const std::string& shownName) {
   HRSRC info = FindResourceW(module, name, type);
   if (info == nullptr) throw EResNotFound(shownName);

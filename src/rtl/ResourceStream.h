@@ -14,6 +14,9 @@ class TResourceStream : public TCustomMemoryStream {
   // Raises EResNotFound naming the resource when the module has no such resource.
   TResourceStream(HMODULE module, const std::string& name, LPCWSTR type);
   TResourceStream(HMODULE module, int id, LPCWSTR type);
+  // A resource its caller has found in a loaded module: size bytes at data, which live as long as
+  // the module.
+  TResourceStream(const void* data, int32_t size);
 
   // Always raises EStreamError: a resource cannot be written.
   int32_t Write(const void* buffer, int32_t count) override;

@@ -33,11 +33,15 @@ class DoUpdateTest : public ::testing::Test {
 
   std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
 
-  int Run(const char* module) {
+  std::unique_ptr<app::TfrmDoUpdate> Create(const char* module) {
     modules.push_back(std::make_unique<apptest::DataModule>(module));
     EXPECT_NE(modules.back()->get(), nullptr) << module;
     app::SetResourceModule(modules.back()->get());
-    auto window = std::make_unique<app::TfrmDoUpdate>(nullptr);
+    return std::make_unique<app::TfrmDoUpdate>(nullptr);
+  }
+
+  int Run(const char* module) {
+    auto window = Create(module);
     caption = window->Caption();
     label = window->Label1->Caption();
     int result = window->ShowModal();
@@ -81,6 +85,51 @@ TEST_F(DoUpdateTest, ShowsTheTitleAndTheVersionInItsLabel) {
   Run("payload_container.dll");
   EXPECT_EQ(caption, Utf8ToSjis("ぺらの5.16アップデーター"));
   EXPECT_EQ(label, Utf8ToSjis("ぺらのちゃん5.16にアップデート中です"));
+}
+
+TEST_F(DoUpdateTest, OffersNoWayToCloseItInItsTitleBar) {
+  auto window = Create("payload_container.dll");
+  HWND handle = window->Handle();
+  RECT client{};
+  GetClientRect(handle, &client);
+  EXPECT_EQ(client.right, 368);
+  EXPECT_EQ(client.bottom, 142);
+  LONG style = GetWindowLongW(handle, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_FALSE(style & WS_SYSMENU) << "a system menu brings a close box with it";
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  RECT bar = test::ChildRect(window->ProgressBar1->Handle());
+  EXPECT_EQ(bar.left, 0);
+  EXPECT_EQ(bar.right, 368);
+  EXPECT_EQ(bar.bottom, 142);
+  EXPECT_EQ(bar.bottom - bar.top, 16);
+  EXPECT_EQ(window->Label1->Left(), 56);
+  EXPECT_EQ(window->Label1->Top(), 44);
+  EXPECT_EQ(window->Label2->Left(), 56);
+  EXPECT_EQ(window->Label2->Top(), 68);
+  EXPECT_EQ(window->Label2->Caption(), Utf8ToSjis("少しお待ちください・・・"));
+}
+
+// A modal loop ended by a quit request leaves without the close query; the handler, which refers
+// to the window, must still go with it. Here the start signal is taken by a plain loop, so the work
+// runs and no close query ever does.
+TEST_F(DoUpdateTest, TheExceptionHandlerGoesWithTheWindowWithoutACloseQuery) {
+  auto window = Create("payload_container.dll");
+  test::Pump();
+  ASSERT_TRUE(static_cast<bool>(framework::Application().OnException())) << "the work did not start";
+  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
+  window.reset();
+  EXPECT_FALSE(static_cast<bool>(framework::Application().OnException())) << "the handler outlived the window";
+}
+
+// Another handler installed before the window was ever at work is no business of its destruction.
+TEST_F(DoUpdateTest, AWindowThatNeverWorkedLeavesTheApplicationsHandlerAlone) {
+  framework::Application().SetOnException([](const std::exception&) {});
+  Create("payload_container.dll").reset();
+  EXPECT_TRUE(static_cast<bool>(framework::Application().OnException()));
+  framework::Application().SetOnException(nullptr);
+  test::Pump();
 }
 
 TEST_F(DoUpdateTest, WritesAPayloadWithoutTheSignatureByteForByte) {

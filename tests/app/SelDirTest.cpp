@@ -160,10 +160,15 @@ TEST_F(SelDirTest, TheSystemsProgramFilesFolderIsFoundBelowAMissingOne) {
   EXPECT_TRUE(SamePath(form->SelectedFolder(), folder)) << form->SelectedFolder();
 }
 
-TEST_F(SelDirTest, AMissingFolderWithATrailingBackslashStillFallsBack) {
+TEST_F(SelDirTest, AMissingFolderWithATrailingBackslashLeavesTheListWhereItWas) {
   MakeFolder(L"Apps");
+  std::string before = form->SelectedFolder();
   form->SetStartFolder(Folder("Apps\\X\\"));
+  EXPECT_EQ(form->SelectedFolder(), before);
+  // Without the backslash the same folder falls back to its parent.
+  form->SetStartFolder(Folder("Apps\\X"));
   EXPECT_EQ(form->SelectedFolder(), Folder("Apps"));
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(SelDirTest, ABareDriveOpensOnItsRoot) {

@@ -182,6 +182,16 @@ TEST_F(ResStreamFile, OrdinalFieldsNeverMatchNames) {
   EXPECT_EQ(Load("X", 0x4A), "ordinal type");
 }
 
+TEST_F(ResStreamFile, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
+  WriteFile(ResFileWriter()
+                .EmptyEntry()
+                .Entry(Field::Ordinal(10), Field::Ordinal(5), "number five")
+                .Entry(Field::Ordinal(10), Field::Name(u"#5"), "named #5")
+                .Entry(Field::Ordinal(10), Field::Ordinal(7), "number seven"));
+  EXPECT_EQ(Load("#5", 10), "named #5");
+  ExpectNotFound("#7", 10);
+}
+
 TEST_F(ResStreamFile, TheEmptyOpeningEntryIsSkippedAndAFileOfItAloneHoldsNothing) {
   ResFileWriter writer;
   writer.EmptyEntry();
@@ -341,6 +351,20 @@ TEST_F(ResStreamModule, AnEmptyOrMissingFileNameReadsTheModule) {
   }
   data::TResStream picture("", "MODPIC", "jpeg");
   EXPECT_EQ(ReadAll(picture), "module jpeg");
+}
+
+TEST_F(ResStreamModule, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
+  data::TResStream named("", "#5", 10);
+  EXPECT_EQ(ReadAll(named), "named #5");
+  try {
+    data::TResStream stream("", "#7", 10);
+    ADD_FAILURE() << "the number 7 was taken for the name #7: " << ReadAll(stream);
+  } catch (const rtl::EResNotFound& error) {
+    EXPECT_EQ(error.Message, NotFoundText("#7"));
+  }
+  // A type given as text is a type name too: "#10" is not RCDATA.
+  EXPECT_THROW(data::TResStream("", "MODLOGO", "#10"), rtl::EResNotFound);
+  EXPECT_EQ(ReadAll(*std::make_unique<data::TResStream>("", "MODLOGO", MAKEINTRESOURCEA(10))), "from the module");
 }
 
 TEST_F(ResStreamModule, TheModuleVariantIsReadOnly) {

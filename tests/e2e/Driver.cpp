@@ -145,6 +145,68 @@ MessageBoxContent ReadMessageBox(HWND box) {
   return content;
 }
 
+HWND WaitForFocus(HWND window, HWND wanted, DWORD milliseconds) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  for (DWORD waited = 0;; waited += 50) {
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) info.hwndFocus = nullptr;
+    if (info.hwndFocus == wanted || waited >= milliseconds) return info.hwndFocus;
+    Sleep(50);
+  }
+}
+
+HWND MessageBoxIcon(HWND box) {
+  for (HWND child : Children(box)) {
+    if (ClassName(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return child;
+  }
+  return nullptr;
+}
+
+namespace {
+
+bool Matches(const RGBQUAD& pixel, IconColour colour) {
+  bool strongRed = pixel.rgbRed >= 160 && pixel.rgbBlue <= 80;
+  return colour == IconColour::red ? strongRed && pixel.rgbGreen <= 80 : strongRed && pixel.rgbGreen >= 160;
+}
+
+bool HasPixel(const RECT& r, IconColour colour) {
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, section);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  bool found = false;
+  const auto* pixels = static_cast<const RGBQUAD*>(bits);
+  for (int i = 0; i < width * height && !found; ++i) found = Matches(pixels[i], colour);
+  SelectObject(memory, old);
+  DeleteObject(section);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+}  // namespace
+
+bool Shows(HWND window, IconColour colour, DWORD milliseconds) {
+  for (DWORD waited = 0;; waited += 100) {
+    RECT r{};
+    if (window != nullptr && GetWindowRect(window, &r) && HasPixel(r, colour)) return true;
+    if (waited >= milliseconds) return false;
+    Sleep(100);
+  }
+}
+
 void Answer(HWND box, const std::wstring& button) {
   HWND control = FindChildByText(box, button);
   if (control != nullptr) Click(control);

@@ -50,6 +50,9 @@ HWND WaitForMessageBox(DWORD processId, DWORD milliseconds = 10000);
 // Replaces the text of an edit control as typing would (the control reports the change).
 void SetEditText(HWND edit, const std::wstring& text);
 
+// The window that has the focus in the thread of window, once it is wanted or the time is up.
+HWND WaitForFocus(HWND window, HWND wanted, DWORD milliseconds = 5000);
+
 // Presses a button as a click does, without waiting for what the click opens.
 void Click(HWND button);
 
@@ -60,6 +63,13 @@ struct MessageBoxContent {
   std::vector<std::wstring> buttons;
 };
 MessageBoxContent ReadMessageBox(HWND box);
+// The icon control of a message box, or nullptr when it shows none.
+HWND MessageBoxIcon(HWND box);
+// Whether the window, as the screen shows it, holds the colour within the time: red for the error
+// icon, yellow for the exclamation icon (the icon belongs to the other process, so it is judged by
+// its picture).
+enum class IconColour { red, yellow };
+bool Shows(HWND window, IconColour colour, DWORD milliseconds);
 // Presses the box's button with this caption ("OK").
 void Answer(HWND box, const std::wstring& button);
 

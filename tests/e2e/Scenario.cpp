@@ -70,6 +70,9 @@ std::wstring Scenario::AnswerMessage(const std::string& screenshot) {
   MessageBoxContent content = ReadMessageBox(box);
   EXPECT_EQ(content.caption, title_);
   EXPECT_EQ(content.buttons, std::vector<std::wstring>{L"OK"});
+  HWND icon = MessageBoxIcon(box);
+  EXPECT_TRUE(Shows(icon, IconColour::yellow, 3000)) << "no exclamation icon";
+  EXPECT_FALSE(Shows(icon, IconColour::red, 0)) << "the error icon";
   Answer(box, L"OK");
   // Wait until the box is gone, so the next wait does not find it again.
   for (int waited = 0; IsWindow(box) && waited < 5000; waited += 20) Sleep(20);

@@ -25,6 +25,9 @@ class UpdateFlowTest : public ::testing::Test {
     for (int waited = 0; !e2e::IsVisible(scenario.main, Wide("アップデート")) && waited < 5000; waited += 50) Sleep(50);
     EXPECT_TRUE(e2e::IsVisible(scenario.main, Wide("アップデート")));
     EXPECT_TRUE(e2e::IsVisible(scenario.main, Wide("終了")));
+    // "アップデート" has the focus again, so Enter starts the update as at start.
+    HWND update = e2e::FindChildByText(scenario.main, Wide("アップデート"));
+    EXPECT_EQ(e2e::WaitForFocus(scenario.main, update), update);
   }
 
   e2e::Scenario scenario;

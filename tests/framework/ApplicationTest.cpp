@@ -38,6 +38,17 @@ TEST_F(ExceptionReport, ShowsTheMessageUnderTheTitleWithTheErrorIcon) {
   EXPECT_TRUE(box.errorIcon);
 }
 
+// Before anyone sets a title, the report is still captioned: with the program's name.
+TEST(ApplicationTitle, StartsAsTheProgramsNameAndCaptionsTheReport) {
+  TApplication fresh;
+  EXPECT_EQ(fresh.Title(), "test_framework");
+  test::TBoxWatcher watcher;
+  fresh.ShowException(rtl::Exception("no record"));
+  ASSERT_EQ(watcher.boxes.size(), 1u);
+  EXPECT_EQ(watcher.boxes[0].caption, "test_framework");
+  EXPECT_TRUE(watcher.boxes[0].errorIcon);
+}
+
 TEST_F(ExceptionReport, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
   EXPECT_EQ(Report("done.").text, "done.");
   EXPECT_EQ(Report("Stop!").text, "Stop!");
