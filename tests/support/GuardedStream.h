@@ -15,7 +15,8 @@
 
 namespace testing_support {
 
-// count bytes whose end touches an inaccessible page; FreeGuarded gives them back.
+// count bytes whose end touches an inaccessible page, or nullptr when there is no room for them;
+// FreeGuarded gives them back.
 inline uint8_t* AllocateGuarded(std::size_t count) {
   SYSTEM_INFO info{};
   GetSystemInfo(&info);
@@ -23,10 +24,7 @@ inline uint8_t* AllocateGuarded(std::size_t count) {
   const std::size_t dataPages = (count + page - 1) / page;
   auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, (dataPages + 1) * page, MEM_RESERVE | MEM_COMMIT,
                                                   PAGE_READWRITE));
-  if (base == nullptr) {
-    ADD_FAILURE() << "no memory for guarded bytes";
-    return nullptr;
-  }
+  if (base == nullptr) return nullptr;  // as a memory stream's storage: the stream's memory error
   DWORD old = 0;
   EXPECT_TRUE(VirtualProtect(base + dataPages * page, page, PAGE_NOACCESS, &old)) << "the guard page";
   return base + dataPages * page - count;
@@ -48,6 +46,7 @@ inline bool Unreadable(const void* address) {
 class TGuardedStream : public rtl::TCustomMemoryStream {
  public:
   explicit TGuardedStream(const std::vector<uint8_t>& data) : start_(AllocateGuarded(data.size())) {
+    EXPECT_NE(start_, nullptr) << "no memory for the guarded data";
     if (!data.empty() && start_ != nullptr) std::memcpy(start_, data.data(), data.size());
     SetPointer(start_, static_cast<int32_t>(data.size()));
   }
