@@ -355,32 +355,11 @@ TEST_F(DefaultPalette, NoneBeforeItIsMade) {
   EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
 }
 
-void RealiseInTheForeground(const std::vector<PALETTEENTRY>& entries) {
-  PaletteHandle palette = MakePalette(entries);
-  HDC screen = GetDC(nullptr);
-  HPALETTE old = SelectPalette(screen, palette.get(), FALSE);
-  RealizePalette(screen);
-  SelectPalette(screen, old, FALSE);
-  ReleaseDC(nullptr, screen);
-}
-
-// Clears the places of the system palette that the static colours leave, whatever other tests
-// realised there: a palette of colours that are neither static nor the resource's takes them all,
-// then a palette of one static colour, realised in the foreground too, gives them up again.
-void ClearSystemPalette(const std::vector<PALETTEENTRY>& statics) {
-  std::vector<PALETTEENTRY> others;
-  for (int i = 0; others.size() < 236; ++i) {
-    const PALETTEENTRY colour = Rgb(i % 256, 255 - i % 256, 17 + i / 256);
-    if (!HasColor(statics, colour) && !HasColor(ResourceEntries(), colour)) others.push_back(colour);
-  }
-  RealiseInTheForeground(others);
-  RealiseInTheForeground({statics.front()});
-}
-
+// Comes first of the tests that make the default palette: the resource's colours are in no
+// system palette until one realises them.
 TEST_F(DefaultPalette, IsRealisedIntoThePaletteDisplaysSystemPalette) {
   if (ExpectPaletteDisplay()) {
-    ClearSystemPalette(stock);
-    ASSERT_EQ(CountPresent(ResourceEntries(), SystemPalette()), CountPresent(ResourceEntries(), stock));
+    EXPECT_LT(CountPresent(ResourceEntries(), SystemPalette()), 16);
     imaging::InitDefaultPalette(ThisModule());
     EXPECT_EQ(CountPresent(ResourceEntries(), SystemPalette()), 16);
     EXPECT_EQ(CountPresent(FirstStatics(), SystemPalette()), 10);
