@@ -1,7 +1,5 @@
 #include "imaging/UStartup.h"
 
-#include <iterator>
-
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
 #include "imaging/UPictureEX.h"
@@ -11,15 +9,10 @@ namespace imaging {
 
 namespace {
 
-struct TStep {
-  void (*Start)(HMODULE module);
-  void (*Finish)();
-};
-
 // In the program's order. The palette utilities come first; the safety bitmap's and the JPEG
 // class's picture registrations and the DIB-section graphic's draw mode follow, each as its own
 // step.
-const TStep kSteps[] = {
+const TImagingStep kSteps[] = {
     {[](HMODULE module) { InitDefaultPalette(module); }, [] { DoneDefaultPalette(); }},
     {[](HMODULE) { InitSafetyBitmap(); }, [] { DoneSafetyBitmap(); }},
     {[](HMODULE) { InitPictureEx(); }, [] { DonePictureEx(); }},
@@ -30,9 +23,11 @@ const TStep kSteps[] = {
 
 TImagingStartup::TImagingStartup() : TImagingStartup(GetModuleHandleW(nullptr)) {}
 
-TImagingStartup::TImagingStartup(HMODULE module) {
+TImagingStartup::TImagingStartup(HMODULE module) : TImagingStartup(module, Steps()) {}
+
+TImagingStartup::TImagingStartup(HMODULE module, std::span<const TImagingStep> steps) : steps_(steps) {
   try {
-    for (const TStep& step : kSteps) {
+    for (const TImagingStep& step : steps_) {
       step.Start(module);
       ++taken_;
     }
@@ -45,9 +40,9 @@ TImagingStartup::TImagingStartup(HMODULE module) {
 TImagingStartup::~TImagingStartup() { Undo(); }
 
 void TImagingStartup::Undo() {
-  while (taken_ > 0) kSteps[--taken_].Finish();
+  while (taken_ > 0) steps_[--taken_].Finish();
 }
 
-std::size_t TImagingStartup::StepCount() { return std::size(kSteps); }
+std::span<const TImagingStep> TImagingStartup::Steps() { return kSteps; }
 
 }  // namespace imaging

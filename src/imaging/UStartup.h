@@ -4,9 +4,15 @@
 
 #include <windows.h>
 
-#include <cstddef>
+#include <span>
 
 namespace imaging {
+
+// One start-up step and what undoes it.
+struct TImagingStep {
+  void (*Start)(HMODULE module);
+  void (*Finish)();
+};
 
 // The process entry makes one before anything else and keeps it until the message loop has ended.
 class TImagingStartup {
@@ -15,15 +21,18 @@ class TImagingStartup {
   // fails, undoes those taken and lets the error pass.
   TImagingStartup();
   explicit TImagingStartup(HMODULE module);
+  // Takes the given steps instead (for tests).
+  TImagingStartup(HMODULE module, std::span<const TImagingStep> steps);
   ~TImagingStartup();
   TImagingStartup(const TImagingStartup&) = delete;
   TImagingStartup& operator=(const TImagingStartup&) = delete;
 
-  // How many steps are taken (for tests).
-  static std::size_t StepCount();
+  // The program's steps, in their order.
+  static std::span<const TImagingStep> Steps();
 
  private:
   void Undo();
+  std::span<const TImagingStep> steps_;
   std::size_t taken_ = 0;
 };
 

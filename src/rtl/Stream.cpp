@@ -93,7 +93,18 @@ TMemoryStream::~TMemoryStream() {
   }
 }
 
+TMemoryStorage& MemoryStreamStorage() {
+  static TMemoryStorage storage = nullptr;
+  return storage;
+}
+
 void* TMemoryStream::Realloc(int32_t& newCapacity) {
+  if (TMemoryStorage storage = MemoryStreamStorage()) {
+    if (newCapacity == capacity_) return Memory();
+    void* memory = storage(Memory(), capacity_, newCapacity);
+    if (memory == nullptr && newCapacity > 0) throw EStreamError(texts::MemoryStreamError());
+    return memory;
+  }
   if (newCapacity > 0 && newCapacity != GetSize()) {
     if (newCapacity > INT32_MAX - (kMemoryDelta - 1)) throw EOutOfMemory(texts::MemoryStreamError());
     newCapacity = (newCapacity + (kMemoryDelta - 1)) & ~(kMemoryDelta - 1);

@@ -56,6 +56,14 @@ class TCustomMemoryStream : public TStream {
   int32_t size_ = 0;
 };
 
+// Where growable memory streams keep their bytes. Null, the default: a movable global memory
+// block, as below. A test may give them storage of exactly the capacity asked for, ending right
+// before a page that may not be read, so that reading past a stream's end faults: the function
+// returns new storage holding the first min(capacity, newCapacity) bytes of memory and releases
+// memory (newCapacity 0: only releases). Switch it only while no memory stream holds storage.
+using TMemoryStorage = void* (*)(void* memory, int32_t capacity, int32_t newCapacity);
+TMemoryStorage& MemoryStreamStorage();
+
 // A growable memory stream. Its storage is a movable global memory block, locked while in use,
 // with the capacity rounded up to 8,192 bytes; Realloc is the one place that touches it.
 class TMemoryStream : public TCustomMemoryStream {

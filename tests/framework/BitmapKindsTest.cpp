@@ -538,7 +538,7 @@ TEST_F(PictureRegistry, ClipboardFormatsFindTheirClass) {
 class PrinterObject : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
     Printer().SetPrinterName(testing_support::kTestPrinterName);
   }
   void TearDown() override {

@@ -456,6 +456,7 @@ TEST_F(StoredForm, AViewWhoseSizeOverflowsIsRefused) {
 }
 
 TEST_F(StoredForm, ThePicturesDataKeepsTheGraphicAndItsView) {
+  DrawModeScope restore(TDIBitmap::DefaultDrawDirect());
   imaging::InitDIBitmapDrawMode();
   Image image = Coordinates(20, 10);
   Bytes data = WithView(MakeBmp(image), 5, 2, 15, 8);

@@ -5,7 +5,9 @@
 // unfilled.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "SafetyImages.h"
 #include "imaging/UCanvas.h"
@@ -417,7 +419,7 @@ class SafetyPrint : public SafetyDraw {
  protected:
   void SetUp() override {
     SafetyDraw::SetUp();
-    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
     printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
     ASSERT_NE(printer, nullptr);
   }
@@ -443,6 +445,56 @@ TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
   EXPECT_EQ(target.Pixels(), ExpectedPixels(16, 12, Through(image, kRed, 2)));
   EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
   EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.Mask()).Canvas().LockCount(), 0);
+}
+
+// The lock counts of the picture's canvas, its mask's and its masked copy's, each time the printer
+// canvas reports a drawing: on the NT family's path after each of the two stretches inside the
+// locks, then once more after the whole draw.
+class LockWatch {
+ public:
+  LockWatch(framework::TCanvas& target, TSafetyBitmap& picture) : picture_(picture) {
+    target.OnChange = [this](framework::TObject*) {
+      seen.push_back({picture_.Canvas().LockCount(), Locks(picture_.Mask()), Locks(picture_.MaskedImage())});
+      if (seen.size() == failAt) throw rtl::Exception("the printer failed");
+    };
+  }
+  std::vector<std::array<int32_t, 3>> seen;
+  std::size_t failAt = 0;  // the report that raises an error; 0: none
+
+ private:
+  static int32_t Locks(const framework::TBitmap& bitmap) {
+    return const_cast<framework::TBitmap&>(bitmap).Canvas().LockCount();
+  }
+  TSafetyBitmap& picture_;
+};
+
+TEST_P(SafetyPrint, TheNTPathHoldsThePicturesCanvasesLockedWhileItDraws) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  MemoryTarget target(16, 12, printer);
+  LockWatch watch(target, bitmap);
+  target.StretchDraw({0, 0, 16, 12}, bitmap);
+  using Seen = std::vector<std::array<int32_t, 3>>;
+  if (GetParam()) {
+    EXPECT_EQ(watch.seen, (Seen{{1, 1, 1}, {1, 1, 1}, {0, 0, 0}}));
+  } else {
+    EXPECT_EQ(watch.seen, (Seen{{0, 0, 0}})) << "elsewhere the picture goes through DIBs, unlocked";
+  }
+  EXPECT_EQ(target.Pixels(), ExpectedPixels(16, 12, Through(image, kRed, 2)));
+}
+
+TEST_P(SafetyPrint, AnErrorWhileDrawingOnThePrinterReleasesTheLocks) {
+  LoadScene(8, 6);
+  MakeTransparent(framework::clRed);
+  MemoryTarget target(16, 12, printer);
+  LockWatch watch(target, bitmap);
+  watch.failAt = 1;
+  EXPECT_THROW(target.StretchDraw({0, 0, 16, 12}, bitmap), rtl::Exception);
+  ASSERT_EQ(watch.seen.size(), 1u);
+  EXPECT_EQ(watch.seen[0][0], GetParam() ? 1 : 0) << "the error came from inside the locks";
+  EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
+  EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.Mask()).Canvas().LockCount(), 0);
+  EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.MaskedImage()).Canvas().LockCount(), 0);
 }
 
 TEST_P(SafetyPrint, APictureThatIsNotTransparentIsPrintedWholeAndBuildsNoMask) {
@@ -487,7 +539,7 @@ class SafetyPrintElsewhere : public ::testing::Test {
   void SetUp() override {
     saved_ = TSafetyBitmap::NTFamily();
     TSafetyBitmap::SetNTFamily(false);
-    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
     printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
     ASSERT_NE(printer, nullptr);
   }

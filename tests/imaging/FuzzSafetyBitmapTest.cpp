@@ -1,7 +1,8 @@
 // The safety bitmap's loaders over mutated and shortened BMP streams, containers and stored forms:
-// each input loads or raises one of the library's exceptions, none is read past its end (the data
-// ends right at a page that may not be read), and whatever loaded draws, with and without its mask,
-// on both platform paths.
+// each input loads or raises one of the library's exceptions, none is read past its end, and
+// whatever loaded draws, with and without its mask, on both platform paths. The input ends right at
+// a page that may not be read, and so does every memory stream that the loaders fill on the way
+// (the inflated data of a container, a copy of the rest of a stream).
 // Named, like the other safety bitmap tests, to run after the palette tests.
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@ using imaging::TSafetyBitmap;
 using namespace safety_test;
 using testing_support::Mutate;
 using testing_support::Random;
+using testing_support::TGuardedMemoryStreams;
 using testing_support::TGuardedStream;
 
 std::vector<Bytes> ValidBmps() {
@@ -74,6 +76,8 @@ class SafetyFuzz : public ::testing::Test {
       TSafetyBitmap::SetNTFamily(i % 2 == 0);
       TSafetyBitmap bitmap;
       try {
+        // The loaders' own memory streams live and die inside the load.
+        TGuardedMemoryStreams guarded;
         load(bitmap, input);
       } catch (const rtl::Exception&) {
         ++refused_;
@@ -116,6 +120,22 @@ constexpr std::size_t kBmpHeaders = 14 + 40 + 64;
 void LoadGuarded(TSafetyBitmap& bitmap, const Bytes& bytes) {
   TGuardedStream stream(bytes);
   bitmap.LoadFromStream(stream);
+}
+
+TEST(SafetyFuzzGuard, MemoryStreamsFilledWhileLoadingEndAtAPageThatMayNotBeRead) {
+  TGuardedMemoryStreams guarded;
+  rtl::TMemoryStream inflated;
+  inflated.SetSize(100);
+  const auto* bytes = static_cast<const uint8_t*>(inflated.Memory());
+  EXPECT_FALSE(testing_support::Unreadable(bytes + 99));
+  EXPECT_TRUE(testing_support::Unreadable(bytes + 100));
+  const uint8_t first[3] = {1, 2, 3};
+  inflated.SetPosition(0);
+  inflated.WriteBuffer(first, 3);
+  inflated.SetSize(4097);
+  bytes = static_cast<const uint8_t*>(inflated.Memory());
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 3), std::vector<uint8_t>(first, first + 3));
+  EXPECT_TRUE(testing_support::Unreadable(bytes + 4097));
 }
 
 TEST_F(SafetyFuzz, BmpStreams) { Run(2400, 0x5AFE0001u, Mutations(ValidBmps(), kBmpHeaders), LoadGuarded); }

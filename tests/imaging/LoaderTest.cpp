@@ -78,7 +78,7 @@ TEST_F(ResourceImageLoader, BitmapResourceBecomesASafetyBitmapWithOneChange) {
   EXPECT_EQ(picture.Width(), 400);
   EXPECT_EQ(picture.Height(), 360);
   EXPECT_TRUE(picture.FromResource());
-  EXPECT_GE(changes, 1);
+  EXPECT_EQ(changes, 1);
   auto& bitmap = static_cast<TBitmap&>(*picture.Graphic());
   const std::vector<uint32_t> pixels = testing_support::Pixels(bitmap);
   for (int y : {0, 179, 180, 359}) {

@@ -187,7 +187,7 @@ TEST_F(MatrixImagePack, WritingACountCallsChangedOnlyForANewValue) {
 
 TEST_F(MatrixImagePack, ChangesOfThePictureReachThePack) {
   LoadBitmap("PACK");
-  EXPECT_GE(changes, 1) << "a load through the loader";
+  EXPECT_EQ(changes, 1) << "a load through the loader";
   changes = 0;
   static_cast<TBitmap&>(*pack.Image().Graphic()).Canvas().SetPixel(0, 0, framework::clRed);
   EXPECT_EQ(changes, 1) << "an edit of the graphic";
@@ -362,7 +362,8 @@ TEST_F(MatrixImagePackLayout, LoadsOnceTheLayoutIsCompleteAndThenReloadsAtOnce) 
   pack.OnChange = [&](framework::TObject*) { ++changes; };
   pack.ImageLoader().SetResName("INDEXED");
   EXPECT_EQ(pack.Image().Width(), 60);
-  EXPECT_GE(changes, 1) << "the reload reaches the pack's listeners";
+  // The 8-bit picture's palette has no black first: the load and then the palette's rearrangement.
+  EXPECT_EQ(changes, 2) << "the reload reaches the pack's listeners";
 }
 
 TEST_F(MatrixImagePackLayout, WithAutoLoadOffNothingIsLoadedButTheLoaderIsReady) {

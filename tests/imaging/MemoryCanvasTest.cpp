@@ -134,7 +134,7 @@ TEST_F(MemoryCanvas, ManyHandlesLeaveNoObjectBehind) {
 class PrinterReference : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing_support::EnsureTestPrinter()) GTEST_SKIP() << "no printer could be added to the prefix";
+    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
     printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
     ASSERT_NE(printer, nullptr);
   }

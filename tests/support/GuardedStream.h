@@ -1,10 +1,12 @@
-// A read-only memory stream whose last byte lies right before an inaccessible page, so that any
-// read beyond the data faults at once.
+// Bytes that end right before a page that may not be read, so that any read beyond them faults at
+// once: a read-only memory stream over such bytes, and growable memory streams that keep theirs so
+// (the data that a loader inflates or copies into a memory stream of its own, for instance).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -13,28 +15,67 @@
 
 namespace testing_support {
 
+// count bytes whose end touches an inaccessible page, or nullptr when there is no room for them;
+// FreeGuarded gives them back.
+inline uint8_t* AllocateGuarded(std::size_t count) {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  const std::size_t page = info.dwPageSize;
+  const std::size_t dataPages = (count + page - 1) / page;
+  auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, (dataPages + 1) * page, MEM_RESERVE | MEM_COMMIT,
+                                                  PAGE_READWRITE));
+  if (base == nullptr) return nullptr;  // as a memory stream's storage: the stream's memory error
+  DWORD old = 0;
+  EXPECT_TRUE(VirtualProtect(base + dataPages * page, page, PAGE_NOACCESS, &old)) << "the guard page";
+  return base + dataPages * page - count;
+}
+
+inline void FreeGuarded(const void* bytes) {
+  MEMORY_BASIC_INFORMATION region{};
+  if (bytes != nullptr && VirtualQuery(bytes, &region, sizeof region) != 0) {
+    VirtualFree(region.AllocationBase, 0, MEM_RELEASE);
+  }
+}
+
+// True when the byte at address may not be read.
+inline bool Unreadable(const void* address) {
+  MEMORY_BASIC_INFORMATION region{};
+  return VirtualQuery(address, &region, sizeof region) != 0 && region.Protect == PAGE_NOACCESS;
+}
+
 class TGuardedStream : public rtl::TCustomMemoryStream {
  public:
-  explicit TGuardedStream(const std::vector<uint8_t>& data) {
-    SYSTEM_INFO info{};
-    GetSystemInfo(&info);
-    const std::size_t page = info.dwPageSize;
-    const std::size_t dataPages = (data.size() + page - 1) / page;
-    size_ = (dataPages + 1) * page;
-    base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    EXPECT_NE(base_, nullptr);
-    DWORD old = 0;
-    EXPECT_TRUE(VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &old)) << "the guard page";
-    uint8_t* start = base_ + dataPages * page - data.size();
-    if (!data.empty()) std::memcpy(start, data.data(), data.size());
-    SetPointer(start, static_cast<int32_t>(data.size()));
+  explicit TGuardedStream(const std::vector<uint8_t>& data) : start_(AllocateGuarded(data.size())) {
+    EXPECT_NE(start_, nullptr) << "no memory for the guarded data";
+    if (!data.empty() && start_ != nullptr) std::memcpy(start_, data.data(), data.size());
+    SetPointer(start_, static_cast<int32_t>(data.size()));
   }
-  ~TGuardedStream() override { VirtualFree(base_, 0, MEM_RELEASE); }
+  ~TGuardedStream() override { FreeGuarded(start_); }
   int32_t Write(const void*, int32_t) override { return 0; }
 
  private:
-  uint8_t* base_ = nullptr;
-  std::size_t size_ = 0;
+  uint8_t* start_;
+};
+
+// While it lives, every growable memory stream keeps exactly its capacity in bytes that end at an
+// inaccessible page. Make it before the streams and let it go after them.
+class TGuardedMemoryStreams {
+ public:
+  TGuardedMemoryStreams() : saved_(rtl::MemoryStreamStorage()) { rtl::MemoryStreamStorage() = &Storage; }
+  ~TGuardedMemoryStreams() { rtl::MemoryStreamStorage() = saved_; }
+  TGuardedMemoryStreams(const TGuardedMemoryStreams&) = delete;
+  TGuardedMemoryStreams& operator=(const TGuardedMemoryStreams&) = delete;
+
+ private:
+  static void* Storage(void* memory, int32_t capacity, int32_t newCapacity) {
+    uint8_t* fresh = newCapacity > 0 ? AllocateGuarded(static_cast<std::size_t>(newCapacity)) : nullptr;
+    if (fresh != nullptr && memory != nullptr) {
+      std::memcpy(fresh, memory, static_cast<std::size_t>(std::min(capacity, newCapacity)));
+    }
+    FreeGuarded(memory);
+    return fresh;
+  }
+  rtl::TMemoryStorage saved_;
 };
 
 }  // namespace testing_support

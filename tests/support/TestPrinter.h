@@ -1,19 +1,62 @@
 // A PostScript printer that prints to files, added to the Wine prefix that the tests run in. The
-// prefix belongs to the build and outlives a test run, so adding it is idempotent.
+// prefix belongs to the build and outlives a test run, so adding it is idempotent. Every prefix of
+// this build can add it; a test that needs it fails when it cannot be had:
+//   ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
 #pragma once
 
 #include <windows.h>
 #include <winspool.h>
 
-#include <fstream>
 #include <string>
 
 namespace testing_support {
 
 inline constexpr const char* kTestPrinterName = "PeUpdate Test Printer";
 
-// True when the printer exists now.
+// What the last EnsureTestPrinter could not do, with the system's error code.
+inline std::string& TestPrinterFailure() {
+  static std::string failure;
+  return failure;
+}
+
+namespace test_printer_detail {
+
+inline bool Fail(const char* step) {
+  TestPrinterFailure() = std::string(step) + " failed with error " + std::to_string(GetLastError());
+  return false;
+}
+
+// The driver's description of the printer: the generic PPD that Wine's spooler carries, written
+// under a temporary name and then moved into place, so that test programs running side by side
+// never see half of it.
+inline bool WriteGenericPpd(const std::string& versionDirectory) {
+  HMODULE spooler = LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (spooler == nullptr) return Fail("loading winspool.drv");
+  HRSRC found = FindResourceW(spooler, MAKEINTRESOURCEW(1), L"PPDFILE");
+  HGLOBAL loaded = found ? LoadResource(spooler, found) : nullptr;
+  const void* ppd = loaded ? LockResource(loaded) : nullptr;
+  if (ppd == nullptr) {
+    FreeLibrary(spooler);
+    return Fail("finding the PPDFILE resource of winspool.drv");
+  }
+  const std::string target = versionDirectory + "\\generic.ppd";
+  const std::string temporary = target + "." + std::to_string(GetCurrentProcessId());
+  HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const DWORD size = SizeofResource(spooler, found);
+  const bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, ppd, size, &written, nullptr) && written == size;
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  FreeLibrary(spooler);
+  if (!ok) return Fail("writing the PPD");
+  if (!MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return Fail("moving the PPD into place");
+  return true;
+}
+
+}  // namespace test_printer_detail
+
+// True when the printer exists now; otherwise TestPrinterFailure says which step failed.
 inline bool EnsureTestPrinter() {
+  using test_printer_detail::Fail;
   HANDLE existing = nullptr;
   if (OpenPrinterA(const_cast<char*>(kTestPrinterName), &existing, nullptr)) {
     ClosePrinter(existing);
@@ -23,25 +66,11 @@ inline bool EnsureTestPrinter() {
   DWORD needed = 0;
   if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(directory), sizeof directory,
                                   &needed)) {
-    return false;
+    return Fail("GetPrinterDriverDirectoryA");
   }
-  // The driver's description of the printer: the generic PPD that Wine's spooler carries.
   const std::string versionDirectory = std::string(directory) + "\\3";
   CreateDirectoryA(versionDirectory.c_str(), nullptr);
-  HMODULE spooler = LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (spooler == nullptr) return false;
-  HRSRC found = FindResourceW(spooler, MAKEINTRESOURCEW(1), L"PPDFILE");
-  HGLOBAL loaded = found ? LoadResource(spooler, found) : nullptr;
-  const void* ppd = loaded ? LockResource(loaded) : nullptr;
-  if (ppd == nullptr) {
-    FreeLibrary(spooler);
-    return false;
-  }
-  {
-    std::ofstream file(versionDirectory + "\\generic.ppd", std::ios::binary);
-    file.write(static_cast<const char*>(ppd), static_cast<std::streamsize>(SizeofResource(spooler, found)));
-  }
-  FreeLibrary(spooler);
+  if (!test_printer_detail::WriteGenericPpd(versionDirectory)) return false;
 
   DRIVER_INFO_3A driver{};
   driver.cVersion = 3;
@@ -51,7 +80,7 @@ inline bool EnsureTestPrinter() {
   driver.pDataFile = const_cast<char*>("generic.ppd");
   if (!AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&driver)) &&
       GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED) {
-    return false;
+    return Fail("AddPrinterDriverA");
   }
   PRINTER_INFO_2A printer{};
   printer.pPrinterName = const_cast<char*>(kTestPrinterName);
@@ -60,7 +89,7 @@ inline bool EnsureTestPrinter() {
   printer.pPrintProcessor = const_cast<char*>("WinPrint");
   printer.pDatatype = const_cast<char*>("RAW");
   HANDLE added = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
-  if (added == nullptr) return GetLastError() == ERROR_PRINTER_ALREADY_EXISTS;
+  if (added == nullptr) return GetLastError() == ERROR_PRINTER_ALREADY_EXISTS || Fail("AddPrinterA");
   ClosePrinter(added);
   return true;
 }
