@@ -3,8 +3,12 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
+#include "framework/Buttons.h"
+#include "framework/Forms.h"
 #include "rtl/Sjis.h"
 
 namespace apptest {
@@ -35,5 +39,16 @@ class DataModule {
  private:
   HMODULE module_;
 };
+
+// A dialog's confirming and cancelling pair: Enter presses the first (modal result OK, first in the
+// tab order), Escape the second (Cancel, second).
+inline void ExpectConfirmAndCancelButtons(const framework::TBitBtn* confirm, const framework::TBitBtn* cancel) {
+  EXPECT_TRUE(confirm->Default());
+  EXPECT_EQ(confirm->ModalResult(), framework::mrOk);
+  EXPECT_EQ(confirm->TabOrder(), 0);
+  EXPECT_TRUE(cancel->Cancel());
+  EXPECT_EQ(cancel->ModalResult(), framework::mrCancel);
+  EXPECT_EQ(cancel->TabOrder(), 1);
+}
 
 }  // namespace apptest

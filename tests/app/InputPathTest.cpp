@@ -168,12 +168,7 @@ TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(test::WindowText(form->BitBtn1->Handle()), Utf8ToSjis("参照(&R)..."));
   EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("ぺらのちゃん５がインストールされているフォルダを指定してください"));
   EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("フォルダ(&F)"));
-  EXPECT_TRUE(form->BitBtn2->Default());
-  EXPECT_EQ(form->BitBtn2->ModalResult(), mrOk);
-  EXPECT_EQ(form->BitBtn2->TabOrder(), 0);
-  EXPECT_TRUE(form->BitBtn3->Cancel());
-  EXPECT_EQ(form->BitBtn3->ModalResult(), mrCancel);
-  EXPECT_EQ(form->BitBtn3->TabOrder(), 1);
+  apptest::ExpectConfirmAndCancelButtons(form->BitBtn2, form->BitBtn3);
   EXPECT_TRUE(form->BitBtn1->Glyph().Empty());
 }
 

@@ -105,12 +105,7 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(test::WindowText(form->CancelBtn->Handle()), Utf8ToSjis("いいえ"));
   EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("フォルダ(&F):"));
   EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("ドライブ(&V)"));
-  EXPECT_TRUE(form->OKBtn->Default());
-  EXPECT_EQ(form->OKBtn->ModalResult(), mrOk);
-  EXPECT_EQ(form->OKBtn->TabOrder(), 0);
-  EXPECT_TRUE(form->CancelBtn->Cancel());
-  EXPECT_EQ(form->CancelBtn->ModalResult(), mrCancel);
-  EXPECT_EQ(form->CancelBtn->TabOrder(), 1);
+  apptest::ExpectConfirmAndCancelButtons(form->OKBtn, form->CancelBtn);
 
   EXPECT_EQ(form->Label1->FocusControl(), form->DirectoryListBox);
   EXPECT_EQ(form->Label2->FocusControl(), form->DriveComboBox1);
