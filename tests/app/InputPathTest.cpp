@@ -128,14 +128,6 @@ class InputPathTest : public testing::Test {
   test::TBoxWatcher boxes;
 };
 
-void ExpectRect(HWND window, int left, int top, int width, int height, const char* name) {
-  RECT r = test::ChildRect(window);
-  EXPECT_EQ(r.left, left) << name;
-  EXPECT_EQ(r.top, top) << name;
-  EXPECT_EQ(r.right - r.left, width) << name;
-  EXPECT_EQ(r.bottom - r.top, height) << name;
-}
-
 TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   Create();
   HWND window = form->Handle();
@@ -149,11 +141,11 @@ TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
 
-  ExpectRect(form->BitBtn2->Handle(), 112, 164, 105, 43, "BitBtn2");
-  ExpectRect(form->BitBtn3->Handle(), 240, 164, 105, 43, "BitBtn3");
-  ExpectRect(form->Panel1->Handle(), 8, 12, 473, 129, "Panel1");
-  ExpectRect(form->Edit1->Handle(), 16, 83, 337, 20, "Edit1");
-  ExpectRect(form->BitBtn1->Handle(), 366, 74, 93, 39, "BitBtn1");
+  test::ExpectChildRect(form->BitBtn2->Handle(), 112, 164, 105, 43, "BitBtn2");
+  test::ExpectChildRect(form->BitBtn3->Handle(), 240, 164, 105, 43, "BitBtn3");
+  test::ExpectChildRect(form->Panel1->Handle(), 8, 12, 473, 129, "Panel1");
+  test::ExpectChildRect(form->Edit1->Handle(), 16, 83, 337, 20, "Edit1");
+  test::ExpectChildRect(form->BitBtn1->Handle(), 366, 74, 93, 39, "BitBtn1");
   for (TWinControl* child : {static_cast<TWinControl*>(form->Edit1), static_cast<TWinControl*>(form->BitBtn1)}) {
     EXPECT_EQ(GetParent(child->Handle()), form->Panel1->Handle());
   }

@@ -65,14 +65,6 @@ class SelDirTest : public testing::Test {
   std::vector<std::string> errors;
 };
 
-void ExpectRect(HWND window, int left, int top, int width, int height, const char* name) {
-  RECT r = test::ChildRect(window);
-  EXPECT_EQ(r.left, left) << name;
-  EXPECT_EQ(r.top, top) << name;
-  EXPECT_EQ(r.right - r.left, width) << name;
-  EXPECT_EQ(r.bottom - r.top, height) << name;
-}
-
 TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   HWND window = form->Handle();
   EXPECT_EQ(test::WindowText(window), Utf8ToSjis("フォルダの選択"));
@@ -87,11 +79,11 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
   EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
 
-  ExpectRect(form->OKBtn->Handle(), 343, 16, 105, 43, "OKBtn");
-  ExpectRect(form->CancelBtn->Handle(), 343, 71, 105, 43, "CancelBtn");
-  ExpectRect(form->Panel1->Handle(), 12, 12, 305, 277, "Panel1");
-  ExpectRect(form->DirectoryListBox->Handle(), 16, 32, 273, 205, "DirectoryListBox");
-  ExpectRect(form->DriveComboBox1->Handle(), 83, 246, 206, 18, "DriveComboBox1");
+  test::ExpectChildRect(form->OKBtn->Handle(), 343, 16, 105, 43, "OKBtn");
+  test::ExpectChildRect(form->CancelBtn->Handle(), 343, 71, 105, 43, "CancelBtn");
+  test::ExpectChildRect(form->Panel1->Handle(), 12, 12, 305, 277, "Panel1");
+  test::ExpectChildRect(form->DirectoryListBox->Handle(), 16, 32, 273, 205, "DirectoryListBox");
+  test::ExpectChildRect(form->DriveComboBox1->Handle(), 83, 246, 206, 18, "DriveComboBox1");
   EXPECT_EQ(GetParent(form->DirectoryListBox->Handle()), form->Panel1->Handle());
   EXPECT_EQ(GetParent(form->DriveComboBox1->Handle()), form->Panel1->Handle());
   EXPECT_EQ(form->lblDirName->BoundsRect(), (TRect{80, 12, 80 + 213, 12 + 16}));

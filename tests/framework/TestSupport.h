@@ -2,6 +2,7 @@
 // message loop, and building BMP files in memory.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -208,6 +209,15 @@ inline RECT ChildRect(HWND window) {
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
   }
   return r;
+}
+
+// Checks a window's place and size in its parent (see ChildRect), naming it in any failure.
+inline void ExpectChildRect(HWND window, int left, int top, int width, int height, const char* name) {
+  RECT r = ChildRect(window);
+  EXPECT_EQ(r.left, left) << name;
+  EXPECT_EQ(r.top, top) << name;
+  EXPECT_EQ(r.right - r.left, width) << name;
+  EXPECT_EQ(r.bottom - r.top, height) << name;
 }
 
 // What a window shows now in its client area, as 0x00RRGGBB, top row first.
