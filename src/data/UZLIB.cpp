@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 
 namespace data {
@@ -26,34 +27,6 @@ voidpf Allocate(voidpf, uInt items, uInt size) {
 }
 
 void Release(voidpf, voidpf address) { std::free(address); }
-
-// Puts the stream back at `position` on every way out. Normal exits call Restore, which lets a
-// failing seek propagate; the destructor only seeks when an exception is already on its way.
-class PositionGuard {
- public:
-  explicit PositionGuard(rtl::TStream& stream) : position(stream.GetPosition()), stream_(stream) {}
-  ~PositionGuard() {
-    if (restored_) return;
-    try {
-      stream_.SetPosition(position);
-    } catch (...) {
-      // The exception already propagating is the one the caller needs to see.
-    }
-  }
-  PositionGuard(const PositionGuard&) = delete;
-  PositionGuard& operator=(const PositionGuard&) = delete;
-
-  void Restore() {
-    restored_ = true;
-    stream_.SetPosition(position);
-  }
-
-  int32_t position;  // where the stream is put back
-
- private:
-  rtl::TStream& stream_;  // not owned
-  bool restored_ = false;
-};
 
 }  // namespace
 
@@ -183,7 +156,7 @@ bool TDecompressionStream::TrailerWrong() const {
 
 namespace {
 
-bool ReadHeader(rtl::TStream& stream, int32_t& size, int32_t& endPosition) {
+bool ReadHeader(rtl::TStream& stream, int32_t& size) {
   unsigned char header[kHeaderSize];
   if (stream.Read(header, sizeof kSignature) != static_cast<int32_t>(sizeof kSignature)) return false;
   if (std::memcmp(header, kSignature, sizeof kSignature) != 0) return false;
@@ -191,20 +164,21 @@ bool ReadHeader(rtl::TStream& stream, int32_t& size, int32_t& endPosition) {
   constexpr int32_t kSizeField = kHeaderSize - static_cast<int32_t>(sizeof kSignature);
   if (stream.Read(header + sizeof kSignature, kSizeField) != kSizeField) return false;
   const unsigned char* field = header + sizeof kSignature;
-  uint32_t value = static_cast<uint32_t>(field[0]) | static_cast<uint32_t>(field[1]) << 8 |
-                   static_cast<uint32_t>(field[2]) << 16 | static_cast<uint32_t>(field[3]) << 24;
-  size = static_cast<int32_t>(value);
-  endPosition = stream.GetPosition();
+  size = rtl::ReadLEInt32(field);
   return true;
 }
 
 }  // namespace
 
 bool ReadZLIBHeader(rtl::TStream& stream, int32_t& size) {
-  PositionGuard guard(stream);
-  bool found = ReadHeader(stream, size, guard.position);
-  guard.Restore();
-  return found;
+  rtl::TPositionGuard guard(stream);
+  // Found, the stream stays after the header; else it goes back where it was.
+  if (!ReadHeader(stream, size)) {
+    guard.Restore();
+    return false;
+  }
+  guard.Dismiss();
+  return true;
 }
 
 void ZLIBDecompress(rtl::TStream& source, rtl::TStream& dest, int32_t size) {

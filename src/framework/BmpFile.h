@@ -18,6 +18,18 @@ struct TBitmapInfo256 {
   RGBQUAD colors[256];
 };
 
+// A 40-byte info header of an uncompressed (or the given) format; a positive height is bottom-up.
+inline BITMAPINFOHEADER InfoHeader(int32_t width, int32_t height, int bitCount, DWORD compression = BI_RGB) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(bitCount);
+  header.biCompression = compression;
+  return header;
+}
+
 // Bytes of a row of width pixels of bitCount bits, padded to 32 bits.
 int64_t RowBytes(int64_t width, int bitCount);
 

@@ -5,70 +5,84 @@
 
 #include <utility>
 
+#include "rtl/Handles.h"
+
 namespace framework {
 
 // Owns a GDI object (bitmap, palette, brush, pen, font, region) and deletes it.
-template <typename Handle>
-class TGdiObject {
- public:
-  TGdiObject() = default;
-  explicit TGdiObject(Handle handle) : handle_(handle) {}
-  ~TGdiObject() { reset(); }
-  TGdiObject(TGdiObject&& other) noexcept : handle_(other.release()) {}
-  TGdiObject& operator=(TGdiObject&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  TGdiObject(const TGdiObject&) = delete;
-  TGdiObject& operator=(const TGdiObject&) = delete;
-
-  Handle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  Handle release() { return std::exchange(handle_, nullptr); }
-  void reset(Handle handle = nullptr) {
-    if (handle_ != nullptr) DeleteObject(handle_);
-    handle_ = handle;
-  }
-
- private:
-  Handle handle_ = nullptr;
+template <typename H>
+struct TGdiObjectTraits {
+  using Handle = H;
+  static Handle None() { return nullptr; }
+  static bool Close(Handle handle) { return DeleteObject(handle) != 0; }
 };
+template <typename Handle>
+using TGdiObject = rtl::TOwner<TGdiObjectTraits<Handle>>;
 
 using TBitmapHandle = TGdiObject<HBITMAP>;
 using TPaletteHandle = TGdiObject<HPALETTE>;
 using TBrushHandle = TGdiObject<HBRUSH>;
 using TPenHandle = TGdiObject<HPEN>;
 using TFontHandle = TGdiObject<HFONT>;
+using TRegionHandle = TGdiObject<HRGN>;
 
-// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
-class TMemoryDC {
+// Owns an icon or cursor made from data (DestroyIcon).
+struct TIconTraits {
+  using Handle = HICON;
+  static Handle None() { return nullptr; }
+  static bool Close(Handle handle) { return DestroyIcon(handle) != 0; }
+};
+using TIconHandle = rtl::TOwner<TIconTraits>;
+
+// Owns an enhanced metafile (DeleteEnhMetaFile).
+struct TEnhMetafileTraits {
+  using Handle = HENHMETAFILE;
+  static Handle None() { return nullptr; }
+  static bool Close(Handle handle) { return DeleteEnhMetaFile(handle) != 0; }
+};
+using TEnhMetafileHandle = rtl::TOwner<TEnhMetafileTraits>;
+
+// Owns a device context that is deleted with DeleteDC (memory, printer and information contexts).
+struct TDeletedDCTraits {
+  using Handle = HDC;
+  static Handle None() { return nullptr; }
+  static bool Close(Handle handle) { return DeleteDC(handle) != 0; }
+};
+using TDCHandle = rtl::TOwner<TDeletedDCTraits>;
+
+// A new memory device context from CreateCompatibleDC, deleted with DeleteDC.
+class TMemoryDC : public TDCHandle {
  public:
-  explicit TMemoryDC(HDC compatibleWith = nullptr) : dc_(CreateCompatibleDC(compatibleWith)) {}
-  ~TMemoryDC() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  TMemoryDC(const TMemoryDC&) = delete;
-  TMemoryDC& operator=(const TMemoryDC&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
+  explicit TMemoryDC(HDC compatibleWith = nullptr) : TDCHandle(CreateCompatibleDC(compatibleWith)) {}
 };
 
-// A window's (or the screen's) device context from GetDC, given back with ReleaseDC.
+// A window's (or, for no window, the screen's) device context from GetDC, given back with
+// ReleaseDC. Null when the system gave none.
 class TWindowDC {
  public:
   explicit TWindowDC(HWND window = nullptr) : window_(window), dc_(GetDC(window)) {}
-  ~TWindowDC() {
-    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  ~TWindowDC() { reset(); }
+  TWindowDC(TWindowDC&& other) noexcept : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
+  TWindowDC& operator=(TWindowDC&& other) noexcept {
+    if (this != &other) {
+      reset();
+      window_ = other.window_;
+      dc_ = std::exchange(other.dc_, nullptr);
+    }
+    return *this;
   }
   TWindowDC(const TWindowDC&) = delete;
   TWindowDC& operator=(const TWindowDC&) = delete;
+
   HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+  void reset() {
+    if (dc_ != nullptr) ReleaseDC(window_, std::exchange(dc_, nullptr));
+  }
 
  private:
-  HWND window_;
-  HDC dc_;
+  HWND window_ = nullptr;
+  HDC dc_ = nullptr;
 };
 
 // Selects an object into a DC and puts the previous one back.
@@ -132,6 +146,26 @@ class TStretchModeGuard {
  private:
   HDC dc_;
   int old_;
+};
+
+// The text colour, background colour and background mode of a DC, put back on the way out.
+class TTextStateGuard {
+ public:
+  explicit TTextStateGuard(HDC dc)
+      : dc_(dc), textColor_(GetTextColor(dc)), bkColor_(GetBkColor(dc)), bkMode_(GetBkMode(dc)) {}
+  ~TTextStateGuard() {
+    SetTextColor(dc_, textColor_);
+    SetBkColor(dc_, bkColor_);
+    SetBkMode(dc_, bkMode_);
+  }
+  TTextStateGuard(const TTextStateGuard&) = delete;
+  TTextStateGuard& operator=(const TTextStateGuard&) = delete;
+
+ private:
+  HDC dc_;
+  COLORREF textColor_;
+  COLORREF bkColor_;
+  int bkMode_;
 };
 
 }  // namespace framework

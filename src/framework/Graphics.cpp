@@ -16,26 +16,6 @@ namespace framework {
 
 namespace {
 
-// The text colour and background of a DC, put back on the way out.
-class TTextStateGuard {
- public:
-  explicit TTextStateGuard(HDC dc)
-      : dc_(dc), textColor_(GetTextColor(dc)), bkColor_(GetBkColor(dc)), bkMode_(GetBkMode(dc)) {}
-  ~TTextStateGuard() {
-    SetTextColor(dc_, textColor_);
-    SetBkColor(dc_, bkColor_);
-    SetBkMode(dc_, bkMode_);
-  }
-  TTextStateGuard(const TTextStateGuard&) = delete;
-  TTextStateGuard& operator=(const TTextStateGuard&) = delete;
-
- private:
-  HDC dc_;
-  COLORREF textColor_;
-  COLORREF bkColor_;
-  int bkMode_;
-};
-
 std::vector<TIdent> MakeColorIdents() {
   return {{"clBlack", clBlack},           {"clMaroon", clMaroon},
           {"clGreen", clGreen},           {"clOlive", clOlive},
@@ -1067,21 +1047,6 @@ void LoadPackedDIB(TBitmap& bitmap, rtl::TResourceStream& resource) {
   LoadPackedDIB(bitmap, resource.Memory(), resource.GetSize());
 }
 
-// Locks a global memory block for its lifetime.
-class TGlobalLock {
- public:
-  explicit TGlobalLock(HGLOBAL block) : block_(block), memory_(GlobalLock(block)) {}
-  ~TGlobalLock() {
-    if (memory_ != nullptr) GlobalUnlock(block_);
-  }
-  TGlobalLock(const TGlobalLock&) = delete;
-  TGlobalLock& operator=(const TGlobalLock&) = delete;
-  const void* get() const { return memory_; }
-
- private:
-  HGLOBAL block_;
-  void* memory_;
-};
 }  // namespace
 
 void TBitmap::LoadFromResourceName(HMODULE module, const std::string& name) {
@@ -1099,7 +1064,7 @@ void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette
     throw EInvalidGraphic::UnsupportedClipboardFormat();
   }
   if (format == CF_DIB) {
-    TGlobalLock lock(data);
+    rtl::TGlobalLock lock(data);
     if (lock.get() == nullptr) throw EInvalidGraphic();
     LoadPackedDIB(*this, lock.get(), static_cast<int64_t>(GlobalSize(data)));
     return;

@@ -7,39 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
 
 namespace framework {
-
-// Owns an icon handle (DestroyIcon).
-class TIconHandle {
- public:
-  TIconHandle() = default;
-  explicit TIconHandle(HICON icon) : icon_(icon) {}
-  ~TIconHandle() { reset(); }
-  TIconHandle(TIconHandle&& other) noexcept : icon_(other.release()) {}
-  TIconHandle& operator=(TIconHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  TIconHandle(const TIconHandle&) = delete;
-  TIconHandle& operator=(const TIconHandle&) = delete;
-
-  HICON get() const { return icon_; }
-  HICON release() {
-    HICON icon = icon_;
-    icon_ = nullptr;
-    return icon;
-  }
-  void reset(HICON icon = nullptr) {
-    if (icon_ != nullptr) DestroyIcon(icon_);
-    icon_ = icon;
-  }
-  explicit operator bool() const { return icon_ != nullptr; }
-
- private:
-  HICON icon_ = nullptr;
-};
 
 // Where the chosen image of an icon file lies, and its size.
 struct TIconImage {

@@ -6,39 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
 
 namespace framework {
-
-// Owns an enhanced metafile (DeleteEnhMetaFile).
-class TEnhMetafileHandle {
- public:
-  TEnhMetafileHandle() = default;
-  explicit TEnhMetafileHandle(HENHMETAFILE metafile) : metafile_(metafile) {}
-  ~TEnhMetafileHandle() { reset(); }
-  TEnhMetafileHandle(TEnhMetafileHandle&& other) noexcept : metafile_(other.release()) {}
-  TEnhMetafileHandle& operator=(TEnhMetafileHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  TEnhMetafileHandle(const TEnhMetafileHandle&) = delete;
-  TEnhMetafileHandle& operator=(const TEnhMetafileHandle&) = delete;
-
-  HENHMETAFILE get() const { return metafile_; }
-  HENHMETAFILE release() {
-    HENHMETAFILE metafile = metafile_;
-    metafile_ = nullptr;
-    return metafile;
-  }
-  void reset(HENHMETAFILE metafile = nullptr) {
-    if (metafile_ != nullptr) DeleteEnhMetaFile(metafile_);
-    metafile_ = metafile;
-  }
-  explicit operator bool() const { return metafile_ != nullptr; }
-
- private:
-  HENHMETAFILE metafile_ = nullptr;
-};
 
 // A metafile made from data: the handle and the picture frame in 0.01 mm.
 struct TMetafileData {

@@ -43,32 +43,6 @@ uint32_t U32(const uint8_t* p) {
 }
 int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
 
-// Puts a stream back where it was: Restore on the normal way, the destructor when an error passes.
-class PositionGuard {
- public:
-  explicit PositionGuard(rtl::TStream& stream) : stream_(stream), position_(stream.GetPosition()) {}
-  ~PositionGuard() {
-    if (restored_) return;
-    try {
-      stream_.SetPosition(position_);
-    } catch (...) {
-      // The error already on its way is the one the caller needs to see.
-    }
-  }
-  PositionGuard(const PositionGuard&) = delete;
-  PositionGuard& operator=(const PositionGuard&) = delete;
-
-  void Restore() {
-    restored_ = true;
-    stream_.SetPosition(position_);
-  }
-
- private:
-  rtl::TStream& stream_;  // not owned
-  int32_t position_;
-  bool restored_ = false;
-};
-
 // The file header and a 40-byte info header of a BMP at the stream's position. False when the
 // data is not that, or ends before the 54 bytes.
 bool ReadHeaders(rtl::TStream& stream, uint8_t (&headers)[kHeadersSize]) {
@@ -284,7 +258,7 @@ void TSafetyBitmap::Assign(const framework::TPersistent* source) {
 // --- loading ---
 
 bool TSafetyBitmap::NeedsHeaderRepair(rtl::TStream& stream) {
-  PositionGuard guard(stream);
+  rtl::TPositionGuard guard(stream);
   uint8_t headers[kHeadersSize];
   bool repair = false;
   if (ReadHeaders(stream, headers) && U32(headers + kCompressionAt) == BI_RGB) {
@@ -299,7 +273,7 @@ bool TSafetyBitmap::NeedsHeaderRepair(rtl::TStream& stream) {
 }
 
 bool TSafetyBitmap::IsRLEBitmap(rtl::TStream& stream) {
-  PositionGuard guard(stream);
+  rtl::TPositionGuard guard(stream);
   uint8_t headers[kHeadersSize];
   bool rle = false;
   if (ReadHeaders(stream, headers)) {

@@ -48,6 +48,22 @@ int32_t TStream::CopyFrom(TStream& source, int32_t count) {
   return result;
 }
 
+// --- TPositionGuard
+
+TPositionGuard::~TPositionGuard() {
+  if (restored_) return;
+  try {
+    stream_.SetPosition(position_);
+  } catch (...) {
+    // The error already on its way is the one the caller needs to see.
+  }
+}
+
+void TPositionGuard::Restore() {
+  restored_ = true;
+  stream_.SetPosition(position_);
+}
+
 // --- TCustomMemoryStream
 
 void TCustomMemoryStream::SetPointer(void* memory, int32_t size) {

@@ -36,6 +36,25 @@ class TStream {
   static constexpr int32_t kMaxCopyPiece = 61440;
 };
 
+// Puts a stream back where it was. Normal exits call Restore, which lets a failing seek propagate;
+// the destructor seeks only when an error is already on its way, and keeps that error.
+class TPositionGuard {
+ public:
+  explicit TPositionGuard(TStream& stream) : stream_(stream), position_(stream.GetPosition()) {}
+  ~TPositionGuard();
+  TPositionGuard(const TPositionGuard&) = delete;
+  TPositionGuard& operator=(const TPositionGuard&) = delete;
+
+  void Restore();
+  // Leaves the stream where it is now.
+  void Dismiss() { restored_ = true; }
+
+ private:
+  TStream& stream_;  // not owned
+  int32_t position_;
+  bool restored_ = false;
+};
+
 // A stream over one contiguous block of memory; the block is provided by the derived class.
 class TCustomMemoryStream : public TStream {
  public:
