@@ -92,9 +92,7 @@ void ReadPayload(rtl::TStream& dest, const std::string& name, LPCWSTR type) {
   int32_t size = 0;
   if (data::ReadZLIBHeader(resource, size)) {
     rtl::TMemoryStream inflated;
-    inflated.SetSize(size);
-    data::ZLIBDecompress(resource, inflated, size);
-    inflated.SetPosition(0);
+    data::ZLIBDecompressToMemory(resource, inflated, size);
     auto* memory = dynamic_cast<rtl::TMemoryStream*>(&dest);
     if (memory != nullptr && typeid(*memory) == typeid(rtl::TMemoryStream) && memory->GetSize() == 0) {
       // An empty memory stream takes the inflated bytes as they are: the same result as the copy,

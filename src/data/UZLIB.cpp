@@ -189,4 +189,11 @@ void ZLIBDecompress(rtl::TStream& source, rtl::TStream& dest, int32_t size) {
   stream.CheckEnd();
 }
 
+void ZLIBDecompressToMemory(rtl::TStream& source, rtl::TMemoryStream& dest, int32_t size) {
+  dest.SetSize(size);
+  dest.SetPosition(0);
+  ZLIBDecompress(source, dest, size);
+  dest.SetPosition(0);
+}
+
 }  // namespace data

@@ -68,4 +68,8 @@ bool ReadZLIBHeader(rtl::TStream& stream, int32_t& size);
 // Inflates exactly size bytes of the zlib stream at source's position into dest.
 void ZLIBDecompress(rtl::TStream& source, rtl::TStream& dest, int32_t size);
 
+// Inflates exactly size bytes of the zlib stream at source's position into dest, which is sized for
+// them in one allocation beforehand and left at position 0.
+void ZLIBDecompressToMemory(rtl::TStream& source, rtl::TMemoryStream& dest, int32_t size);
+
 }  // namespace data

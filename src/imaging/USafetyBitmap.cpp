@@ -289,9 +289,7 @@ void TSafetyBitmap::LoadFromStream(rtl::TStream& stream) {
   int32_t size = 0;
   if (data::ReadZLIBHeader(stream, size)) {
     rtl::TMemoryStream inflated;
-    inflated.SetSize(size);
-    data::ZLIBDecompress(stream, inflated, size);
-    inflated.SetPosition(0);
+    data::ZLIBDecompressToMemory(stream, inflated, size);
     if (NeedsHeaderRepair(inflated)) {
       RepairAndLoad(inflated);
     } else {
