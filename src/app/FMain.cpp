@@ -5,6 +5,7 @@
 #include "app/UMessage.h"
 #include "framework/Application.h"
 #include "imaging/UPalette.h"
+#include "rtl/ScopeExit.h"
 
 namespace app {
 
@@ -58,13 +59,8 @@ HPALETTE TfrmMain::WindowPalette() const { return btnSetup ? btnSetup->Glyph().P
 void TfrmMain::btnSetupClick(TObject*) {
   btnSetup->Hide();
   btnAbort->Hide();
-  try {
-    RunUpdateFlow();
-  } catch (...) {
-    ShowButtons();
-    throw;
-  }
-  ShowButtons();
+  rtl::TScopeExit showButtons([this] { ShowButtons(); });
+  RunUpdateFlow();
 }
 
 void TfrmMain::ShowButtons() {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "rtl/Handles.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
 
@@ -25,25 +26,6 @@ std::function<void(ReplaceStep)>& StepHook() {
 void Reached(ReplaceStep step) {
   if (StepHook()) StepHook()(step);
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  bool Close() {
-    bool closed = true;
-    if (Valid()) closed = CloseHandle(handle_) != 0;
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // Deletes the file on every way out unless it has been released (moved into place, or the only
 // copy of the old content).
@@ -105,10 +87,11 @@ void WriteAllAndFlush(HANDLE file, const void* data, int32_t size) {
 }
 
 void WriteNewContent(const std::wstring& path, const std::string& targetPath, const void* data, int32_t size) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) throw rtl::EFCreateError(targetPath);
+  rtl::TFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw rtl::EFCreateError(targetPath);
   WriteAllAndFlush(file.get(), data, size);
-  if (!file.Close()) throw rtl::EWriteError();
+  if (!file.close()) throw rtl::EWriteError();
 }
 
 // A second name for the old file's content: a hard link costs nothing and writes nothing; a volume
@@ -117,15 +100,15 @@ bool KeepBackup(const std::wstring& target, const std::wstring& backup) {
   DeleteFileW(backup.c_str());
   if (CreateHardLinkW(backup.c_str(), target.c_str(), nullptr)) return true;
   if (!CopyFileW(target.c_str(), backup.c_str(), FALSE)) return false;
-  FileHandle copy(CreateFileW(backup.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  return copy.Valid() && FlushFileBuffers(copy.get());
+  rtl::TFileHandle copy(CreateFileW(backup.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return copy && FlushFileBuffers(copy.get());
 }
 
 // True when the file holds exactly these bytes.
 bool HoldsExactly(const std::wstring& path, const void* data, int32_t size) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  rtl::TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   LARGE_INTEGER length{};
-  if (!file.Valid() || !GetFileSizeEx(file.get(), &length) || length.QuadPart != size) return false;
+  if (!file || !GetFileSizeEx(file.get(), &length) || length.QuadPart != size) return false;
   std::vector<char> chunk(kCompareChunk);
   const char* expected = static_cast<const char*>(data);
   for (int32_t done = 0; done < size;) {
@@ -165,9 +148,9 @@ void ReplaceFileContents(const std::string& targetPath, const void* data, int32_
   bool exists = Exists(target);
   if (exists) {
     bool writable = RetryWhileBusy(Busy::InUse, [&] {
-      FileHandle probe(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+      rtl::TFileHandle probe(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-      return probe.Valid();
+      return bool(probe);
     });
     if (!writable) throw rtl::EFCreateError(targetPath);
   }

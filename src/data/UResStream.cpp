@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
@@ -37,7 +38,7 @@ int32_t Align4(uint32_t value) {
 uint32_t ReadU32(rtl::TStream& file) {
   unsigned char bytes[4];
   file.ReadBuffer(bytes, 4);
-  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  return rtl::ReadLE32(bytes);
 }
 
 // An ordinal field: 0xFFFF followed by the number.
@@ -54,7 +55,7 @@ bool MatchName(rtl::TStream& file, const std::wstring& key) {
   const auto count = static_cast<int32_t>(bytes.size());
   if (file.Read(bytes.data(), count) != count) return false;
   std::wstring name(length + 1, L'\0');
-  for (std::size_t i = 0; i <= length; ++i) name[i] = static_cast<wchar_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  for (std::size_t i = 0; i <= length; ++i) name[i] = static_cast<wchar_t>(rtl::ReadLE16(&bytes[2 * i]));
   if (name[length] != 0) return false;  // a longer name
   if (length == 0) return true;
   // A shorter name or an ordinal (0xFFFF) differs within the first `length` units.

@@ -26,32 +26,28 @@ DWORD AccessFlags(uint32_t mode) {
 
 }  // namespace
 
-TFileStream::TFileStream(const std::string& fileName, uint32_t mode) : handle_(INVALID_HANDLE_VALUE), fileName_(fileName) {
+TFileStream::TFileStream(const std::string& fileName, uint32_t mode) : fileName_(fileName) {
   std::wstring path = SjisToWide(fileName);
   if (mode == fmCreate) {
-    handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) throw EFCreateError(fileName);
+    handle_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle_) throw EFCreateError(fileName);
   } else {
-    handle_ = CreateFileW(path.c_str(), AccessFlags(mode), ShareFlags(mode), nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) throw EFOpenError(fileName);
+    handle_.reset(CreateFileW(path.c_str(), AccessFlags(mode), ShareFlags(mode), nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle_) throw EFOpenError(fileName);
   }
-}
-
-TFileStream::~TFileStream() {
-  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
 }
 
 int32_t TFileStream::Read(void* buffer, int32_t count) {
   DWORD done = 0;
-  if (count <= 0 || !ReadFile(handle_, buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
+  if (count <= 0 || !ReadFile(handle_.get(), buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
   return static_cast<int32_t>(done);
 }
 
 int32_t TFileStream::Write(const void* buffer, int32_t count) {
   DWORD done = 0;
-  if (count <= 0 || !WriteFile(handle_, buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
+  if (count <= 0 || !WriteFile(handle_.get(), buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
   return static_cast<int32_t>(done);
 }
 
@@ -62,7 +58,7 @@ int32_t TFileStream::Seek(int32_t offset, TSeekOrigin origin) {
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
   LARGE_INTEGER position;
-  if (!SetFilePointerEx(handle_, distance, &position, method)) return -1;
+  if (!SetFilePointerEx(handle_.get(), distance, &position, method)) return -1;
   if (position.QuadPart > INT32_MAX) throw EIntOverflow();
   return static_cast<int32_t>(position.QuadPart);
 }
@@ -70,7 +66,7 @@ int32_t TFileStream::Seek(int32_t offset, TSeekOrigin origin) {
 void TFileStream::SetSize(int32_t newSize) {
   // A failed seek leaves the file pointer where it was: cutting there would lose data.
   if (newSize < 0) throw ERangeError();
-  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !SetEndOfFile(handle_)) throw EWriteError();
+  if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !SetEndOfFile(handle_.get())) throw EWriteError();
 }
 
 }  // namespace rtl

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "rtl/Handles.h"
 #include "rtl/Stream.h"
 
 namespace rtl {
@@ -26,18 +27,17 @@ class TFileStream : public TStream {
  public:
   // Raises EFCreateError (fmCreate) or EFOpenError naming the file when it cannot be opened.
   TFileStream(const std::string& fileName, uint32_t mode);
-  ~TFileStream() override;
 
   int32_t Read(void* buffer, int32_t count) override;
   int32_t Write(const void* buffer, int32_t count) override;
   int32_t Seek(int32_t offset, TSeekOrigin origin) override;
   void SetSize(int32_t newSize) override;
 
-  HANDLE Handle() const { return handle_; }
+  HANDLE Handle() const { return handle_.get(); }
   const std::string& FileName() const { return fileName_; }
 
  private:
-  HANDLE handle_;
+  TFileHandle handle_;
   std::string fileName_;
 };
 

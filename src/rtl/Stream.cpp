@@ -10,6 +10,7 @@
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
 #include "rtl/FileStream.h"
+#include "rtl/Handles.h"
 
 namespace rtl {
 
@@ -127,28 +128,27 @@ void* TMemoryStream::Realloc(int32_t& newCapacity) {
   }
   void* memory = Memory();
   if (newCapacity == capacity_) return memory;
+  // The stream holds its block by the block's locked address; GlobalHandle finds the block again.
   if (newCapacity == 0) {
     if (memory) {
-      HGLOBAL block = GlobalHandle(memory);
-      GlobalUnlock(block);
-      GlobalFree(block);
+      TGlobalHandle block(GlobalHandle(memory));
+      GlobalUnlock(block.get());
     }
     return nullptr;
   }
-  HGLOBAL block;
   if (memory == nullptr) {
-    block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(newCapacity));
-  } else {
-    HGLOBAL old = GlobalHandle(memory);
-    GlobalUnlock(old);
-    block = GlobalReAlloc(old, static_cast<SIZE_T>(newCapacity), GMEM_MOVEABLE);
-    if (block == nullptr) GlobalLock(old);  // the old block stays ours and in use
+    TGlobalHandle block(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(newCapacity)));
+    void* locked = block ? GlobalLock(block.get()) : nullptr;
+    if (locked == nullptr) throw EStreamError(texts::MemoryStreamError());
+    block.release();  // held from now on by its locked address
+    return locked;
   }
-  void* locked = block ? GlobalLock(block) : nullptr;
-  if (locked == nullptr) {
-    if (block && memory == nullptr) GlobalFree(block);
-    throw EStreamError(texts::MemoryStreamError());
-  }
+  HGLOBAL old = GlobalHandle(memory);
+  GlobalUnlock(old);
+  HGLOBAL grown = GlobalReAlloc(old, static_cast<SIZE_T>(newCapacity), GMEM_MOVEABLE);
+  // When the block cannot grow, the old one stays ours and in use.
+  void* locked = GlobalLock(grown != nullptr ? grown : old);
+  if (grown == nullptr || locked == nullptr) throw EStreamError(texts::MemoryStreamError());
   return locked;
 }
 
