@@ -10,10 +10,24 @@ build_tree i686
 build_tree x86_64
 
 # GUI tests need a display: each suite runs inside one Xvfb session. Focus and activation under an
-# Xvfb without a window manager arrive late on a fresh machine; a test program that fails is run
-# again (at most twice more), and its failures stay in the output.
+# Xvfb without a window manager can arrive late on a fresh machine, so a test program that fails is
+# run again, at most twice more; every failed run is reported by program and failed test, in the
+# output and in the summary at the end, so that a flaky test never passes unseen.
+retries=()
 run_suite() {
-  xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "build/$1" --output-on-failure -j2 --repeat until-pass:3 "${@:2}"
+  local arch=$1 dir="build/$1" attempt rerun=()
+  for attempt in 1 2 3; do
+    if xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$dir" --output-on-failure -j2 "${rerun[@]}"; then
+      return 0
+    fi
+    local programs cases
+    programs=$(cut -d: -f2 "$dir/Testing/Temporary/LastTestsFailed.log" | paste -sd' ')
+    cases=$(grep -ho '^\[  FAILED  \] [A-Za-z_][A-Za-z0-9_/]*\.[A-Za-z0-9_/]*' "$dir/Testing/Temporary/LastTest.log" | cut -c14- | sort -u | paste -sd' ')
+    retries+=("$arch run $attempt failed: $programs (tests: ${cases:-none named})")
+    echo "== $arch run $attempt failed: $programs (tests: ${cases:-none named})"
+    rerun=(--rerun-failed)
+  done
+  return 1
 }
 
 status=0
@@ -28,4 +42,10 @@ else
 fi
 echo "== x86_64 suite"
 run_suite x86_64 || status=$?
+if (( ${#retries[@]} )); then
+  echo "== failed runs (a program that passed later was run again):"
+  printf '  %s\n' "${retries[@]}"
+else
+  echo "== every test program passed on its first run"
+fi
 exit "$status"
