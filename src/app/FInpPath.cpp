@@ -11,6 +11,7 @@
 #include "app/Paths.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
+#include "rtl/Handles.h"
 #include "rtl/Sjis.h"
 
 namespace app {
@@ -51,11 +52,10 @@ bool ReadStringValue(HKEY key, const wchar_t* name, std::wstring& value) {
 
 // A string value of a key; false when the key is missing or the value cannot be read as a string.
 bool ReadRegistryString(HKEY root, const wchar_t* path, const wchar_t* name, std::wstring& value) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-  bool read = ReadStringValue(key, name, value);
-  RegCloseKey(key);
-  return read;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+  rtl::TRegistryKey key(opened);
+  return ReadStringValue(key.get(), name, value);
 }
 
 // A folder named by the system, in code page 932 and within the buffer the program gives it.

@@ -75,6 +75,14 @@ struct TGlobalTraits {
 };
 using TGlobalHandle = TOwner<TGlobalTraits>;
 
+// An open registry key (RegCloseKey, in advapi32: only units that link it may use this owner).
+struct TRegistryKeyTraits {
+  using Handle = HKEY;
+  static Handle None() { return nullptr; }
+  static bool Close(Handle handle) { return RegCloseKey(handle) == ERROR_SUCCESS; }
+};
+using TRegistryKey = TOwner<TRegistryKeyTraits>;
+
 // Locks a global memory block for its lifetime; get() is null when the lock failed.
 class TGlobalLock {
  public:

@@ -30,6 +30,7 @@ FARPROC SystemFunction(const wchar_t* dll, const char* name) {
   wchar_t path[MAX_PATH];
   UINT length = GetSystemDirectoryW(path, MAX_PATH);
   std::wstring full = length > 0 && length < MAX_PATH ? std::wstring(path, length) + L"\\" + dll : std::wstring(dll);
+  // The module stays loaded for the life of the process: its functions are kept once resolved.
   HMODULE module = LoadLibraryExW(full.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == nullptr) return nullptr;
   return GetProcAddress(module, name);
