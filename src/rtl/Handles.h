@@ -75,6 +75,14 @@ struct TGlobalTraits {
 };
 using TGlobalHandle = TOwner<TGlobalTraits>;
 
+// A module loaded with LoadLibraryExW.
+struct TModuleTraits {
+  using Handle = HMODULE;
+  static Handle None() { return nullptr; }
+  static bool Close(Handle handle) { return FreeLibrary(handle) != 0; }
+};
+using TModuleHandle = TOwner<TModuleTraits>;
+
 // An open registry key (RegCloseKey, in advapi32: only units that link it may use this owner).
 struct TRegistryKeyTraits {
   using Handle = HKEY;

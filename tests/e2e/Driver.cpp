@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 
+#include "framework/BmpFile.h"
+#include "framework/GdiHandles.h"
+
 namespace e2e {
 
 std::wstring WindowsPath(const char* unixPath) {
@@ -14,33 +17,33 @@ RunningProgram::RunningProgram(const std::wstring& exe, const std::wstring& work
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + exe + L"\"";
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process_)) {
-    process_ = {};
+  PROCESS_INFORMATION started{};
+  if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &started)) {
+    rtl::TKernelHandle thread(started.hThread);
+    process_.reset(started.hProcess);
+    id_ = started.dwProcessId;
   }
 }
 
 RunningProgram::~RunningProgram() {
-  if (process_.hProcess == nullptr) return;
-  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_.hProcess, 99);
-    WaitForSingleObject(process_.hProcess, 5000);
+  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 5000);
   }
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
 }
 
 void RunningProgram::Kill() {
-  if (process_.hProcess == nullptr) return;
-  TerminateProcess(process_.hProcess, 99);
-  WaitForSingleObject(process_.hProcess, 10000);
+  if (!process_) return;
+  TerminateProcess(process_.get(), 99);
+  WaitForSingleObject(process_.get(), 10000);
 }
 
 DWORD RunningProgram::WaitForExit(DWORD milliseconds) {
-  if (process_.hProcess == nullptr) return static_cast<DWORD>(-1);
-  WaitForSingleObject(process_.hProcess, milliseconds);
+  if (!process_) return static_cast<DWORD>(-1);
+  WaitForSingleObject(process_.get(), milliseconds);
   DWORD code = STILL_ACTIVE;
-  GetExitCodeProcess(process_.hProcess, &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
@@ -174,26 +177,22 @@ bool HasPixel(const RECT& r, IconColour colour) {
   const int height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return false;
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader = framework::bmp::InfoHeader(width, -height, 32);
   void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, section);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  bool found = false;
+  framework::TWindowDC screen;
+  framework::TMemoryDC memory(screen.get());
+  framework::TBitmapHandle section(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section) return false;
+  {
+    framework::TSelectGuard selected(memory.get(), section.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY);
+    GdiFlush();
+  }
   const auto* pixels = static_cast<const RGBQUAD*>(bits);
-  for (int i = 0; i < width * height && !found; ++i) found = Matches(pixels[i], colour);
-  SelectObject(memory, old);
-  DeleteObject(section);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return found;
+  for (int i = 0; i < width * height; ++i) {
+    if (Matches(pixels[i], colour)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -219,11 +218,10 @@ void Screenshot(const std::string& name) {
   // request file with the picture.
   std::wstring base = WindowsPath(folder) + L"\\" + std::wstring(name.begin(), name.end());
   Sleep(300);  // let the last paint reach the screen
-  HANDLE request = CreateFileW((base + L".request").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (request == INVALID_HANDLE_VALUE) return;
-  CloseHandle(request);
+  const std::wstring request = base + L".request";
+  if (!rtl::TFileHandle(CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr))) return;
   for (int waited = 0; waited < 15000; waited += 100) {
-    if (GetFileAttributesW((base + L".request").c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     Sleep(100);
   }
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "rtl/Handles.h"
+
 namespace e2e {
 
 // A Windows path for a Unix path handed over by the build (Wine maps / to drive Z:).
@@ -20,14 +22,15 @@ class RunningProgram {
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
 
-  DWORD Id() const { return process_.dwProcessId; }
+  DWORD Id() const { return id_; }
   // The exit code, or STILL_ACTIVE when the program has not ended within the time.
   DWORD WaitForExit(DWORD milliseconds = 10000);
   // Ends the program at once, as a crash or the task manager would, and waits until it has gone.
   void Kill();
 
  private:
-  PROCESS_INFORMATION process_{};
+  rtl::TKernelHandle process_;
+  DWORD id_ = 0;
 };
 
 // The first visible top-level window of the process with this caption (any caption when empty)

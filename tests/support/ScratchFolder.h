@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "rtl/Handles.h"
+
 namespace testing_support {
 
 class ScratchFolder {
@@ -28,31 +30,30 @@ class ScratchFolder {
   // Names of the entries in the folder, "." and ".." left out.
   std::vector<std::wstring> Entries() const {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    for (const WIN32_FIND_DATAW& found : Found(path_)) names.push_back(found.cFileName);
     return names;
   }
 
  private:
-  static void RemoveTree(const std::wstring& folder) {
+  // What a search of the folder finds, "." and ".." left out.
+  static std::vector<WIN32_FIND_DATAW> Found(const std::wstring& folder) {
+    std::vector<WIN32_FIND_DATAW> entries;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring child = folder + L"\\" + name;
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-        else DeleteFileW(child.c_str());
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
+    rtl::TFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search) return entries;
+    do {
+      std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") entries.push_back(found);
+    } while (FindNextFileW(search.get(), &found));
+    return entries;
+  }
+
+  static void RemoveTree(const std::wstring& folder) {
+    for (const WIN32_FIND_DATAW& found : Found(folder)) {
+      std::wstring child = folder + L"\\" + found.cFileName;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+      else DeleteFileW(child.c_str());
     }
     RemoveDirectoryW(folder.c_str());
   }
@@ -63,24 +64,22 @@ class ScratchFolder {
 // Whole content of a file, or an empty vector when it cannot be read.
 inline std::vector<char> ReadWholeFile(const std::wstring& path) {
   std::vector<char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
+  rtl::TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
   LARGE_INTEGER size;
-  GetFileSizeEx(file, &size);
+  GetFileSizeEx(file.get(), &size);
   bytes.resize(static_cast<std::size_t>(size.QuadPart));
   DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  if (!bytes.empty()) ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   bytes.resize(read);
-  CloseHandle(file);
   return bytes;
 }
 
 inline void WriteWholeFile(const std::wstring& path, const std::vector<char>& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  rtl::TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  if (file && !bytes.empty()) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace testing_support

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "rtl/Handles.h"
+
 namespace testing_support {
 
 inline constexpr const char* kTestPrinterName = "PeUpdate Test Printer";
@@ -30,23 +32,19 @@ inline bool Fail(const char* step) {
 // under a temporary name and then moved into place, so that test programs running side by side
 // never see half of it.
 inline bool WriteGenericPpd(const std::string& versionDirectory) {
-  HMODULE spooler = LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (spooler == nullptr) return Fail("loading winspool.drv");
-  HRSRC found = FindResourceW(spooler, MAKEINTRESOURCEW(1), L"PPDFILE");
-  HGLOBAL loaded = found ? LoadResource(spooler, found) : nullptr;
+  rtl::TModuleHandle spooler(LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!spooler) return Fail("loading winspool.drv");
+  HRSRC found = FindResourceW(spooler.get(), MAKEINTRESOURCEW(1), L"PPDFILE");
+  HGLOBAL loaded = found ? LoadResource(spooler.get(), found) : nullptr;
   const void* ppd = loaded ? LockResource(loaded) : nullptr;
-  if (ppd == nullptr) {
-    FreeLibrary(spooler);
-    return Fail("finding the PPDFILE resource of winspool.drv");
-  }
+  if (ppd == nullptr) return Fail("finding the PPDFILE resource of winspool.drv");
   const std::string target = versionDirectory + "\\generic.ppd";
   const std::string temporary = target + "." + std::to_string(GetCurrentProcessId());
-  HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  rtl::TFileHandle file(
+      CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  const DWORD size = SizeofResource(spooler, found);
-  const bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, ppd, size, &written, nullptr) && written == size;
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  FreeLibrary(spooler);
+  const DWORD size = SizeofResource(spooler.get(), found);
+  const bool ok = file && WriteFile(file.get(), ppd, size, &written, nullptr) && written == size && file.close();
   if (!ok) return Fail("writing the PPD");
   if (!MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return Fail("moving the PPD into place");
   return true;
