@@ -10,6 +10,7 @@
 #include "app/UMessage.h"
 #include "framework/Application.h"
 #include "framework/TestSupport.h"
+#include "rtl/Handles.h"
 #include "rtl/ResourceStream.h"
 #include "support/ScratchFolder.h"
 
@@ -172,10 +173,10 @@ TEST_F(DoUpdateTest, ADamagedPayloadLeavesTheOldFile) {
 }
 
 TEST_F(DoUpdateTest, ATargetHeldOpenByAnotherProgramIsReportedAndKeptWhole) {
-  HANDLE held = CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  rtl::TFileHandle held(CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   int result = Run("payload_container.dll");
-  CloseHandle(held);
+  held.reset();
   EXPECT_EQ(result, framework::mrCancel);
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text,

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "rtl/Exception.h"
+#include "rtl/Handles.h"
 #include "rtl/Sjis.h"
 #include "support/ScratchFolder.h"
 
@@ -77,26 +78,26 @@ TEST_F(FileReplaceTest, WritesAnEmptyContent) {
 
 TEST_F(FileReplaceTest, ATargetHeldOpenWithoutSharingIsReportedAndKeptWhole) {
   WriteWholeFile(TargetWide(), oldContent);
-  HANDLE held = CreateFileW(TargetWide().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  rtl::TFileHandle held(CreateFileW(TargetWide().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   try {
     Replace(newContent);
     ADD_FAILURE() << "a file in use was replaced";
   } catch (const rtl::EFCreateError& error) {
     EXPECT_EQ(error.Message, ExpectedCreateError());
   }
-  CloseHandle(held);
+  held.reset();
   EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent);
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
 }
 
 TEST_F(FileReplaceTest, ATargetReleasedWithinTheRetryTimeIsReplaced) {
   WriteWholeFile(TargetWide(), oldContent);
-  HANDLE held = CreateFileW(TargetWide().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  std::thread releaser([held] {
+  rtl::TFileHandle held(CreateFileW(TargetWide().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  std::thread releaser([&held] {
     Sleep(500);
-    CloseHandle(held);
+    held.reset();
   });
   Replace(newContent);
   releaser.join();
@@ -106,11 +107,11 @@ TEST_F(FileReplaceTest, ATargetReleasedWithinTheRetryTimeIsReplaced) {
 
 TEST_F(FileReplaceTest, ATargetAScannerLooksAtIsReplacedOnceItLetsGo) {
   WriteWholeFile(TargetWide(), oldContent);
-  HANDLE held = HoldLikeAScanner(TargetWide());
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  std::thread releaser([held] {
+  rtl::TFileHandle held(HoldLikeAScanner(TargetWide()));
+  ASSERT_TRUE(held);
+  std::thread releaser([&held] {
     Sleep(700);
-    CloseHandle(held);
+    held.reset();
   });
   EXPECT_NO_THROW(Replace(newContent));
   releaser.join();
@@ -120,8 +121,8 @@ TEST_F(FileReplaceTest, ATargetAScannerLooksAtIsReplacedOnceItLetsGo) {
 
 TEST_F(FileReplaceTest, AScannerThatNeverLetsGoIsReportedAfterAboutTwoSeconds) {
   WriteWholeFile(TargetWide(), oldContent);
-  HANDLE held = HoldLikeAScanner(TargetWide());
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  rtl::TFileHandle held(HoldLikeAScanner(TargetWide()));
+  ASSERT_TRUE(held);
   DWORD started = GetTickCount();
   try {
     Replace(newContent);
@@ -130,7 +131,7 @@ TEST_F(FileReplaceTest, AScannerThatNeverLetsGoIsReportedAfterAboutTwoSeconds) {
     EXPECT_EQ(error.Message, ExpectedCreateError());
   }
   DWORD waited = GetTickCount() - started;
-  CloseHandle(held);
+  held.reset();
   EXPECT_GE(waited, 1500u);
   EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent);
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
@@ -249,11 +250,11 @@ class FileReplaceKilledTest : public FileReplaceTest {
     SetEnvironmentVariableW(L"PEUPDATE_KILL_TARGET", nullptr);
     SetEnvironmentVariableW(L"PEUPDATE_KILL_STEP", nullptr);
     ASSERT_TRUE(started);
-    WaitForSingleObject(child.hProcess, 60000);
+    rtl::TKernelHandle process(child.hProcess);
+    rtl::TKernelHandle thread(child.hThread);
+    WaitForSingleObject(process.get(), 60000);
     DWORD code = 0;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    GetExitCodeProcess(process.get(), &code);
     ASSERT_EQ(code, 77u) << "the child was not stopped at the step";
   }
   std::vector<std::wstring> SortedEntries() const {

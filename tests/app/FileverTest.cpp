@@ -74,11 +74,8 @@ TEST_F(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
   ScratchFolder scratch;
   for (std::string content : {std::string(), std::string("MZ"), std::string(4096, 'x')}) {
     std::string path = Base(scratch) + "Pelano5.exe";
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
+    testing_support::WriteWholeFile(Wide(path), std::vector<char>(content.begin(), content.end()));
+    ASSERT_EQ(testing_support::ReadWholeFile(Wide(path)).size(), content.size());
     EXPECT_EQ(InstalledVersion(path), (Installed{0, 0})) << content.size() << " bytes";
   }
 }

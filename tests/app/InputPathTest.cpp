@@ -17,6 +17,7 @@
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
 #include "support/Pixels.h"
+#include "support/Registry.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -48,27 +49,27 @@ struct StoredValue {
 
 StoredValue ReadCurrentVersionValue(const wchar_t* name) {
   StoredValue stored;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return stored;
+  rtl::TRegistryKey key = testing_support::OpenKey(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_QUERY_VALUE);
+  if (!key) return stored;
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
     stored.bytes.resize(size);
-    if (RegQueryValueExW(key, name, nullptr, &type, stored.bytes.data(), &size) == ERROR_SUCCESS) stored.type = type;
+    if (RegQueryValueExW(key.get(), name, nullptr, &type, stored.bytes.data(), &size) == ERROR_SUCCESS) {
+      stored.type = type;
+    }
   }
-  RegCloseKey(key);
   return stored;
 }
 
 void WriteCurrentVersionValue(const wchar_t* name, const StoredValue& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  rtl::TRegistryKey key = testing_support::OpenKey(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_SET_VALUE);
+  ASSERT_TRUE(key);
   if (value.type) {
-    RegSetValueExW(key, name, 0, *value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
+    RegSetValueExW(key.get(), name, 0, *value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
   } else {
-    RegDeleteValueW(key, name);
+    RegDeleteValueW(key.get(), name);
   }
-  RegCloseKey(key);
 }
 
 StoredValue Text(const std::wstring& text) {

@@ -7,6 +7,7 @@
 
 #include "app/FInpPath.h"
 #include "rtl/Sjis.h"
+#include "support/Registry.h"
 
 namespace {
 
@@ -20,10 +21,9 @@ class InstallFolderTest : public ::testing::Test {
     base_ = L"Software\\PeUpdateTest\\" + std::to_wstring(GetCurrentProcessId());
     for (auto [root, name, key] : {std::tuple{HKEY_CLASSES_ROOT, L"\\classes", &classes_},
                                    std::tuple{HKEY_LOCAL_MACHINE, L"\\machine", &machine_}}) {
-      ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base_ + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                key, nullptr),
-                ERROR_SUCCESS);
-      ASSERT_EQ(RegOverridePredefKey(root, *key), ERROR_SUCCESS);
+      *key = testing_support::CreateKey(HKEY_CURRENT_USER, (base_ + name).c_str());
+      ASSERT_TRUE(*key);
+      ASSERT_EQ(RegOverridePredefKey(root, key->get()), ERROR_SUCCESS);
     }
     GetEnvironmentVariableW(L"ProgramFiles", savedProgramFiles_, MAX_PATH);
     SetEnvironmentVariableW(L"ProgramFiles", nullptr);
@@ -31,31 +31,26 @@ class InstallFolderTest : public ::testing::Test {
   void TearDown() override {
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegCloseKey(classes_);
-    RegCloseKey(machine_);
+    classes_.reset();
+    machine_.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
     SetEnvironmentVariableW(L"ProgramFiles", savedProgramFiles_);
   }
 
   // The registered folder, stored with exactly these bytes (a terminating zero only if given).
   void Register(const std::wstring& data, DWORD type = REG_SZ) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(classes_, L"Pelano5.Application\\dstDir", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+    rtl::TRegistryKey key = testing_support::CreateKey(classes_.get(), L"Pelano5.Application\\dstDir");
+    ASSERT_TRUE(key);
+    ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size() * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    RegCloseKey(key);
   }
   void SetProgramFilesDir(const std::wstring& data) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(machine_, L"Software\\Microsoft\\Windows\\CurrentVersion", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+    rtl::TRegistryKey key =
+        testing_support::CreateKey(machine_.get(), L"Software\\Microsoft\\Windows\\CurrentVersion");
+    ASSERT_TRUE(key);
+    RegSetValueExW(key.get(), L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
   }
   std::string Proposed() {
     refused = true;
@@ -66,8 +61,8 @@ class InstallFolderTest : public ::testing::Test {
 
  private:
   std::wstring base_;
-  HKEY classes_ = nullptr;
-  HKEY machine_ = nullptr;
+  rtl::TRegistryKey classes_;
+  rtl::TRegistryKey machine_;
   wchar_t savedProgramFiles_[MAX_PATH] = L"";
 };
 
@@ -92,11 +87,7 @@ TEST_F(InstallFolderTest, AKeyWithoutValueProposesAnEmptyFolderAndNoKeyTheDefaul
   SetEnvironmentVariableW(L"ProgramFiles", L"C:\\Program Files");
   EXPECT_EQ(Proposed(), "C:\\Program Files\\PELANO5W");
   EXPECT_FALSE(refused);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Pelano5.Application\\dstDir", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  ASSERT_TRUE(testing_support::CreateKey(HKEY_CLASSES_ROOT, L"Pelano5.Application\\dstDir"));
   EXPECT_EQ(Proposed(), "");
   Register(L"");
   EXPECT_EQ(Proposed(), "");

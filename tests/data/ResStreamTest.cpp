@@ -9,6 +9,7 @@
 
 #include "ResFileWriter.h"
 #include "rtl/Exception.h"
+#include "rtl/Handles.h"
 #include "rtl/Sjis.h"
 
 namespace {
@@ -28,14 +29,13 @@ std::string ReadAll(rtl::TStream& stream) {
 
 std::string FileBytes(const std::wstring& path) {
   std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  DWORD size = GetFileSize(file, nullptr);
+  rtl::TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
+  DWORD size = GetFileSize(file.get(), nullptr);
   bytes.resize(size);
   DWORD read = 0;
-  if (size != 0) ReadFile(file, bytes.data(), size, &read, nullptr);
+  if (size != 0) ReadFile(file.get(), bytes.data(), size, &read, nullptr);
   bytes.resize(read);
-  CloseHandle(file);
   return bytes;
 }
 
@@ -53,11 +53,10 @@ class ResStreamFile : public ::testing::Test {
   void TearDown() override { DeleteFileW(path_.c_str()); }
 
   void WriteFile(const std::string& bytes) {
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    rtl::TFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
     DWORD written = 0;
-    if (!bytes.empty()) ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    if (!bytes.empty()) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ASSERT_EQ(written, bytes.size());
   }
   void WriteFile(const ResFileWriter& writer) { WriteFile(writer.Bytes()); }
@@ -318,16 +317,15 @@ TEST_F(ResStreamFile, TheFileIsOpenOnlyWhileCreating) {
 TEST_F(ResStreamFile, AFileHeldOpenElsewhereRaisesTheOpenError) {
   WriteFile(ResFileWriter().EmptyEntry().Entry(Field::Ordinal(2), Field::Name(u"LOGO"), "x"));
   // Even a reader that lets everyone else read and write keeps the scan out: it wants the file alone.
-  HANDLE held = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  rtl::TFileHandle held(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   try {
     data::TResStream stream(fileName_, "LOGO", 2);
     ADD_FAILURE() << "opened";
   } catch (const rtl::EFOpenError& error) {
     EXPECT_EQ(error.Message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + fileName_ + rtl::Utf8ToSjis(" は開けません"));
   }
-  CloseHandle(held);
 }
 
 TEST_F(ResStreamFile, AFileWithoutTheResourceDoesNotFallBackToTheModule) {

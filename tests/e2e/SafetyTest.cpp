@@ -10,6 +10,7 @@
 
 #include "Driver.h"
 #include "Scenario.h"
+#include "support/Registry.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -25,14 +26,12 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 class NativeFirst {
  public:
   explicit NativeFirst(std::initializer_list<const wchar_t*> names) {
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    rtl::TRegistryKey key = testing_support::CreateKey(HKEY_CURRENT_USER, kKey);
+    EXPECT_TRUE(key);
     const wchar_t order[] = L"native,builtin";
     for (const wchar_t* name : names) {
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+      RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
     }
-    RegCloseKey(key);
   }
   ~NativeFirst() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\PeUpdate.exe"); }
   NativeFirst(const NativeFirst&) = delete;

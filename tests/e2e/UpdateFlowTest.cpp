@@ -3,6 +3,7 @@
 
 #include "Driver.h"
 #include "Scenario.h"
+#include "rtl/Handles.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -54,8 +55,8 @@ TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
 
   // Holding the target open keeps the update window at work (it retries for two seconds) long
   // enough to be seen. Reading stays allowed, so the version check goes through.
-  HANDLE held =
-      CreateFileW(scenario.Target().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  rtl::TFileHandle held(
+      CreateFileW(scenario.Target().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   Begin(dialog);
   HWND working = e2e::WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
   EXPECT_NE(working, nullptr) << "the update window did not appear";
@@ -65,7 +66,7 @@ TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
     Sleep(700);
     e2e::Screenshot("update-window");
   }
-  CloseHandle(held);
+  held.reset();
 
   EXPECT_EQ(scenario.AnswerMessage("message-update-done"), Wide("アップデートは正常に終了しました"));
   EXPECT_EQ(scenario.WaitForExit(), 0u);
