@@ -167,7 +167,6 @@ bool FileExists(const std::string& fileName) {
 TResStream::TResStream(const std::string& fileName, const std::string& resName, const TResType& resType) {
   if (!fileName.empty() && FileExists(fileName)) {
     inner_ = ReadFromFile(fileName, resName, resType);
-    fromFile_ = true;
     return;
   }
   inner_ = ReadFromModule(resName, resType);

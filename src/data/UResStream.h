@@ -51,14 +51,10 @@ class TResStream : public rtl::TStream {
   int32_t GetSize() override;
   void SetSize(int32_t newSize) override;
 
-  // True when the data was copied from a resource file.
-  bool FromFile() const { return fromFile_; }
-
   static constexpr int32_t kMaxKeyLength = 258;  // UTF-16 units
 
  private:
   std::unique_ptr<rtl::TStream> inner_;
-  bool fromFile_ = false;
 };
 
 }  // namespace data

@@ -63,7 +63,6 @@ class ResStreamFile : public ::testing::Test {
 
   std::string Load(const std::string& resName, const data::TResType& resType) {
     data::TResStream stream(fileName_, resName, resType);
-    EXPECT_TRUE(stream.FromFile());
     EXPECT_EQ(stream.GetPosition(), 0);
     return ReadAll(stream);
   }
@@ -343,7 +342,6 @@ TEST_F(ResStreamModule, AnEmptyOrMissingFileNameReadsTheModule) {
   const std::string temp = rtl::WideToSjis(folder);  // a folder is no file
   for (const std::string& fileName : {std::string(), missing, temp}) {
     data::TResStream stream(fileName, "modlogo", 10);
-    EXPECT_FALSE(stream.FromFile());
     EXPECT_EQ(stream.GetPosition(), 0);
     EXPECT_EQ(ReadAll(stream), "from the module") << fileName;
   }
@@ -404,7 +402,6 @@ TEST_F(ResStreamCompiled, ReadsTheBitmapWithoutItsFileHeader) {
   const std::string bmp = FileBytes(TestData(L"sample.bmp"));
   ASSERT_GT(bmp.size(), 14u);
   data::TResStream stream(resFile_, "logo", 2);
-  ASSERT_TRUE(stream.FromFile());
   EXPECT_EQ(ReadAll(stream), bmp.substr(14));
 }
 
