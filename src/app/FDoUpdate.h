@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/Rdynotfy.h"
-#include "framework/ComCtrls.h"
 #include "framework/Forms.h"
-#include "framework/StdCtrls.h"
+#include "framework/Label.h"
+#include "framework/ProgressBar.h"
 #include "rtl/Exception.h"
 #include "rtl/Stream.h"
 

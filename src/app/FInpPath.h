@@ -4,10 +4,12 @@
 
 #include <string>
 
-#include "framework/Buttons.h"
-#include "framework/ExtCtrls.h"
+#include "framework/Bevel.h"
+#include "framework/BitBtn.h"
+#include "framework/Edit.h"
 #include "framework/Forms.h"
-#include "framework/StdCtrls.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
 
 namespace app {
 

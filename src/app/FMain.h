@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "framework/Buttons.h"
-#include "framework/ExtCtrls.h"
+#include "framework/BitBtn.h"
 #include "framework/Forms.h"
+#include "framework/Image.h"
 #include "imaging/UMatrixImagePack.h"
 
 namespace app {

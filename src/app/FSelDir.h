@@ -3,11 +3,12 @@
 
 #include <string>
 
-#include "framework/Buttons.h"
-#include "framework/ExtCtrls.h"
-#include "framework/FileCtrl.h"
+#include "framework/BitBtn.h"
+#include "framework/DirectoryListBox.h"
+#include "framework/DriveComboBox.h"
 #include "framework/Forms.h"
-#include "framework/StdCtrls.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
 
 namespace app {
 

@@ -2,7 +2,7 @@
 // right-button release caught by a one-pixel control at the form's client origin.
 #pragma once
 
-#include "framework/Controls.h"
+#include "framework/Control.h"
 
 namespace app {
 

@@ -5,7 +5,7 @@
 
 #include "../../resources/Catalogue.h"
 #include "framework/Application.h"
-#include "framework/Buttons.h"
+#include "framework/BitBtn.h"
 #include "framework/Graphics.h"
 #include "rtl/Checked.h"
 #include "rtl/ResourceStream.h"

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "framework/StandardClasses.h"
+
 namespace framework {
 
 namespace {
@@ -35,8 +37,6 @@ const Info* FindIn(const std::vector<Info>& list, std::string_view name) {
 }
 
 }  // namespace
-
-void RegisterStandardClasses();  // Controls.cpp
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -3,16 +3,8 @@
 #include <algorithm>
 
 #include "framework/Application.h"
-#include "framework/Buttons.h"
-#include "framework/ComCtrls.h"
 #include "framework/Errors.h"
-#include "framework/ExtCtrls.h"
-#include "framework/FileCtrl.h"
-#include "framework/Icon.h"
-#include "framework/Jpeg.h"
-#include "framework/Layout.h"
-#include "framework/Metafile.h"
-#include "framework/StdCtrls.h"
+#include "framework/LayoutReader.h"
 
 namespace framework {
 
@@ -354,9 +346,11 @@ void TForm::RealizePalette(bool background) {
   HPALETTE palette = GetPalette();
   if (palette == nullptr || !HandleAllocated()) return;
   TWindowDC dc(Handle());
-  HPALETTE old = SelectPalette(dc.get(), palette, background ? TRUE : FALSE);
+  // The saved state puts the previous palette back; TPaletteGuard would, but it keeps the count of
+  // changed entries to itself.
+  TSaveDCGuard saved(dc.get());
+  SelectPalette(dc.get(), palette, background ? TRUE : FALSE);
   UINT changed = ::RealizePalette(dc.get());
-  SelectPalette(dc.get(), old, TRUE);
   if (changed != 0 && changed != GDI_ERROR) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -406,12 +400,9 @@ void TForm::WindowProc(TMessage& message) {
   TWinControl::WindowProc(message);
 }
 
-void RegisterStandardClasses() {
-  RegisterClasses({&TForm::StaticClass(), &TBitBtn::StaticClass(), &TLabel::StaticClass(), &TEdit::StaticClass(),
-                   &TPanel::StaticClass(), &TBevel::StaticClass(), &TImage::StaticClass(),
-                   &TProgressBar::StaticClass(), &TBitmap::StaticClass(), &TIcon::StaticClass(),
-                   &TMetafile::StaticClass(), &TJPEGImage::StaticClass(), &TDirectoryListBox::StaticClass(),
-                   &TDriveComboBox::StaticClass()});
+TForm* GetParentForm(const TControl* control) {
+  while (control != nullptr && control->Parent() != nullptr) control = control->Parent();
+  return dynamic_cast<TForm*>(const_cast<TControl*>(control));
 }
 
 }  // namespace framework

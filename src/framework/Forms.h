@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "framework/Controls.h"
+#include "framework/WinControl.h"
 
 namespace framework {
 
@@ -122,7 +122,7 @@ class TForm : public TWinControl {
   bool frameSettled_ = false;  // the window exists and its frame is known
 };
 
-// Registers the framework's component and graphic classes for layouts (done on first look-up).
-void RegisterStandardClasses();
+// The form that (directly or through panels) holds control, or null.
+TForm* GetParentForm(const TControl* control);
 
 }  // namespace framework

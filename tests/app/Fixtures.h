@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "framework/Buttons.h"
+#include "framework/BitBtn.h"
 #include "framework/Forms.h"
 #include "rtl/Sjis.h"
 

@@ -1,5 +1,3 @@
-#include "framework/Controls.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,7 +5,9 @@
 #include "TestForms.h"
 #include "TestSupport.h"
 #include "framework/Application.h"
-#include "framework/Layout.h"
+#include "framework/Image.h"
+#include "framework/LayoutReader.h"
+#include "framework/LayoutWriter.h"
 #include "support/Pixels.h"
 
 namespace {

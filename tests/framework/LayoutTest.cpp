@@ -1,11 +1,11 @@
-#include "framework/Layout.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "TestSupport.h"
 #include "framework/Errors.h"
+#include "framework/LayoutReader.h"
+#include "framework/LayoutWriter.h"
 
 namespace {
 

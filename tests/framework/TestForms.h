@@ -3,11 +3,13 @@
 
 #include <functional>
 
-#include "framework/Buttons.h"
-#include "framework/ComCtrls.h"
-#include "framework/ExtCtrls.h"
+#include "framework/Bevel.h"
+#include "framework/BitBtn.h"
+#include "framework/Edit.h"
 #include "framework/Forms.h"
-#include "framework/StdCtrls.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
+#include "framework/ProgressBar.h"
 
 namespace test {
 

@@ -12,7 +12,8 @@
 
 #include "ImagingSupport.h"
 #include "PictureData.h"
-#include "framework/Layout.h"
+#include "framework/LayoutReader.h"
+#include "framework/LayoutWriter.h"
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"

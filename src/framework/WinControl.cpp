@@ -1,58 +1,15 @@
-#include "framework/Controls.h"
-
-#include <windowsx.h>
+#include "framework/WinControl.h"
 
 #include <algorithm>
-#include <set>
 
-#include "framework/Application.h"
 #include "framework/Errors.h"
 #include "framework/Forms.h"
+#include "framework/ScopeExit.h"
 #include "rtl/Sjis.h"
 
 namespace framework {
 
 namespace {
-
-const std::vector<std::string> kAlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
-
-TShiftState ShiftFromKeys(WPARAM keys) {
-  TShiftState shift;
-  if (keys & MK_SHIFT) shift.Include(TShiftStateItem::ssShift);
-  if (keys & MK_CONTROL) shift.Include(TShiftStateItem::ssCtrl);
-  if (keys & MK_LBUTTON) shift.Include(TShiftStateItem::ssLeft);
-  if (keys & MK_RBUTTON) shift.Include(TShiftStateItem::ssRight);
-  if (keys & MK_MBUTTON) shift.Include(TShiftStateItem::ssMiddle);
-  if (GetKeyState(VK_MENU) < 0) shift.Include(TShiftStateItem::ssAlt);
-  return shift;
-}
-
-bool IsMouseMessage(UINT message) {
-  return message == WM_MOUSEMOVE || (message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK);
-}
-
-bool IsButtonDown(UINT message) {
-  return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN ||
-         message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
-}
-
-bool IsButtonUp(UINT message) {
-  return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
-}
-
-void RegisterWindowClass(const std::wstring& name, UINT style) {
-  static std::set<std::wstring> registered;
-  if (registered.count(name) != 0) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = style;
-  wc.lpfnWndProc = StdWndProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.lpszClassName = name.c_str();
-  if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throw EOutOfResources();
-  registered.insert(name);
-}
 
 // Paints what is invalid when it goes out of scope, whatever happened in between.
 class TPaintGuard {
@@ -70,259 +27,7 @@ class TPaintGuard {
   HDC dc_;
 };
 
-// Points a canvas at a DC for a while.
-class TCanvasHandleGuard {
- public:
-  TCanvasHandleGuard(TCanvas& canvas, HDC dc) : canvas_(canvas) { canvas_.SetHandle(dc); }
-  ~TCanvasHandleGuard() { canvas_.SetHandle(nullptr); }
-  TCanvasHandleGuard(const TCanvasHandleGuard&) = delete;
-  TCanvasHandleGuard& operator=(const TCanvasHandleGuard&) = delete;
-
- private:
-  TCanvas& canvas_;
-};
-
 }  // namespace
-
-LRESULT CALLBACK StdWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TWinControl* control = nullptr;
-  if (message == WM_NCCREATE) {
-    control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    if (control != nullptr) {
-      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
-      control->handle_ = window;
-    }
-  } else {
-    control = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  }
-  if (control == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  TMessage m{message, wParam, lParam, 0};
-  try {
-    control->WindowProc(m);
-  } catch (const std::exception& error) {
-    Application().HandleException(error);
-  } catch (...) {
-    Application().HandleException(rtl::Exception(texts::UnknownException()));
-  }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    control->handle_ = nullptr;
-  }
-  return m.Result;
-}
-
-bool IsAccel(wchar_t key, const std::string& caption) {
-  std::wstring wide = rtl::SjisToWide(caption);
-  for (std::size_t i = 0; i + 1 < wide.size(); ++i) {
-    if (wide[i] != L'&') continue;
-    if (wide[i + 1] == L'&') {
-      ++i;
-      continue;
-    }
-    return CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(wide[i + 1]))) ==
-           CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(key)));
-  }
-  return false;
-}
-
-TForm* GetParentForm(const TControl* control) {
-  while (control != nullptr && control->Parent() != nullptr) control = control->Parent();
-  return dynamic_cast<TForm*>(const_cast<TControl*>(control));
-}
-
-// --- TControl ---
-
-const TClass& TControl::StaticClass() {
-  static const TClass info =
-      TClassBuilder<TControl>("TControl", &TComponent::StaticClass())
-          .Integer("Left", &TControl::Left, &TControl::SetLeft, 0)
-          .AlwaysStored()
-          .Integer("Top", &TControl::Top, &TControl::SetTop, 0)
-          .AlwaysStored()
-          .Integer("Width", &TControl::Width, &TControl::SetWidth, 0)
-          .AlwaysStored()
-          .Integer("Height", &TControl::Height, &TControl::SetHeight, 0)
-          .AlwaysStored()
-          .Enumeration("Align", &TControl::Align, &TControl::SetAlign, kAlignNames, TAlign::alNone)
-          .Boolean("Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
-          .Boolean("Visible", &TControl::Visible, &TControl::SetVisible, true)
-          .Event("OnClick", &TControl::OnClick)
-          .Event("OnDblClick", &TControl::OnDblClick)
-          .Event("OnMouseDown", &TControl::OnMouseDown)
-          .Event("OnMouseMove", &TControl::OnMouseMove)
-          .Event("OnMouseUp", &TControl::OnMouseUp);
-  return info;
-}
-
-TControl::TControl(TComponent* owner) : TComponent(owner) {}
-
-TControl::~TControl() { SetParent(nullptr); }
-
-void TControl::SetParent(TWinControl* parent) {
-  if (parent == parent_) return;
-  if (parent_ != nullptr) parent_->RemoveControl(this);
-  parent_ = nullptr;
-  if (parent != nullptr) {
-    parent_ = parent;
-    parent->InsertControl(this);
-  }
-}
-
-void TControl::SetParentComponent(TComponent* parent) {
-  if (auto* control = dynamic_cast<TWinControl*>(parent)) SetParent(control);
-}
-
-void TControl::Loaded() {
-  TComponent::Loaded();
-  RequestAlign();
-}
-
-void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-  width = std::max(width, 0);
-  height = std::max(height, 0);
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  TRect old = BoundsRect();
-  left_ = left;
-  top_ = top;
-  width_ = width;
-  height_ = height;
-  BoundsChanged(old);
-}
-
-void TControl::BoundsChanged(const TRect& old) {
-  if (parent_ != nullptr && parent_->HandleAllocated()) {
-    RECT r = old.ToRECT();
-    InvalidateRect(parent_->handle_, &r, TRUE);
-    Invalidate();
-  }
-  RequestAlign();
-}
-
-TPoint TControl::ClientToScreen(TPoint point) const {
-  if (parent_ == nullptr) return point;
-  return parent_->ClientToScreen({point.X + left_, point.Y + top_});
-}
-
-TPoint TControl::ScreenToClient(TPoint point) const {
-  TPoint origin = ClientToScreen({0, 0});
-  return {point.X - origin.X, point.Y - origin.Y};
-}
-
-void TControl::RequestAlign() {
-  if (align_ != TAlign::alNone && parent_ != nullptr) parent_->Realign();
-}
-
-void TControl::SetAlign(TAlign align) {
-  if (align == align_) return;
-  align_ = align;
-  RequestAlign();
-}
-
-void TControl::SetVisible(bool visible) {
-  if (visible == visible_) return;
-  visible_ = visible;
-  VisibleChanged();
-  RequestAlign();
-}
-
-void TControl::VisibleChanged() {
-  if (parent_ != nullptr && parent_->HandleAllocated()) {
-    RECT r = BoundsRect().ToRECT();
-    InvalidateRect(parent_->handle_, &r, TRUE);
-  }
-}
-
-void TControl::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  EnabledChanged();
-}
-
-void TControl::SetCaption(const std::string& caption) {
-  if (caption == Caption()) return;
-  text_ = caption;
-  TextChanged();
-}
-
-void TControl::Invalidate() {
-  if (parent_ != nullptr && parent_->HandleAllocated() && visible_) {
-    RECT r = BoundsRect().ToRECT();
-    InvalidateRect(parent_->handle_, &r, TRUE);
-  }
-}
-
-void TControl::Update() {
-  if (auto* self = dynamic_cast<TWinControl*>(this)) {
-    if (self->handle_ != nullptr) UpdateWindow(self->handle_);
-  } else if (parent_ != nullptr && parent_->handle_ != nullptr) {
-    UpdateWindow(parent_->handle_);
-  }
-}
-
-void TControl::Repaint() {
-  Invalidate();
-  Update();
-}
-
-void TControl::Click() { OnClick(this); }
-void TControl::DblClick() { OnDblClick(this); }
-
-void TControl::MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
-  OnMouseDown(this, button, shift, x, y);
-}
-void TControl::MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
-  OnMouseUp(this, button, shift, x, y);
-}
-void TControl::MouseMove(TShiftState shift, int32_t x, int32_t y) { OnMouseMove(this, shift, x, y); }
-
-bool TControl::DialogKey(WORD) { return false; }
-bool TControl::DialogChar(wchar_t) { return false; }
-void TControl::PaintControl(HDC) {}
-
-void TControl::MouseMessage(const TMessage& message) {
-  TShiftState shift = ShiftFromKeys(message.WParam);
-  int32_t x = GET_X_LPARAM(message.LParam);
-  int32_t y = GET_Y_LPARAM(message.LParam);
-  switch (message.Msg) {
-    case WM_MOUSEMOVE:
-      MouseMove(shift, x, y);
-      break;
-    case WM_LBUTTONDOWN:
-      clicked_ = true;
-      MouseDown(TMouseButton::mbLeft, shift, x, y);
-      break;
-    case WM_LBUTTONDBLCLK:
-      DblClick();
-      MouseDown(TMouseButton::mbLeft, shift.Include(TShiftStateItem::ssDouble), x, y);
-      break;
-    case WM_LBUTTONUP: {
-      bool clicked = clicked_ && clickOnMouseUp_ && ClientRect().Contains({x, y});
-      clicked_ = false;
-      MouseUp(TMouseButton::mbLeft, shift, x, y);
-      // Last: the handler may end the control's life.
-      if (clicked) Click();
-      break;
-    }
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-      MouseDown(TMouseButton::mbRight, shift, x, y);
-      break;
-    case WM_RBUTTONUP:
-      MouseUp(TMouseButton::mbRight, shift, x, y);
-      break;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-      MouseDown(TMouseButton::mbMiddle, shift, x, y);
-      break;
-    case WM_MBUTTONUP:
-      MouseUp(TMouseButton::mbMiddle, shift, x, y);
-      break;
-    default:
-      break;
-  }
-}
-
-// --- TWinControl ---
 
 const TClass& TWinControl::StaticClass() {
   static const TClass info = TClassBuilder<TWinControl>("TWinControl", &TControl::StaticClass())
@@ -455,16 +160,6 @@ void TWinControl::Notification(TComponent* component, TOperation operation) {
   if (operation == TOperation::opRemove && component == mouseControl_) mouseControl_ = nullptr;
 }
 
-TControl* TWinControl::ControlAtPos(TPoint point, bool allowDisabled) const {
-  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-    TControl* control = *it;
-    if (dynamic_cast<TWinControl*>(control) != nullptr) continue;
-    if (!control->Visible() || (!control->Enabled() && !allowDisabled)) continue;
-    if (control->BoundsRect().Contains(point)) return control;
-  }
-  return nullptr;
-}
-
 void TWinControl::BoundsChanged(const TRect&) {
   if (handle_ != nullptr && !boundsFromWindow_) {
     SetWindowPos(handle_, nullptr, Left(), Top(), Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -481,63 +176,8 @@ void TWinControl::UpdateBoundsFromWindow() {
     MapWindowPoints(nullptr, parentWindow, reinterpret_cast<POINT*>(&r), 2);
   }
   boundsFromWindow_ = true;
-  try {
-    TControl::SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
-  } catch (...) {
-    boundsFromWindow_ = false;
-    throw;
-  }
-  boundsFromWindow_ = false;
-}
-
-void TWinControl::Realign() {
-  if (Loading() || aligning_) return;
-  AlignControls();
-}
-
-void TWinControl::AlignControls() {
-  aligning_ = true;
-  try {
-    TRect rect = ClientRect();
-    AdjustClientRect(rect);
-    auto place = [&](TAlign align) {
-      for (TControl* control : std::vector<TControl*>(controls_)) {
-        if (control->Align() != align || !control->Visible()) continue;
-        int32_t w = control->Width();
-        int32_t h = control->Height();
-        switch (align) {
-          case TAlign::alTop:
-            control->SetBounds(rect.Left, rect.Top, rect.Width(), h);
-            rect.Top += h;
-            break;
-          case TAlign::alBottom:
-            control->SetBounds(rect.Left, rect.Bottom - h, rect.Width(), h);
-            rect.Bottom -= h;
-            break;
-          case TAlign::alLeft:
-            control->SetBounds(rect.Left, rect.Top, w, rect.Height());
-            rect.Left += w;
-            break;
-          case TAlign::alRight:
-            control->SetBounds(rect.Right - w, rect.Top, w, rect.Height());
-            rect.Right -= w;
-            break;
-          case TAlign::alClient:
-            control->SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
-            break;
-          case TAlign::alNone:
-            break;
-        }
-      }
-    };
-    for (TAlign align : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
-      place(align);
-    }
-  } catch (...) {
-    aligning_ = false;
-    throw;
-  }
-  aligning_ = false;
+  TScopeExit done([this] { boundsFromWindow_ = false; });
+  TControl::SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void TWinControl::Loaded() {
@@ -600,13 +240,6 @@ void TWinControl::Repaint() {
   }
 }
 
-LRESULT TWinControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (handle_ != nullptr) return SendMessageW(handle_, message, wParam, lParam);
-  TMessage m{message, wParam, lParam, 0};
-  WindowProc(m);
-  return m.Result;
-}
-
 bool TWinControl::Focused() const { return handle_ != nullptr && GetFocus() == handle_; }
 
 bool TWinControl::CanFocus() const {
@@ -658,24 +291,6 @@ void TWinControl::DefaultHandler(TMessage& message) {
   message.Result = defaultProc_ != nullptr
                        ? CallWindowProcW(defaultProc_, handle_, message.Msg, message.WParam, message.LParam)
                        : DefWindowProcW(handle_, message.Msg, message.WParam, message.LParam);
-}
-
-bool TWinControl::RouteMouse(TMessage& message) {
-  TPoint point{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
-  TControl* target = mouseControl_;
-  if (target == nullptr || GetCapture() != handle_) target = ControlAtPos(point);
-  if (target == nullptr) return false;
-  if (IsButtonDown(message.Msg)) {
-    mouseControl_ = target;
-    SetCapture(handle_);
-  } else if (IsButtonUp(message.Msg) && (message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
-    mouseControl_ = nullptr;
-    if (GetCapture() == handle_) ReleaseCapture();
-  }
-  TMessage routed = message;
-  routed.LParam = MAKELPARAM(point.X - target->Left(), point.Y - target->Top());
-  target->MouseMessage(routed);
-  return true;
 }
 
 void TWinControl::Paint(TCanvas&) {}
@@ -776,18 +391,6 @@ void TWinControl::WindowProc(TMessage& message) {
       break;
   }
   DefaultHandler(message);
-}
-
-// --- TGraphicControl ---
-
-const TClass& TGraphicControl::StaticClass() {
-  static const TClass info = TClassBuilder<TGraphicControl>("TGraphicControl", &TControl::StaticClass());
-  return info;
-}
-
-void TGraphicControl::PaintControl(HDC dc) {
-  TCanvasHandleGuard guard(canvas_, dc);
-  Paint();
 }
 
 }  // namespace framework

@@ -1,10 +1,9 @@
-#include "framework/StdCtrls.h"
+#include "framework/Label.h"
 
+#include "framework/Accelerator.h"
 #include "rtl/Sjis.h"
 
 namespace framework {
-
-// --- TLabel ---
 
 const TClass& TLabel::StaticClass() {
   static const TClass info =
@@ -110,23 +109,21 @@ void TLabel::Paint() {
   }
   std::wstring wide = rtl::SjisToWide(Caption());
   TSelectGuard font(dc, SharedFont());
-  int oldMode = SetBkMode(dc, TRANSPARENT);
+  TTextStateGuard textState(dc);
+  SetBkMode(dc, TRANSPARENT);
   RECT r = rect.ToRECT();
   if (!Enabled()) {
     // The disabled look: the text in the shadow colour over its highlight.
-    COLORREF old = SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+    SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
     OffsetRect(&r, 1, 1);
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, TextFlags());
     OffsetRect(&r, -1, -1);
     SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, TextFlags());
-    SetTextColor(dc, old);
   } else {
-    COLORREF old = SetTextColor(dc, ColorToRGB(font_.Color()));
+    SetTextColor(dc, ColorToRGB(font_.Color()));
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, TextFlags());
-    SetTextColor(dc, old);
   }
-  SetBkMode(dc, oldMode);
 }
 
 bool TLabel::DialogChar(wchar_t key) {
@@ -134,74 +131,6 @@ bool TLabel::DialogChar(wchar_t key) {
   if (!focusControl_->CanFocus()) return false;
   focusControl_->SetFocus();
   return true;
-}
-
-// --- TEdit ---
-
-const TClass& TEdit::StaticClass() {
-  static const TClass info = TClassBuilder<TEdit>("TEdit", &TWinControl::StaticClass())
-                                 .Integer("MaxLength", &TEdit::MaxLength, &TEdit::SetMaxLength, 0)
-                                 .Boolean("ReadOnly", &TEdit::ReadOnly, &TEdit::SetReadOnly, false)
-                                 .Boolean("TabStop", &TEdit::TabStop, &TEdit::SetTabStop, true)
-                                 .String("Text", &TEdit::Text, &TEdit::SetText)
-                                 .Event("OnChange", &TEdit::OnChange);
-  return info;
-}
-
-TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
-  SetBounds(0, 0, 121, 21);
-  SetTabStop(true);
-  SetColor(clWindow);
-  clickOnMouseUp_ = false;
-}
-
-void TEdit::SetText(const std::string& text) {
-  // The caption skips a text it already has; the edit box reports every setting as a change.
-  if (text == Text()) {
-    Change();
-  } else {
-    SetCaption(text);
-  }
-}
-
-void TEdit::SetMaxLength(int32_t length) {
-  maxLength_ = length < 0 ? 0 : length;
-  if (HandleAllocated()) SendMessageW(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
-}
-
-void TEdit::SetReadOnly(bool readOnly) {
-  readOnly_ = readOnly;
-  if (HandleAllocated()) SendMessageW(Handle(), EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
-}
-
-void TEdit::CreateParams(TCreateParams& params) {
-  TWinControl::CreateParams(params);
-  params.SystemClass = L"EDIT";
-  params.Style |= WS_TABSTOP | ES_AUTOHSCROLL;
-  if (readOnly_) params.Style |= ES_READONLY;
-  params.ExStyle |= WS_EX_CLIENTEDGE;
-}
-
-void TEdit::CreateWnd() {
-  if (maxLength_ > 0) SendMessageW(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
-}
-
-void TEdit::CommandNotify(WORD code) {
-  if (code == EN_CHANGE) Change();
-}
-
-void TEdit::TextChanged() {
-  // With a window, setting its text sends EN_CHANGE, which runs Change.
-  if (HandleAllocated()) {
-    TWinControl::TextChanged();
-  } else {
-    Change();
-  }
-}
-
-void TEdit::Change() {
-  if (Loading()) return;
-  OnChange(this);
 }
 
 }  // namespace framework

@@ -1,7 +1,7 @@
 // The progress bar.
 #pragma once
 
-#include "framework/Controls.h"
+#include "framework/WinControl.h"
 
 namespace framework {
 

@@ -1,7 +1,5 @@
 // The directory list and the drive list on a plain form, against folders made by the tests and the
 // drives of the Wine prefix.
-#include "framework/FileCtrl.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "framework/Application.h"
+#include "framework/DirectoryListBox.h"
+#include "framework/DriveComboBox.h"
 #include "framework/Forms.h"
-#include "framework/TestSupport.h"
+#include "framework/Label.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
 #include "support/ScratchFolder.h"

@@ -1,8 +1,9 @@
-// Labels (text painted on the parent, with an accelerator for a linked control) and edit boxes.
+// The label: text painted on its parent, with an accelerator that focuses a linked control.
 #pragma once
 
-#include "framework/Controls.h"
+#include "framework/GraphicControl.h"
 #include "framework/Graphics.h"
+#include "framework/WinControl.h"
 
 namespace framework {
 
@@ -52,37 +53,6 @@ class TLabel : public TGraphicControl {
   bool showAccelChar_ = true;
   bool transparent_ = false;
   bool wordWrap_ = false;
-};
-
-// A one-line edit box. OnChange runs after every change of the text by the user and after every
-// SetText, also one that sets the text it already has, except while the edit box is being read
-// from its layout.
-class TEdit : public TWinControl {
- public:
-  static const TClass& StaticClass();
-  const TClass& ClassType() const override { return StaticClass(); }
-
-  explicit TEdit(TComponent* owner);
-
-  std::string Text() const { return Caption(); }
-  void SetText(const std::string& text);
-  int32_t MaxLength() const { return maxLength_; }
-  void SetMaxLength(int32_t length);
-  bool ReadOnly() const { return readOnly_; }
-  void SetReadOnly(bool readOnly);
-
-  TNotifyEvent OnChange;
-
- protected:
-  virtual void Change();
-  void CreateParams(TCreateParams& params) override;
-  void CreateWnd() override;
-  void CommandNotify(WORD code) override;
-  void TextChanged() override;
-
- private:
-  int32_t maxLength_ = 0;
-  bool readOnly_ = false;
 };
 
 }  // namespace framework

@@ -1,5 +1,6 @@
-#include "framework/Buttons.h"
+#include "framework/BitBtn.h"
 
+#include "framework/Accelerator.h"
 #include "rtl/Sjis.h"
 
 namespace framework {
@@ -161,17 +162,16 @@ void TBitBtn::DrawItem(const DRAWITEMSTRUCT& item) {
   int32_t oy = r.top + offset;
   if (gw > 0) DrawGlyph(dc, ox + gx, oy + gy, disabled);
   if (tw > 0) {
-    int oldMode = SetBkMode(dc, TRANSPARENT);
+    TTextStateGuard textState(dc);
+    SetBkMode(dc, TRANSPARENT);
     if (disabled) {
       DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(text.c_str()), static_cast<WPARAM>(text.size()),
                  ox + tx, oy + ty, tw, th, DST_PREFIXTEXT | DSS_DISABLED);
     } else {
-      COLORREF oldColor = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
       RECT textRect{ox + tx, oy + ty, ox + tx + tw, oy + ty + th};
       DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect, DT_SINGLELINE);
-      SetTextColor(dc, oldColor);
     }
-    SetBkMode(dc, oldMode);
   }
   if (focused) {
     RECT focus = r;

@@ -1,7 +1,7 @@
 // The bitmap button: a push button drawn by us with a glyph beside its caption.
 #pragma once
 
-#include "framework/Controls.h"
+#include "framework/WinControl.h"
 #include "framework/Forms.h"
 #include "framework/Graphics.h"
 

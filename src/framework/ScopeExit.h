@@ -1,0 +1,28 @@
+// Runs an action when a scope is left, on every way out, unless dismissed first: the undoing of a
+// step that has no owner type of its own (a flag set for a while, a selection to put back when a
+// call fails).
+#pragma once
+
+#include <utility>
+
+namespace framework {
+
+template <typename Action>
+class TScopeExit {
+ public:
+  explicit TScopeExit(Action action) : action_(std::move(action)) {}
+  ~TScopeExit() {
+    if (armed_) action_();
+  }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+
+  // The action will not run: the way out it was for was not taken.
+  void Dismiss() { armed_ = false; }
+
+ private:
+  Action action_;
+  bool armed_ = true;
+};
+
+}  // namespace framework
