@@ -1,6 +1,6 @@
 #include "framework/Align.h"
 
-#include "framework/ScopeExit.h"
+#include "rtl/ScopeExit.h"
 #include "framework/WinControl.h"
 
 namespace framework {
@@ -27,7 +27,7 @@ void TWinControl::Realign() {
 
 void TWinControl::AlignControls() {
   aligning_ = true;
-  TScopeExit done([this] { aligning_ = false; });
+  rtl::TScopeExit done([this] { aligning_ = false; });
   TRect rect = ClientRect();
   AdjustClientRect(rect);
   auto place = [&](TAlign align) {

@@ -2,7 +2,7 @@
 
 #include "framework/ErrorModeGuard.h"
 #include "framework/GlyphListItem.h"
-#include "framework/ScopeExit.h"
+#include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 #include "rtl/SystemDlls.h"
 
@@ -127,7 +127,7 @@ void TDriveComboBox::SetDrive(char letter) {
   }
   if (dirList_ != nullptr && dirList_->Drive() != letter) {
     // When the list cannot go there, the window shows the drive that stays selected.
-    TScopeExit reselect([this] { SelectDrive(); });
+    rtl::TScopeExit reselect([this] { SelectDrive(); });
     // The linked list calls back FollowList once it is there.
     dirList_->Enter(std::wstring{static_cast<wchar_t>(letter), L':'});
     reselect.Dismiss();

@@ -346,11 +346,8 @@ void TForm::RealizePalette(bool background) {
   HPALETTE palette = GetPalette();
   if (palette == nullptr || !HandleAllocated()) return;
   TWindowDC dc(Handle());
-  // The saved state puts the previous palette back; TPaletteGuard would, but it keeps the count of
-  // changed entries to itself.
-  TSaveDCGuard saved(dc.get());
-  SelectPalette(dc.get(), palette, background ? TRUE : FALSE);
-  UINT changed = ::RealizePalette(dc.get());
+  TPaletteGuard selected(dc.get(), palette, background);
+  UINT changed = selected.Realized();
   if (changed != 0 && changed != GDI_ERROR) InvalidateRect(Handle(), nullptr, TRUE);
 }
 

@@ -104,18 +104,22 @@ class TSelectGuard {
 class TPaletteGuard {
  public:
   TPaletteGuard(HDC dc, HPALETTE palette, bool background = true)
-      : dc_(dc), previous_(palette ? SelectPalette(dc, palette, background) : nullptr) {
-    if (previous_ != nullptr) RealizePalette(dc_);
-  }
+      : dc_(dc),
+        previous_(palette ? SelectPalette(dc, palette, background) : nullptr),
+        realized_(previous_ != nullptr ? RealizePalette(dc) : 0) {}
   ~TPaletteGuard() {
     if (previous_ != nullptr) SelectPalette(dc_, previous_, TRUE);
   }
   TPaletteGuard(const TPaletteGuard&) = delete;
   TPaletteGuard& operator=(const TPaletteGuard&) = delete;
 
+  // What realising gave: the number of system palette entries that changed, or GDI_ERROR.
+  UINT Realized() const { return realized_; }
+
  private:
   HDC dc_;
   HPALETTE previous_;
+  UINT realized_;
 };
 
 // Saves a DC's whole state and restores it.

@@ -4,7 +4,7 @@
 
 #include "framework/Errors.h"
 #include "framework/Forms.h"
-#include "framework/ScopeExit.h"
+#include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 
 namespace framework {
@@ -176,7 +176,7 @@ void TWinControl::UpdateBoundsFromWindow() {
     MapWindowPoints(nullptr, parentWindow, reinterpret_cast<POINT*>(&r), 2);
   }
   boundsFromWindow_ = true;
-  TScopeExit done([this] { boundsFromWindow_ = false; });
+  rtl::TScopeExit done([this] { boundsFromWindow_ = false; });
   TControl::SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 

@@ -1,21 +1,28 @@
-// Runs a piece of clean-up on every way out of a scope, the normal one and an exception alike.
+// Runs an action when a scope is left, on every way out, unless dismissed first: the undoing of a
+// step that has no owner type of its own (a flag set for a while, controls to show again, a
+// selection to put back when a call fails). The action must not throw.
 #pragma once
 
 #include <utility>
 
 namespace rtl {
 
-// TScopeExit restore([&] { ... });  The action must not throw.
 template <typename Action>
 class TScopeExit {
  public:
   explicit TScopeExit(Action action) : action_(std::move(action)) {}
-  ~TScopeExit() { action_(); }
+  ~TScopeExit() {
+    if (armed_) action_();
+  }
   TScopeExit(const TScopeExit&) = delete;
   TScopeExit& operator=(const TScopeExit&) = delete;
 
+  // The action will not run: the way out it was for was not taken.
+  void Dismiss() { armed_ = false; }
+
  private:
   Action action_;
+  bool armed_ = true;
 };
 
 }  // namespace rtl
