@@ -585,7 +585,7 @@ TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
   Image image = Indexed(4, 5, 5, 16);
   auto graphic = Load(MakeBmp(image));
   HPALETTE made = graphic->Palette();
-  imaging::PaletteHandle given = palette_test::MakePalette({palette_test::Rgb(1, 2, 3)});
+  framework::TPaletteHandle given = palette_test::MakePalette({palette_test::Rgb(1, 2, 3)});
   HPALETTE raw = given.release();
   graphic->SetPalette(raw);
   EXPECT_EQ(GetObjectType(made), 0u);
