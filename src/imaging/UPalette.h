@@ -88,15 +88,4 @@ HPALETTE DefaultPaletteHandle();
 // the caller's.
 void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette);
 
-// The program's start-up step for this module, undone when it goes out of scope: the entry creates
-// one before any window and keeps it until the message loop has ended.
-class DefaultPaletteScope {
- public:
-  DefaultPaletteScope() { InitDefaultPalette(); }
-  explicit DefaultPaletteScope(HMODULE module) { InitDefaultPalette(module); }
-  ~DefaultPaletteScope() { DoneDefaultPalette(); }
-  DefaultPaletteScope(const DefaultPaletteScope&) = delete;
-  DefaultPaletteScope& operator=(const DefaultPaletteScope&) = delete;
-};
-
 }  // namespace imaging

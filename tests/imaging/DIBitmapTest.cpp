@@ -831,22 +831,6 @@ TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
 
 // --- the graphic's canvas
 
-// A memory canvas for the screen: its font keeps its point size at the screen's resolution.
-TEST(DIBCanvas, ScalesItsFontToTheScreen) {
-  HDC screen = GetDC(nullptr);
-  const int resolution = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  auto graphic = Load(MakeBmp(Coordinates(4, 4)));
-  imaging::TDIBCanvas& canvas = graphic->Canvas();
-  canvas.Font().SetPixelsPerInch(resolution == 72 ? 96 : 72);
-  const int32_t points = canvas.Font().Size();
-  canvas.Handle();
-  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
-  EXPECT_EQ(canvas.Font().Size(), points);
-  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
-  canvas.FreeHandle();
-}
-
 // Deselected, the canvas draws into the memory context's own bitmap and not into the section;
 // selected again, into the section. The section's pixels are read through a saved copy.
 TEST(DIBCanvas, DrawsIntoTheSectionOnlyWhileItIsSelected) {

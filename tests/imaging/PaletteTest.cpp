@@ -418,16 +418,4 @@ TEST_F(DefaultPalette, DoneDeletesItAndMakingItAgainReplacesIt) {
   EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
 }
 
-TEST_F(DefaultPalette, TheStartUpScopeMakesItAndUndoesIt) {
-  HPALETTE made = nullptr;
-  {
-    imaging::DefaultPaletteScope scope(ThisModule());
-    made = imaging::DefaultPaletteHandle();
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(PaletteEntries(made).size(), 256u);
-  }
-  EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
-  EXPECT_EQ(GetObjectType(made), 0u);
-}
-
 }  // namespace
