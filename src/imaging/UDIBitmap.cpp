@@ -385,7 +385,8 @@ void TDIBitmap::ReadData(rtl::TStream& stream) {
   if (ownForm) {
     uint8_t view[16];
     stream.ReadBuffer(view, sizeof view);
-    framework::TRect rect{rtl::ReadLEInt32(view), rtl::ReadLEInt32(view + 4), rtl::ReadLEInt32(view + 8), rtl::ReadLEInt32(view + 12)};
+    framework::TRect rect{rtl::ReadLEInt32(view), rtl::ReadLEInt32(view + 4), rtl::ReadLEInt32(view + 8),
+                          rtl::ReadLEInt32(view + 12)};
     try {
       RectWidth(rect);
       RectHeight(rect);

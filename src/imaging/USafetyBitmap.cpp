@@ -324,7 +324,9 @@ void TSafetyBitmap::LoadRLEBytes(const uint8_t* data, int32_t size) {
   // bfOffBits: all of them must lie in the data. biSizeImage 0 means the rest of the data.
   const int32_t width = rtl::ReadLEInt32(data + kWidthAt);
   const int32_t height = rtl::ReadLEInt32(data + kHeightAt);
-  if (rtl::ReadLE16(data + kPlanesAt) != 1 || rtl::ReadLE16(data + kBitCountAt) != bitCount) throw framework::EInvalidGraphic();
+  if (rtl::ReadLE16(data + kPlanesAt) != 1 || rtl::ReadLE16(data + kBitCountAt) != bitCount) {
+    throw framework::EInvalidGraphic();
+  }
   if (width <= 0 || height <= 0) throw framework::EInvalidGraphic();  // run-length rows go bottom-up only
   if (int64_t{RowBytes(width, bitCount, 32)} * height > kMaxRleImageBytes) throw framework::EInvalidGraphic();
   const int32_t tableSize = colorCount * static_cast<int32_t>(sizeof(RGBQUAD));
