@@ -1,7 +1,10 @@
 #include "imaging/UCanvas.h"
 
+#include <utility>
+
 #include "framework/Errors.h"
 #include "framework/Printers.h"
+#include "imaging/ScreenDC.h"
 
 namespace imaging {
 
@@ -9,8 +12,8 @@ TMemoryCanvas::~TMemoryCanvas() { FreeHandle(); }
 
 HDC TMemoryCanvas::GetReferenceDC() {
   if (referenceDC_ != nullptr) return referenceDC_;
-  if (screenDC_ == nullptr) screenDC_ = GetDC(nullptr);
-  return screenDC_;
+  if (!screenDC_) screenDC_.emplace(GetScreenDC());
+  return screenDC_->get();
 }
 
 void TMemoryCanvas::SetReferenceDC(HDC dc) {
@@ -20,10 +23,10 @@ void TMemoryCanvas::SetReferenceDC(HDC dc) {
 }
 
 void TMemoryCanvas::CreateHandle() {
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) throw framework::EOutOfResources();
-  memoryDC_ = dc;
-  SetHandle(dc);
+  framework::TMemoryDC dc;
+  if (!dc) throw framework::EOutOfResources();
+  memoryDC_ = std::move(dc);
+  SetHandle(memoryDC_.get());
   const int32_t resolution = GetDeviceCaps(GetReferenceDC(), LOGPIXELSY);
   framework::TFont& font = Font();
   if (resolution > 0 && resolution != font.PixelsPerInch()) {
@@ -38,29 +41,23 @@ void TMemoryCanvas::SelectBitmap(HBITMAP bitmap) {
   DeselectBitmap();
   if (bitmap == nullptr) return;
   HDC dc = Handle();
-  HGDIOBJ previous = SelectObject(dc, bitmap);
+  selection_.emplace(dc, bitmap);
   // A bitmap selected elsewhere (or no bitmap at all) cannot be drawn into here.
-  if (previous == nullptr) throw framework::EOutOfResources();
-  selectedOld_ = previous;
+  if (GetCurrentObject(dc, OBJ_BITMAP) != bitmap) {
+    selection_.reset();
+    throw framework::EOutOfResources();
+  }
 }
 
-void TMemoryCanvas::DeselectBitmap() {
-  if (!HasSelection()) return;
-  SelectObject(memoryDC_, selectedOld_);
-  selectedOld_ = nullptr;
-}
+void TMemoryCanvas::DeselectBitmap() { selection_.reset(); }
 
 void TMemoryCanvas::FreeHandle() {
-  if (memoryDC_ != nullptr) {
+  if (memoryDC_) {
     DeselectBitmap();
     SetHandle(nullptr);
-    DeleteDC(memoryDC_);
-    memoryDC_ = nullptr;
+    memoryDC_.reset();
   }
-  if (screenDC_ != nullptr) {
-    ReleaseDC(nullptr, screenDC_);
-    screenDC_ = nullptr;
-  }
+  screenDC_.reset();
 }
 
 HDC GetCanvasReferenceDC(framework::TCanvas& canvas) {

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <optional>
+
+#include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
 
 namespace imaging {
@@ -16,12 +19,12 @@ class TMemoryCanvas : public framework::TCanvas {
   ~TMemoryCanvas() override;
 
   // The reference device given, or else the screen's context (fetched on first request and kept
-  // until FreeHandle).
+  // until FreeHandle; EGdiError when the system gives none).
   HDC GetReferenceDC();
   // A reference device other than the present one frees the handle; the next drawing makes a new
   // one, with the font scaled to it. The DC stays the caller's.
   void SetReferenceDC(HDC dc);
-  bool HasSelection() const { return selectedOld_ != nullptr; }
+  bool HasSelection() const { return selection_.has_value(); }
   // Deselects the bitmap it has, then selects bitmap (none for nullptr) into the canvas's context,
   // making the context first when there is none.
   void SelectBitmap(HBITMAP bitmap);
@@ -38,10 +41,11 @@ class TMemoryCanvas : public framework::TCanvas {
   virtual HBITMAP GetBitmapHandle() = 0;
 
  private:
-  HGDIOBJ selectedOld_ = nullptr;  // what the memory context held before the bitmap
-  HDC referenceDC_ = nullptr;      // not owned
-  HDC memoryDC_ = nullptr;         // owned: DeleteDC
-  HDC screenDC_ = nullptr;         // owned: ReleaseDC
+  HDC referenceDC_ = nullptr;  // not owned
+  framework::TDCHandle memoryDC_;
+  std::optional<framework::TWindowDC> screenDC_;
+  // Declared after the memory context, so that it is put back before the context goes.
+  std::optional<framework::TSelectGuard> selection_;
 };
 
 // The device that a canvas's drawing is meant for: a memory canvas's reference device, the

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/BmpFile.h"
 #include "framework/Errors.h"
 #include "framework/GdiHandles.h"
 #include "imaging/UPalette.h"
@@ -45,19 +46,13 @@ class CallocBlock {
 UINT ReadSectionColors(HBITMAP section, const BITMAPINFOHEADER& header, RGBQUAD* colors) {
   framework::TMemoryDC dc;
   if (dc.get() == nullptr) throw framework::EOutOfResources();
-  HGDIOBJ previous = SelectObject(dc.get(), section);
-  if (previous != nullptr) {
-    UINT count = GetDIBColorTable(dc.get(), 0, 256, colors);
-    SelectObject(dc.get(), previous);
-    return count;
+  {
+    const framework::TSelectGuard selected(dc.get(), section);
+    if (GetCurrentObject(dc.get(), OBJ_BITMAP) == section) return GetDIBColorTable(dc.get(), 0, 256, colors);
   }
   if (header.biBitCount > 8) return 0;
   TDIBInfo info{};
-  info.Header.biSize = sizeof(BITMAPINFOHEADER);
-  info.Header.biWidth = header.biWidth;
-  info.Header.biHeight = header.biHeight;
-  info.Header.biPlanes = 1;
-  info.Header.biBitCount = header.biBitCount;
+  info.Header = framework::bmp::InfoHeader(header.biWidth, header.biHeight, header.biBitCount);
   if (GetDIBits(dc.get(), section, 0, 0, nullptr, info.get(), DIB_RGB_COLORS) == 0) return 0;
   UINT count = info.Header.biClrUsed != 0 ? info.Header.biClrUsed : 1u << header.biBitCount;
   if (count > 256) count = 256;
@@ -251,12 +246,7 @@ void TDIB::FromHandle(HBITMAP bitmap, HPALETTE palette) {
   holder->SetBits(block.release(), TRUE);
 
   TDIBInfo info{};
-  info.Header.biSize = sizeof(BITMAPINFOHEADER);
-  info.Header.biWidth = bm.bmWidth;
-  info.Header.biHeight = height;
-  info.Header.biPlanes = 1;
-  info.Header.biBitCount = static_cast<WORD>(depth);
-  info.Header.biCompression = BI_RGB;
+  info.Header = framework::bmp::InfoHeader(bm.bmWidth, height, depth);
   {
     framework::TMemoryDC dc;
     if (dc.get() == nullptr) throw framework::EOutOfResources();

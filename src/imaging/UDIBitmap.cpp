@@ -1,13 +1,17 @@
 #include "imaging/UDIBitmap.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "data/UGMEMStream.h"
+#include "framework/BmpFile.h"
 #include "framework/Errors.h"
+#include "framework/GdiHandles.h"
+#include "framework/Palettes.h"
 #include "imaging/UPalette.h"
 #include "imaging/URects.h"
-#include "framework/GdiHandles.h"
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 #include "rtl/Sjis.h"
 
@@ -27,11 +31,6 @@ const std::string& UnsupportedClipboardText() {
   return text;
 }
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
 void PutU16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -64,21 +63,20 @@ uint32_t InfoSizeOf(const BITMAPINFOHEADER& header) {
   return size;
 }
 
-// The platform's canvas state while the canvas's memory context is used: the context is released
-// on the way out, unless it was there before.
-class TemporaryCanvasDC {
+// Lets go of the graphic's canvas context on the way out, unless keep: a context that a call made
+// for its own work is not held after it (the canvas may not exist yet when the guard is made).
+class TCanvasContextRelease {
  public:
-  explicit TemporaryCanvasDC(TDIBCanvas& canvas) : canvas_(canvas), hadHandle_(canvas.HandleAllocated()) {}
-  ~TemporaryCanvasDC() {
-    if (!hadHandle_) canvas_.FreeHandle();
+  TCanvasContextRelease(const TDIBitmap& graphic, bool keep) : graphic_(graphic), keep_(keep) {}
+  ~TCanvasContextRelease() {
+    if (!keep_ && graphic_.CanvasAllocated()) graphic_.Canvas().FreeHandle();
   }
-  TemporaryCanvasDC(const TemporaryCanvasDC&) = delete;
-  TemporaryCanvasDC& operator=(const TemporaryCanvasDC&) = delete;
-  HDC get() { return canvas_.Handle(); }
+  TCanvasContextRelease(const TCanvasContextRelease&) = delete;
+  TCanvasContextRelease& operator=(const TCanvasContextRelease&) = delete;
 
  private:
-  TDIBCanvas& canvas_;
-  bool hadHandle_;
+  const TDIBitmap& graphic_;
+  bool keep_;
 };
 
 // The header of a packed DIB as read, with what is needed to make and fill the section.
@@ -93,39 +91,37 @@ bool ValidHeaderSize(uint32_t size) {
 }
 
 // Reads header and colour table, checking everything the section and the pixel read rely on.
+// Stricter than the framework bitmap's reader (framework::bmp::ReadBmp), which this graphic cannot
+// use: it takes only the six header sizes that the formats define (not any size from 40 to 124),
+// no more than 256 colours, and the run-length data's biSizeImage as its length; data that ends
+// early is the stream's read error with the graphic unchanged (not an image cut short); and a
+// packed DIB from the clipboard has no file header for that reader to start from.
 ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
   uint8_t raw[124] = {};
   stream.ReadBuffer(raw, 4);
-  const uint32_t headerSize = U32(raw);
+  const uint32_t headerSize = rtl::ReadLE32(raw);
   if (!ValidHeaderSize(headerSize)) throw framework::EInvalidGraphic();
   stream.ReadBuffer(raw + 4, static_cast<int32_t>(headerSize - 4));
 
   ParsedDIB parsed;
   BITMAPINFOHEADER& h = parsed.info.Header;
-  h.biSize = sizeof(BITMAPINFOHEADER);
   const bool core = headerSize == 12;
   int32_t planes;
   if (core) {
-    h.biWidth = U16(raw + 4);
-    h.biHeight = U16(raw + 6);
-    planes = U16(raw + 8);
-    h.biBitCount = U16(raw + 10);
-    h.biCompression = BI_RGB;
+    h = framework::bmp::InfoHeader(rtl::ReadLE16(raw + 4), rtl::ReadLE16(raw + 6), rtl::ReadLE16(raw + 10));
+    planes = rtl::ReadLE16(raw + 8);
   } else {
-    h.biWidth = I32(raw + 4);
-    h.biHeight = I32(raw + 8);
-    planes = U16(raw + 12);
-    h.biBitCount = U16(raw + 14);
-    h.biCompression = U32(raw + 16);
-    h.biSizeImage = U32(raw + 20);
-    h.biXPelsPerMeter = I32(raw + 24);
-    h.biYPelsPerMeter = I32(raw + 28);
-    h.biClrUsed = U32(raw + 32);
-    h.biClrImportant = U32(raw + 36);
+    h = framework::bmp::InfoHeader(rtl::ReadLEInt32(raw + 4), rtl::ReadLEInt32(raw + 8), rtl::ReadLE16(raw + 14),
+                                   rtl::ReadLE32(raw + 16));
+    planes = rtl::ReadLE16(raw + 12);
+    h.biSizeImage = rtl::ReadLE32(raw + 20);
+    h.biXPelsPerMeter = rtl::ReadLEInt32(raw + 24);
+    h.biYPelsPerMeter = rtl::ReadLEInt32(raw + 28);
+    h.biClrUsed = rtl::ReadLE32(raw + 32);
+    h.biClrImportant = rtl::ReadLE32(raw + 36);
     // The code is kept in 16 bits: a larger one is out of range whatever it would mean.
     rtl::RangeCheck(h.biCompression, 0, 0xFFFF);
   }
-  h.biPlanes = 1;
   const int32_t bits = h.biBitCount;
   const bool depthOk = core ? (bits == 1 || bits == 4 || bits == 8 || bits == 24)
                             : (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
@@ -209,9 +205,7 @@ void InitDIBitmapDrawMode() {
 }
 
 TDIBitmap::TDIBitmap() : bitmapInfo_(std::make_unique<TDIBInfo>()), drawDirect_(defaultDrawDirect) {
-  bitmapInfo_->Header.biSize = sizeof(BITMAPINFOHEADER);
-  bitmapInfo_->Header.biPlanes = 1;
-  bitmapInfo_->Header.biBitCount = 24;
+  bitmapInfo_->Header = framework::bmp::InfoHeader(0, 0, 24);
 }
 
 TDIBitmap::~TDIBitmap() { ReleaseHandles(); }
@@ -225,9 +219,7 @@ void TDIBitmap::ReleaseHandles() const {
 void TDIBitmap::Clear() {
   ReleaseHandles();
   *bitmapInfo_ = TDIBInfo{};
-  bitmapInfo_->Header.biSize = sizeof(BITMAPINFOHEADER);
-  bitmapInfo_->Header.biPlanes = 1;
-  bitmapInfo_->Header.biBitCount = 24;
+  bitmapInfo_->Header = framework::bmp::InfoHeader(0, 0, 24);
   viewRect_ = {};
   Changed(this);
 }
@@ -264,15 +256,14 @@ void* TDIBitmap::MakeSection(const TDIBInfo& source) const {
   const TDIBInfo info = source;  // source may be BitmapInfo itself
   ReleaseHandles();
   void* bits = nullptr;
-  HBITMAP section = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (section == nullptr || bits == nullptr) {
-    DWORD code = GetLastError();
-    if (section != nullptr) DeleteObject(section);
+  framework::TBitmapHandle section(CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section || bits == nullptr) {
+    const DWORD code = GetLastError();
     throw framework::EInvalidGraphic(rtl::Format("cannot create DIBSection(GLE=%d)", static_cast<int>(code)));
   }
-  section_.reset(section);
+  section_ = std::move(section);
   DIBSECTION ds{};
-  GetObjectW(section, sizeof ds, &ds);
+  GetObjectW(section_.get(), sizeof ds, &ds);
   BITMAPINFOHEADER& header = bitmapInfo_->Header;
   header = ds.dsBmih;
   header.biSize = sizeof(BITMAPINFOHEADER);
@@ -304,8 +295,9 @@ std::vector<RGBQUAD> TDIBitmap::GetColorTable() const {
   std::vector<RGBQUAD> colors(static_cast<std::size_t>(ColorCount()), RGBQUAD{});
   if (colors.empty()) return colors;
   GetSectionHandle();
-  TemporaryCanvasDC dc(Canvas());
-  UINT read = GetDIBColorTable(dc.get(), 0, static_cast<UINT>(colors.size()), colors.data());
+  TDIBCanvas& canvas = Canvas();
+  const TCanvasContextRelease release(*this, canvas.HandleAllocated());
+  UINT read = GetDIBColorTable(canvas.Handle(), 0, static_cast<UINT>(colors.size()), colors.data());
   colors.resize(read);
   return colors;
 }
@@ -313,12 +305,7 @@ std::vector<RGBQUAD> TDIBitmap::GetColorTable() const {
 void TDIBitmap::ReadDIB(rtl::TStream& stream) {
   ParsedDIB parsed = ReadDIBHeader(stream);
   void* bits = MakeSection(parsed.info);
-  struct ReleaseCanvasDC {
-    const TDIBitmap& graphic;
-    ~ReleaseCanvasDC() {
-      if (graphic.canvas_) graphic.canvas_->FreeHandle();
-    }
-  } release{*this};
+  const TCanvasContextRelease release(*this, false);
 
   HDC dc = Canvas().Handle();
   RGBQUAD colors[256];
@@ -363,7 +350,7 @@ void TDIBitmap::WriteDIB(rtl::TStream& stream) const {
 void TDIBitmap::LoadFromStream(rtl::TStream& stream) {
   uint8_t fileHeader[14];
   stream.ReadBuffer(fileHeader, sizeof fileHeader);
-  if (U16(fileHeader) != kBM) throw framework::EInvalidGraphic();
+  if (rtl::ReadLE16(fileHeader) != kBM) throw framework::EInvalidGraphic();
   Changed(this);
   ReadDIB(stream);
 }
@@ -386,9 +373,9 @@ void TDIBitmap::ReadData(rtl::TStream& stream) {
   // The bitmap form is tested first: its length would have to be 0x????4D42 to look like the
   // graphic's own form, while the own form would need a file size over 1.2 GB to look like it.
   bool ownForm = false;
-  if (U16(head + 4) == kBM) {
+  if (rtl::ReadLE16(head + 4) == kBM) {
     stream.Seek(4, rtl::TSeekOrigin::soCurrent);
-  } else if (U16(head) == kBM) {
+  } else if (rtl::ReadLE16(head) == kBM) {
     ownForm = true;
   } else {
     throw framework::EInvalidGraphic();
@@ -398,7 +385,8 @@ void TDIBitmap::ReadData(rtl::TStream& stream) {
   if (ownForm) {
     uint8_t view[16];
     stream.ReadBuffer(view, sizeof view);
-    framework::TRect rect{I32(view), I32(view + 4), I32(view + 8), I32(view + 12)};
+    framework::TRect rect{rtl::ReadLEInt32(view), rtl::ReadLEInt32(view + 4), rtl::ReadLEInt32(view + 8),
+                          rtl::ReadLEInt32(view + 12)};
     try {
       RectWidth(rect);
       RectHeight(rect);
@@ -452,19 +440,7 @@ void TDIBitmap::Assign(const framework::TPersistent* source) {
 void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
   if (auto* bitmap = dynamic_cast<framework::TBitmap*>(dest)) {
     bitmap->SetSize(0, 0);
-    if (HPALETTE palette = Palette()) {
-      PALETTEENTRY entries[256];
-      UINT count = GetPaletteEntries(palette, 0, 256, entries);
-      if (count > 0) {
-        TLogPalette256 record{};
-        record.Version = kPaletteVersion;
-        record.Count = static_cast<WORD>(count);
-        std::memcpy(record.Entries, entries, count * sizeof(PALETTEENTRY));
-        HPALETTE copy = CreatePalette(record.get());
-        if (copy == nullptr) throw framework::EOutOfResources();
-        bitmap->SetPalette(copy);
-      }
-    }
+    if (framework::TPaletteHandle copy = framework::CopyPalette(Palette())) bitmap->SetPalette(copy.release());
     // The bitmap keeps its pixel format. Both sides at once: it stays empty while either is 0.
     bitmap->SetSize(Width(), Height());
     if (!bitmap->Empty()) bitmap->Canvas().Draw(0, 0, const_cast<TDIBitmap&>(*this));
@@ -513,13 +489,7 @@ void TDIBitmap::Draw(framework::TCanvas& canvas, const framework::TRect& rect) {
   HDC dc = canvas.Handle();
   framework::TStretchModeGuard mode(dc, COLORONCOLOR);
   const framework::TPaletteGuard palette(dc, Palette());
-  struct ReleaseCanvasDC {
-    const TDIBitmap& graphic;
-    bool keep;
-    ~ReleaseCanvasDC() {
-      if (!keep && graphic.canvas_) graphic.canvas_->FreeHandle();
-    }
-  } release{*this, ownCanvas};
+  const TCanvasContextRelease release(*this, ownCanvas);
   if (!drawDirect_ && canvas_ && !ownCanvas) canvas_->FreeHandle();
   void* bits = SectionBits();
   if (!StretchPart(canvas, rect, viewRect_, bits)) DrawByLines(canvas, rect, bits);

@@ -9,7 +9,6 @@
 
 #include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
-#include "imaging/GdiHandles.h"
 #include "imaging/UCanvas.h"
 #include "imaging/UDIB.h"
 
@@ -114,7 +113,7 @@ class TDIBitmap : public framework::TGraphic {
   void Clear();
 
   mutable framework::TBitmapHandle section_;
-  mutable PaletteHandle palette_;
+  mutable framework::TPaletteHandle palette_;
   mutable framework::TRect viewRect_;
   mutable std::unique_ptr<TDIBCanvas> canvas_;
   std::unique_ptr<TDIBInfo> bitmapInfo_;

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <vector>
-
-#include "framework/Errors.h"
+#include "framework/Palettes.h"
 #include "imaging/UPalette.h"
 #include "imaging/URects.h"
 #include "rtl/Checked.h"
@@ -17,19 +15,6 @@ namespace {
 
 // The Win32 rule: no area unless Right > Left and Bottom > Top.
 bool HasNoArea(const TRect& rect) { return rect.Right <= rect.Left || rect.Bottom <= rect.Top; }
-
-// A new palette with the entries of palette, or none for none.
-HPALETTE CopyOfPalette(HPALETTE palette) {
-  if (palette == nullptr) return nullptr;
-  TLogPalette256 log{};
-  log.Version = kPaletteVersion;
-  const UINT count = GetPaletteEntries(palette, 0, kMaxPaletteEntries, log.Entries);
-  if (count == 0) return nullptr;
-  log.Count = static_cast<WORD>(count);
-  HPALETTE copy = CreatePalette(log.get());
-  if (copy == nullptr) throw framework::EOutOfResources();
-  return copy;
-}
 
 }  // namespace
 
@@ -100,7 +85,7 @@ void TMatrixImagePack::GetImage(framework::TPicture& picture, int32_t index) {
   framework::TBitmap& bitmap = picture.Bitmap();
   if (IsPaletteDisplay()) {
     bitmap.SetPixelFormat(framework::TPixelFormat::pf8bit);
-    bitmap.SetPalette(CopyOfPalette(source.Palette()));
+    bitmap.SetPalette(framework::CopyPalette(source.Palette()).release());
   }
   bitmap.SetWidth(RectWidth(cell));
   bitmap.SetHeight(RectHeight(cell));

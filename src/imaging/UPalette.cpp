@@ -1,10 +1,15 @@
 #include "imaging/UPalette.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "framework/Errors.h"
+#include "framework/Palettes.h"
+#include "imaging/EGdiError.h"
+#include "imaging/ScreenDC.h"
 #include "imaging/UDIBitmap.h"
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
 #include "rtl/ResourceStream.h"
@@ -21,7 +26,7 @@ DWORD ReadPlatformId() {
   return info.dwPlatformId;
 }
 
-HPALETTE defaultPalette = nullptr;
+framework::TPaletteHandle defaultPalette;
 
 bool SameColor(const PALETTEENTRY& a, const PALETTEENTRY& b) {
   return a.peRed == b.peRed && a.peGreen == b.peGreen && a.peBlue == b.peBlue;
@@ -63,10 +68,6 @@ void ReadPaletteEntries(HPALETTE palette, WORD count, PALETTEENTRY* entries) {
   if (count != 0 && GetPaletteEntries(palette, 0, count, entries) != count) {
     throw EGdiError::LastError("read palette");
   }
-}
-
-uint32_t LittleEndian32(const unsigned char* bytes) {
-  return bytes[0] | (uint32_t{bytes[1]} << 8) | (uint32_t{bytes[2]} << 16) | (uint32_t{bytes[3]} << 24);
 }
 
 // The mapping of a context, put back when the guard goes: viewport extent, window extent, viewport
@@ -120,7 +121,7 @@ void StretchDrawPart(framework::TCanvas& canvas, const framework::TRect& destRec
 }
 
 int32_t DisplayColorDepth() {
-  ScreenDC screen;
+  framework::TWindowDC screen = GetScreenDC();
   return rtl::CheckedMul(GetDeviceCaps(screen.get(), BITSPIXEL), GetDeviceCaps(screen.get(), PLANES));
 }
 
@@ -189,85 +190,60 @@ void ArrangePalette256(HPALETTE palette, bool blackAndWhite) {
   ArrangePalette(palette, blackAndWhite, kMaxPaletteEntries);
 }
 
-PaletteHandle ReadRiffPalette(rtl::TStream& stream) {
+framework::TPaletteHandle ReadRiffPalette(rtl::TStream& stream) {
   constexpr int32_t kHeaderSize = 20;
   constexpr uint32_t kRecordHeaderSize = 4;
-  unsigned char header[kHeaderSize];
+  uint8_t header[kHeaderSize];
   if (stream.Read(header, kHeaderSize) != kHeaderSize) return {};
   if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "PAL data", 8) != 0) return {};
 
-  const uint32_t dataSize = LittleEndian32(header + 16);
+  const uint32_t dataSize = rtl::ReadLE32(header + 16);
   if (dataSize < kRecordHeaderSize || dataSize > sizeof(TLogPalette256)) return {};
   TLogPalette256 record{};
   const int32_t wanted = static_cast<int32_t>(dataSize);
   if (stream.Read(&record, wanted) != wanted) return {};
   // The platform reads Count entries: they must lie within the bytes read.
   if (record.Count == 0 || record.Count > (dataSize - kRecordHeaderSize) / sizeof(PALETTEENTRY)) return {};
-  return PaletteHandle(CreatePalette(record.get()));
+  return framework::TPaletteHandle(CreatePalette(record.get()));
 }
 
-PaletteHandle LoadPaletteResource(HMODULE module, const std::string& name, LPCWSTR resourceType) {
+framework::TPaletteHandle LoadPaletteResource(HMODULE module, const std::string& name, LPCWSTR resourceType) {
   const std::wstring wideName = rtl::SjisToWide(name);
   if (FindResourceW(module, wideName.c_str(), resourceType) == nullptr) return {};
   rtl::TResourceStream stream(module, name, resourceType);
   return ReadRiffPalette(stream);
 }
 
-PaletteHandle CreateHalftonePaletteCopy() {
-  ScreenDC screen;
-  PaletteHandle halftone(CreateHalftonePalette(screen.get()));
+framework::TPaletteHandle CreateHalftonePaletteCopy() {
+  framework::TWindowDC screen = GetScreenDC();
+  framework::TPaletteHandle halftone(CreateHalftonePalette(screen.get()));
   if (!halftone) throw EGdiError::LastError("create halftone palette");
-  TLogPalette256 record{};
-  record.Version = kPaletteVersion;
-  record.Count = PaletteEntryCount(halftone.get());
-  rtl::RangeCheck(record.Count, 0, kMaxPaletteEntries);
-  ReadPaletteEntries(halftone.get(), record.Count, record.Entries);
-  halftone.reset();
-  PaletteHandle copy(CreatePalette(record.get()));
-  if (!copy) throw EGdiError::LastError("create palette");
+  framework::TPaletteHandle copy = framework::CopyPalette(halftone.get());
+  if (!copy) throw EGdiError::LastError("read palette");
   return copy;
 }
 
 void InitDefaultPalette(HMODULE module) {
-  PaletteHandle palette = LoadPaletteResource(module, "DefaultPalette", L"Palette");
+  framework::TPaletteHandle palette = LoadPaletteResource(module, "DefaultPalette", L"Palette");
   if (!palette) palette = CreateHalftonePaletteCopy();
   ArrangePalette256(palette.get(), false);
   {
-    ScreenDC screen;
-    PaletteSelection selection(screen.get(), palette.get(), true);
-    RealizePalette(screen.get());
+    framework::TWindowDC screen = GetScreenDC();
+    const framework::TPaletteGuard selection(screen.get(), palette.get(), true);
+    // The guard realises what it could select; a palette the screen did not take is an error.
+    if (GetCurrentObject(screen.get(), OBJ_PAL) != palette.get()) throw EGdiError::LastError("select palette");
   }
-  DoneDefaultPalette();
-  defaultPalette = palette.release();
+  defaultPalette = std::move(palette);
 }
 
 void InitDefaultPalette() { InitDefaultPalette(GetModuleHandleW(nullptr)); }
 
-void DoneDefaultPalette() {
-  if (defaultPalette != nullptr) DeleteObject(defaultPalette);
-  defaultPalette = nullptr;
-}
+void DoneDefaultPalette() { defaultPalette.reset(); }
 
-HPALETTE DefaultPaletteHandle() { return defaultPalette; }
-
-namespace {
-
-PaletteHandle CopyOfPalette(HPALETTE palette) {
-  if (palette == nullptr) return {};
-  TLogPalette256 record{};
-  record.Version = kPaletteVersion;
-  record.Count = PaletteEntryCount(palette);
-  rtl::RangeCheck(record.Count, 0, kMaxPaletteEntries);
-  ReadPaletteEntries(palette, record.Count, record.Entries);
-  PaletteHandle copy(CreatePalette(record.get()));
-  if (!copy) throw EGdiError::LastError("create palette");
-  return copy;
-}
-
-}  // namespace
+HPALETTE DefaultPaletteHandle() { return defaultPalette.get(); }
 
 void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette) {
-  ScreenDC screen;
+  framework::TWindowDC screen = GetScreenDC();
   if ((GetDeviceCaps(screen.get(), RASTERCAPS) & RC_PALETTE) == 0) {
     dest.Assign(&source);
     dest.Handle();
@@ -280,11 +256,11 @@ void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, 
   TDIBitmap carrier;
   carrier.Assign(&source);
   if (palette != nullptr) {
-    carrier.SetPalette(CopyOfPalette(palette).release());
-    dest.SetPalette(CopyOfPalette(palette).release());
+    carrier.SetPalette(framework::CopyPalette(palette).release());
+    dest.SetPalette(framework::CopyPalette(palette).release());
   } else {
     // The carrier keeps the palette of its colour table.
-    dest.SetPalette(CopyOfPalette(source.Palette()).release());
+    dest.SetPalette(framework::CopyPalette(source.Palette()).release());
   }
   // The carrier's drawing realises its palette in dest's context as a background palette, so that
   // the platform matches every pixel's colour to it.

@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/GdiHandles.h"
 #include "framework/Graphics.h"
-#include "imaging/GdiHandles.h"
+#include "imaging/EGdiError.h"
 #include "imaging/URects.h"
 #include "rtl/Stream.h"
 
@@ -61,14 +62,14 @@ void ArrangePalette256(HPALETTE palette, bool blackAndWhite);
 // The palette of the RIFF palette data at the stream's position ("RIFF", size, "PAL data", N, then
 // a logical palette record of N bytes), or none when the data is not such a palette: a wrong
 // signature, a stream that ends early, N outside 4..1028, or an entry count of 0 or beyond N.
-PaletteHandle ReadRiffPalette(rtl::TStream& stream);
+framework::TPaletteHandle ReadRiffPalette(rtl::TStream& stream);
 
 // The palette held by the named resource of the given type in module, or none when there is no such
 // resource or it is not a RIFF palette. The name is CP932.
-PaletteHandle LoadPaletteResource(HMODULE module, const std::string& name, LPCWSTR resourceType);
+framework::TPaletteHandle LoadPaletteResource(HMODULE module, const std::string& name, LPCWSTR resourceType);
 
 // An ordinary palette with the entries of the platform's halftone palette for the screen.
-PaletteHandle CreateHalftonePaletteCopy();
+framework::TPaletteHandle CreateHalftonePaletteCopy();
 
 // The process-wide default palette: the "DefaultPalette" resource of type "Palette" in module, or a
 // halftone copy when there is none, arranged around the stock default palette's static colours and
@@ -86,16 +87,5 @@ HPALETTE DefaultPaletteHandle();
 // exactly). Elsewhere dest is an exact copy of source with its image made at once. palette stays
 // the caller's.
 void RemapBitmapToPalette(framework::TBitmap& source, framework::TBitmap& dest, HPALETTE palette);
-
-// The program's start-up step for this module, undone when it goes out of scope: the entry creates
-// one before any window and keeps it until the message loop has ended.
-class DefaultPaletteScope {
- public:
-  DefaultPaletteScope() { InitDefaultPalette(); }
-  explicit DefaultPaletteScope(HMODULE module) { InitDefaultPalette(module); }
-  ~DefaultPaletteScope() { DoneDefaultPalette(); }
-  DefaultPaletteScope(const DefaultPaletteScope&) = delete;
-  DefaultPaletteScope& operator=(const DefaultPaletteScope&) = delete;
-};
 
 }  // namespace imaging

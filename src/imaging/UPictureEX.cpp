@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "framework/Errors.h"
 #include "framework/Icon.h"
 #include "framework/Metafile.h"
 #include "imaging/USafetyBitmap.h"
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 #include "rtl/Sjis.h"
 
@@ -19,19 +21,19 @@ using framework::TClassBuilder;
 
 namespace {
 
-// Keeps a picture's change event detached for its lifetime.
-class TDetachedChangeEvent {
+// Gives a variable a value for the guard's lifetime and puts the old one back on every way out: a
+// change event detached, a flag raised while a notification runs.
+template <typename T>
+class TScopedValue {
  public:
-  explicit TDetachedChangeEvent(framework::TPicture& picture) : picture_(picture), saved_(picture.OnChange) {
-    picture_.OnChange = nullptr;
-  }
-  ~TDetachedChangeEvent() { picture_.OnChange = saved_; }
-  TDetachedChangeEvent(const TDetachedChangeEvent&) = delete;
-  TDetachedChangeEvent& operator=(const TDetachedChangeEvent&) = delete;
+  TScopedValue(T& variable, T value) : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
+  ~TScopedValue() { variable_ = std::move(saved_); }
+  TScopedValue(const TScopedValue&) = delete;
+  TScopedValue& operator=(const TScopedValue&) = delete;
 
  private:
-  framework::TPicture& picture_;
-  framework::TNotifyEvent saved_;
+  T& variable_;
+  T saved_;
 };
 
 // Makes the picture's graphic an empty Made unless it is a Wanted already, without a change
@@ -39,17 +41,12 @@ class TDetachedChangeEvent {
 template <typename Wanted, typename Made>
 framework::TGraphic& EnsureGraphic(framework::TPicture& picture) {
   if (dynamic_cast<Wanted*>(picture.Graphic()) == nullptr) {
-    TDetachedChangeEvent detached(picture);
+    const TScopedValue<framework::TNotifyEvent> detached(picture.OnChange, nullptr);
     Made empty;
     picture.SetGraphic(&empty);
   }
   return *picture.Graphic();
 }
-
-uint32_t ReadU32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 int registrations = 0;
 
@@ -70,11 +67,7 @@ void TPictureEx::ReadStoredData(rtl::TStream& stream) {
 
 void TPictureEx::Changed(framework::TObject* sender) {
   if (changing_) return;
-  changing_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{changing_};
+  const TScopedValue<bool> changing(changing_, true);
   TPicture::Changed(sender);
 }
 
@@ -87,12 +80,7 @@ const framework::TClass& TSafetyJPEGImage::StaticClass() {
 }
 
 void TSafetyJPEGImage::Draw(framework::TCanvas& canvas, const framework::TRect& rect) {
-  struct Restore {
-    framework::TNotifyEvent& event;
-    framework::TNotifyEvent saved;
-    ~Restore() { event = saved; }
-  } restore{OnChange, OnChange};
-  OnChange = nullptr;
+  const TScopedValue<framework::TNotifyEvent> detached(OnChange, nullptr);
   TJPEGImage::Draw(canvas, rect);
 }
 
@@ -200,15 +188,15 @@ void WriteBitmapFile(rtl::TStream& resource, rtl::TStream& file) {
   const int32_t start = resource.GetPosition();
   resource.Read(info, static_cast<int32_t>(std::min<int64_t>(size, sizeof info)));
   resource.SetPosition(start);
-  const uint32_t infoSize = ReadU32(info);
+  const uint32_t infoSize = rtl::ReadLE32(info);
   uint64_t offset = 14 + uint64_t{infoSize};
   if (infoSize == sizeof(BITMAPCOREHEADER)) {
-    const uint16_t bitCount = ReadU16(info + 10);
+    const uint16_t bitCount = rtl::ReadLE16(info + 10);
     if (bitCount >= 1 && bitCount <= 8) offset += 3 * (uint64_t{1} << bitCount);
   } else if (infoSize >= sizeof(BITMAPINFOHEADER)) {
-    const uint16_t bitCount = ReadU16(info + 14);
-    const uint32_t compression = ReadU32(info + 16);
-    const uint32_t colorsUsed = ReadU32(info + 32);
+    const uint16_t bitCount = rtl::ReadLE16(info + 14);
+    const uint32_t compression = rtl::ReadLE32(info + 16);
+    const uint32_t colorsUsed = rtl::ReadLE32(info + 32);
     if (compression == BI_BITFIELDS && infoSize == sizeof(BITMAPINFOHEADER)) offset += 12;
     if (colorsUsed != 0) {
       offset += 4 * uint64_t{colorsUsed};

@@ -5,10 +5,14 @@
 #include <vector>
 
 #include "data/UZLIB.h"
+#include "framework/BmpFile.h"
 #include "framework/Errors.h"
-#include "imaging/GdiHandles.h"
+#include "framework/GdiHandles.h"
+#include "framework/Palettes.h"
+#include "imaging/EGdiError.h"
 #include "imaging/UCanvas.h"
 #include "imaging/UPalette.h"
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
 
@@ -37,19 +41,13 @@ constexpr int32_t kClrUsedAt = 46;
 // A few bytes of run-length data can describe any size; a 32-bit process holds no larger image.
 constexpr int64_t kMaxRleImageBytes = int64_t{256} * 1024 * 1024;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
-
 // The file header and a 40-byte info header of a BMP at the stream's position. False when the
 // data is not that, or ends before the 54 bytes.
 bool ReadHeaders(rtl::TStream& stream, uint8_t (&headers)[kHeadersSize]) {
   if (stream.Read(headers, kFileHeaderSize) != kFileHeaderSize) return false;
-  if (U16(headers) != kBM) return false;
+  if (rtl::ReadLE16(headers) != kBM) return false;
   if (stream.Read(headers + kFileHeaderSize, 4) != 4) return false;
-  if (U32(headers + kFileHeaderSize) != kInfoHeaderSize) return false;
+  if (rtl::ReadLE32(headers + kFileHeaderSize) != kInfoHeaderSize) return false;
   constexpr int32_t rest = kInfoHeaderSize - 4;
   return stream.Read(headers + kFileHeaderSize + 4, rest) == rest;
 }
@@ -64,45 +62,28 @@ void CopyRest(rtl::TStream& stream, rtl::TMemoryStream& copy) {
   copy.SetPosition(0);
 }
 
-PaletteHandle CopyOfPalette(HPALETTE palette) {
-  TLogPalette256 record{};
-  record.Version = kPaletteVersion;
-  const UINT count = GetPaletteEntries(palette, 0, 0, nullptr);
-  rtl::RangeCheck(count, 1, kMaxPaletteEntries);
-  record.Count = static_cast<WORD>(GetPaletteEntries(palette, 0, count, record.Entries));
-  if (record.Count == 0) throw EGdiError::LastError("read palette");
-  PaletteHandle copy(CreatePalette(record.get()));
-  if (!copy) throw EGdiError::LastError("create palette");
-  return copy;
-}
-
 // What a draw changes on its canvas, put back on every way out: background and text colour (set
 // to white and black for the monochrome mask), copy mode and stretch mode.
 class DrawStateGuard {
  public:
   explicit DrawStateGuard(TCanvas& canvas)
       : canvas_(canvas),
-        dc_(canvas.Handle()),
         copyMode_(canvas.CopyMode()),
-        stretchMode_(GetStretchBltMode(dc_)),
-        background_(SetBkColor(dc_, RGB(255, 255, 255))),
-        text_(SetTextColor(dc_, RGB(0, 0, 0))) {}
-  ~DrawStateGuard() {
-    if (text_ != CLR_INVALID) SetTextColor(dc_, text_);
-    if (background_ != CLR_INVALID) SetBkColor(dc_, background_);
-    if (stretchMode_ != 0) SetStretchBltMode(dc_, stretchMode_);
-    canvas_.SetCopyMode(copyMode_);
+        text_(canvas.Handle()),
+        // The present mode, set again: the guard's part is putting it back.
+        stretch_(canvas.Handle(), GetStretchBltMode(canvas.Handle())) {
+    SetBkColor(canvas.Handle(), RGB(255, 255, 255));
+    SetTextColor(canvas.Handle(), RGB(0, 0, 0));
   }
+  ~DrawStateGuard() { canvas_.SetCopyMode(copyMode_); }
   DrawStateGuard(const DrawStateGuard&) = delete;
   DrawStateGuard& operator=(const DrawStateGuard&) = delete;
 
  private:
   TCanvas& canvas_;
-  HDC dc_;
   DWORD copyMode_;
-  int stretchMode_;
-  COLORREF background_;
-  COLORREF text_;
+  framework::TTextStateGuard text_;
+  framework::TStretchModeGuard stretch_;
 };
 
 // Calls mark(x, y) for every pixel of the bitmap selected into source whose colour, as the
@@ -114,12 +95,7 @@ void MarkDeviceColour(HDC source, int32_t width, int32_t height, COLORREF rgb, M
   const int32_t tileWidth = std::min(width, kTilePixels);
   const int32_t tileHeight = std::max(1, std::min(height, kTilePixels / tileWidth));
   TDIBInfo info{};
-  info.Header.biSize = sizeof(BITMAPINFOHEADER);
-  info.Header.biWidth = tileWidth;
-  info.Header.biHeight = -tileHeight;
-  info.Header.biPlanes = 1;
-  info.Header.biBitCount = 32;
-  info.Header.biCompression = BI_RGB;
+  info.Header = framework::bmp::InfoHeader(tileWidth, -tileHeight, 32);
   void* bits = nullptr;
   framework::TBitmapHandle tile(CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
   framework::TMemoryDC dc;
@@ -261,12 +237,12 @@ bool TSafetyBitmap::NeedsHeaderRepair(rtl::TStream& stream) {
   rtl::TPositionGuard guard(stream);
   uint8_t headers[kHeadersSize];
   bool repair = false;
-  if (ReadHeaders(stream, headers) && U32(headers + kCompressionAt) == BI_RGB) {
-    const int32_t height = I32(headers + kHeightAt);
+  if (ReadHeaders(stream, headers) && rtl::ReadLE32(headers + kCompressionAt) == BI_RGB) {
+    const int32_t height = rtl::ReadLEInt32(headers + kHeightAt);
     const int32_t rows = height < 0 ? rtl::CheckedSub(0, height) : height;
-    const int32_t rowBytes = RowBytes(I32(headers + kWidthAt), U16(headers + kBitCountAt), 32);
+    const int32_t rowBytes = RowBytes(rtl::ReadLEInt32(headers + kWidthAt), rtl::ReadLE16(headers + kBitCountAt), 32);
     const int32_t imageSize = rtl::CheckedMul(rowBytes, rows);
-    repair = int64_t{imageSize} != int64_t{U32(headers + kSizeImageAt)};
+    repair = int64_t{imageSize} != int64_t{rtl::ReadLE32(headers + kSizeImageAt)};
   }
   guard.Restore();
   return repair;
@@ -277,7 +253,7 @@ bool TSafetyBitmap::IsRLEBitmap(rtl::TStream& stream) {
   uint8_t headers[kHeadersSize];
   bool rle = false;
   if (ReadHeaders(stream, headers)) {
-    const uint32_t compression = U32(headers + kCompressionAt);
+    const uint32_t compression = rtl::ReadLE32(headers + kCompressionAt);
     rle = compression == BI_RLE8 || compression == BI_RLE4;
   }
   guard.Restore();
@@ -335,10 +311,10 @@ void TSafetyBitmap::LoadRLEBitmap(rtl::TStream& stream) {
 
 void TSafetyBitmap::LoadRLEBytes(const uint8_t* data, int32_t size) {
   if (size < kHeadersSize) throw framework::EInvalidGraphic();
-  const bool rle4 = U32(data + kCompressionAt) == BI_RLE4;
+  const bool rle4 = rtl::ReadLE32(data + kCompressionAt) == BI_RLE4;
   const int32_t bitCount = rle4 ? 4 : 8;
 
-  const uint32_t clrUsed = U32(data + kClrUsedAt);
+  const uint32_t clrUsed = rtl::ReadLE32(data + kClrUsedAt);
   rtl::RangeCheck(clrUsed, 0, 65535);
   const int32_t colorCount = clrUsed != 0 ? static_cast<int32_t>(clrUsed) : (rle4 ? 16 : 256);
   // The palette record has room for 256 entries.
@@ -346,17 +322,19 @@ void TSafetyBitmap::LoadRLEBytes(const uint8_t* data, int32_t size) {
 
   // The stretch reads the info header, colorCount table entries and biSizeImage bytes from
   // bfOffBits: all of them must lie in the data. biSizeImage 0 means the rest of the data.
-  const int32_t width = I32(data + kWidthAt);
-  const int32_t height = I32(data + kHeightAt);
-  if (U16(data + kPlanesAt) != 1 || U16(data + kBitCountAt) != bitCount) throw framework::EInvalidGraphic();
+  const int32_t width = rtl::ReadLEInt32(data + kWidthAt);
+  const int32_t height = rtl::ReadLEInt32(data + kHeightAt);
+  if (rtl::ReadLE16(data + kPlanesAt) != 1 || rtl::ReadLE16(data + kBitCountAt) != bitCount) {
+    throw framework::EInvalidGraphic();
+  }
   if (width <= 0 || height <= 0) throw framework::EInvalidGraphic();  // run-length rows go bottom-up only
   if (int64_t{RowBytes(width, bitCount, 32)} * height > kMaxRleImageBytes) throw framework::EInvalidGraphic();
   const int32_t tableSize = colorCount * static_cast<int32_t>(sizeof(RGBQUAD));
   if (tableSize > size - kHeadersSize) throw framework::EInvalidGraphic();
-  const uint32_t offBits = U32(data + kOffBitsAt);
+  const uint32_t offBits = rtl::ReadLE32(data + kOffBitsAt);
   if (offBits > static_cast<uint32_t>(size)) throw framework::EInvalidGraphic();
   const int32_t available = size - static_cast<int32_t>(offBits);
-  const uint32_t sizeImage = U32(data + kSizeImageAt);
+  const uint32_t sizeImage = rtl::ReadLE32(data + kSizeImageAt);
   const int32_t runBytes = sizeImage != 0 ? static_cast<int32_t>(std::min<uint32_t>(sizeImage, INT32_MAX)) : available;
   // Less than one code pair is no run-length data at all.
   if (runBytes > available || runBytes < 2) throw framework::EInvalidGraphic();
@@ -373,7 +351,7 @@ void TSafetyBitmap::LoadRLEBytes(const uint8_t* data, int32_t size) {
     const uint8_t* entry = table + 4 * i;
     record.Entries[i] = {entry[2], entry[1], entry[0], 0};
   }
-  PaletteHandle palette(CreatePalette(record.get()));
+  framework::TPaletteHandle palette(CreatePalette(record.get()));
   if (!palette) throw EGdiError::LastError("create palette");
   SetPalette(palette.release());
 
@@ -406,7 +384,7 @@ void TSafetyBitmap::NormalizePalette() {
   if (GetNearestPaletteIndex(palette, RGB(0, 0, 0)) == 0 && GetNearestPaletteIndex(palette, RGB(255, 255, 255)) == last) {
     return;
   }
-  PaletteHandle arranged = CopyOfPalette(palette);
+  framework::TPaletteHandle arranged = framework::CopyPalette(palette);
   ArrangePalette(arranged.get(), true, static_cast<int32_t>(last + 1));
   SetPalette(arranged.release());
 }

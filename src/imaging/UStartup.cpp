@@ -26,20 +26,17 @@ TImagingStartup::TImagingStartup() : TImagingStartup(GetModuleHandleW(nullptr)) 
 TImagingStartup::TImagingStartup(HMODULE module) : TImagingStartup(module, Steps()) {}
 
 TImagingStartup::TImagingStartup(HMODULE module, std::span<const TImagingStep> steps) : steps_(steps) {
-  try {
-    for (const TImagingStep& step : steps_) {
-      step.Start(module);
-      ++taken_;
-    }
-  } catch (...) {
-    Undo();
-    throw;
+  steps_.TakeAll(module);
+}
+
+void TImagingStartup::TTakenSteps::TakeAll(HMODULE module) {
+  for (const TImagingStep& step : steps_) {
+    step.Start(module);
+    ++taken_;
   }
 }
 
-TImagingStartup::~TImagingStartup() { Undo(); }
-
-void TImagingStartup::Undo() {
+TImagingStartup::TTakenSteps::~TTakenSteps() {
   while (taken_ > 0) steps_[--taken_].Finish();
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <span>
 
 namespace imaging {
@@ -23,7 +24,6 @@ class TImagingStartup {
   explicit TImagingStartup(HMODULE module);
   // Takes the given steps instead (for tests).
   TImagingStartup(HMODULE module, std::span<const TImagingStep> steps);
-  ~TImagingStartup();
   TImagingStartup(const TImagingStartup&) = delete;
   TImagingStartup& operator=(const TImagingStartup&) = delete;
 
@@ -31,9 +31,22 @@ class TImagingStartup {
   static std::span<const TImagingStep> Steps();
 
  private:
-  void Undo();
-  std::span<const TImagingStep> steps_;
-  std::size_t taken_ = 0;
+  // The steps taken so far, undone in reverse order when it goes: a member, so that a step that
+  // fails in the constructor has those before it undone too.
+  class TTakenSteps {
+   public:
+    explicit TTakenSteps(std::span<const TImagingStep> steps) : steps_(steps) {}
+    ~TTakenSteps();
+    TTakenSteps(const TTakenSteps&) = delete;
+    TTakenSteps& operator=(const TTakenSteps&) = delete;
+    void TakeAll(HMODULE module);
+
+   private:
+    std::span<const TImagingStep> steps_;
+    std::size_t taken_ = 0;
+  };
+
+  TTakenSteps steps_;
 };
 
 }  // namespace imaging

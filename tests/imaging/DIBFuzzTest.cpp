@@ -169,7 +169,7 @@ TEST(PaletteFuzz, RiffPalettes) {
     for (int i = 0; i < 1000; ++i) {
       Bytes mutated = Mutate(input, 24, random);
       TGuardedStream stream(mutated);
-      imaging::PaletteHandle palette = imaging::ReadRiffPalette(stream);
+      framework::TPaletteHandle palette = imaging::ReadRiffPalette(stream);
       if (palette) {
         ++palettes;
         PALETTEENTRY entries[256];

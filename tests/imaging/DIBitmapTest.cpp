@@ -585,7 +585,7 @@ TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
   Image image = Indexed(4, 5, 5, 16);
   auto graphic = Load(MakeBmp(image));
   HPALETTE made = graphic->Palette();
-  imaging::PaletteHandle given = palette_test::MakePalette({palette_test::Rgb(1, 2, 3)});
+  framework::TPaletteHandle given = palette_test::MakePalette({palette_test::Rgb(1, 2, 3)});
   HPALETTE raw = given.release();
   graphic->SetPalette(raw);
   EXPECT_EQ(GetObjectType(made), 0u);
@@ -830,22 +830,6 @@ TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
 }
 
 // --- the graphic's canvas
-
-// A memory canvas for the screen: its font keeps its point size at the screen's resolution.
-TEST(DIBCanvas, ScalesItsFontToTheScreen) {
-  HDC screen = GetDC(nullptr);
-  const int resolution = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  auto graphic = Load(MakeBmp(Coordinates(4, 4)));
-  imaging::TDIBCanvas& canvas = graphic->Canvas();
-  canvas.Font().SetPixelsPerInch(resolution == 72 ? 96 : 72);
-  const int32_t points = canvas.Font().Size();
-  canvas.Handle();
-  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
-  EXPECT_EQ(canvas.Font().Size(), points);
-  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
-  canvas.FreeHandle();
-}
 
 // Deselected, the canvas draws into the memory context's own bitmap and not into the section;
 // selected again, into the section. The section's pixels are read through a saved copy.

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include "PaletteEntries.h"
-#include "imaging/GdiHandles.h"
 #include "imaging/UPalette.h"
 
 namespace {
@@ -43,33 +42,6 @@ TEST(Platform, OnlyTheNTFamilyIsNT) {
   EXPECT_FALSE(imaging::IsNTPlatformId(VER_PLATFORM_WIN32s));
   EXPECT_FALSE(imaging::IsNTPlatformId(VER_PLATFORM_WIN32_WINDOWS));
   EXPECT_FALSE(imaging::IsNTPlatformId(3));
-}
-
-TEST(PaletteSelection, SelectsAndPutsThePreviousPaletteBack) {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  ReleaseDC(nullptr, screen);
-  ASSERT_NE(dc, nullptr);
-  HGDIOBJ before = GetCurrentObject(dc, OBJ_PAL);
-  imaging::PaletteHandle palette = MakePalette({Rgb(1, 2, 3), Rgb(4, 5, 6)});
-  {
-    imaging::PaletteSelection selection(dc, palette.get(), true);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_PAL), palette.get());
-  }
-  EXPECT_EQ(GetCurrentObject(dc, OBJ_PAL), before);
-  EXPECT_THROW(imaging::PaletteSelection(dc, nullptr, true), imaging::EGdiError);
-  EXPECT_EQ(GetCurrentObject(dc, OBJ_PAL), before);
-  DeleteDC(dc);
-}
-
-TEST(PaletteHandle, MovingHandsOverTheOneDelete) {
-  imaging::PaletteHandle first = MakePalette({Rgb(1, 2, 3)});
-  HPALETTE raw = first.get();
-  imaging::PaletteHandle second = std::move(first);
-  EXPECT_FALSE(first);
-  EXPECT_EQ(second.get(), raw);
-  second = imaging::PaletteHandle();
-  EXPECT_EQ(GetObjectType(raw), 0u);
 }
 
 }  // namespace

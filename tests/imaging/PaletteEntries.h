@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-#include "imaging/GdiHandles.h"
+#include "framework/GdiHandles.h"
 #include "support/Palettes.h"
 
 inline bool operator==(const PALETTEENTRY& a, const PALETTEENTRY& b) {
@@ -26,13 +26,13 @@ inline PALETTEENTRY Rgb(int red, int green, int blue, int flags = 0) {
   return PALETTEENTRY{static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue), static_cast<BYTE>(flags)};
 }
 
-inline imaging::PaletteHandle MakePalette(const std::vector<PALETTEENTRY>& entries) {
+inline framework::TPaletteHandle MakePalette(const std::vector<PALETTEENTRY>& entries) {
   std::vector<unsigned char> record(4 + 4 * entries.size());
   const WORD version = 0x0300, count = static_cast<WORD>(entries.size());
   std::memcpy(record.data(), &version, 2);
   std::memcpy(record.data() + 2, &count, 2);
   std::memcpy(record.data() + 4, entries.data(), 4 * entries.size());
-  imaging::PaletteHandle palette(CreatePalette(reinterpret_cast<const LOGPALETTE*>(record.data())));
+  framework::TPaletteHandle palette(CreatePalette(reinterpret_cast<const LOGPALETTE*>(record.data())));
   EXPECT_TRUE(palette);
   return palette;
 }

@@ -17,7 +17,7 @@
 namespace {
 
 using namespace palette_test;
-using imaging::PaletteHandle;
+using framework::TPaletteHandle;
 using testing_support::PaletteEntries;
 
 std::vector<PALETTEENTRY> BlueFillers(int first, int last) {
@@ -43,7 +43,7 @@ std::vector<PALETTEENTRY> Concat(std::initializer_list<std::vector<PALETTEENTRY>
 class ArrangePalette : public ::testing::Test {
  protected:
   std::vector<PALETTEENTRY> Arranged(const std::vector<PALETTEENTRY>& own, bool blackAndWhite, int32_t count) {
-    PaletteHandle palette = MakePalette(own);
+    TPaletteHandle palette = MakePalette(own);
     imaging::ArrangePalette(palette.get(), blackAndWhite, count);
     return PaletteEntries(palette.get());
   }
@@ -74,7 +74,7 @@ TEST_F(ArrangePalette, KeepsTheFirstColoursWhenTheyDoNotAllFit) {
 
 TEST_F(ArrangePalette, TheStaticColoursGoHalfToTheStartAndHalfToTheEnd) {
   ASSERT_EQ(stock.size(), 20u);
-  PaletteHandle palette = MakePalette(stock);
+  TPaletteHandle palette = MakePalette(stock);
   imaging::ArrangePalette256(palette.get(), false);
   auto result = PaletteEntries(palette.get());
   // (0, 0, 128) is a static colour, so that filler is skipped.
@@ -100,7 +100,7 @@ TEST_F(ArrangePalette, CountAtTheNumberOfStaticColoursHoldsOnlyThem) {
 }
 
 TEST_F(ArrangePalette, CountOutsideItsRangeRaisesRangeErrorAndLeavesThePalette) {
-  PaletteHandle palette = MakePalette({red, black});
+  TPaletteHandle palette = MakePalette({red, black});
   EXPECT_THROW(imaging::ArrangePalette(palette.get(), true, 1), rtl::ERangeError);
   EXPECT_THROW(imaging::ArrangePalette(palette.get(), true, 257), rtl::ERangeError);
   EXPECT_THROW(imaging::ArrangePalette(palette.get(), false, 19), rtl::ERangeError);
@@ -146,7 +146,7 @@ void Put32(std::vector<unsigned char>& bytes, std::size_t offset, uint32_t value
 
 class ReadRiffPalette : public ::testing::Test {
  protected:
-  PaletteHandle Read(const std::vector<unsigned char>& bytes, int32_t position = 0) {
+  TPaletteHandle Read(const std::vector<unsigned char>& bytes, int32_t position = 0) {
     rtl::TMemoryStream stream;
     stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
     stream.SetPosition(position);
@@ -157,7 +157,7 @@ class ReadRiffPalette : public ::testing::Test {
 };
 
 TEST_F(ReadRiffPalette, ReadsTheEntriesOfTheDataChunk) {
-  PaletteHandle palette = Read(RiffPalette(three));
+  TPaletteHandle palette = Read(RiffPalette(three));
   ASSERT_TRUE(palette);
   EXPECT_EQ(PaletteEntries(palette.get()), three);
 }
@@ -170,7 +170,7 @@ TEST_F(ReadRiffPalette, ReadsFromTheStreamsPositionAndStopsAfterTheChunk) {
   rtl::TMemoryStream stream;
   stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   stream.SetPosition(5);
-  PaletteHandle palette = imaging::ReadRiffPalette(stream);
+  TPaletteHandle palette = imaging::ReadRiffPalette(stream);
   ASSERT_TRUE(palette);
   EXPECT_EQ(PaletteEntries(palette.get()), three);
   EXPECT_EQ(stream.GetPosition(), 5 + 20 + 16);
@@ -223,7 +223,7 @@ TEST_F(ReadRiffPalette, AChunkOfAllTwoHundredFiftySixEntriesIsRead) {
   for (int i = 0; i < 256; ++i) full.push_back(Rgb(i, 255 - i, i / 2));
   auto bytes = RiffPalette(full);
   ASSERT_EQ(bytes.size(), 20u + 1028u);
-  PaletteHandle palette = Read(bytes);
+  TPaletteHandle palette = Read(bytes);
   ASSERT_TRUE(palette);
   EXPECT_EQ(PaletteEntries(palette.get()), full);
 }
@@ -267,7 +267,7 @@ TEST_F(ReadRiffPalette, BytesBeyondTheEntriesInTheChunkAreIgnored) {
   auto bytes = RiffPalette(three);
   Put32(bytes, 16, 4 + 12 + 3);
   bytes.insert(bytes.end(), {9, 9, 9});
-  PaletteHandle palette = Read(bytes);
+  TPaletteHandle palette = Read(bytes);
   ASSERT_TRUE(palette);
   EXPECT_EQ(PaletteEntries(palette.get()), three);
 }
@@ -288,7 +288,7 @@ HMODULE ThisModule() { return GetModuleHandleW(nullptr); }
 HMODULE ModuleWithoutPalettes() { return GetModuleHandleW(L"kernel32.dll"); }
 
 TEST(LoadPaletteResource, ReadsARiffPaletteResource) {
-  PaletteHandle palette = imaging::LoadPaletteResource(ThisModule(), "DefaultPalette", L"Palette");
+  TPaletteHandle palette = imaging::LoadPaletteResource(ThisModule(), "DefaultPalette", L"Palette");
   ASSERT_TRUE(palette);
   EXPECT_EQ(PaletteEntries(palette.get()), ResourceEntries());
 }
@@ -307,13 +307,13 @@ TEST(LoadPaletteResource, AResourceThatIsNotARiffPaletteGivesNone) {
 
 std::vector<PALETTEENTRY> HalftoneEntries() {
   HDC screen = GetDC(nullptr);
-  PaletteHandle halftone(CreateHalftonePalette(screen));
+  TPaletteHandle halftone(CreateHalftonePalette(screen));
   ReleaseDC(nullptr, screen);
   return PaletteEntries(halftone.get());
 }
 
 TEST(CreateHalftonePaletteCopy, HoldsTheHalftoneEntries) {
-  PaletteHandle copy = imaging::CreateHalftonePaletteCopy();
+  TPaletteHandle copy = imaging::CreateHalftonePaletteCopy();
   ASSERT_TRUE(copy);
   auto expected = HalftoneEntries();
   ASSERT_FALSE(expected.empty());
@@ -321,8 +321,8 @@ TEST(CreateHalftonePaletteCopy, HoldsTheHalftoneEntries) {
 }
 
 TEST(CreateHalftonePaletteCopy, EachCallGivesAPaletteOfItsOwn) {
-  PaletteHandle first = imaging::CreateHalftonePaletteCopy();
-  PaletteHandle second = imaging::CreateHalftonePaletteCopy();
+  TPaletteHandle first = imaging::CreateHalftonePaletteCopy();
+  TPaletteHandle second = imaging::CreateHalftonePaletteCopy();
   ASSERT_TRUE(first && second);
   EXPECT_NE(first.get(), second.get());
   first.reset();
@@ -416,18 +416,6 @@ TEST_F(DefaultPalette, DoneDeletesItAndMakingItAgainReplacesIt) {
   EXPECT_EQ(GetObjectType(second), 0u);
   imaging::DoneDefaultPalette();  // twice is harmless
   EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
-}
-
-TEST_F(DefaultPalette, TheStartUpScopeMakesItAndUndoesIt) {
-  HPALETTE made = nullptr;
-  {
-    imaging::DefaultPaletteScope scope(ThisModule());
-    made = imaging::DefaultPaletteHandle();
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(PaletteEntries(made).size(), 256u);
-  }
-  EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
-  EXPECT_EQ(GetObjectType(made), 0u);
 }
 
 }  // namespace

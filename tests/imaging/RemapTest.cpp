@@ -38,7 +38,7 @@ class RemapBitmapToPalette : public ::testing::Test {
   }
   TBitmap source;
   TBitmap dest;
-  imaging::PaletteHandle palette;
+  framework::TPaletteHandle palette;
 };
 
 // Dest in 8 bits holds indexes into the palette it is given: exactly the palette's colours.
