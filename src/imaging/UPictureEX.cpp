@@ -13,6 +13,7 @@
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Bytes.h"
 #include "rtl/Checked.h"
+#include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 
 namespace imaging {
@@ -21,27 +22,12 @@ using framework::TClassBuilder;
 
 namespace {
 
-// Gives a variable a value for the guard's lifetime and puts the old one back on every way out: a
-// change event detached, a flag raised while a notification runs.
-template <typename T>
-class TScopedValue {
- public:
-  TScopedValue(T& variable, T value) : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
-  ~TScopedValue() { variable_ = std::move(saved_); }
-  TScopedValue(const TScopedValue&) = delete;
-  TScopedValue& operator=(const TScopedValue&) = delete;
-
- private:
-  T& variable_;
-  T saved_;
-};
-
 // Makes the picture's graphic an empty Made unless it is a Wanted already, without a change
 // notification: the load that follows gives the one notification.
 template <typename Wanted, typename Made>
 framework::TGraphic& EnsureGraphic(framework::TPicture& picture) {
   if (dynamic_cast<Wanted*>(picture.Graphic()) == nullptr) {
-    const TScopedValue<framework::TNotifyEvent> detached(picture.OnChange, nullptr);
+    const rtl::TScopedValue<framework::TNotifyEvent> detached(picture.OnChange, nullptr);
     Made empty;
     picture.SetGraphic(&empty);
   }
@@ -67,7 +53,7 @@ void TPictureEx::ReadStoredData(rtl::TStream& stream) {
 
 void TPictureEx::Changed(framework::TObject* sender) {
   if (changing_) return;
-  const TScopedValue<bool> changing(changing_, true);
+  const rtl::TScopedValue<bool> changing(changing_, true);
   TPicture::Changed(sender);
 }
 
@@ -80,7 +66,7 @@ const framework::TClass& TSafetyJPEGImage::StaticClass() {
 }
 
 void TSafetyJPEGImage::Draw(framework::TCanvas& canvas, const framework::TRect& rect) {
-  const TScopedValue<framework::TNotifyEvent> detached(OnChange, nullptr);
+  const rtl::TScopedValue<framework::TNotifyEvent> detached(OnChange, nullptr);
   TJPEGImage::Draw(canvas, rect);
 }
 

@@ -25,4 +25,19 @@ class TScopeExit {
   bool armed_ = true;
 };
 
+// Gives a variable a value for the guard's lifetime and puts the old one back on every way out: a
+// change event detached, a flag raised while a notification runs.
+template <typename T>
+class TScopedValue {
+ public:
+  TScopedValue(T& variable, T value) : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
+  ~TScopedValue() { variable_ = std::move(saved_); }
+  TScopedValue(const TScopedValue&) = delete;
+  TScopedValue& operator=(const TScopedValue&) = delete;
+
+ private:
+  T& variable_;
+  T saved_;
+};
+
 }  // namespace rtl
