@@ -5,8 +5,8 @@
 
 #include "../../resources/Catalogue.h"
 #include "framework/Application.h"
+#include "framework/Bitmap.h"
 #include "framework/Buttons.h"
-#include "framework/Graphics.h"
 #include "rtl/Checked.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"

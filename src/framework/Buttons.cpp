@@ -1,5 +1,6 @@
 #include "framework/Buttons.h"
 
+#include "framework/TransparentBlt.h"
 #include "rtl/Sjis.h"
 
 namespace framework {

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "framework/Canvas.h"
 #include "framework/Classes.h"
+#include "framework/Colors.h"
 #include "framework/Events.h"
-#include "framework/Graphics.h"
+#include "framework/GraphicsObjects.h"
 #include "framework/Types.h"
 
 namespace framework {

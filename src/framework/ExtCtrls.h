@@ -1,8 +1,9 @@
 // Panels (a window with bevels that holds controls), bevels (lines and frames) and images.
 #pragma once
 
+#include "framework/Canvas.h"
 #include "framework/Controls.h"
-#include "framework/Graphics.h"
+#include "framework/Picture.h"
 
 namespace framework {
 

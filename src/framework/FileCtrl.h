@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/Bitmap.h"
 #include "framework/Controls.h"
-#include "framework/Graphics.h"
 #include "framework/StdCtrls.h"
 #include "rtl/Exception.h"
 

@@ -29,7 +29,7 @@ class TPrinter::TPrinterCanvas : public TCanvas {
 TPrinter::TPrinter() = default;
 
 TPrinter::~TPrinter() {
-  if (printing_) AbortDoc(dc_);
+  if (printing_) AbortDoc(dc_.get());
   FreeHandle();
 }
 
@@ -55,7 +55,7 @@ void TPrinter::SetPrinterName(const std::string& name) {
 }
 
 HDC TPrinter::Handle() {
-  if (dc_ != nullptr) return dc_;
+  if (dc_) return dc_.get();
   std::wstring device = rtl::SjisToWide(name_);
   if (device.empty()) {
     DWORD size = 0;
@@ -65,9 +65,9 @@ HDC TPrinter::Handle() {
     if (!rtl::sys::GetDefaultPrinterW(device.data(), &size)) throw EPrinter::NoPrinter();
     device.resize(size > 0 ? size - 1 : 0);
   }
-  dc_ = CreateDCW(L"WINSPOOL", device.c_str(), nullptr, nullptr);
-  if (dc_ == nullptr) throw EPrinter::NoPrinter();
-  return dc_;
+  dc_.reset(CreateDCW(L"WINSPOOL", device.c_str(), nullptr, nullptr));
+  if (!dc_) throw EPrinter::NoPrinter();
+  return dc_.get();
 }
 
 TCanvas& TPrinter::Canvas() {
@@ -76,8 +76,6 @@ TCanvas& TPrinter::Canvas() {
 }
 
 int32_t TPrinter::PageWidth() { return GetDeviceCaps(Handle(), HORZRES); }
-
-int32_t TPrinter::PageHeight() { return GetDeviceCaps(Handle(), VERTRES); }
 
 void TPrinter::BeginDoc(const std::string& outputFile) {
   if (printing_) throw EPrinter::Printing();
@@ -99,15 +97,15 @@ void TPrinter::BeginDoc(const std::string& outputFile) {
 
 void TPrinter::NewPage() {
   if (!printing_) throw EPrinter::NotPrinting();
-  EndPage(dc_);
-  StartPage(dc_);
+  EndPage(dc_.get());
+  StartPage(dc_.get());
   ++pageNumber_;
 }
 
 void TPrinter::EndDoc() {
   if (!printing_) throw EPrinter::NotPrinting();
-  EndPage(dc_);
-  ::EndDoc(dc_);
+  EndPage(dc_.get());
+  ::EndDoc(dc_.get());
   printing_ = false;
   pageNumber_ = 0;
   // A finished job leaves the DC spent; the next use makes a fresh one.
@@ -116,7 +114,7 @@ void TPrinter::EndDoc() {
 
 void TPrinter::Abort() {
   if (!printing_) throw EPrinter::NotPrinting();
-  AbortDoc(dc_);
+  AbortDoc(dc_.get());
   printing_ = false;
   pageNumber_ = 0;
   FreeHandle();
@@ -124,8 +122,7 @@ void TPrinter::Abort() {
 
 void TPrinter::FreeHandle() {
   if (canvas_) canvas_->SetHandle(nullptr);
-  if (dc_ != nullptr) DeleteDC(dc_);
-  dc_ = nullptr;
+  dc_.reset();
 }
 
 TPrinter& Printer() {

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Graphics.h"
+#include "framework/Canvas.h"
+#include "framework/GdiHandles.h"
 
 namespace framework {
 
@@ -32,8 +33,7 @@ class TPrinter {
   HDC Handle();
   // The canvas on Handle(); its font keeps its size in points at the printer's resolution.
   TCanvas& Canvas();
-  int32_t PageWidth();   // pixels
-  int32_t PageHeight();
+  int32_t PageWidth();  // pixels
 
   // A print job: BeginDoc starts the document (written to outputFile when one is given) and its
   // first page; EndDoc ends both, Abort drops the job.
@@ -50,7 +50,7 @@ class TPrinter {
   void FreeHandle();
 
   std::string name_;
-  HDC dc_ = nullptr;  // owned: CreateDC, DeleteDC
+  TDCHandle dc_;  // the chosen printer's DC from CreateDC
   std::unique_ptr<TPrinterCanvas> canvas_;
   bool printing_ = false;
   int32_t pageNumber_ = 0;

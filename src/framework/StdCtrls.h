@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framework/Controls.h"
-#include "framework/Graphics.h"
+#include "framework/GraphicsObjects.h"
 
 namespace framework {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "framework/Graphics.h"
+#include "framework/Canvas.h"
 
 namespace imaging {
 

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
 #include "imaging/GdiHandles.h"
 #include "imaging/URects.h"
 #include "rtl/Stream.h"

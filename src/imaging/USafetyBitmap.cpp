@@ -6,6 +6,7 @@
 
 #include "data/UZLIB.h"
 #include "framework/Errors.h"
+#include "framework/Picture.h"
 #include "imaging/GdiHandles.h"
 #include "imaging/UCanvas.h"
 #include "imaging/UPalette.h"

@@ -1,6 +1,10 @@
 // Bitmaps, canvases, pictures and the printer object, checked by their pixels read back with
 // GetDIBits.
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
+#include "framework/Colors.h"
+#include "framework/GraphicsObjects.h"
+#include "framework/Picture.h"
 
 #include <gtest/gtest.h>
 
@@ -419,15 +423,6 @@ TEST_F(CanvasDrawing, LocksAreCounted) {
   EXPECT_THROW(canvas.Unlock(), EInvalidOperation);
 }
 
-TEST_F(CanvasDrawing, TheClipRectangleIsTheClippingRegionsBox) {
-  EXPECT_EQ(target.Canvas().ClipRect(), (TRect{0, 0, 4, 2}));
-  HRGN region = CreateRectRgn(1, 0, 3, 1);
-  SelectClipRgn(target.Canvas().Handle(), region);
-  DeleteObject(region);
-  EXPECT_EQ(target.Canvas().ClipRect(), (TRect{1, 0, 3, 1}));
-  SelectClipRgn(target.Canvas().Handle(), nullptr);
-}
-
 TEST(Font, SizeInPointsFollowsHeightAndPixelsPerInch) {
   TFont font;
   EXPECT_EQ(font.PixelsPerInch(), ScreenPixelsPerInch());
@@ -519,8 +514,6 @@ TEST_F(PictureRegistry, GivingAGraphicStoresACopyOfItsClass) {
 }
 
 TEST_F(PictureRegistry, ClipboardFormatsFindTheirClass) {
-  EXPECT_TRUE(TPicture::SupportsClipboardFormat(CF_BITMAP));
-  EXPECT_FALSE(TPicture::SupportsClipboardFormat(CF_TEXT));
   TBitmap bitmap;
   Load(bitmap, Small24());
   UINT format = 0;

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "framework/Bitmap.h"
 #include "framework/BmpFile.h"
+#include "framework/Colors.h"
 #include "framework/Errors.h"
-#include "framework/Graphics.h"
 #include "rtl/Stream.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"

@@ -1,4 +1,8 @@
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
+#include "framework/Colors.h"
+#include "framework/Graphic.h"
+#include "framework/Picture.h"
 
 #include <gtest/gtest.h>
 

@@ -12,6 +12,7 @@
 #include "framework/Errors.h"
 #include "framework/Icon.h"
 #include "framework/Metafile.h"
+#include "framework/Picture.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"

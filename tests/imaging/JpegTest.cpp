@@ -10,6 +10,7 @@
 
 #include "ImagingSupport.h"
 #include "PictureData.h"
+#include "framework/Picture.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"
