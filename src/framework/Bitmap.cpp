@@ -118,8 +118,9 @@ std::vector<RGBQUAD> SystemColors() {
   return colors;
 }
 
-HPALETTE MakePalette(const std::vector<RGBQUAD>& colors) {
-  if (colors.empty()) return nullptr;
+// A palette of the colours (the first 256); none for no colours.
+TPaletteHandle MakePalette(const std::vector<RGBQUAD>& colors) {
+  if (colors.empty()) return {};
   std::size_t count = std::min<std::size_t>(colors.size(), 256);
   std::vector<uint8_t> buffer(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
   auto* log = reinterpret_cast<LOGPALETTE*>(buffer.data());
@@ -128,12 +129,13 @@ HPALETTE MakePalette(const std::vector<RGBQUAD>& colors) {
   for (std::size_t i = 0; i < count; ++i) {
     log->palPalEntry[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
   }
-  HPALETTE palette = CreatePalette(log);
-  if (palette == nullptr) throw EOutOfResources();
+  TPaletteHandle palette(CreatePalette(log));
+  if (!palette) throw EOutOfResources();
   return palette;
 }
 
-HPALETTE CopyPalette(HPALETTE palette) { return palette ? MakePalette(PaletteColors(palette)) : nullptr; }
+// A new palette of the same colours, the caller's to delete.
+HPALETTE CopyPalette(HPALETTE palette) { return palette ? MakePalette(PaletteColors(palette)).release() : nullptr; }
 
 bool IsBlackAndWhite(const RGBQUAD* colors, UINT count) {
   auto rgb = [](const RGBQUAD& c) { return (c.rgbRed << 16) | (c.rgbGreen << 8) | c.rgbBlue; };
@@ -226,15 +228,15 @@ void TBitmap::Replace(HBITMAP image) {
 TBitmapHandle TBitmap::NewImage(int32_t width, int32_t height, TPixelFormat format, bool monochrome,
                                 const std::vector<RGBQUAD>& colors) const {
   if (format == TPixelFormat::pfDevice) {
-    HBITMAP image = nullptr;
+    TBitmapHandle image;
     if (monochrome) {
-      image = CreateBitmap(width, height, 1, 1, nullptr);
+      image.reset(CreateBitmap(width, height, 1, 1, nullptr));
     } else {
       TWindowDC screen;
-      image = CreateCompatibleBitmap(screen.get(), width, height);
+      image.reset(CreateCompatibleBitmap(screen.get(), width, height));
     }
-    if (image == nullptr) throw EOutOfResources();
-    return TBitmapHandle(image);
+    if (!image) throw EOutOfResources();
+    return image;
   }
   TBitmapInfo256 info{};
   const int bitCount = BitCount(format);
@@ -382,7 +384,7 @@ void TBitmap::SetHandle(HBITMAP bitmap) {
     TSelectGuard selected(dc.get(), bitmap);
     RGBQUAD colors[256];
     UINT count = GetDIBColorTable(dc.get(), 0, 256, colors);
-    palette.reset(MakePalette(std::vector<RGBQUAD>(colors, colors + count)));
+    palette = MakePalette(std::vector<RGBQUAD>(colors, colors + count));
   }
   Replace(owned.release());
   if (bitmap == nullptr) {
@@ -411,7 +413,7 @@ void TBitmap::PaletteNeeded() {
   RGBQUAD colors[256];
   UINT count = GetDIBColorTable(SourceDC(), 0, 256, colors);
   if (count == 0) return;
-  palette_.reset(MakePalette(std::vector<RGBQUAD>(colors, colors + count)));
+  palette_ = MakePalette(std::vector<RGBQUAD>(colors, colors + count));
   canvas_->SelectPalette(palette_.get());
 }
 
@@ -506,7 +508,7 @@ void TBitmap::LoadFromStream(rtl::TStream& stream) {
     return;
   }
   bmp::TBmpImage image = bmp::ReadBmp(stream);
-  TPaletteHandle palette(MakePalette(image.colors));
+  TPaletteHandle palette = MakePalette(image.colors);
   Replace(image.section.release());
   palette_ = std::move(palette);
   Changed(this);
