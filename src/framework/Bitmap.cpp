@@ -439,17 +439,6 @@ void TBitmap::SetTransparentColor(TColor color) {
   Changed(this);
 }
 
-void TBitmap::SetTransparentMode(TTransparentMode mode) {
-  if (mode == transparentMode_) return;
-  if (mode == TTransparentMode::tmFixed) {
-    transparentColor_ = TransparentColor();
-  } else {
-    transparentColor_ = clDefault;
-  }
-  transparentMode_ = mode;
-  Changed(this);
-}
-
 void* TBitmap::ScanLine(int32_t y) {
   if (!handle_ || y < 0 || y >= height_) throw EInvalidGraphicOperation::ScanLineRange();
   if (format_ == TPixelFormat::pfDevice) SetHandleType(TBitmapHandleType::bmDIB);

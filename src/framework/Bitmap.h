@@ -78,8 +78,6 @@ class TBitmap : public TGraphic {
   TColor TransparentColor();
   // Fixes the colour (clDefault returns to tmAuto).
   void SetTransparentColor(TColor color);
-  TTransparentMode TransparentMode() const { return transparentMode_; }
-  void SetTransparentMode(TTransparentMode mode);
   // Row y of the pixels (0 is the top row) of the DIB (a device bitmap becomes one); raises
   // EInvalidGraphicOperation out of range.
   void* ScanLine(int32_t y);
