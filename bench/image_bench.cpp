@@ -13,7 +13,8 @@
 #include <functional>
 #include <vector>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Colors.h"
 #include "imaging/UPictureEX.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Stream.h"

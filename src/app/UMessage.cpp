@@ -6,7 +6,7 @@
 #include "../../resources/Catalogue.h"
 #include "framework/Application.h"
 #include "framework/BitBtn.h"
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
 #include "rtl/Checked.h"
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"

@@ -1,6 +1,7 @@
 #include "framework/BitBtn.h"
 
 #include "framework/Accelerator.h"
+#include "framework/TransparentBlt.h"
 #include "rtl/Sjis.h"
 
 namespace framework {

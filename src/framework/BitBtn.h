@@ -1,9 +1,9 @@
 // The bitmap button: a push button drawn by us with a glyph beside its caption.
 #pragma once
 
+#include "framework/Bitmap.h"
 #include "framework/WinControl.h"
 #include "framework/Forms.h"
-#include "framework/Graphics.h"
 
 namespace framework {
 

@@ -4,16 +4,11 @@
 #include <cstring>
 
 #include "framework/Errors.h"
+#include "rtl/Bytes.h"
 
 namespace framework::bmp {
 
 namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // The bytes from the stream's position to its end, taken piece by piece; a piece that is not there
 // is no BMP.
@@ -49,7 +44,7 @@ TBmpImage Read(rtl::TStream& stream) {
 
   uint8_t header[124] = {};
   reader.Take(header, 4);
-  const uint32_t headerSize = U32(header);
+  const uint32_t headerSize = rtl::ReadLE32(header);
   const bool core = headerSize == 12;
   if (!core && (headerSize < 40 || headerSize > sizeof header)) throw EInvalidGraphic();
   reader.Take(header + 4, headerSize - 4);
@@ -62,18 +57,18 @@ TBmpImage Read(rtl::TStream& stream) {
   uint32_t sizeImage = 0;
   uint32_t clrUsed = 0;
   if (core) {
-    width = U16(header + 4);
-    height = U16(header + 6);
-    planes = U16(header + 8);
-    bitCount = U16(header + 10);
+    width = rtl::ReadLE16(header + 4);
+    height = rtl::ReadLE16(header + 6);
+    planes = rtl::ReadLE16(header + 8);
+    bitCount = rtl::ReadLE16(header + 10);
   } else {
-    width = static_cast<int32_t>(U32(header + 4));
-    height = static_cast<int32_t>(U32(header + 8));
-    planes = U16(header + 12);
-    bitCount = U16(header + 14);
-    compression = U32(header + 16);
-    sizeImage = U32(header + 20);
-    clrUsed = U32(header + 32);
+    width = rtl::ReadLEInt32(header + 4);
+    height = rtl::ReadLEInt32(header + 8);
+    planes = rtl::ReadLE16(header + 12);
+    bitCount = rtl::ReadLE16(header + 14);
+    compression = rtl::ReadLE32(header + 16);
+    sizeImage = rtl::ReadLE32(header + 20);
+    clrUsed = rtl::ReadLE32(header + 32);
   }
   if (planes != 1) throw EInvalidGraphic();
   const bool indexed = bitCount == 1 || bitCount == 4 || bitCount == 8;
@@ -99,7 +94,7 @@ TBmpImage Read(rtl::TStream& stream) {
       throw EInvalidGraphic();
     }
     for (int i = 0; i < 3; ++i) {
-      image.masks[i] = U32(masks + 4 * i);
+      image.masks[i] = rtl::ReadLE32(masks + 4 * i);
       if (image.masks[i] == 0) throw EInvalidGraphic();
     }
   }
@@ -127,12 +122,8 @@ TBmpImage Read(rtl::TStream& stream) {
   const int64_t available = std::min(imageSize, reader.Remaining());
 
   TBitmapInfo256 info{};
-  info.header.biSize = sizeof(BITMAPINFOHEADER);
-  info.header.biWidth = static_cast<LONG>(width);
-  info.header.biHeight = static_cast<LONG>(height);
-  info.header.biPlanes = 1;
-  info.header.biBitCount = static_cast<WORD>(bitCount);
-  info.header.biCompression = bitfields ? BI_BITFIELDS : BI_RGB;
+  info.header = InfoHeader(static_cast<int32_t>(width), static_cast<int32_t>(height), bitCount,
+                           bitfields ? BI_BITFIELDS : BI_RGB);
   if (bitfields) {
     std::memcpy(info.colors, image.masks, sizeof image.masks);
   } else if (indexed) {

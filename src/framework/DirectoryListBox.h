@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/Bitmap.h"
 #include "framework/FolderPaths.h"
-#include "framework/Graphics.h"
 #include "framework/Label.h"
 #include "framework/WinControl.h"
 

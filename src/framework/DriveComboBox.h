@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/Bitmap.h"
 #include "framework/DirectoryListBox.h"
-#include "framework/Graphics.h"
 #include "framework/WinControl.h"
 
 namespace framework {

@@ -34,8 +34,6 @@ FRAMEWORK_TEXT(CannotResizeIcon, "ｱｲｺﾝのｻｲｽﾞは変更できま�
 FRAMEWORK_TEXT(CannotResizeJpeg, "JPEG ｲﾒｰｼﾞのｻｲｽﾞは変更できません")
 FRAMEWORK_TEXT(UnknownExtension, "拡張子 .%s の画像ﾌｧｲﾙには対応していません")
 FRAMEWORK_TEXT(NoPrinter, "ﾌﾟﾘﾝﾀが選択されていないか、使用できません")
-FRAMEWORK_TEXT(NotPrinting, "印刷中ではありません")
-FRAMEWORK_TEXT(AlreadyPrinting, "すでに印刷中です")
 FRAMEWORK_TEXT(LayoutError, "ﾚｲｱｳﾄ %s の %d 行目: %s")
 FRAMEWORK_TEXT(Syntax, "構文ｴﾗｰ")
 FRAMEWORK_TEXT(ClassNotFound, "ｸﾗｽ %s が登録されていません")
@@ -104,8 +102,6 @@ EInvalidGraphicOperation EInvalidGraphicOperation::CannotResizeJpeg() {
 }
 
 EPrinter EPrinter::NoPrinter() { return EPrinter(texts::NoPrinter()); }
-EPrinter EPrinter::NotPrinting() { return EPrinter(texts::NotPrinting()); }
-EPrinter EPrinter::Printing() { return EPrinter(texts::AlreadyPrinting()); }
 
 EOutOfResources::EOutOfResources() : Exception(texts::OutOfResources()) {}
 

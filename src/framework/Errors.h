@@ -75,13 +75,11 @@ class EInvalidGraphicOperation : public rtl::Exception {
   static EInvalidGraphicOperation CannotResizeJpeg();
 };
 
-// The printer object asked for what it cannot do: no printer, or a document step out of order.
+// The printer object without a printer to work with.
 class EPrinter : public rtl::Exception {
  public:
   using Exception::Exception;
   static EPrinter NoPrinter();
-  static EPrinter NotPrinting();
-  static EPrinter Printing();
 };
 
 // A form layout that cannot be read: its resource name and line are part of the message.

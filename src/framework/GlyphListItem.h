@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
 
 namespace framework {
 

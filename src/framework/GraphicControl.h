@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
+#include "framework/Canvas.h"
 #include "framework/Control.h"
-#include "framework/Graphics.h"
 
 namespace framework {
 

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/BmpFile.h"
 #include "framework/Errors.h"
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 
 namespace framework {
@@ -14,16 +16,12 @@ constexpr std::size_t kDirectorySize = 6;
 constexpr std::size_t kEntrySize = 16;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+// PNG's fields are big-endian.
 uint32_t U32BigEndian(const uint8_t* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
 }
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic::InvalidIcon(); }
-
-// The bytes of one row of width pixels, padded to 32 bits.
-uint64_t RowBytes(uint64_t width, uint64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 
 // Checks the image's own header against its size; gives its width and height.
 void CheckImage(const uint8_t* image, std::size_t size, int32_t& width, int32_t& height) {
@@ -37,13 +35,13 @@ void CheckImage(const uint8_t* image, std::size_t size, int32_t& width, int32_t&
     return;
   }
   if (size < sizeof(BITMAPINFOHEADER)) Invalid();
-  const uint32_t headerSize = U32(image);
-  const auto w = static_cast<int32_t>(U32(image + 4));
-  const auto doubleHeight = static_cast<int32_t>(U32(image + 8));
-  const uint16_t planes = U16(image + 12);
-  const uint16_t bitCount = U16(image + 14);
-  const uint32_t compression = U32(image + 16);
-  const uint32_t colorsUsed = U32(image + 32);
+  const uint32_t headerSize = rtl::ReadLE32(image);
+  const auto w = rtl::ReadLEInt32(image + 4);
+  const auto doubleHeight = rtl::ReadLEInt32(image + 8);
+  const uint16_t planes = rtl::ReadLE16(image + 12);
+  const uint16_t bitCount = rtl::ReadLE16(image + 14);
+  const uint32_t compression = rtl::ReadLE32(image + 16);
+  const uint32_t colorsUsed = rtl::ReadLE32(image + 32);
   if (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > size) Invalid();
   if (w <= 0 || w > 256 || doubleHeight < 2 || doubleHeight > 512 || planes != 1) Invalid();
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) Invalid();
@@ -59,7 +57,7 @@ void CheckImage(const uint8_t* image, std::size_t size, int32_t& width, int32_t&
     needed += 4 * static_cast<uint64_t>(colorsUsed != 0 ? colorsUsed : maxColors);
   }
   const auto h = static_cast<uint64_t>(doubleHeight / 2);
-  needed += RowBytes(static_cast<uint64_t>(w), bitCount) * h + RowBytes(static_cast<uint64_t>(w), 1) * h;
+  needed += static_cast<uint64_t>(bmp::RowBytes(w, bitCount)) * h + static_cast<uint64_t>(bmp::RowBytes(w, 1)) * h;
   if (needed > size) Invalid();
   width = w;
   height = doubleHeight / 2;
@@ -68,8 +66,8 @@ void CheckImage(const uint8_t* image, std::size_t size, int32_t& width, int32_t&
 }  // namespace
 
 TIconImage ChooseIconImage(const uint8_t* data, std::size_t size) {
-  if (size < kDirectorySize || U16(data) != 0 || U16(data + 2) != 1) Invalid();
-  const uint16_t count = U16(data + 4);
+  if (size < kDirectorySize || rtl::ReadLE16(data) != 0 || rtl::ReadLE16(data + 2) != 1) Invalid();
+  const uint16_t count = rtl::ReadLE16(data + 4);
   if (count == 0 || (size - kDirectorySize) / kEntrySize < count) Invalid();
   const int desired = GetSystemMetrics(SM_CXICON);
   std::size_t chosen = 0;
@@ -77,13 +75,13 @@ TIconImage ChooseIconImage(const uint8_t* data, std::size_t size) {
   int bestColors = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const uint8_t* entry = data + kDirectorySize + i * kEntrySize;
-    const uint32_t bytes = U32(entry + 8);
-    const uint32_t offset = U32(entry + 12);
+    const uint32_t bytes = rtl::ReadLE32(entry + 8);
+    const uint32_t offset = rtl::ReadLE32(entry + 12);
     if (bytes == 0 || offset > size || size - offset < bytes) Invalid();
     const int width = entry[0] != 0 ? entry[0] : 256;
     const int height = entry[1] != 0 ? entry[1] : 256;
     const int distance = std::abs(width - desired) + std::abs(height - desired);
-    const int colors = U16(entry + 6) != 0 ? U16(entry + 6) : entry[2];
+    const int colors = rtl::ReadLE16(entry + 6) != 0 ? rtl::ReadLE16(entry + 6) : entry[2];
     if (i == 0 || distance < bestDistance || (distance == bestDistance && colors > bestColors)) {
       chosen = i;
       bestDistance = distance;
@@ -92,8 +90,8 @@ TIconImage ChooseIconImage(const uint8_t* data, std::size_t size) {
   }
   const uint8_t* entry = data + kDirectorySize + chosen * kEntrySize;
   TIconImage image;
-  image.Size = U32(entry + 8);
-  image.Offset = U32(entry + 12);
+  image.Size = rtl::ReadLE32(entry + 8);
+  image.Offset = rtl::ReadLE32(entry + 12);
   CheckImage(data + image.Offset, image.Size, image.Width, image.Height);
   return image;
 }

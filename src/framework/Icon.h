@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/Canvas.h"
 #include "framework/GdiHandles.h"
-#include "framework/Graphics.h"
+#include "framework/Graphic.h"
 
 namespace framework {
 

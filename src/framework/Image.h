@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framework/GraphicControl.h"
-#include "framework/Graphics.h"
+#include "framework/Picture.h"
 
 namespace framework {
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/BmpFile.h"
 #include "rtl/Checked.h"
 #include "rtl/Sjis.h"
 
@@ -142,13 +143,8 @@ TJpegSize ReadJpegSize(const uint8_t* data, std::size_t size) {
 TBitmapHandle DecodeJpeg(const uint8_t* data, std::size_t size) {
   const TJpegSize imageSize = ReadJpegSize(data, size);
   BITMAPINFO header{};
-  header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  header.bmiHeader.biWidth = imageSize.Width;
   // Bottom-up, the form every part of the framework reads the same way.
-  header.bmiHeader.biHeight = imageSize.Height;
-  header.bmiHeader.biPlanes = 1;
-  header.bmiHeader.biBitCount = 24;
-  header.bmiHeader.biCompression = BI_RGB;
+  header.bmiHeader = bmp::InfoHeader(imageSize.Width, imageSize.Height, 24);
   void* bits = nullptr;
   TBitmapHandle image(CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!image || bits == nullptr) throw EOutOfResources();

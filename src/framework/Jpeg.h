@@ -9,9 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
 #include "framework/Errors.h"
 #include "framework/GdiHandles.h"
-#include "framework/Graphics.h"
+#include "framework/Graphic.h"
 
 namespace framework {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framework/GraphicControl.h"
-#include "framework/Graphics.h"
+#include "framework/GraphicsObjects.h"
 #include "framework/WinControl.h"
 
 namespace framework {

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "framework/Errors.h"
+#include "framework/GraphicsObjects.h"
+#include "rtl/Bytes.h"
 #include "rtl/Checked.h"
 
 namespace framework {
@@ -15,19 +17,17 @@ constexpr std::size_t kMetaHeaderSize = 18;
 constexpr std::size_t kEnhHeaderMinimum = 88;
 constexpr uint32_t kEnhSignature = 0x464D4520;  // " EMF"
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-int16_t S16(const uint8_t* p) { return static_cast<int16_t>(U16(p)); }
-uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-int32_t S32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+// The placeable header's frame is signed 16-bit.
+int16_t ReadLEInt16(const uint8_t* p) { return static_cast<int16_t>(rtl::ReadLE16(p)); }
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic::InvalidMetafile(); }
 
 TMetafileData ReadEnhanced(const uint8_t* data, std::size_t size) {
-  const uint32_t headerSize = U32(data + 4);
-  const uint32_t bytes = U32(data + 48);
+  const uint32_t headerSize = rtl::ReadLE32(data + 4);
+  const uint32_t bytes = rtl::ReadLE32(data + 48);
   if (headerSize < kEnhHeaderMinimum || headerSize % 4 != 0 || bytes > size || headerSize > bytes) Invalid();
-  const uint32_t descriptionLength = U32(data + 60);
-  const uint32_t descriptionOffset = U32(data + 64);
+  const uint32_t descriptionLength = rtl::ReadLE32(data + 60);
+  const uint32_t descriptionOffset = rtl::ReadLE32(data + 64);
   if (descriptionLength != 0 &&
       (descriptionOffset < kEnhHeaderMinimum || descriptionOffset > headerSize ||
        (headerSize - descriptionOffset) / 2 < descriptionLength)) {
@@ -38,14 +38,14 @@ TMetafileData ReadEnhanced(const uint8_t* data, std::size_t size) {
   bool ended = false;
   while (!ended) {
     if (bytes - offset < 8) Invalid();
-    const uint32_t type = U32(data + offset);
-    const uint32_t recordSize = U32(data + offset + 4);
+    const uint32_t type = rtl::ReadLE32(data + offset);
+    const uint32_t recordSize = rtl::ReadLE32(data + offset + 4);
     if (recordSize < 8 || recordSize % 4 != 0 || recordSize > bytes - offset) Invalid();
     if (offset == 0 && type != EMR_HEADER) Invalid();
     if (type == EMR_EOF) {
       if (recordSize < 20 || offset + recordSize != bytes) Invalid();
-      const uint32_t paletteEntries = U32(data + offset + 8);
-      const uint32_t paletteOffset = U32(data + offset + 12);
+      const uint32_t paletteEntries = rtl::ReadLE32(data + offset + 8);
+      const uint32_t paletteOffset = rtl::ReadLE32(data + offset + 12);
       if (paletteEntries != 0 && (paletteOffset < 16 || paletteOffset > recordSize ||
                                   (recordSize - paletteOffset) / 4 < paletteEntries)) {
         Invalid();
@@ -57,8 +57,8 @@ TMetafileData ReadEnhanced(const uint8_t* data, std::size_t size) {
   TMetafileData result;
   result.Handle.reset(SetEnhMetaFileBits(bytes, data));
   if (!result.Handle) Invalid();
-  const int64_t width = int64_t{S32(data + 32)} - S32(data + 24);
-  const int64_t height = int64_t{S32(data + 36)} - S32(data + 28);
+  const int64_t width = int64_t{rtl::ReadLEInt32(data + 32)} - rtl::ReadLEInt32(data + 24);
+  const int64_t height = int64_t{rtl::ReadLEInt32(data + 36)} - rtl::ReadLEInt32(data + 28);
   if (width < 0 || height < 0 || width > INT32_MAX || height > INT32_MAX) Invalid();
   result.MMWidth = static_cast<int32_t>(width);
   result.MMHeight = static_cast<int32_t>(height);
@@ -68,24 +68,26 @@ TMetafileData ReadEnhanced(const uint8_t* data, std::size_t size) {
 TMetafileData ReadPlaceable(const uint8_t* data, std::size_t size) {
   if (size < kPlaceableHeaderSize + kMetaHeaderSize) Invalid();
   uint16_t checksum = 0;
-  for (std::size_t i = 0; i < 10; ++i) checksum ^= U16(data + 2 * i);
-  if (checksum != U16(data + 20)) Invalid();
-  const int32_t width = int32_t{S16(data + 10)} - S16(data + 6);
-  const int32_t height = int32_t{S16(data + 12)} - S16(data + 8);
-  const uint16_t inch = U16(data + 14);
+  for (std::size_t i = 0; i < 10; ++i) checksum ^= rtl::ReadLE16(data + 2 * i);
+  if (checksum != rtl::ReadLE16(data + 20)) Invalid();
+  const int32_t width = int32_t{ReadLEInt16(data + 10)} - ReadLEInt16(data + 6);
+  const int32_t height = int32_t{ReadLEInt16(data + 12)} - ReadLEInt16(data + 8);
+  const uint16_t inch = rtl::ReadLE16(data + 14);
   if (width <= 0 || height <= 0 || inch == 0) Invalid();
 
   const uint8_t* meta = data + kPlaceableHeaderSize;
   const std::size_t available = size - kPlaceableHeaderSize;
-  const uint16_t type = U16(meta);
-  const uint64_t bytes = uint64_t{U32(meta + 6)} * 2;
-  if ((type != 1 && type != 2) || U16(meta + 2) != 9 || bytes < kMetaHeaderSize || bytes > available) Invalid();
+  const uint16_t type = rtl::ReadLE16(meta);
+  const uint64_t bytes = uint64_t{rtl::ReadLE32(meta + 6)} * 2;
+  if ((type != 1 && type != 2) || rtl::ReadLE16(meta + 2) != 9 || bytes < kMetaHeaderSize || bytes > available) {
+    Invalid();
+  }
   std::size_t offset = kMetaHeaderSize;
   for (;;) {
     if (bytes - offset < 6) Invalid();
-    const uint64_t recordSize = uint64_t{U32(meta + offset)} * 2;
+    const uint64_t recordSize = uint64_t{rtl::ReadLE32(meta + offset)} * 2;
     if (recordSize < 6 || recordSize > bytes - offset) Invalid();
-    if (U16(meta + offset + 4) == 0) break;  // META_EOF
+    if (rtl::ReadLE16(meta + offset + 4) == 0) break;  // META_EOF
     offset += static_cast<std::size_t>(recordSize);
   }
 
@@ -104,8 +106,8 @@ TMetafileData ReadPlaceable(const uint8_t* data, std::size_t size) {
 }  // namespace
 
 TMetafileData ReadMetafile(const uint8_t* data, std::size_t size) {
-  if (size >= 4 && U32(data) == kPlaceableKey) return ReadPlaceable(data, size);
-  if (size >= kEnhHeaderMinimum && U32(data) == EMR_HEADER && U32(data + 40) == kEnhSignature) {
+  if (size >= 4 && rtl::ReadLE32(data) == kPlaceableKey) return ReadPlaceable(data, size);
+  if (size >= kEnhHeaderMinimum && rtl::ReadLE32(data) == EMR_HEADER && rtl::ReadLE32(data + 40) == kEnhSignature) {
     return ReadEnhanced(data, size);
   }
   Invalid();

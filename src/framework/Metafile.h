@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "framework/Canvas.h"
 #include "framework/GdiHandles.h"
-#include "framework/Graphics.h"
+#include "framework/Graphic.h"
 
 namespace framework {
 

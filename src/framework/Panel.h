@@ -1,7 +1,7 @@
 // The panel: a window with bevels round its edge that holds other controls.
 #pragma once
 
-#include "framework/Graphics.h"
+#include "framework/Canvas.h"
 #include "framework/WinControl.h"
 
 namespace framework {

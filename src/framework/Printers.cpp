@@ -28,34 +28,16 @@ class TPrinter::TPrinterCanvas : public TCanvas {
 
 TPrinter::TPrinter() = default;
 
-TPrinter::~TPrinter() {
-  if (printing_) AbortDoc(dc_);
-  FreeHandle();
-}
-
-std::vector<std::string> TPrinter::Printers() {
-  const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
-  DWORD needed = 0;
-  DWORD count = 0;
-  rtl::sys::EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count);
-  std::vector<std::string> names;
-  if (needed == 0) return names;
-  std::vector<BYTE> buffer(needed);
-  if (!rtl::sys::EnumPrintersW(flags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
-  const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
-  for (DWORD i = 0; i < count; ++i) names.push_back(rtl::WideToSjis(info[i].pPrinterName));
-  return names;
-}
+TPrinter::~TPrinter() { FreeHandle(); }
 
 void TPrinter::SetPrinterName(const std::string& name) {
-  if (printing_) throw EPrinter::Printing();
   if (name == name_) return;
   FreeHandle();
   name_ = name;
 }
 
 HDC TPrinter::Handle() {
-  if (dc_ != nullptr) return dc_;
+  if (dc_) return dc_.get();
   std::wstring device = rtl::SjisToWide(name_);
   if (device.empty()) {
     DWORD size = 0;
@@ -65,9 +47,9 @@ HDC TPrinter::Handle() {
     if (!rtl::sys::GetDefaultPrinterW(device.data(), &size)) throw EPrinter::NoPrinter();
     device.resize(size > 0 ? size - 1 : 0);
   }
-  dc_ = CreateDCW(L"WINSPOOL", device.c_str(), nullptr, nullptr);
-  if (dc_ == nullptr) throw EPrinter::NoPrinter();
-  return dc_;
+  dc_.reset(CreateDCW(L"WINSPOOL", device.c_str(), nullptr, nullptr));
+  if (!dc_) throw EPrinter::NoPrinter();
+  return dc_.get();
 }
 
 TCanvas& TPrinter::Canvas() {
@@ -75,57 +57,9 @@ TCanvas& TPrinter::Canvas() {
   return *canvas_;
 }
 
-int32_t TPrinter::PageWidth() { return GetDeviceCaps(Handle(), HORZRES); }
-
-int32_t TPrinter::PageHeight() { return GetDeviceCaps(Handle(), VERTRES); }
-
-void TPrinter::BeginDoc(const std::string& outputFile) {
-  if (printing_) throw EPrinter::Printing();
-  HDC dc = Handle();
-  std::wstring title = rtl::SjisToWide(Title);
-  std::wstring output = rtl::SjisToWide(outputFile);
-  DOCINFOW info{};
-  info.cbSize = sizeof info;
-  info.lpszDocName = title.c_str();
-  info.lpszOutput = output.empty() ? nullptr : output.c_str();
-  if (StartDocW(dc, &info) <= 0) throw EPrinter::NoPrinter();
-  if (StartPage(dc) <= 0) {
-    AbortDoc(dc);
-    throw EPrinter::NoPrinter();
-  }
-  printing_ = true;
-  pageNumber_ = 1;
-}
-
-void TPrinter::NewPage() {
-  if (!printing_) throw EPrinter::NotPrinting();
-  EndPage(dc_);
-  StartPage(dc_);
-  ++pageNumber_;
-}
-
-void TPrinter::EndDoc() {
-  if (!printing_) throw EPrinter::NotPrinting();
-  EndPage(dc_);
-  ::EndDoc(dc_);
-  printing_ = false;
-  pageNumber_ = 0;
-  // A finished job leaves the DC spent; the next use makes a fresh one.
-  FreeHandle();
-}
-
-void TPrinter::Abort() {
-  if (!printing_) throw EPrinter::NotPrinting();
-  AbortDoc(dc_);
-  printing_ = false;
-  pageNumber_ = 0;
-  FreeHandle();
-}
-
 void TPrinter::FreeHandle() {
   if (canvas_) canvas_->SetHandle(nullptr);
-  if (dc_ != nullptr) DeleteDC(dc_);
-  dc_ = nullptr;
+  dc_.reset();
 }
 
 TPrinter& Printer() {

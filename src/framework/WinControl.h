@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/Canvas.h"
+#include "framework/Colors.h"
 #include "framework/Control.h"
-#include "framework/Graphics.h"
+#include "framework/GraphicsObjects.h"
 #include "framework/WindowClass.h"
 
 namespace framework {

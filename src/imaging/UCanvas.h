@@ -7,8 +7,8 @@
 
 #include <optional>
 
+#include "framework/Canvas.h"
 #include "framework/GdiHandles.h"
-#include "framework/Graphics.h"
 
 namespace imaging {
 

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
 #include "framework/Types.h"
 
 namespace imaging {

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "framework/Canvas.h"
 #include "framework/GdiHandles.h"
-#include "framework/Graphics.h"
+#include "framework/Graphic.h"
 #include "imaging/UCanvas.h"
 #include "imaging/UDIB.h"
 

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/Canvas.h"
 #include "framework/Classes.h"
-#include "framework/Graphics.h"
+#include "framework/Picture.h"
 #include "imaging/UNotifyList.h"
 #include "rtl/Exception.h"
 

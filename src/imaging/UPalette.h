@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
 #include "framework/GdiHandles.h"
-#include "framework/Graphics.h"
 #include "imaging/EGdiError.h"
 #include "imaging/URects.h"
 #include "rtl/Stream.h"

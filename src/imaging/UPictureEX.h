@@ -6,9 +6,10 @@
 #include <string>
 
 #include "data/UResStream.h"
+#include "framework/Canvas.h"
 #include "framework/Classes.h"
-#include "framework/Graphics.h"
 #include "framework/Jpeg.h"
+#include "framework/Picture.h"
 
 namespace imaging {
 

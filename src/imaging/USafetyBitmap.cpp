@@ -9,6 +9,7 @@
 #include "framework/Errors.h"
 #include "framework/GdiHandles.h"
 #include "framework/Palettes.h"
+#include "framework/Picture.h"
 #include "imaging/EGdiError.h"
 #include "imaging/UCanvas.h"
 #include "imaging/UPalette.h"

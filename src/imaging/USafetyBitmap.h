@@ -7,7 +7,9 @@
 
 #include <cstdint>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Canvas.h"
+#include "framework/Colors.h"
 #include "imaging/UDIB.h"
 #include "rtl/Stream.h"
 

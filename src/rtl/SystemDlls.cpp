@@ -54,11 +54,6 @@ DWORD WNetGetConnectionW(LPCWSTR localName, LPWSTR remoteName, LPDWORD length) {
   static auto* const call = Resolve<decltype(::WNetGetConnectionW)>(L"mpr.dll", "WNetGetConnectionW");
   return call ? call(localName, remoteName, length) : Unavailable<DWORD>(ERROR_PROC_NOT_FOUND);
 }
-BOOL EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
-                   LPDWORD returned) {
-  static auto* const call = Resolve<decltype(::EnumPrintersW)>(L"winspool.drv", "EnumPrintersW");
-  return call ? call(flags, name, level, buffer, size, needed, returned) : Unavailable<BOOL>(FALSE);
-}
 BOOL GetDefaultPrinterW(LPWSTR buffer, LPDWORD size) {
   static auto* const call = Resolve<decltype(::GetDefaultPrinterW)>(L"winspool.drv", "GetDefaultPrinterW");
   return call ? call(buffer, size) : Unavailable<BOOL>(FALSE);

@@ -25,8 +25,6 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle);
 BOOL GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD size, LPVOID data);
 BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length);
 DWORD WNetGetConnectionW(LPCWSTR localName, LPWSTR remoteName, LPDWORD length);
-BOOL EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
-                   LPDWORD returned);
 BOOL GetDefaultPrinterW(LPWSTR buffer, LPDWORD size);
 }  // namespace sys
 

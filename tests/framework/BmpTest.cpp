@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "framework/Bitmap.h"
 #include "framework/BmpFile.h"
+#include "framework/Colors.h"
 #include "framework/Errors.h"
-#include "framework/Graphics.h"
+#include "rtl/Exception.h"
 #include "rtl/Stream.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"
@@ -62,10 +64,13 @@ class BmpReader : public ::testing::Test {
 TEST_F(BmpReader, TwentyFourBitsBottomUpAndTopDown) {
   for (bool topDown : {false, true}) {
     Load(test::MakeBmp(13, 7, 24, {}, Pattern, topDown));
+    EXPECT_EQ(bitmap.Width(), 13);
+    EXPECT_EQ(bitmap.Height(), 7);
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
     EXPECT_EQ(bitmap.Palette(), nullptr);
     EXPECT_EQ(Pixels(), ExpectedPixels(13, 7, Pattern)) << topDown;
+    EXPECT_EQ(static_cast<uint8_t*>(bitmap.ScanLine(0))[2], (Pattern(0, 0) >> 16) & 0xFF) << "row 0 is the top row";
   }
 }
 
@@ -76,11 +81,16 @@ TEST_F(BmpReader, IndexedFormatsTakeTheirColourTableAsPalette) {
     const int n = static_cast<int>(table.size());
     auto index = [n](int x, int y) { return static_cast<uint32_t>((x * 3 + y) % n); };
     Load(test::MakeBmp(19, 5, bits, table, index));
+    const TPixelFormat format =
+        bits == 1 ? TPixelFormat::pf1bit : (bits == 4 ? TPixelFormat::pf4bit : TPixelFormat::pf8bit);
+    EXPECT_EQ(bitmap.PixelFormat(), format) << bits;
     EXPECT_EQ(Pixels(), ExpectedPixels(19, 5, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << bits;
     ASSERT_NE(bitmap.Palette(), nullptr);
     EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), static_cast<UINT>(n)) << bits;
+    PALETTEENTRY entry{};
+    GetPaletteEntries(bitmap.Palette(), 1, 1, &entry);
+    EXPECT_EQ((uint32_t{entry.peRed} << 16) | (uint32_t{entry.peGreen} << 8) | entry.peBlue, Rgb(table[1])) << bits;
   }
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
 }
 
 TEST_F(BmpReader, AnEightBitImageKeepsItsSixteenEntryColourTable) {
@@ -176,15 +186,6 @@ TEST_F(BmpReader, PixelDataCutShortLoadsWhatIsThereAndTheRestIsBlack) {
 TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
   const std::string message = S("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
   Bytes good = test::MakeBmp(3, 3, 24, {}, Pattern);
-  Bytes noSignature = good;
-  noSignature[1] = 'N';
-  EXPECT_EQ(Failure(noSignature), message);
-  Bytes twoPlanes = good;
-  Put16(twoPlanes, 26, 2);
-  EXPECT_EQ(Failure(twoPlanes), message);
-  Bytes oddHeader = good;
-  Put32(oddHeader, 14, 39);
-  EXPECT_EQ(Failure(oddHeader), message);
   Bytes tooManyColours = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 0u; });
   Put32(tooManyColours, 46, 0x40000000);
   EXPECT_EQ(Failure(tooManyColours), message);
@@ -200,14 +201,62 @@ TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
   Put32(justPast, 22, 0x10000);  // 2^31 bytes in all
   Put16(justPast, 28, 32);
   EXPECT_EQ(Failure(justPast), message);
-  Bytes jpeg = good;
-  Put32(jpeg, 30, 4);
-  EXPECT_EQ(Failure(jpeg), message);
+  // One field of the header set to a value that no BMP has.
+  struct TBadField {
+    std::size_t at;
+    bool wide;  // 32 bits, else 16
+    uint32_t value;
+  };
+  const std::vector<TBadField> badFields = {
+      {0, false, 'B' | ('N' << 8)},  // no "BM"
+      {26, false, 2},                // two planes
+      {14, true, 39},                // a header of 39 bytes
+      {14, true, 13},                // a header of 13 bytes
+      {30, true, 4},                 // JPEG data
+      {30, true, 9},                 // an unknown compression
+      {28, false, 7},                // 7 bits a pixel
+      {18, true, 0},                 // no width
+      {22, true, 0},                 // no height
+      {22, true, 0x80000000},        // a height of -2^31, which cannot be turned top-down
+      {18, true, 0x7FFFFFFF},        // more pixels than the file holds
+  };
+  for (const TBadField& field : badFields) {
+    Bytes bad = good;
+    if (field.wide) {
+      Put32(bad, field.at, field.value);
+    } else {
+      Put16(bad, field.at, static_cast<uint16_t>(field.value));
+    }
+    EXPECT_EQ(Failure(bad), message) << field.at << ": " << field.value;
+  }
+  Bytes fullTable = test::MakeBmp(2, 2, 8, std::vector<RGBQUAD>(256), [](int, int) { return 1u; });
+  Put32(fullTable, 46, 256);
+  EXPECT_NO_THROW(Load(fullTable));
   // Every cut inside the headers and the colour table.
   Bytes indexed = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 1u; });
   for (std::size_t length = 1; length < 14 + 40 + 64; ++length) {
     EXPECT_EQ(Failure(Bytes(indexed.begin(), indexed.begin() + static_cast<std::ptrdiff_t>(length))), message) << length;
   }
+  // A refused file leaves the bitmap as it was.
+  Load(good);
+  EXPECT_EQ(Failure(Bytes(good.begin(), good.begin() + 30)), message);
+  EXPECT_EQ(Pixels(), ExpectedPixels(3, 3, Pattern));
+}
+
+TEST_F(BmpReader, LoadsBitmapResourcesOfTheModule) {
+  bitmap.LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
+  EXPECT_EQ(bitmap.Width(), 16);
+  EXPECT_EQ(bitmap.Height(), 16);
+  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
+  std::vector<uint32_t> pixels = Pixels();
+  EXPECT_EQ(pixels[0], 0xFF00FFu);
+  EXPECT_EQ(pixels[5 * 16 + 5], 0xFF0000u);
+  EXPECT_EQ(pixels[7 * 16 + 5], 0x0000FFu);
+  EXPECT_EQ(bitmap.TransparentColor(), static_cast<TColor>(RGB(255, 0, 255)));  // the bottom-left pixel
+  EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>(
+                [&] { bitmap.LoadFromResourceName(GetModuleHandleW(nullptr), "NOPE"); }),
+            S("NOPE ﾘｿｰｽが見つかりません"));
+  EXPECT_EQ(bitmap.Width(), 16);
 }
 
 TEST_F(BmpReader, AnEmptyStreamEmptiesTheBitmap) {
@@ -401,6 +450,20 @@ TEST_F(BmpWriter, ADeviceBitmapIsWrittenAsADibOfItsDepth) {
   std::vector<uint32_t> pixels = ReadPixels(again.Handle(), 5, 3);
   EXPECT_EQ(pixels[0], 0xFF0000u);
   EXPECT_EQ(pixels[4], 0x0000FFu);
+}
+
+TEST_F(BmpWriter, AnIndexedImageKeepsItsWholeTableAndItsIndexes) {
+  std::vector<RGBQUAD> colors(256);
+  for (int i = 0; i < 256; ++i) colors[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
+  colors[3] = {1, 2, 3, 0};
+  TBitmap bitmap;
+  Load(bitmap, test::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
+  const Bytes saved = Save(bitmap);
+  EXPECT_EQ(saved.size(), 14u + 40 + 256 * 4 + 8 * 4);
+  TBitmap again;
+  Load(again, saved);
+  EXPECT_EQ(again.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(static_cast<uint8_t*>(again.ScanLine(1))[3], 3);  // the indexes themselves, not only their colours
 }
 
 TEST_F(BmpWriter, AnEmptyBitmapWritesNothing) {

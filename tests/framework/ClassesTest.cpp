@@ -5,8 +5,11 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "framework/Bitmap.h"
+#include "framework/Colors.h"
 #include "framework/Errors.h"
-#include "framework/Graphics.h"
+#include "framework/Graphic.h"
+#include "framework/GraphicsObjects.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "framework/Graphics.h"
+#include "framework/Canvas.h"
 #include "imaging/UDIB.h"
 #include "rtl/Stream.h"
 #include "support/Pixels.h"

@@ -11,6 +11,7 @@
 #include "PaletteEntries.h"
 #include "data/UGMEMStream.h"
 #include "framework/Errors.h"
+#include "framework/Picture.h"
 #include "imaging/UCanvas.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
+#include "framework/Picture.h"
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
 #include "imaging/UPictureEX.h"

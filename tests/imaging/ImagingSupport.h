@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
 
 namespace imaging_test {
 

@@ -12,6 +12,7 @@
 #include "SafetyImages.h"
 #include "data/UZLIB.h"
 #include "framework/Errors.h"
+#include "framework/Picture.h"
 #include "rtl/FileStream.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/Graphics.h"
 #include "rtl/Sjis.h"
 
 namespace imaging_test {

@@ -9,7 +9,6 @@
 
 #include "DIBImages.h"
 #include "ImagingSupport.h"
-#include "framework/Graphics.h"
 #include "rtl/Stream.h"
 #include "support/Pixels.h"
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "framework/Graphics.h"
+#include "framework/Bitmap.h"
 
 namespace testing_support {
 

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ImagingSupport.h"
-#include "PictureData.h"
+#include "framework/Picture.h"
+#include "imaging/ImagingSupport.h"
+#include "imaging/PictureData.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"
