@@ -10,13 +10,11 @@ const char kCannotLock[] = "cannot lock Global Handle";
 }  // namespace
 
 TGMEMStream::TGMEMStream(HGLOBAL handle) {
+  // The size first, so that a block too large for a stream is refused before it is locked.
+  SIZE_T size = handle ? GlobalSize(handle) : 0;
+  if (size > static_cast<SIZE_T>(INT32_MAX)) throw rtl::EIntOverflow();
   void* memory = handle ? GlobalLock(handle) : nullptr;
   if (memory == nullptr) throw EGMEMStream(kCannotLock);
-  SIZE_T size = GlobalSize(handle);
-  if (size > static_cast<SIZE_T>(INT32_MAX)) {
-    GlobalUnlock(handle);
-    throw rtl::EIntOverflow();
-  }
   SetPointer(memory, static_cast<int32_t>(size));
   attached_ = true;
 }

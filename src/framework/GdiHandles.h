@@ -85,6 +85,22 @@ class TWindowDC {
   HDC dc_ = nullptr;
 };
 
+// The context of a WM_PAINT from BeginPaint, ended with EndPaint on every way out.
+class TPaintGuard {
+ public:
+  explicit TPaintGuard(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  ~TPaintGuard() { EndPaint(window_, &paint_); }
+  TPaintGuard(const TPaintGuard&) = delete;
+  TPaintGuard& operator=(const TPaintGuard&) = delete;
+  HDC dc() const { return dc_; }
+  const RECT& area() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
 // Selects an object into a DC and puts the previous one back.
 class TSelectGuard {
  public:

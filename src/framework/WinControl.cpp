@@ -9,26 +9,6 @@
 
 namespace framework {
 
-namespace {
-
-// Paints what is invalid when it goes out of scope, whatever happened in between.
-class TPaintGuard {
- public:
-  explicit TPaintGuard(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
-  ~TPaintGuard() { EndPaint(window_, &paint_); }
-  TPaintGuard(const TPaintGuard&) = delete;
-  TPaintGuard& operator=(const TPaintGuard&) = delete;
-  HDC dc() const { return dc_; }
-  const RECT& area() const { return paint_.rcPaint; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT paint_{};
-  HDC dc_;
-};
-
-}  // namespace
-
 const TClass& TWinControl::StaticClass() {
   static const TClass info = TClassBuilder<TWinControl>("TWinControl", &TControl::StaticClass())
                                  .Integer("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1);

@@ -11,8 +11,8 @@
 #include "framework/Icon.h"
 #include "framework/Metafile.h"
 #include "framework/Picture.h"
-#include "imaging/ImagingSupport.h"
-#include "imaging/PictureData.h"
+#include "support/Painting.h"
+#include "support/PictureData.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"
@@ -99,7 +99,7 @@ Bytes IconFile(const std::vector<std::pair<Bytes, std::pair<int, int>>>& images)
 template <typename G>
 std::vector<uint32_t> Drawn(G& graphic, int width, int height) {
   TBitmap target;
-  imaging_test::Fill24(target, width, height, 0xFFFFFF);
+  testing_support::Fill24(target, width, height, 0xFFFFFF);
   target.Canvas().StretchDraw({0, 0, width, height}, graphic);
   return testing_support::Pixels(target);
 }
@@ -108,7 +108,7 @@ std::vector<uint32_t> Drawn(G& graphic, int width, int height) {
 
 class Icon : public ::testing::Test {
  protected:
-  const Bytes resource = imaging_test::ResourceBytes(L"TESTICON", MAKEINTRESOURCEW(3));
+  const Bytes resource = testing_support::ResourceBytes(L"TESTICON", MAKEINTRESOURCEW(3));
   const std::string invalid = rtl::Utf8ToSjis("ｱｲｺﾝ ｲﾒｰｼﾞが不正です");
 
   std::string Refusal(const Bytes& bytes) {
@@ -172,7 +172,7 @@ TEST_F(Icon, RefusesWhatIsNoIconFile) {
   EXPECT_EQ(Refusal(Bytes(file.begin(), file.begin() + 6 + 16 + 15)), invalid);
   TIcon icon;
   LoadInto(icon, resource);
-  EXPECT_THROW(LoadInto(icon, imaging_test::ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2))), EInvalidGraphic);
+  EXPECT_THROW(LoadInto(icon, testing_support::ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2))), EInvalidGraphic);
   EXPECT_EQ(icon.Width(), 32) << "the icon is kept";
 }
 
@@ -338,7 +338,7 @@ TEST_F(Metafile, RefusesABadChecksumAndForeignData) {
   Bytes placeable = PlaceableMetafile();
   placeable[20] ^= 1;
   EXPECT_EQ(Refusal(placeable), invalid);
-  EXPECT_EQ(Refusal(imaging_test::ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2))), invalid);
+  EXPECT_EQ(Refusal(testing_support::ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2))), invalid);
   EXPECT_EQ(Refusal({}), invalid);
   TMetafile metafile;
   LoadInto(metafile, RedEnhancedMetafile());

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "framework/Picture.h"
-#include "imaging/ImagingSupport.h"
-#include "imaging/PictureData.h"
+#include "support/Painting.h"
+#include "support/PictureData.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
 #include "support/MemoryStreams.h"
@@ -26,7 +26,7 @@ namespace {
 using framework::EJPEG;
 using framework::TBitmap;
 using framework::TJPEGImage;
-using imaging_test::ResourceBytes;
+using testing_support::ResourceBytes;
 using testing_support::Fill;
 using testing_support::Pixels;
 
@@ -41,7 +41,7 @@ void LoadInto(TJPEGImage& image, const std::vector<uint8_t>& bytes) {
 // The image drawn at its own size onto a 24-bit bitmap, as 0x00RRGGBB pixels.
 std::vector<uint32_t> DrawnPixels(TJPEGImage& image) {
   TBitmap target;
-  imaging_test::Fill24(target, image.Width(), image.Height(), 0x123456);
+  testing_support::Fill24(target, image.Width(), image.Height(), 0x123456);
   target.Canvas().Draw(0, 0, image);
   return Pixels(target);
 }
@@ -86,7 +86,7 @@ class JpegDecoding : public ::testing::TestWithParam<std::pair<const wchar_t*, i
 
 TEST_P(JpegDecoding, GivesImageMagicksPixels) {
   const auto [name, tolerance] = GetParam();
-  const imaging_test::PpmImage expected = imaging_test::ParsePpm(ResourceBytes(name, L"PIXELS"));
+  const testing_support::PpmImage expected = testing_support::ParsePpm(ResourceBytes(name, L"PIXELS"));
   ASSERT_EQ(expected.width, 67);
   ASSERT_EQ(expected.height, 45);
   TJPEGImage image;
@@ -95,7 +95,7 @@ TEST_P(JpegDecoding, GivesImageMagicksPixels) {
   ASSERT_EQ(image.Height(), 45);
   const std::vector<uint32_t> pixels = DrawnPixels(image);
   ASSERT_EQ(pixels.size(), expected.pixels.size());
-  const int difference = imaging_test::LargestChannelDifference(pixels, expected.pixels);
+  const int difference = testing_support::LargestChannelDifference(pixels, expected.pixels);
   EXPECT_LE(difference, tolerance);
   RecordProperty("largest_difference", difference);
 }
@@ -131,7 +131,7 @@ TEST(JpegImage, TheFirstDrawReportsAChangeAndLaterDrawsDoNot) {
   int changes = 0;
   picture.OnChange = [&](framework::TObject*) { ++changes; };
   TBitmap target;
-  imaging_test::Fill24(target, 16, 16, 0);
+  testing_support::Fill24(target, 16, 16, 0);
   target.Canvas().Draw(0, 0, *picture.Graphic());
   EXPECT_EQ(changes, 1);
   target.Canvas().Draw(0, 0, *picture.Graphic());
@@ -207,7 +207,7 @@ TEST(JpegImage, AnEmptyStreamEmptiesTheImage) {
   EXPECT_TRUE(image.Empty());
   EXPECT_EQ(image.Width(), 0);
   TBitmap bitmap;
-  imaging_test::Fill24(bitmap, 4, 4, 0x00FF00);
+  testing_support::Fill24(bitmap, 4, 4, 0x00FF00);
   bitmap.Assign(&image);
   EXPECT_TRUE(bitmap.Empty());
 }
@@ -273,7 +273,7 @@ TEST(JpegErrors, AFailedDecodingIsReportedOnceAndThenDrawsNothing) {
   int changes = 0;
   picture.OnChange = [&](framework::TObject*) { ++changes; };
   TBitmap target;
-  imaging_test::Fill24(target, 16, 16, 0x00FF00);
+  testing_support::Fill24(target, 16, 16, 0x00FF00);
   EXPECT_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()), EJPEG);
   EXPECT_NO_THROW(target.Canvas().Draw(0, 0, *picture.Graphic()));
   EXPECT_EQ(changes, 0);

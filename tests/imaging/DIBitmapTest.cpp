@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "DIBImages.h"
-#include "ImagingSupport.h"
+#include "support/Painting.h"
 #include "PaletteEntries.h"
 #include "data/UGMEMStream.h"
 #include "framework/Errors.h"
@@ -808,7 +808,7 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
        {framework::TPixelFormat::pf8bit, framework::TPixelFormat::pf24bit, framework::TPixelFormat::pf32bit}) {
     SCOPED_TRACE(int(format));
     framework::TBitmap bitmap;
-    imaging_test::Fill24(bitmap, 3, 3, 0x808080);
+    testing_support::Fill24(bitmap, 3, 3, 0x808080);
     bitmap.SetPixelFormat(format);
     bitmap.Assign(source.get());
     EXPECT_EQ(bitmap.PixelFormat(), format);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ImagingSupport.h"
+#include "support/Painting.h"
 #include "rtl/Exception.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
@@ -31,7 +31,7 @@ class TRowPack : public TImagePack {
       return;
     }
     framework::TBitmap bitmap;
-    imaging_test::Fill24(bitmap, 2, 2, kColors[index]);
+    testing_support::Fill24(bitmap, 2, 2, kColors[index]);
     picture.SetGraphic(&bitmap);
   }
 };
@@ -147,7 +147,7 @@ TEST(ImagePackDraw, DrawsAtTheImagesOwnSizeThroughStretchDraw) {
 TEST(ImagePackDraw, TheBaseStretchDrawDrawsTheImageGetImageGives) {
   TRowPack pack(nullptr);
   framework::TBitmap target;
-  imaging_test::Fill24(target, 4, 4, 0xFFFFFF);
+  testing_support::Fill24(target, 4, 4, 0xFFFFFF);
   pack.StretchDraw(target.Canvas(), {1, 1, 3, 3}, 2);
   pack.Draw(target.Canvas(), 0, 0, 7);  // no image: nothing drawn
   const uint32_t W = 0xFFFFFF, B = 0x0000FF;

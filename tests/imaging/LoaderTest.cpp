@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "ImagingSupport.h"
-#include "PictureData.h"
+#include "support/Painting.h"
+#include "support/PictureData.h"
 #include "data/ResFileWriter.h"
 #include "framework/Errors.h"
 #include "framework/Icon.h"
@@ -31,7 +31,7 @@ using framework::TBitmap;
 using imaging::TPictureEx;
 using imaging::TResourceImageLoader;
 using imaging::TSafetyJPEGImage;
-using imaging_test::FileBesideProgram;
+using testing_support::FileBesideProgram;
 using test_res::Field;
 using test_res::ResFileWriter;
 using testing_support::Fill;
@@ -40,7 +40,7 @@ std::string NotFound(const char* name) { return rtl::Utf8ToSjis(std::string(name
 
 // The bytes of the test program's bitmap resource (a DIB without file header).
 std::string BitmapResource(const wchar_t* name) {
-  return imaging_test::AsString(imaging_test::ResourceBytes(name, MAKEINTRESOURCEW(2)));
+  return testing_support::AsString(testing_support::ResourceBytes(name, MAKEINTRESOURCEW(2)));
 }
 
 class ResourceImageLoader : public ::testing::Test {
@@ -82,7 +82,7 @@ TEST_F(ResourceImageLoader, BitmapResourceBecomesASafetyBitmapWithOneChange) {
   auto& bitmap = static_cast<TBitmap&>(*picture.Graphic());
   const std::vector<uint32_t> pixels = testing_support::Pixels(bitmap);
   for (int y : {0, 179, 180, 359}) {
-    for (int x : {0, 132, 133, 266, 267, 399}) EXPECT_EQ(pixels[y * 400 + x], imaging_test::PackColour(x, y));
+    for (int x : {0, 132, 133, 266, 267, 399}) EXPECT_EQ(pixels[y * 400 + x], testing_support::PackColour(x, y));
   }
 }
 
@@ -241,7 +241,7 @@ TEST_F(ResourceImageLoader, AFileBesideTheProgramIsTheSourceWhenThere) {
 
 TEST_F(ResourceImageLoader, WithoutTheFileTheProgramsOwnResourceIsUsed) {
   Use("PeImage.res", "RT_BITMAP", "LOGO");
-  ASSERT_EQ(GetFileAttributesW(rtl::SjisToWide(imaging_test::ProgramFolder() + "PeImage.res").c_str()),
+  ASSERT_EQ(GetFileAttributesW(rtl::SjisToWide(testing_support::ProgramFolder() + "PeImage.res").c_str()),
             INVALID_FILE_ATTRIBUTES);
   loader.Load();
   EXPECT_EQ(picture.Width(), 400);
@@ -254,8 +254,8 @@ TEST_F(ResourceImageLoader, AFullPathIsStillTakenRelativeToTheProgram) {
                                          .EmptyEntry()
                                          .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"))
                                          .Bytes());
-  const std::string fullPath = imaging_test::ProgramFolder() + file.Name();
-  EXPECT_EQ(TResourceImageLoader::ResourcePath(fullPath), imaging_test::ProgramFolder() + fullPath);
+  const std::string fullPath = testing_support::ProgramFolder() + file.Name();
+  EXPECT_EQ(TResourceImageLoader::ResourcePath(fullPath), testing_support::ProgramFolder() + fullPath);
   EXPECT_EQ(TResourceImageLoader::ResourcePath(""), "");
   Use(fullPath, "RT_BITMAP", "LOGO");
   loader.Load();
@@ -293,7 +293,7 @@ TEST_F(ResourceImageLoader, ResTypeAndResFileChangesReloadToo) {
   EXPECT_EQ(picture.Width(), 16);
   FileBesideProgram file("reload", ResFileWriter()
                                        .EmptyEntry()
-                                       .Entry(Field::Name(u"JPEG"), Field::Name(u"SMALL"), imaging_test::AsString(imaging_test::ResourceBytes(L"PHOTO", L"JPEG")))
+                                       .Entry(Field::Name(u"JPEG"), Field::Name(u"SMALL"), testing_support::AsString(testing_support::ResourceBytes(L"PHOTO", L"JPEG")))
                                        .Bytes());
   loader.SetResFile(file.Name());
   EXPECT_EQ(picture.Width(), 67);
@@ -473,7 +473,7 @@ TEST(SafetyJpegImage, DrawingForTheFirstTimeDoesNotTellThePicture) {
     framework::TPicture picture;
     std::unique_ptr<framework::TJPEGImage> image =
         safe ? std::make_unique<TSafetyJPEGImage>() : std::make_unique<framework::TJPEGImage>();
-    const std::vector<uint8_t> bytes = imaging_test::ResourceBytes(L"SMALL", L"JPEG");
+    const std::vector<uint8_t> bytes = testing_support::ResourceBytes(L"SMALL", L"JPEG");
     rtl::TMemoryStream stream;
     Fill(stream, bytes);
     image->LoadFromStream(stream);
@@ -481,7 +481,7 @@ TEST(SafetyJpegImage, DrawingForTheFirstTimeDoesNotTellThePicture) {
     int changes = 0;
     picture.OnChange = [&](framework::TObject*) { ++changes; };
     TBitmap target;
-    imaging_test::Fill24(target, 16, 16, 0);
+    testing_support::Fill24(target, 16, 16, 0);
     target.Canvas().Draw(0, 0, *picture.Graphic());
     EXPECT_EQ(changes, safe ? 0 : 1) << (safe ? "safety" : "platform") << " JPEG image";
     // The event is back: a change of the image still reaches the picture.
@@ -492,7 +492,7 @@ TEST(SafetyJpegImage, DrawingForTheFirstTimeDoesNotTellThePicture) {
 }
 
 TEST(SafetyJpegImage, TheEventIsBackAfterADrawThatFails) {
-  std::vector<uint8_t> bytes = imaging_test::ResourceBytes(L"SMALLPROGRESSIVE", L"JPEG");
+  std::vector<uint8_t> bytes = testing_support::ResourceBytes(L"SMALLPROGRESSIVE", L"JPEG");
   // The second scan's spectral range made invalid: readable header, failing decoding.
   int scans = 0;
   for (std::size_t i = 2; i + 4 < bytes.size(); ++i) {
@@ -509,7 +509,7 @@ TEST(SafetyJpegImage, TheEventIsBackAfterADrawThatFails) {
   int changes = 0;
   image.OnChange = [&](framework::TObject*) { ++changes; };
   TBitmap target;
-  imaging_test::Fill24(target, 16, 16, 0);
+  testing_support::Fill24(target, 16, 16, 0);
   EXPECT_THROW(target.Canvas().Draw(0, 0, image), framework::EJPEG);
   EXPECT_TRUE(static_cast<bool>(image.OnChange));
   stream.SetPosition(0);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "ImagingSupport.h"
-#include "PictureData.h"
+#include "support/Painting.h"
+#include "support/PictureData.h"
 #include "framework/LayoutReader.h"
 #include "framework/LayoutWriter.h"
 #include "imaging/UPalette.h"
@@ -235,7 +235,7 @@ TEST_F(MatrixImagePack, ACellIsCopiedPixelForPixel) {
   const std::vector<uint32_t> pixels = Pixels(*bitmap);
   for (int y : {0, 90, 179}) {
     for (int x : {0, 67, 133}) {
-      EXPECT_EQ(pixels[y * 134 + x], imaging_test::PackColour(133 + x, 180 + y)) << x << "," << y;
+      EXPECT_EQ(pixels[y * 134 + x], testing_support::PackColour(133 + x, 180 + y)) << x << "," << y;
     }
   }
 }
@@ -267,23 +267,23 @@ TEST_F(MatrixImagePack, StretchDrawTakesTheCellStraightFromTheBitmap) {
   LoadBitmap("PACK");
   Grid(3, 2);
   TBitmap target;
-  imaging_test::Fill24(target, 268, 360, 0x000000);
+  testing_support::Fill24(target, 268, 360, 0x000000);
   pack.StretchDraw(target.Canvas(), {0, 0, 268, 360}, 4);  // twice the cell's size
   const std::vector<uint32_t> pixels = Pixels(target);
-  EXPECT_EQ(pixels[0], imaging_test::PackColour(133, 180));
-  EXPECT_EQ(pixels[359 * 268 + 267], imaging_test::PackColour(266, 359));
-  EXPECT_EQ(pixels[100 * 268 + 100], imaging_test::PackColour(133 + 50, 180 + 50));
+  EXPECT_EQ(pixels[0], testing_support::PackColour(133, 180));
+  EXPECT_EQ(pixels[359 * 268 + 267], testing_support::PackColour(266, 359));
+  EXPECT_EQ(pixels[100 * 268 + 100], testing_support::PackColour(133 + 50, 180 + 50));
 }
 
 TEST_F(MatrixImagePack, DrawPlacesACellAtItsOwnSize) {
   LoadBitmap("PACK");
   Grid(3, 2);
   TBitmap target;
-  imaging_test::Fill24(target, 200, 200, 0x000000);
+  testing_support::Fill24(target, 200, 200, 0x000000);
   pack.Draw(target.Canvas(), 10, 20, 1);
   const std::vector<uint32_t> pixels = Pixels(target);
-  EXPECT_EQ(pixels[20 * 200 + 10], imaging_test::PackColour(133, 0));
-  EXPECT_EQ(pixels[199 * 200 + 143], imaging_test::PackColour(266, 179));
+  EXPECT_EQ(pixels[20 * 200 + 10], testing_support::PackColour(133, 0));
+  EXPECT_EQ(pixels[199 * 200 + 143], testing_support::PackColour(266, 179));
   EXPECT_EQ(pixels[19 * 200 + 10], 0u) << "nothing above the cell";
   EXPECT_EQ(pixels[20 * 200 + 9], 0u) << "nothing left of it";
 }
@@ -294,10 +294,10 @@ TEST_F(MatrixImagePack, AJpegCellIsDrawnThroughACopy) {
   pack.ImageLoader().Load();
   Grid(1, 3);
   TBitmap whole;
-  imaging_test::Fill24(whole, 67, 45, 0);
+  testing_support::Fill24(whole, 67, 45, 0);
   whole.Canvas().Draw(0, 0, *pack.Image().Graphic());
   TBitmap target;
-  imaging_test::Fill24(target, 67, 15, 0);
+  testing_support::Fill24(target, 67, 15, 0);
   pack.Draw(target.Canvas(), 0, 0, 2);
   if (imaging::IsPaletteDisplay()) return;  // colours pass through the screen's palette there
   const std::vector<uint32_t> expected = Pixels(whole);
@@ -310,7 +310,7 @@ TEST_F(MatrixImagePack, InvalidCellsDrawNothing) {
   LoadBitmap("PACK");
   Grid(3, 2);
   TBitmap target;
-  imaging_test::Fill24(target, 20, 20, 0x00FF00);
+  testing_support::Fill24(target, 20, 20, 0x00FF00);
   pack.StretchDraw(target.Canvas(), {0, 0, 20, 20}, 6);
   pack.Draw(target.Canvas(), 0, 0, -1);
   for (uint32_t pixel : Pixels(target)) ASSERT_EQ(pixel, 0x00FF00u);

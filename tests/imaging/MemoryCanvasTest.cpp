@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ImagingSupport.h"
+#include "support/Painting.h"
 #include "framework/Printers.h"
 #include "support/GdiObjects.h"
 #include "support/Pixels.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "DIBImages.h"
-#include "ImagingSupport.h"
+#include "support/Painting.h"
 #include "PaletteEntries.h"
 #include "imaging/UPalette.h"
 #include "support/Palettes.h"
@@ -33,7 +33,7 @@ std::vector<uint32_t> Shown(TBitmap& bitmap) {
 class RemapBitmapToPalette : public ::testing::Test {
  protected:
   void SetUp() override {
-    imaging_test::Paint24(source, 8, 1, [](int x, int) { return kNear[x]; });
+    testing_support::Paint24(source, 8, 1, [](int x, int) { return kNear[x]; });
     palette = MakePalette(kEight);
   }
   TBitmap source;
@@ -97,7 +97,7 @@ TEST_F(RemapBitmapToPalette, DestKeepsItsPixelFormat) {
 TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
   if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
   TBitmap tall;
-  imaging_test::Paint24(tall, 8, 3, [](int x, int) { return kNear[x]; });
+  testing_support::Paint24(tall, 8, 3, [](int x, int) { return kNear[x]; });
   dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
   dib_test::RefusingDevice device;
   imaging::RemapBitmapToPalette(tall, dest, palette.get());

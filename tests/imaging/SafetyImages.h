@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "DIBImages.h"
-#include "ImagingSupport.h"
+#include "support/Painting.h"
 #include "rtl/Stream.h"
 #include "support/Pixels.h"
 

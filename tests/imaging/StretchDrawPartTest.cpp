@@ -1,7 +1,7 @@
 // Drawing part of a bitmap.
 #include <gtest/gtest.h>
 
-#include "ImagingSupport.h"
+#include "support/Painting.h"
 #include "framework/Errors.h"
 #include "imaging/UPalette.h"
 #include "support/Pixels.h"
@@ -42,8 +42,8 @@ struct TMapping {
 class StretchDrawPart : public ::testing::Test {
  protected:
   void SetUp() override {
-    imaging_test::Paint24(source, 40, 10, [](int x, int) { return Column(x); });
-    imaging_test::Fill24(target, 30, 30, 0x123456);
+    testing_support::Paint24(source, 40, 10, [](int x, int) { return Column(x); });
+    testing_support::Fill24(target, 30, 30, 0x123456);
   }
   TBitmap source;
   TBitmap target;
@@ -65,7 +65,7 @@ TEST_F(StretchDrawPart, APartOfADeviceBitmapToo) {
   // A device bitmap holds the screen's colours (on an 8-bit screen, not exactly the columns'):
   // what the whole bitmap draws as is the measure.
   TBitmap whole;
-  imaging_test::Fill24(whole, 40, 10, 0);
+  testing_support::Fill24(whole, 40, 10, 0);
   whole.Canvas().Draw(0, 0, source);
   const std::vector<uint32_t> columns = Pixels(whole);
   imaging::StretchDrawPart(target.Canvas(), {5, 5, 10, 15}, source, {30, 2, 35, 4});
@@ -90,7 +90,7 @@ TEST_F(StretchDrawPart, AMappingTheBitmapHadIsPutBack) {
 
 TEST_F(StretchDrawPart, TheWholeBitmapDrawsAsTheCanvasStretchDraw) {
   TBitmap expected;
-  imaging_test::Fill24(expected, 30, 30, 0x123456);
+  testing_support::Fill24(expected, 30, 30, 0x123456);
   expected.Canvas().StretchDraw({2, 3, 25, 17}, source);
   imaging::StretchDrawPart(target.Canvas(), {2, 3, 25, 17}, source, {0, 0, 40, 10});
   EXPECT_EQ(Pixels(target), Pixels(expected));

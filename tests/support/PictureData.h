@@ -11,7 +11,7 @@
 
 #include "rtl/Sjis.h"
 
-namespace imaging_test {
+namespace testing_support {
 
 // Keep in step with pack_colour() in make_pictures.py (the 400 x 360 "PACK" bitmap).
 inline uint32_t PackColour(int x, int y) {
@@ -113,4 +113,4 @@ class FileBesideProgram {
 
 inline std::string AsString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-}  // namespace imaging_test
+}  // namespace testing_support

@@ -1,4 +1,4 @@
-// Bitmaps of the imaging tests, painted in memory.
+// 24-bit bitmaps painted in memory, for the tests of pictures and drawing.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 
 #include "framework/Bitmap.h"
 
-namespace imaging_test {
+namespace testing_support {
 
 // A 24-bit DIB bitmap whose pixel (x, y) is colour(x, y), given as 0x00RRGGBB.
 inline void Paint24(framework::TBitmap& bitmap, int width, int height, const std::function<uint32_t(int, int)>& colour) {
@@ -31,4 +31,4 @@ inline void Fill24(framework::TBitmap& bitmap, int width, int height, uint32_t c
   Paint24(bitmap, width, height, [colour](int, int) { return colour; });
 }
 
-}  // namespace imaging_test
+}  // namespace testing_support
