@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/Rdynotfy.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/Label.h"
 #include "framework/ProgressBar.h"
 #include "rtl/Exception.h"

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "framework/BitBtn.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/Image.h"
 #include "imaging/UMatrixImagePack.h"
 

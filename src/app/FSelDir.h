@@ -6,7 +6,7 @@
 #include "framework/BitBtn.h"
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/Label.h"
 #include "framework/Panel.h"
 

@@ -1,7 +1,7 @@
 #include "app/Rdynotfy.h"
 
 #include "framework/ClassInfo.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 
 namespace app {
 

@@ -7,26 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "rtl/Exception.h"
 
 namespace framework {
 
 class TForm;
-
-// Disables the visible, enabled top-level windows of the calling thread until Restore (or its end),
-// as modal boxes and modal forms do.
-class TTaskWindowDisabler {
- public:
-  TTaskWindowDisabler();
-  ~TTaskWindowDisabler() { Restore(); }
-  TTaskWindowDisabler(const TTaskWindowDisabler&) = delete;
-  TTaskWindowDisabler& operator=(const TTaskWindowDisabler&) = delete;
-  void Restore();
-
- private:
-  std::vector<HWND> windows_;
-};
 
 // The application owns the forms it creates; the first one is the main form.
 class TApplication : public TComponent {

@@ -3,7 +3,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/WinControl.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 
 namespace framework {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Colors.h"
 #include "framework/Events.h"
 #include "framework/GdiHandles.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/Align.h"
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Message.h"
 #include "framework/Mouse.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/Canvas.h"
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Types.h"
 #include "rtl/Stream.h"

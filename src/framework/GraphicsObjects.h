@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Colors.h"
 #include "framework/Events.h"
 #include "framework/GdiHandles.h"

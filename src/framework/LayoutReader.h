@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/LayoutFormat.h"
 
 namespace framework {

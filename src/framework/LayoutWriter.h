@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "framework/Classes.h"
+#include "framework/Component.h"
 
 namespace framework {
 

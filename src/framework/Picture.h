@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Events.h"
 #include "framework/Graphic.h"
 #include "rtl/Stream.h"

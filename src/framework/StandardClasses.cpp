@@ -5,7 +5,7 @@
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
 #include "framework/Edit.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/Icon.h"
 #include "framework/Image.h"
 #include "framework/Jpeg.h"

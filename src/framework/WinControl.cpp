@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "framework/Errors.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 

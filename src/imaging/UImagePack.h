@@ -6,7 +6,7 @@
 #include <string>
 
 #include "framework/Canvas.h"
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Picture.h"
 #include "imaging/UNotifyList.h"
 #include "rtl/Exception.h"

@@ -7,7 +7,7 @@
 
 #include "data/UResStream.h"
 #include "framework/Canvas.h"
-#include "framework/Classes.h"
+#include "framework/Component.h"
 #include "framework/Jpeg.h"
 #include "framework/Picture.h"
 

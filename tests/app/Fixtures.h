@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/BitBtn.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "rtl/Sjis.h"
 
 namespace apptest {

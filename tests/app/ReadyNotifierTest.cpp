@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/TestSupport.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "framework/Application.h"
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/Label.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"

@@ -6,7 +6,7 @@
 #include "framework/Bevel.h"
 #include "framework/BitBtn.h"
 #include "framework/Edit.h"
-#include "framework/Forms.h"
+#include "framework/Form.h"
 #include "framework/Label.h"
 #include "framework/Panel.h"
 #include "framework/ProgressBar.h"

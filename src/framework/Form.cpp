@@ -1,9 +1,10 @@
-#include "framework/Forms.h"
+#include "framework/Form.h"
 
 #include <algorithm>
 
 #include "framework/Application.h"
 #include "framework/Errors.h"
+#include "framework/TaskWindowDisabler.h"
 #include "framework/LayoutReader.h"
 
 namespace framework {

@@ -1,4 +1,4 @@
-#include "framework/Forms.h"
+#include "framework/Form.h"
 
 #include <gtest/gtest.h>
 

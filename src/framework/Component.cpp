@@ -1,4 +1,4 @@
-#include "framework/Classes.h"
+#include "framework/Component.h"
 
 #include <algorithm>
 
