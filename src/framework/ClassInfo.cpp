@@ -6,6 +6,24 @@
 
 namespace framework {
 
+TPropInfo::TPropInfo() = default;
+TPropInfo::TPropInfo(const TPropInfo&) = default;
+TPropInfo::TPropInfo(TPropInfo&&) noexcept = default;
+TPropInfo& TPropInfo::operator=(const TPropInfo&) = default;
+TPropInfo& TPropInfo::operator=(TPropInfo&&) noexcept = default;
+TPropInfo::~TPropInfo() = default;
+
+TClass::TClass(std::string name, const TClass* parent) : name_(std::move(name)), parent_(parent) {}
+TClass::TClass(TClass&&) noexcept = default;
+TClass::~TClass() = default;
+
+TPropInfo& TClass::AddProperty(const char* name, TPropKind kind) {
+  TPropInfo& property = properties_.emplace_back();
+  property.Name = name;
+  property.Kind = kind;
+  return property;
+}
+
 namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

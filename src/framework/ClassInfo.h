@@ -48,6 +48,14 @@ struct TIdent {
 
 // One published property. Only the accessors of its kind are set.
 struct TPropInfo {
+  // Out of line: every unit that publishes properties would otherwise carry its own copies.
+  TPropInfo();
+  TPropInfo(const TPropInfo&);
+  TPropInfo(TPropInfo&&) noexcept;
+  TPropInfo& operator=(const TPropInfo&);
+  TPropInfo& operator=(TPropInfo&&) noexcept;
+  ~TPropInfo();
+
   std::string Name;
   TPropKind Kind = TPropKind::Integer;
   std::vector<std::string> Names;  // Enumeration: one per ordinal; Set: one per bit
@@ -85,10 +93,11 @@ class TClass {
  public:
   using Factory = TObject* (*)(TComponent* owner);
 
-  TClass(std::string name, const TClass* parent) : name_(std::move(name)), parent_(parent) {}
+  TClass(std::string name, const TClass* parent);
   TClass(const TClass&) = delete;
   TClass& operator=(const TClass&) = delete;
-  TClass(TClass&&) = default;
+  TClass(TClass&&) noexcept;
+  ~TClass();
 
   const std::string& Name() const { return name_; }
   const TClass* Parent() const { return parent_; }
@@ -109,6 +118,8 @@ class TClass {
  private:
   template <typename T>
   friend class TClassBuilder;
+
+  TPropInfo& AddProperty(const char* name, TPropKind kind);
 
   std::string name_;
   const TClass* parent_;
@@ -293,12 +304,7 @@ class TClassBuilder {
     return static_cast<const C&>(o);
   }
 
-  TPropInfo& Add(const char* name, TPropKind kind) {
-    TPropInfo& p = class_.properties_.emplace_back();
-    p.Name = name;
-    p.Kind = kind;
-    return p;
-  }
+  TPropInfo& Add(const char* name, TPropKind kind) { return class_.AddProperty(name, kind); }
 
   TClass class_;
 };
