@@ -115,7 +115,7 @@ void TBitmapCanvas::CreateHandle() {
   memoryDC_ = std::move(dc);
   if (HBITMAP bitmap = SelectedBitmap()) {
     bitmap_.emplace(memoryDC_.get(), bitmap);
-    if (GetCurrentObject(memoryDC_.get(), OBJ_BITMAP) != bitmap) {
+    if (!bitmap_->Selected()) {
       // The bitmap is selected into another DC.
       FreeHandle();
       throw EOutOfResources();

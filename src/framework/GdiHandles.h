@@ -111,6 +111,9 @@ class TSelectGuard {
   TSelectGuard(const TSelectGuard&) = delete;
   TSelectGuard& operator=(const TSelectGuard&) = delete;
 
+  // Whether the object went in (SelectObject gave back what it replaced).
+  bool Selected() const { return previous_ != nullptr; }
+
  private:
   HDC dc_;
   HGDIOBJ previous_;
@@ -129,6 +132,8 @@ class TPaletteGuard {
   TPaletteGuard(const TPaletteGuard&) = delete;
   TPaletteGuard& operator=(const TPaletteGuard&) = delete;
 
+  // Whether the palette went in (SelectPalette gave back the one it replaced).
+  bool Selected() const { return previous_ != nullptr; }
   // What realising gave: the number of system palette entries that changed, or GDI_ERROR.
   UINT Realized() const { return realized_; }
 

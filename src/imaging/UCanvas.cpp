@@ -43,7 +43,7 @@ void TMemoryCanvas::SelectBitmap(HBITMAP bitmap) {
   HDC dc = Handle();
   selection_.emplace(dc, bitmap);
   // A bitmap selected elsewhere (or no bitmap at all) cannot be drawn into here.
-  if (GetCurrentObject(dc, OBJ_BITMAP) != bitmap) {
+  if (!selection_->Selected()) {
     selection_.reset();
     throw framework::EOutOfResources();
   }

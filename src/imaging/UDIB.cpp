@@ -48,7 +48,7 @@ UINT ReadSectionColors(HBITMAP section, const BITMAPINFOHEADER& header, RGBQUAD*
   if (dc.get() == nullptr) throw framework::EOutOfResources();
   {
     const framework::TSelectGuard selected(dc.get(), section);
-    if (GetCurrentObject(dc.get(), OBJ_BITMAP) == section) return GetDIBColorTable(dc.get(), 0, 256, colors);
+    if (selected.Selected()) return GetDIBColorTable(dc.get(), 0, 256, colors);
   }
   if (header.biBitCount > 8) return 0;
   TDIBInfo info{};

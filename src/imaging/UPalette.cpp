@@ -230,8 +230,7 @@ void InitDefaultPalette(HMODULE module) {
   {
     framework::TWindowDC screen = GetScreenDC();
     const framework::TPaletteGuard selection(screen.get(), palette.get(), true);
-    // The guard realises what it could select; a palette the screen did not take is an error.
-    if (GetCurrentObject(screen.get(), OBJ_PAL) != palette.get()) throw EGdiError::LastError("select palette");
+    if (!selection.Selected()) throw EGdiError::LastError("select palette");
   }
   defaultPalette = std::move(palette);
 }
