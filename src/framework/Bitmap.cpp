@@ -120,18 +120,9 @@ std::vector<RGBQUAD> SystemColors() {
 }
 
 // A palette of the colours (the first 256); none for no colours.
-TPaletteHandle MakePalette(const std::vector<RGBQUAD>& colors) {
-  if (colors.empty()) return {};
-  std::size_t count = std::min<std::size_t>(colors.size(), 256);
-  std::vector<uint8_t> buffer(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
-  auto* log = reinterpret_cast<LOGPALETTE*>(buffer.data());
-  log->palVersion = 0x300;
-  log->palNumEntries = static_cast<WORD>(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    log->palPalEntry[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
-  }
-  TPaletteHandle palette(CreatePalette(log));
-  if (!palette) throw EOutOfResources();
+TPaletteHandle MakePalette(std::span<const RGBQUAD> colors) {
+  TPaletteHandle palette = PaletteOfColors(colors);
+  if (!palette && !colors.empty()) throw EOutOfResources();
   return palette;
 }
 
@@ -382,7 +373,7 @@ void TBitmap::SetHandle(HBITMAP bitmap) {
     TSelectGuard selected(dc.get(), bitmap);
     RGBQUAD colors[256];
     UINT count = GetDIBColorTable(dc.get(), 0, 256, colors);
-    palette = MakePalette(std::vector<RGBQUAD>(colors, colors + count));
+    palette = MakePalette({colors, count});
   }
   Replace(owned.release());
   if (bitmap == nullptr) {
@@ -411,7 +402,7 @@ void TBitmap::PaletteNeeded() {
   RGBQUAD colors[256];
   UINT count = GetDIBColorTable(SourceDC(), 0, 256, colors);
   if (count == 0) return;
-  palette_ = MakePalette(std::vector<RGBQUAD>(colors, colors + count));
+  palette_ = MakePalette({colors, count});
   canvas_->SelectPalette(palette_.get());
 }
 

@@ -1,7 +1,9 @@
-// Copying a logical palette.
+// Making logical palettes: a copy of one, or one of the colours of a colour table.
 #pragma once
 
 #include <windows.h>
+
+#include <span>
 
 #include "framework/GdiHandles.h"
 
@@ -12,5 +14,10 @@ namespace framework {
 // palette to the graphics that take it. Raises EOutOfResources when the system cannot create the
 // copy.
 TPaletteHandle CopyPalette(HPALETTE palette);
+
+// A palette of the colours of a colour table, in its order, flags clear, at most its first 256
+// colours. None for no colours, and none when the system cannot create it: what that means is the
+// caller's to say.
+TPaletteHandle PaletteOfColors(std::span<const RGBQUAD> colors);
 
 }  // namespace framework

@@ -464,16 +464,7 @@ void TDIBitmap::AssignTo(framework::TPersistent* dest) const {
 
 HPALETTE TDIBitmap::Palette() const {
   if (!palette_ && !Empty()) {
-    std::vector<RGBQUAD> colors = GetColorTable();
-    if (!colors.empty()) {
-      TLogPalette256 record{};
-      record.Version = kPaletteVersion;
-      record.Count = static_cast<WORD>(colors.size());
-      for (std::size_t i = 0; i < colors.size(); ++i) {
-        record.Entries[i] = {colors[i].rgbRed, colors[i].rgbGreen, colors[i].rgbBlue, 0};
-      }
-      palette_.reset(CreatePalette(record.get()));
-    }
+    palette_ = framework::PaletteOfColors(GetColorTable());
   }
   return palette_.get();
 }

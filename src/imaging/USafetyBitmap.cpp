@@ -344,15 +344,10 @@ void TSafetyBitmap::LoadRLEBytes(const uint8_t* data, int32_t size) {
   TBitmap::Assign(nullptr);
   SetPixelFormat(rle4 ? TPixelFormat::pf4bit : TPixelFormat::pf8bit);
 
-  const uint8_t* table = data + kHeadersSize;
-  TLogPalette256 record{};
-  record.Version = kPaletteVersion;
-  record.Count = static_cast<WORD>(colorCount);
-  for (int32_t i = 0; i < colorCount; ++i) {
-    const uint8_t* entry = table + 4 * i;
-    record.Entries[i] = {entry[2], entry[1], entry[0], 0};
-  }
-  framework::TPaletteHandle palette(CreatePalette(record.get()));
+  // The colour table's entries are RGBQUADs (blue, green, red, reserved), bytes without alignment.
+  const auto* table = reinterpret_cast<const RGBQUAD*>(data + kHeadersSize);
+  framework::TPaletteHandle palette =
+      framework::PaletteOfColors({table, static_cast<std::size_t>(colorCount)});
   if (!palette) throw EGdiError::LastError("create palette");
   SetPalette(palette.release());
 
