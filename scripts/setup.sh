@@ -1,30 +1,75 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a fresh Debian 12 machine. Safe to run again.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 deps="$root/build/deps"
 sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 
-# Both Wine loaders: the 64-bit one runs the x86-64 build on every host; the 32-bit one runs the
-# shipped i686 build where the host can execute 32-bit programs (installing it is harmless elsewhere).
-# osslsigncode and openssl sign a release and make the test's certificate (scripts/make-update.sh).
-packages=(wine wine32:i386 wine64 cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales osslsigncode openssl)
+# What every run needs: the 64-bit Wine loader runs the x86-64 build on every host; MinGW-w64 builds
+# both architectures; osslsigncode, openssl, SoftHSM and the OpenSSL PKCS#11 engine sign a release
+# and its tests (scripts/make-update.sh).
+packages=(wine wine64 cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+          libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales osslsigncode openssl
+          softhsm2 libengine-pkcs11-openssl)
 extras=(imagemagick fonts-ipafont-gothic)
+# The 32-bit loader runs the shipped i686 build, and only where the host executes 32-bit programs:
+# elsewhere it is useless, and a mirror in mid-sync can refuse its i386 libraries for a while.
+# Without it the i686 suite does not run (scripts/test.sh says why); nothing else depends on it.
+wine32=wine32:i386
 
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" >/dev/null
+}
+
+# apt-get update, tried three times: an index that still fails to download (a mirror in mid-sync)
+# is tolerated here; whether the packages we want install from what arrived is seen below.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    (( attempt == 1 )) || sleep $((attempt * 3))
+    $sudo apt-get update -qq 2>/tmp/peupdate-apt-update.log && return 0
+  done
+  echo "setup: some package indexes failed to download (kept what arrived):" \
+       "$(grep -m1 '^E:' /tmp/peupdate-apt-update.log || echo 'no reason given')"
+}
+
+# Installs the packages named, each on its own when all at once fails, so that set-up stops
+# naming exactly what could not be installed.
+install_required() {
+  local options=("$1") failed=() p
+  shift
+  apt_install "${options[@]}" "$@" 2>/dev/null && return 0
+  for p in "$@"; do
+    apt_install "${options[@]}" "$p" || failed+=("$p")
+  done
+  if (( ${#failed[@]} )); then
+    echo "setup: cannot install ${failed[*]}, which every run needs; stopping" >&2
+    exit 1
+  fi
+}
+
+installed() { dpkg -s "$1" >/dev/null 2>&1; }
+
+want_wine32=0
+if host_executes_i386; then want_wine32=1; fi
 missing=0
-dpkg --print-foreign-architectures | grep -qx i386 || missing=1
 for p in "${packages[@]}" "${extras[@]}"; do
-  dpkg -s "${p%%:*}" >/dev/null 2>&1 || { missing=1; break; }
+  installed "$p" || { missing=1; break; }
 done
-if (( missing )); then
-  $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${packages[@]}" >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${extras[@]}" >/dev/null
+if (( want_wine32 )); then
+  dpkg --print-foreign-architectures | grep -qx i386 || { $sudo dpkg --add-architecture i386; missing=1; }
+  installed "$wine32" || missing=1
 fi
-
+if (( missing )); then
+  apt_update
+  install_required --install-recommends "${packages[@]}"
+  install_required --no-install-recommends "${extras[@]}"
+  if (( want_wine32 )) && ! installed "$wine32"; then
+    apt_install "$wine32" 2>/tmp/peupdate-apt-wine32.log ||
+      echo "setup: $wine32 cannot be installed now ($(grep -m1 '^E:' /tmp/peupdate-apt-wine32.log || echo 'no reason given')); going on without the i686 suite"
+  fi
+fi
 # The tests also run under code page 932, which Wine takes from a Japanese UTF-8 locale; without
 # the locale generated, Wine cannot name files in Japanese.
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
