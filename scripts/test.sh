@@ -11,12 +11,12 @@ build_tree x86_64
 
 # GUI tests need a display: each suite runs inside one Xvfb session. Focus and activation under an
 # Xvfb without a window manager can arrive late on a fresh machine, so a test program that fails is
-# run again, at most twice more; every failed run is reported by program and failed test, in the
-# output and in the summary at the end, so that a flaky test never passes unseen.
+# run once more; every failed run is reported by program and failed test, in the output and in the
+# summary at the end, so that a flaky test never passes unseen.
 retries=()
 run_suite() {
   local arch=$1 dir="build/$1" attempt rerun=()
-  for attempt in 1 2 3; do
+  for attempt in 1 2; do
     if xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$dir" --output-on-failure -j2 "${rerun[@]}"; then
       return 0
     fi

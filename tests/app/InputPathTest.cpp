@@ -38,7 +38,6 @@ void Register(const std::wstring& folder) {
                          static_cast<DWORD>(folder.size() * sizeof(wchar_t))),
             ERROR_SUCCESS);
 }
-void Unregister() { RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey); }
 
 // A value of HKLM\Software\Microsoft\Windows\CurrentVersion as it is stored, type and bytes;
 // an empty type when there is none.
@@ -47,23 +46,8 @@ struct StoredValue {
   std::vector<BYTE> bytes;
 };
 
-StoredValue ReadCurrentVersionValue(const wchar_t* name) {
-  StoredValue stored;
-  rtl::TRegistryKey key = testing_support::OpenKey(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_QUERY_VALUE);
-  if (!key) return stored;
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    stored.bytes.resize(size);
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, stored.bytes.data(), &size) == ERROR_SUCCESS) {
-      stored.type = type;
-    }
-  }
-  return stored;
-}
-
 void WriteCurrentVersionValue(const wchar_t* name, const StoredValue& value) {
-  rtl::TRegistryKey key = testing_support::OpenKey(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_SET_VALUE);
+  rtl::TRegistryKey key = testing_support::CreateKey(HKEY_LOCAL_MACHINE, kCurrentVersionKey);
   ASSERT_TRUE(key);
   if (value.type) {
     RegSetValueExW(key.get(), name, 0, *value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
@@ -80,7 +64,7 @@ StoredValue Text(const std::wstring& text) {
 class InputPathTest : public testing::Test {
  protected:
   void SetUp() override {
-    Unregister();
+    ASSERT_TRUE(registry.redirected());
     app::UpdateMajor = 5;
     app::UpdateMinorRelease = 16;
     app::TargetPath = "stale";
@@ -92,7 +76,6 @@ class InputPathTest : public testing::Test {
     test::CancelLater();
     form.reset();
     test::Pump();
-    Unregister();
     Application().SetOnException(nullptr);
   }
 
@@ -122,6 +105,8 @@ class InputPathTest : public testing::Test {
     return ReadPixels(glyph.Handle(), 32, 32) == ReadPixels(expected.Handle(), 32, 32);
   }
 
+  // The registered folder and ProgramFilesDir are this process's own, whatever runs beside it.
+  testing_support::RedirectedRegistry registry;
   testing_support::ScratchFolder scratch;
   std::string folder;
   std::unique_ptr<TfrmInputPath> form;
@@ -217,25 +202,21 @@ TEST_F(InputPathTest, AnEmptyRegisteredValueGivesTheBareFileNameInTheCurrentFold
   EXPECT_TRUE(HasTheUpdatersGlyph(*form->BitBtn2));
 }
 
-// Without %ProgramFiles% and with the registry's ProgramFilesDir changed or removed; both are put
-// back afterwards.
+// Without %ProgramFiles% unless a test sets it; put back afterwards.
 class ProgramFilesTest : public InputPathTest {
  protected:
   void SetUp() override {
     InputPathTest::SetUp();
     wchar_t value[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"ProgramFiles", value, MAX_PATH) > 0) variable = value;
-    registered = ReadCurrentVersionValue(L"ProgramFilesDir");
     SetEnvironmentVariableW(L"ProgramFiles", nullptr);
   }
   void TearDown() override {
-    WriteCurrentVersionValue(L"ProgramFilesDir", registered);
     if (variable) SetEnvironmentVariableW(L"ProgramFiles", variable->c_str());
     InputPathTest::TearDown();
   }
 
   std::optional<std::wstring> variable;
-  StoredValue registered;
 };
 
 TEST_F(ProgramFilesTest, TheEnvironmentComesFirstThenTheRegistry) {

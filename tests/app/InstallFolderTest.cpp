@@ -13,33 +13,20 @@ namespace {
 
 using rtl::Utf8ToSjis;
 
-// Points HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE of this process at fresh keys of its own, so
-// that the tests neither see nor disturb the machine's entries, and sets %ProgramFiles%.
+// HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE redirected to keys of this process, and %ProgramFiles%
+// set by each test.
 class InstallFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = L"Software\\PeUpdateTest\\" + std::to_wstring(GetCurrentProcessId());
-    for (auto [root, name, key] : {std::tuple{HKEY_CLASSES_ROOT, L"\\classes", &classes_},
-                                   std::tuple{HKEY_LOCAL_MACHINE, L"\\machine", &machine_}}) {
-      *key = testing_support::CreateKey(HKEY_CURRENT_USER, (base_ + name).c_str());
-      ASSERT_TRUE(*key);
-      ASSERT_EQ(RegOverridePredefKey(root, key->get()), ERROR_SUCCESS);
-    }
+    ASSERT_TRUE(registry_.redirected());
     GetEnvironmentVariableW(L"ProgramFiles", savedProgramFiles_, MAX_PATH);
     SetEnvironmentVariableW(L"ProgramFiles", nullptr);
   }
-  void TearDown() override {
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    classes_.reset();
-    machine_.reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());
-    SetEnvironmentVariableW(L"ProgramFiles", savedProgramFiles_);
-  }
+  void TearDown() override { SetEnvironmentVariableW(L"ProgramFiles", savedProgramFiles_); }
 
   // The registered folder, stored with exactly these bytes (a terminating zero only if given).
   void Register(const std::wstring& data, DWORD type = REG_SZ) {
-    rtl::TRegistryKey key = testing_support::CreateKey(classes_.get(), L"Pelano5.Application\\dstDir");
+    rtl::TRegistryKey key = testing_support::CreateKey(registry_.classes(), L"Pelano5.Application\\dstDir");
     ASSERT_TRUE(key);
     ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size() * sizeof(wchar_t))),
@@ -47,7 +34,7 @@ class InstallFolderTest : public ::testing::Test {
   }
   void SetProgramFilesDir(const std::wstring& data) {
     rtl::TRegistryKey key =
-        testing_support::CreateKey(machine_.get(), L"Software\\Microsoft\\Windows\\CurrentVersion");
+        testing_support::CreateKey(registry_.machine(), L"Software\\Microsoft\\Windows\\CurrentVersion");
     ASSERT_TRUE(key);
     RegSetValueExW(key.get(), L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
@@ -60,9 +47,7 @@ class InstallFolderTest : public ::testing::Test {
   bool refused = false;
 
  private:
-  std::wstring base_;
-  rtl::TRegistryKey classes_;
-  rtl::TRegistryKey machine_;
+  testing_support::RedirectedRegistry registry_;
   wchar_t savedProgramFiles_[MAX_PATH] = L"";
 };
 

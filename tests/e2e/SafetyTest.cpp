@@ -163,6 +163,7 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
       {"the new file took the target's place", renamed, 30}, {"the new file took the target's place", renamed, 150},
   };
   int keptOld = 0;
+  int foundNew = 0;
   for (const Moment& moment : moments) {
     SCOPED_TRACE(testing::Message() << "killed " << moment.delay << " ms after " << moment.when);
     scenario.Start(exe, e2e::Wide("ぺらの5.16アップデーター"));
@@ -180,9 +181,16 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
                                             << now.size() << " bytes)";
     if (now == old) ++keptOld;
     // Another update is needed to go on: the next run starts from whatever else the kill left.
-    if (now == large) scenario.Install(L"version_5_1_5_9.dll");
+    if (now == large) {
+      ++foundNew;
+      scenario.Install(L"version_5_1_5_9.dll");
+    }
   }
-  std::cout << keptOld << " of " << std::size(moments) << " kills left the old file, the others the new one\n";
+  // Both outcomes were met: the kills fell before the replacement and after it, not all on one side.
+  EXPECT_GT(keptOld, 0) << "no kill came before the replacement";
+  EXPECT_GT(foundNew, 0) << "no kill came after the replacement";
+  std::cout << keptOld << " of " << std::size(moments) << " kills left the old file, " << foundNew
+            << " the new one\n";
   scenario.Start(exe, e2e::Wide("ぺらの5.16アップデーター"));
   UpdateFromTheProposal(scenario, scenario.folder.path());
   EXPECT_TRUE(ReadWholeFile(scenario.Target()) == large) << "the update did not write the large payload";

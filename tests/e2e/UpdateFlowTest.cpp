@@ -4,6 +4,7 @@
 #include "Driver.h"
 #include "Scenario.h"
 #include "rtl/Handles.h"
+#include "rtl/ScopeExit.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -198,6 +199,13 @@ TEST_F(UpdateFlowTest, TheBrowserOpensOnTheNearestExistingFolder) {
 TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
   // A read-only copy at the root of C: makes the updater show the target it computed.
   const wchar_t* rootTarget = L"C:\\Pelano5.exe";
+  // The prefix outlives the test: the copy goes on every way out, a failed assertion included.
+  auto removeCopy = [rootTarget] {
+    SetFileAttributesW(rootTarget, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(rootTarget);
+  };
+  removeCopy();
+  rtl::TScopeExit removeAtExit(removeCopy);
   ASSERT_TRUE(CopyFileW(e2e::Fixture(L"version_5_1_5_9.dll").c_str(), rootTarget, FALSE));
   SetFileAttributesW(rootTarget, FILE_ATTRIBUTE_READONLY);
   scenario.Start();
@@ -216,8 +224,6 @@ TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
   EXPECT_EQ(scenario.AnswerMessage(),
             Wide("ファイルが読み取り専用になっているためアップデートできません\r\n") + rootTarget);
   EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデート処理に失敗しました"));
-  SetFileAttributesW(rootTarget, FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(rootTarget);
 }
 
 }  // namespace
