@@ -113,7 +113,20 @@ TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
   EXPECT_EQ(handled, S("整数のｵｰﾊﾞｰﾌﾛｰ"));
 }
 
-TEST(ApplicationRun, GivesAnExceptionFromStartUpTheLastResortReportAndExitCode1) {
+// Each run leaves the application as it found it: no quit request waiting, not terminated, since a
+// quit request left behind would end the next test's modal loops and message boxes at once.
+class ApplicationRun : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    test::CancelLater();
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    Application().Run(nullptr);  // a run without forms ends at once and clears Terminated
+  }
+};
+
+TEST_F(ApplicationRun, GivesAnExceptionFromStartUpTheLastResortReportAndExitCode1) {
   TForm visible(nullptr);
   visible.SetClientSize(100, 50);
   visible.Show();
@@ -135,7 +148,7 @@ TEST(ApplicationRun, GivesAnExceptionFromStartUpTheLastResortReportAndExitCode1)
   EXPECT_EQ(Application().MainForm(), nullptr);
 }
 
-TEST(ApplicationRun, ShowsTheMainFormAndEndsWhenItCloses) {
+TEST_F(ApplicationRun, ShowsTheMainFormAndEndsWhenItCloses) {
   test::TfrmProgressTest* main = nullptr;
   bool shown = false;
   int code = Application().Run([&] {
@@ -152,7 +165,7 @@ TEST(ApplicationRun, ShowsTheMainFormAndEndsWhenItCloses) {
   EXPECT_EQ(Application().ComponentCount(), 0);
 }
 
-TEST(ApplicationRun, EndsAtAQuitRequestPostedDuringStartUp) {
+TEST_F(ApplicationRun, EndsAtAQuitRequestPostedDuringStartUp) {
   int code = Application().Run([] {
     Application().CreateForm<test::TfrmProgressTest>();
     Application().Terminate();
@@ -161,7 +174,7 @@ TEST(ApplicationRun, EndsAtAQuitRequestPostedDuringStartUp) {
   EXPECT_TRUE(Application().Terminated());
 }
 
-TEST(ApplicationRun, AModalLoopEndsWithCancelAtAQuitRequest) {
+TEST_F(ApplicationRun, AModalLoopEndsWithCancelAtAQuitRequest) {
   test::TfrmProgressTest form(nullptr);
   test::Later([] { Application().Terminate(); }, 20);
   EXPECT_EQ(form.ShowModal(), mrCancel);

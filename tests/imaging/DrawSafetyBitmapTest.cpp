@@ -1,8 +1,5 @@
 // Transparent drawing of the safety bitmap through its mask and masked copy, on screens and on
 // printers, on the NT family's path and on the other one; the caches and the canvas state.
-// The file's name puts it after the palette tests in the program's order: the pictures here realise
-// their palettes, which fills the 8-bit screen's system palette that the first of those tests needs
-// unfilled.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -3,7 +3,6 @@
 // whatever loaded draws, with and without its mask, on both platform paths. The input ends right at
 // a page that may not be read, and so does every memory stream that the loaders fill on the way
 // (the inflated data of a container, a copy of the rest of a stream).
-// Named, like the other safety bitmap tests, to run after the palette tests.
 #include <gtest/gtest.h>
 
 #include <functional>

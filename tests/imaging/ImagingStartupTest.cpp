@@ -1,9 +1,6 @@
 // The image library's start-up steps: what each does, their order, and their undoing in reverse,
 // at the end and when a step fails. The steps are taken for a module without palette resources,
-// so that the test program's own default palette stays out of the 8-bit screen's system palette;
-// still, the file's name puts it after the palette tests in the program's order, since realising
-// any default palette fills places of that system palette, which the first of those tests needs
-// unfilled.
+// so that the test program's own default palette stays out of the 8-bit screen's system palette.
 #include "imaging/UStartup.h"
 
 #include <gtest/gtest.h>

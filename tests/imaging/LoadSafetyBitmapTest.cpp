@@ -1,8 +1,5 @@
 // Loading of the safety bitmap: plain, repaired, run-length and container-wrapped BMP data, the
 // palette's normalisation, the stored form, and the registration for "BMP" and "CBM".
-// The file's name puts it after the palette tests in the program's order: the pictures here realise
-// their palettes, which fills the 8-bit screen's system palette that the first of those tests needs
-// unfilled.
 #include "imaging/USafetyBitmap.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,6 @@
 // The resource image loader, the extended picture and the silent JPEG graphic: the kinds and their
 // selection, where resources come from, when loads happen, the from-resource mark and the stored
-// data, the change guard, and the start-up registration. The file's name puts it after the palette
-// tests in the program's order: 256-colour bitmaps loaded here fill the 8-bit screen's system
-// palette, which the first of those tests must find unfilled.
+// data, the change guard, and the start-up registration.
 #include "imaging/UPictureEX.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,5 @@
 // The safety bitmap's transparent colour, and a transparent picture drawn in part: through the
 // part drawing of a bitmap and through a matrix image pack, on both families' paths.
-// The file's name puts it after the palette tests in the program's order: the pictures here realise
-// their palettes, which fills the 8-bit screen's system palette that the first of those tests needs
-// unfilled.
 #include <gtest/gtest.h>
 
 #include <vector>
