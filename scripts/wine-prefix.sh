@@ -44,6 +44,14 @@ for name, weight in (("CaptionFont", 700), ("SmCaptionFont", 700), ("MenuFont", 
     wineserver -w
     mv "$reg.new" "$reg"
   fi
+  # Wine draws the title bar's close box as a glyph of its symbol font, Marlett. Started through the
+  # loader itself, as here, Wine does not find its own fonts folder, and the glyph falls back to the
+  # letter "r" of a text font; from the Windows fonts folder it is found.
+  fonts="$prefix/drive_c/windows/Fonts"
+  if [[ ! -f "$fonts/marlett.ttf" && -f /usr/share/wine/fonts/marlett.ttf ]]; then
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
   wineserver -p </dev/null >/dev/null 2>&1 || true  # 2: a server of this prefix is running already
   # The first process of a session starts helpers that hold its output open for a while.
   "$WINELOADER" cmd /c exit </dev/null >/dev/null 2>&1 || true
