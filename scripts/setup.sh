@@ -7,11 +7,11 @@ sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 
 # What every run needs: the 64-bit Wine loader runs the x86-64 build on every host; MinGW-w64 builds
-# both architectures; osslsigncode, openssl, SoftHSM and the OpenSSL PKCS#11 engine sign a release
-# and its tests (scripts/make-update.sh).
+# both architectures; osslsigncode, openssl, SoftHSM, the OpenSSL PKCS#11 engine and p11tool (which
+# reads a token's certificate and public key) sign a release and its tests (scripts/make-update.sh).
 packages=(wine wine64 cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
           libz-mingw-w64-dev googletest xvfb xauth x11-apps dpkg-dev locales osslsigncode openssl
-          softhsm2 libengine-pkcs11-openssl)
+          softhsm2 libengine-pkcs11-openssl gnutls-bin)
 extras=(imagemagick fonts-ipafont-gothic)
 # The 32-bit loader runs the shipped i686 build, and only where the host executes 32-bit programs:
 # elsewhere it is useless, and a mirror in mid-sync can refuse its i386 libraries for a while.
