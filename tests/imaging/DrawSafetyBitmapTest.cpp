@@ -11,6 +11,7 @@
 
 #include "SafetyImages.h"
 #include "imaging/UCanvas.h"
+#include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
 #include "support/GdiObjects.h"
@@ -575,6 +576,17 @@ TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   fresh.Draw(0, 0, bitmap);
   EXPECT_GT(refusing.calls(), 2 * 6);
   EXPECT_EQ(fresh.Pixels(), ExpectedPixels(8, 6, Through(image, kRed)));
+  // A part is drawn row by row as that part, transparent or not: columns 2-5 of rows 1-3, doubled.
+  for (bool transparent : {true, false}) {
+    bitmap.SetTransparent(transparent);
+    MemoryTarget part(8, 6, printer);
+    imaging::StretchDrawPart(part, {0, 0, 8, 6}, bitmap, {2, 1, 6, 4});
+    EXPECT_EQ(part.Pixels(), ExpectedPixels(8, 6, [&](int32_t x, int32_t y) {
+                const Rgb c = image.ColorAt(2 + x / 2, 1 + y / 2);
+                return transparent && c == kRed ? kFill : c;
+              }))
+        << (transparent ? "transparent" : "opaque");
+  }
 }
 
 TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {
