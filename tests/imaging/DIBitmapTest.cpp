@@ -600,17 +600,7 @@ TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
 // Notes the palette selected into the destination while the stretch runs.
 class PaletteSpy {
  public:
-  PaletteSpy() : oldDIB_(imaging::StretchDIBitsCall()), oldBlt_(imaging::StretchBltCall()) {
-    seen_ = nullptr;
-    imaging::StretchDIBitsCall() = &SpyDIB;
-    imaging::StretchBltCall() = &SpyBlt;
-  }
-  ~PaletteSpy() {
-    imaging::StretchDIBitsCall() = oldDIB_;
-    imaging::StretchBltCall() = oldBlt_;
-  }
-  PaletteSpy(const PaletteSpy&) = delete;
-  PaletteSpy& operator=(const PaletteSpy&) = delete;
+  PaletteSpy() { seen_ = nullptr; }
   static HGDIOBJ seen() { return seen_; }
 
  private:
@@ -624,8 +614,7 @@ class PaletteSpy {
     return ::StretchBlt(dc, x, y, w, h, src, sx, sy, sw, sh, rop);
   }
   static inline HGDIOBJ seen_ = nullptr;
-  imaging::TStretchDIBitsCall oldDIB_;
-  imaging::TStretchBltCall oldBlt_;
+  dib_test::StretchCalls replaced_{&SpyDIB, &SpyBlt};
 };
 
 TEST(DIBitmapPalette, DrawSelectsItWhileItStretchesAndPutsTheOldOneBack) {

@@ -112,18 +112,6 @@ TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
 
 // A device whose every stretch fails with an error, as a driver's might.
 class FailingDevice {
- public:
-  FailingDevice() : oldDIB_(imaging::StretchDIBitsCall()), oldBlt_(imaging::StretchBltCall()) {
-    imaging::StretchDIBitsCall() = &FailDIB;
-    imaging::StretchBltCall() = &FailBlt;
-  }
-  ~FailingDevice() {
-    imaging::StretchDIBitsCall() = oldDIB_;
-    imaging::StretchBltCall() = oldBlt_;
-  }
-  FailingDevice(const FailingDevice&) = delete;
-  FailingDevice& operator=(const FailingDevice&) = delete;
-
  private:
   static int WINAPI FailDIB(HDC, int, int, int, int, int, int, int, int, const void*, const BITMAPINFO*, UINT, DWORD) {
     throw rtl::Exception("the device failed");
@@ -131,8 +119,7 @@ class FailingDevice {
   static BOOL WINAPI FailBlt(HDC, int, int, int, int, HDC, int, int, int, int, DWORD) {
     throw rtl::Exception("the device failed");
   }
-  imaging::TStretchDIBitsCall oldDIB_;
-  imaging::TStretchBltCall oldBlt_;
+  dib_test::StretchCalls replaced_{&FailDIB, &FailBlt};
 };
 
 // An error of the DIB-section graphic that carries the pixels reaches the caller, and the graphic,
