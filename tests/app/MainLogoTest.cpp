@@ -132,7 +132,8 @@ TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
     flowSeen = true;
     if (dialog != nullptr) {
       HWND focus = GetFocus();
-      PostMessageW(focus != nullptr && GetAncestor(focus, GA_ROOT) == dialog ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+      if (focus == nullptr || GetAncestor(focus, GA_ROOT) != dialog) focus = dialog;
+      PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0);
       // A dialog that Escape leaves open fails the test instead of holding it.
       test::Later([dialog] {
         if (!IsWindow(dialog)) return;

@@ -349,7 +349,9 @@ TEST_F(BmpReader, RunLengthDataCutAnywhereDecodesWhatCameBeforeTheCut) {
     framework::bmp::DecodeRle(static_cast<const uint8_t*>(source.Memory()), part.size(), false, 7, 3, rows, 8);
     Bytes expected;
     for (const auto& row : decoded) {
-      for (const Pixel& pixel : row) expected.push_back(pixel.from != 0 && pixel.from <= cut ? pixel.index : kUntouched);
+      for (const Pixel& pixel : row) {
+        expected.push_back(pixel.from != 0 && pixel.from <= cut ? pixel.index : kUntouched);
+      }
     }
     EXPECT_EQ(Bytes(rows, rows + 8 * 3), expected) << "cut at " << cut;
   }

@@ -112,7 +112,6 @@ TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
 
 // A device whose every stretch fails with an error, as a driver's might.
 class FailingDevice {
- private:
   static int WINAPI FailDIB(HDC, int, int, int, int, int, int, int, int, const void*, const BITMAPINFO*, UINT, DWORD) {
     throw rtl::Exception("the device failed");
   }
@@ -131,8 +130,8 @@ TEST_F(RemapBitmapToPalette, AnErrorWhileTheCarrierDrawsPassesToTheCallerAndLeav
   const int before = testing_support::LiveGdiObjects();
   {
     FailingDevice device;
-    EXPECT_EQ(testing_support::MessageOf<rtl::Exception>([&] { imaging::RemapBitmapToPalette(source, dest, palette.get()); }),
-              "the device failed");
+    auto remap = [&] { imaging::RemapBitmapToPalette(source, dest, palette.get()); };
+    EXPECT_EQ(testing_support::MessageOf<rtl::Exception>(remap), "the device failed");
   }
   EXPECT_EQ(testing_support::LiveGdiObjects(), before);
   imaging::RemapBitmapToPalette(source, dest, palette.get());
