@@ -83,7 +83,8 @@ Folder FindProgramFilesFolder(std::string& folder) {
   const wchar_t* variable = L"%ProgramFiles%";
   wchar_t expanded[kExpansionBuffer * 2];
   DWORD length = ExpandEnvironmentStringsW(variable, expanded, kExpansionBuffer * 2);
-  if (length != 0 && length <= kExpansionBuffer * 2 && std::wstring(expanded) != variable) {
+  // A variable that is set but empty names no folder: the registry is asked as when it is missing.
+  if (length != 0 && length <= kExpansionBuffer * 2 && expanded[0] != L'\0' && std::wstring(expanded) != variable) {
     Folder found = InCodePage932(expanded, kExpansionBuffer, folder);
     if (found != Folder::NotFound) return found;
   }

@@ -39,7 +39,8 @@ class TfrmInputPath : public framework::TForm {
   framework::TEdit* Edit1 = nullptr;
 };
 
-// The system's program-files folder: %ProgramFiles%, else the registry's ProgramFilesDir, else "".
+// The system's program-files folder: %ProgramFiles% when it is set and not empty, else the
+// registry's ProgramFilesDir, else "".
 // Both are read as the system stores them and given in code page 932; a folder that code page
 // cannot represent counts as none.
 std::string ProgramFilesFolder();

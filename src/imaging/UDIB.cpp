@@ -288,14 +288,15 @@ bool TDIB::Draw(framework::TCanvas& canvas, const framework::TRect& dest, const 
 void TDIB::DrawBanded(framework::TCanvas& canvas, const framework::TRect& dest,
                       const framework::TRect& source) const {
   if (Draw(canvas, dest, source)) return;
-  const int32_t h = FInfo.Header.biHeight < 0 ? rtl::CheckedSub(0, FInfo.Header.biHeight) : FInfo.Header.biHeight;
+  // The part asked for, spread over the destination's rows: each row gets at least one source row.
+  const int32_t h = RectHeight(source);
   const int32_t n = RectHeight(dest);
   for (int32_t i = 0; i < n; ++i) {
     framework::TRect band;
-    band.Left = 0;
-    band.Right = FInfo.Header.biWidth;
-    band.Top = rtl::CheckedMul(i, h) / n;
-    band.Bottom = rtl::CheckedMul(rtl::CheckedAdd(i, 1), h) / n;
+    band.Left = source.Left;
+    band.Right = source.Right;
+    band.Top = rtl::CheckedAdd(source.Top, rtl::CheckedMul(i, h) / n);
+    band.Bottom = rtl::CheckedAdd(source.Top, rtl::CheckedMul(rtl::CheckedAdd(i, 1), h) / n);
     if (band.Bottom == band.Top) band.Bottom = rtl::CheckedAdd(band.Top, 1);
     int32_t y = rtl::CheckedAdd(dest.Top, i);
     framework::TRect row{dest.Left, y, dest.Right, rtl::CheckedAdd(y, 1)};

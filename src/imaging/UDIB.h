@@ -121,7 +121,7 @@ class TDIB {
   // drew, when all four sizes are 0, when dest is not visible or nothing was captured; otherwise
   // the device's answer (false when it refused, as for a single zero side).
   bool Draw(framework::TCanvas& canvas, const framework::TRect& dest, const framework::TRect& source) const;
-  // Draw, and when the device refuses, one destination row at a time (always the whole image).
+  // Draw, and when the device refuses, one destination row at a time, of the same source part.
   void DrawBanded(framework::TCanvas& canvas, const framework::TRect& dest, const framework::TRect& source) const;
 
   const BITMAPINFOHEADER& Header() const { return FInfo.Header; }

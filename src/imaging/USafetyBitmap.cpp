@@ -551,7 +551,7 @@ void TSafetyBitmap::DrawOnPrinter(TCanvas& canvas, const TRect& rect, const TRec
     }
     return;
   }
-  // A device that refuses the whole stretch gets the whole picture row by row, whatever the part.
+  // A device that refuses the whole stretch gets the part row by row.
   TDIB image;
   if (Transparent()) {
     image.FromBitmap(FMaskedImage);

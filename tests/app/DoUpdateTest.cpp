@@ -100,6 +100,7 @@ TEST_F(DoUpdateTest, OffersNoWayToCloseItInItsTitleBar) {
   EXPECT_FALSE(style & WS_SYSMENU) << "a system menu brings a close box with it";
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  apptest::ExpectWindowFont(*window);
   RECT bar = test::ChildRect(window->ProgressBar1->Handle());
   EXPECT_EQ(bar.left, 0);
   EXPECT_EQ(bar.right, 368);

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/BitBtn.h"
 #include "framework/Form.h"
+#include "framework/GraphicsObjects.h"
 #include "rtl/Sjis.h"
 
 namespace apptest {
@@ -49,6 +51,31 @@ inline void ExpectConfirmAndCancelButtons(const framework::TBitBtn* confirm, con
   EXPECT_TRUE(cancel->Cancel());
   EXPECT_EQ(cancel->ModalResult(), framework::mrCancel);
   EXPECT_EQ(cancel->TabOrder(), 1);
+}
+
+inline BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {
+  reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  return TRUE;
+}
+
+// The form's look: the one font of the windows, "ＭＳ Ｐゴシック", Shift-JIS character set, 12 pixels
+// high, is the font of every system control on it. The framework's own windows (the form, panels)
+// keep no font: they and the labels on them paint with that one.
+inline void ExpectWindowFont(framework::TForm& form) {
+  LOGFONTW font{};
+  ASSERT_EQ(GetObjectW(framework::SharedFont(), sizeof font, &font), static_cast<int>(sizeof font));
+  EXPECT_EQ(rtl::WideToSjis(font.lfFaceName), rtl::Utf8ToSjis("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+  EXPECT_EQ(font.lfHeight, -12);
+  std::vector<HWND> windows;
+  EnumChildWindows(form.Handle(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  for (HWND window : windows) {
+    if (reinterpret_cast<HMODULE>(GetClassLongPtrW(window, GCLP_HMODULE)) == GetModuleHandleW(nullptr)) continue;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), framework::SharedFont())
+        << rtl::WideToSjis(className);
+  }
 }
 
 }  // namespace apptest

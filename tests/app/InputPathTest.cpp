@@ -147,6 +147,7 @@ TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("ぺらのちゃん５がインストールされているフォルダを指定してください"));
   EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("フォルダ(&F)"));
   apptest::ExpectConfirmAndCancelButtons(form->BitBtn2, form->BitBtn3);
+  apptest::ExpectWindowFont(*form);
   EXPECT_TRUE(form->BitBtn1->Glyph().Empty());
 }
 

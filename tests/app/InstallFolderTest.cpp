@@ -102,6 +102,9 @@ TEST_F(InstallFolderTest, TheProgramFilesFolderComesFromTheEnvironmentElseTheReg
   SetEnvironmentVariableW(L"ProgramFiles", L"C:\\\u30d7\u30ed\u30b0\u30e9\u30e0");
   SetProgramFilesDir(L"D:\\Registry Programs");
   EXPECT_EQ(app::ProgramFilesFolder(), Utf8ToSjis("C:\\プログラム"));
+  SetEnvironmentVariableW(L"ProgramFiles", L"");  // set, but empty
+  EXPECT_EQ(app::ProgramFilesFolder(), "D:\\Registry Programs");
+  EXPECT_EQ(Proposed(), "D:\\Registry Programs\\PELANO5W");
   SetEnvironmentVariableW(L"ProgramFiles", nullptr);
   EXPECT_EQ(app::ProgramFilesFolder(), "D:\\Registry Programs");
   SetProgramFilesDir(L"D:\\\ud55c");

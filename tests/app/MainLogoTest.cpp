@@ -1,5 +1,6 @@
-// The main window's logo: it comes through the matrix image pack of the window's layout, fills the
-// client area, and on a palette display carries the start button glyph's palette.
+// The main window: its frame, buttons and keys; its logo, which comes through the matrix image pack
+// of the window's layout, fills the client area, and on a palette display carries the start button
+// glyph's palette.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "app/UMessage.h"
 #include "data/ResFileWriter.h"
 #include "framework/Application.h"
+#include "framework/TestSupport.h"
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Sjis.h"
@@ -79,6 +81,82 @@ TEST_F(MainLogo, TheLogoFillsTheClientArea) {
   EXPECT_EQ(window->ClientHeight(), 360);
   EXPECT_EQ(window->btnSetup->Left(), 52);
   EXPECT_EQ(window->btnAbort->Left(), 236);
+}
+
+class MainWindow : public MainLogo {
+ protected:
+  void TearDown() override {
+    test::CancelLater();
+    MainLogo::TearDown();
+  }
+  // Handles the messages as the program's loop does (keys through the form's dialog keys) until
+  // done, for five seconds at most.
+  static void RunUntil(const bool& done) {
+    for (int waited = 0; !done && waited < 5000; waited += 10) {
+      framework::Application().ProcessMessages();
+      if (!done) Sleep(10);
+    }
+  }
+};
+
+// A close box alone; "アップデート" the default button with the focus, "終了" the cancel button and
+// first in the tab order. Enter runs the update flow: the install-folder dialog comes up over the
+// hidden buttons, and cancelled there brings them back without a message. Escape closes the window.
+TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
+  ASSERT_TRUE(errors.empty()) << errors.front();
+  HWND handle = window->Handle();
+  const LONG style = GetWindowLongW(handle, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  apptest::ExpectWindowFont(*window);
+  EXPECT_TRUE(window->btnSetup->Default());
+  EXPECT_FALSE(window->btnSetup->Cancel());
+  EXPECT_TRUE(window->btnAbort->Cancel());
+  EXPECT_FALSE(window->btnAbort->Default());
+  std::vector<framework::TWinControl*> tabOrder;
+  window->GetTabOrderList(tabOrder);
+  EXPECT_EQ(tabOrder, (std::vector<framework::TWinControl*>{window->btnAbort, window->btnSetup}));
+
+  test::TBoxWatcher boxes;
+  window->Show();
+  ASSERT_TRUE(test::PumpUntilActive(handle));
+  ASSERT_EQ(test::PumpUntilFocused(window->btnSetup->Handle()), window->btnSetup->Handle());
+  bool dialogUp = false;
+  bool buttonsHidden = false;
+  bool flowSeen = false;
+  test::Later([&] {
+    HWND dialog = FindWindowW(L"TfrmInputPath", nullptr);
+    dialogUp = dialog != nullptr && IsWindowVisible(dialog);
+    buttonsHidden = !IsWindowVisible(window->btnSetup->Handle()) && !IsWindowVisible(window->btnAbort->Handle());
+    flowSeen = true;
+    if (dialog != nullptr) {
+      HWND focus = GetFocus();
+      if (focus == nullptr || GetAncestor(focus, GA_ROOT) != dialog) focus = dialog;
+      PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+      // A dialog that Escape leaves open fails the test instead of holding it.
+      test::Later([dialog] {
+        if (!IsWindow(dialog)) return;
+        ADD_FAILURE() << "Escape left the dialog open";
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+      }, 5000);
+    }
+  }, 300);
+  PostMessageW(window->btnSetup->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  RunUntil(flowSeen);
+  EXPECT_TRUE(dialogUp);
+  EXPECT_TRUE(buttonsHidden);
+  EXPECT_EQ(FindWindowW(L"TfrmInputPath", nullptr), nullptr) << "the dialog is gone";
+  EXPECT_TRUE(IsWindowVisible(window->btnSetup->Handle()));
+  EXPECT_TRUE(IsWindowVisible(window->btnAbort->Handle()));
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(errors.empty());
+  EXPECT_TRUE(IsWindowVisible(handle));
+
+  ASSERT_EQ(test::PumpUntilFocused(window->btnSetup->Handle()), window->btnSetup->Handle());
+  PostMessageW(window->btnSetup->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  framework::Application().ProcessMessages();
+  EXPECT_FALSE(IsWindowVisible(handle)) << "Escape closes the window";
 }
 
 TEST_F(MainLogo, OnAScreenOfManyColoursTheLogoIsKeptAsStored) {

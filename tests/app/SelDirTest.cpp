@@ -98,6 +98,7 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("フォルダ(&F):"));
   EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("ドライブ(&V)"));
   apptest::ExpectConfirmAndCancelButtons(form->OKBtn, form->CancelBtn);
+  apptest::ExpectWindowFont(*form);
 
   EXPECT_EQ(form->Label1->FocusControl(), form->DirectoryListBox);
   EXPECT_EQ(form->Label2->FocusControl(), form->DriveComboBox1);

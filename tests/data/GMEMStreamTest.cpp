@@ -139,12 +139,14 @@ TEST_F(AttachedStream, DetachReturnsTheGivenBlockUnlocked) {
   EXPECT_NE(GlobalHandle(stream.Memory()), block_);
 }
 
+// No handle, and a movable block of no bytes (a discarded one), which the system refuses to lock.
 TEST(AttachFailure, AHandleThatCannotBeLockedIsRefused) {
   EXPECT_THROW(data::TGMEMStream stream(nullptr), data::EGMEMStream);
-  HGLOBAL freed = GlobalAlloc(GMEM_MOVEABLE, 16);
-  ASSERT_NE(freed, nullptr);
-  GlobalFree(freed);
-  EXPECT_THROW(data::TGMEMStream stream(freed), data::EGMEMStream);
+  HGLOBAL discarded = GlobalAlloc(GMEM_MOVEABLE, 0);
+  ASSERT_NE(discarded, nullptr);
+  EXPECT_THROW(data::TGMEMStream stream(discarded), data::EGMEMStream);
+  EXPECT_EQ(GlobalFlags(discarded) & GMEM_DISCARDED, static_cast<UINT>(GMEM_DISCARDED)) << "left as it was";
+  EXPECT_EQ(GlobalFree(discarded), nullptr);
 }
 
 class PlainStream : public ::testing::Test {};

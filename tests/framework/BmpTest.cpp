@@ -315,18 +315,46 @@ TEST_F(BmpReader, RunLengthDataDecodesAsGdiDecodesIt) {
   EXPECT_EQ(Pixels(), DecodedByGdi(RleFile(11, 3, 4, rle4), 11, 3));
 }
 
-TEST_F(BmpReader, RunLengthDataCutAnywhereNeverReadsOrWritesOutside) {
-  const Bytes codes = {3, 5, 0, 3, 9, 10, 11, 0, 0, 2, 200, 9, 0, 6, 1, 2, 3, 4, 5, 6, 255, 7, 0, 0, 0, 1};
+// Data cut at any length decodes the pixels of the codes that lie wholly before the cut (of an
+// absolute run, each index present) and leaves the others, the rows' padding included, as they were;
+// nothing is read or written outside: input and rows lie right before a page that faults.
+TEST_F(BmpReader, RunLengthDataCutAnywhereDecodesWhatCameBeforeTheCut) {
+  const Bytes codes = {2, 5,                       // a run: bytes 0-1
+                       0, 3, 9, 10, 11, 0,         // an absolute run of three, padded: 2-7
+                       0, 0,                       // end of line: 8-9
+                       0, 2, 2, 0,                 // a delta two to the right: 10-13
+                       0, 4, 1, 2, 3, 4,           // an absolute run of four: 14-19
+                       255, 7,                     // a run past the row's end: 20-21
+                       0, 0,                       // end of line: 22-23
+                       3, 8,                       // a run: 24-25
+                       0, 1,                       // end of bitmap: 26-27
+                       4, 9};                      // after the end: never decoded
+  // Rows of 7 pixels in 8 bytes, the bottom row first: each pixel's index and the shortest cut that
+  // shows it (0: none does).
+  struct Pixel {
+    uint8_t index;
+    std::size_t from;
+  };
+  const Pixel decoded[3][8] = {
+      {{5, 2}, {5, 2}, {9, 5}, {10, 6}, {11, 7}, {}, {}, {}},
+      {{}, {}, {1, 17}, {2, 18}, {3, 19}, {4, 20}, {7, 22}, {}},
+      {{8, 26}, {8, 26}, {8, 26}, {}, {}, {}, {}, {}},
+  };
+  constexpr uint8_t kUntouched = 0xEE;
   for (std::size_t cut = 0; cut <= codes.size(); ++cut) {
     const Bytes part(codes.begin(), codes.begin() + static_cast<std::ptrdiff_t>(cut));
     testing_support::TGuardedStream source(part);
-    // The output is exactly the image's rows, followed by a fault page as well.
-    Bytes rows(8 * 3);
-    testing_support::TGuardedStream target(rows);
-    framework::bmp::DecodeRle(static_cast<const uint8_t*>(source.Memory()), part.size(), false, 7, 3,
-                              static_cast<uint8_t*>(target.Memory()), 8);
+    testing_support::TGuardedStream target(Bytes(8 * 3, kUntouched));
+    auto* rows = static_cast<uint8_t*>(target.Memory());
+    framework::bmp::DecodeRle(static_cast<const uint8_t*>(source.Memory()), part.size(), false, 7, 3, rows, 8);
+    Bytes expected;
+    for (const auto& row : decoded) {
+      for (const Pixel& pixel : row) {
+        expected.push_back(pixel.from != 0 && pixel.from <= cut ? pixel.index : kUntouched);
+      }
+    }
+    EXPECT_EQ(Bytes(rows, rows + 8 * 3), expected) << "cut at " << cut;
   }
-  SUCCEED();  // a read or write outside faults
 }
 
 // Valid images of every kind, then a few thousand derived ones: mutated bytes and fields set to

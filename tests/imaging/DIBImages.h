@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "framework/Canvas.h"
@@ -291,21 +292,29 @@ inline ::testing::AssertionResult ShowsAt(const Target& target, const framework:
   return ::testing::AssertionFailure() << mismatches << " pixels differ, first " << first;
 }
 
+// Puts the given stretch calls in the library's place while it lives.
+class StretchCalls {
+ public:
+  StretchCalls(imaging::TStretchDIBitsCall dib, imaging::TStretchBltCall blt)
+      : oldDIB_(std::exchange(imaging::StretchDIBitsCall(), dib)),
+        oldBlt_(std::exchange(imaging::StretchBltCall(), blt)) {}
+  ~StretchCalls() {
+    imaging::StretchDIBitsCall() = oldDIB_;
+    imaging::StretchBltCall() = oldBlt_;
+  }
+  StretchCalls(const StretchCalls&) = delete;
+  StretchCalls& operator=(const StretchCalls&) = delete;
+
+ private:
+  imaging::TStretchDIBitsCall oldDIB_;
+  imaging::TStretchBltCall oldBlt_;
+};
+
 // A device that refuses any stretch taller than one destination row, as some printers do; rows it
 // passes to GDI. Counts the calls it sees.
 class RefusingDevice {
  public:
-  RefusingDevice() : oldDIB_(imaging::StretchDIBitsCall()), oldBlt_(imaging::StretchBltCall()) {
-    calls_ = 0;
-    imaging::StretchDIBitsCall() = &RefuseDIB;
-    imaging::StretchBltCall() = &RefuseBlt;
-  }
-  ~RefusingDevice() {
-    imaging::StretchDIBitsCall() = oldDIB_;
-    imaging::StretchBltCall() = oldBlt_;
-  }
-  RefusingDevice(const RefusingDevice&) = delete;
-  RefusingDevice& operator=(const RefusingDevice&) = delete;
+  RefusingDevice() { calls_ = 0; }
   static int calls() { return calls_; }
 
  private:
@@ -321,8 +330,7 @@ class RefusingDevice {
     return ::StretchBlt(dc, x, y, w, h, src, sx, sy, sw, sh, rop);
   }
   static inline int calls_ = 0;
-  imaging::TStretchDIBitsCall oldDIB_;
-  imaging::TStretchBltCall oldBlt_;
+  StretchCalls replaced_{&RefuseDIB, &RefuseBlt};
 };
 
 }  // namespace dib_test

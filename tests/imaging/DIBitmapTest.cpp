@@ -11,6 +11,7 @@
 #include "PaletteEntries.h"
 #include "data/UGMEMStream.h"
 #include "framework/Errors.h"
+#include "framework/GraphicsObjects.h"
 #include "framework/Picture.h"
 #include "imaging/UCanvas.h"
 #include "rtl/Exception.h"
@@ -599,17 +600,7 @@ TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
 // Notes the palette selected into the destination while the stretch runs.
 class PaletteSpy {
  public:
-  PaletteSpy() : oldDIB_(imaging::StretchDIBitsCall()), oldBlt_(imaging::StretchBltCall()) {
-    seen_ = nullptr;
-    imaging::StretchDIBitsCall() = &SpyDIB;
-    imaging::StretchBltCall() = &SpyBlt;
-  }
-  ~PaletteSpy() {
-    imaging::StretchDIBitsCall() = oldDIB_;
-    imaging::StretchBltCall() = oldBlt_;
-  }
-  PaletteSpy(const PaletteSpy&) = delete;
-  PaletteSpy& operator=(const PaletteSpy&) = delete;
+  PaletteSpy() { seen_ = nullptr; }
   static HGDIOBJ seen() { return seen_; }
 
  private:
@@ -623,8 +614,7 @@ class PaletteSpy {
     return ::StretchBlt(dc, x, y, w, h, src, sx, sy, sw, sh, rop);
   }
   static inline HGDIOBJ seen_ = nullptr;
-  imaging::TStretchDIBitsCall oldDIB_;
-  imaging::TStretchBltCall oldBlt_;
+  dib_test::StretchCalls replaced_{&SpyDIB, &SpyBlt};
 };
 
 TEST(DIBitmapPalette, DrawSelectsItWhileItStretchesAndPutsTheOldOneBack) {
@@ -832,13 +822,20 @@ TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
 
 // --- the graphic's canvas
 
-// Deselected, the canvas draws into the memory context's own bitmap and not into the section;
+// Made for the screen, the canvas scales its font to the screen's resolution, keeping its size in
+// points. Deselected, it draws into the memory context's own bitmap and not into the section;
 // selected again, into the section. The section's pixels are read through a saved copy.
 TEST(DIBCanvas, DrawsIntoTheSectionOnlyWhileItIsSelected) {
   const Image image = Coordinates(4, 4);
   auto graphic = Load(MakeBmp(image));
   imaging::TDIBCanvas& canvas = graphic->Canvas();
+  const int screenResolution = framework::ScreenPixelsPerInch();
+  canvas.Font().SetPixelsPerInch(screenResolution == 72 ? 96 : 72);
+  const int32_t points = canvas.Font().Size();
   canvas.Handle();
+  EXPECT_EQ(canvas.Font().PixelsPerInch(), screenResolution);
+  EXPECT_EQ(canvas.Font().Size(), points);
+  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
   ASSERT_TRUE(canvas.HasSelection());
   const Bytes before = Saved(*graphic);
   canvas.DeselectBitmap();

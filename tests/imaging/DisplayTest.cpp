@@ -2,26 +2,30 @@
 #include <windows.h>
 
 #include "PaletteEntries.h"
+#include "framework/GdiHandles.h"
 #include "imaging/UPalette.h"
 
 namespace {
 
 using namespace palette_test;
 
-// Both CTest runs assert: the 8-bit one the palette answers, the 24-bit one the others.
-TEST(Display, PaletteAnswersFollowTheScreen) {
-  HDC screen = GetDC(nullptr);
-  const bool paletteBit = (GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) != 0;
-  ReleaseDC(nullptr, screen);
+// The suite's screens are known: the 8-bit one, and otherwise one of 24 bits, which the platform
+// reports as 24 or 32 bits per pixel. A bitmap made for the screen has its format.
+TEST(Display, TheAnswersAreThoseOfTheScreenOfTheRun) {
+  const int32_t depth = imaging::DisplayColorDepth();
   if (ExpectPaletteDisplay()) {
-    EXPECT_EQ(imaging::DisplayColorDepth(), 8);
+    EXPECT_EQ(depth, 8);
     EXPECT_TRUE(imaging::IsPaletteDisplay());
-    EXPECT_TRUE(paletteBit);
   } else {
-    EXPECT_GE(imaging::DisplayColorDepth(), 15);
+    EXPECT_TRUE(depth == 24 || depth == 32) << depth;
     EXPECT_FALSE(imaging::IsPaletteDisplay());
-    EXPECT_FALSE(paletteBit);
   }
+  HDC screen = GetDC(nullptr);
+  framework::TBitmapHandle compatible(CreateCompatibleBitmap(screen, 1, 1));
+  ReleaseDC(nullptr, screen);
+  BITMAP format{};
+  ASSERT_NE(GetObjectW(compatible.get(), sizeof format, &format), 0);
+  EXPECT_EQ(depth, format.bmBitsPixel * format.bmPlanes);
 }
 
 TEST(Display, PaletteDepthsAreEightBitsAndFewer) {
@@ -29,12 +33,10 @@ TEST(Display, PaletteDepthsAreEightBitsAndFewer) {
   for (int depth : {9, 15, 16, 24, 32}) EXPECT_FALSE(imaging::IsPaletteDepth(depth)) << depth;
 }
 
+// Every system the suite runs on, Wine included, is of the NT family.
 TEST(Platform, IsReadFromTheVersionRecordAtStart) {
-  OSVERSIONINFOA info{};
-  info.dwOSVersionInfoSize = sizeof info;
-  ASSERT_TRUE(GetVersionExA(&info));
-  EXPECT_EQ(imaging::StartupPlatformId(), info.dwPlatformId);
-  EXPECT_EQ(imaging::IsWinNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
+  EXPECT_EQ(imaging::StartupPlatformId(), DWORD{VER_PLATFORM_WIN32_NT});
+  EXPECT_TRUE(imaging::IsWinNT());
 }
 
 TEST(Platform, OnlyTheNTFamilyIsNT) {

@@ -8,6 +8,7 @@
 
 #include "SafetyImages.h"
 #include "imaging/UCanvas.h"
+#include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Exception.h"
 #include "support/GdiObjects.h"
@@ -225,8 +226,23 @@ TEST_P(SafetyDraw, ADeviceBitmapIsReadPixelByPixel) {
   EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, kRed), kFill));
 }
 
-TEST_P(SafetyDraw, OtherFormatsAndColourTablesMaskThePixelsOfTheTransparentColour) {
-  auto rgb555 = [](int32_t x, int32_t y) { return uint32_t(((x * 5) & 31) << 10 | ((y * 9) & 31) << 5 | (x % 3) * 15); };
+// Channel levels either side of the ends and of the middle of a byte.
+uint32_t Edges(int x, int y) {
+  static const uint8_t edges[] = {0x00, 0x01, 0x7E, 0x7F, 0x80, 0x81, 0xFE, 0xFF};
+  return MakeRgb(edges[x % 8], edges[(x + 3 * y) % 8], edges[(5 * x + y) % 8]);
+}
+
+// The mask of every format is set exactly where GetPixel, read pixel by pixel, shows the transparent
+// colour, and the draw shows the picture elsewhere. Red is the column's level in each picture and
+// the other channels run through theirs; the transparent colour is taken from the first, the two
+// middle and the last columns: the lowest and highest levels and the two either side of the middle.
+TEST_P(SafetyDraw, TheMaskOfEveryFormatIsWhatGetPixelReadsPixelByPixel) {
+  auto levels555 = [](int32_t x, int32_t y) {
+    return uint32_t(x << 10 | (x + 16 * (y % 2)) % 32 << 5 | (31 - x + 8 * (y % 2)) % 32);
+  };
+  auto levels565 = [](int32_t x, int32_t y) {
+    return uint32_t(x << 11 | (2 * x + 33 * (y % 2)) % 64 << 5 | (31 - x + 8 * (y % 2)) % 32);
+  };
   struct Case {
     const char* name;
     Bytes bmp;
@@ -238,10 +254,12 @@ TEST_P(SafetyDraw, OtherFormatsAndColourTablesMaskThePixelsOfTheTransparentColou
       {"1 bit", MakeBmp(MakeImage(13, 4, 1, [](int32_t x, int32_t y) { return uint32_t((x + y) % 3 == 0); },
                                   {{0x99, 0x66, 0x33, 0}, {0, 0, 255, 0}})),
        TPixelFormat::pf1bit},
-      {"15 bits", MakeBmp(MakeImage(9, 5, 16, rgb555)), TPixelFormat::pf15bit},
-      {"16 bits", MakeBmp(MakeImage(9, 5, 16, rgb555), {.compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}}),
+      {"15 bits", MakeBmp(MakeImage(32, 4, 16, levels555)), TPixelFormat::pf15bit},
+      {"16 bits",
+       MakeBmp(MakeImage(32, 4, 16, levels565), {.compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}}),
        TPixelFormat::pf16bit},
-      {"device", MakeBmp(Rgb24(9, 5, Scene)), TPixelFormat::pfDevice},
+      {"24 bits", MakeBmp(Rgb24(8, 3, Edges)), TPixelFormat::pf24bit},
+      {"device", MakeBmp(Rgb24(8, 3, Edges)), TPixelFormat::pfDevice},
       // Converted after loading: the standard colours have white at 15, not at 255.
       {"8 bits, standard colours", MakeBmp(Rgb24(9, 5, CubeColours)), TPixelFormat::pf8bit},
   };
@@ -255,27 +273,26 @@ TEST_P(SafetyDraw, OtherFormatsAndColourTablesMaskThePixelsOfTheTransparentColou
     const int32_t h = picture.Height();
     Target plain(w, h, kFill);
     plain.Canvas().Draw(0, 0, picture);
+    std::vector<COLORREF> shown;
     HDC source = picture.Canvas().Handle();
-    const COLORREF colour = GetPixel(source, 1, h - 1);
-    std::vector<bool> transparent;
-    int count = 0;
     for (int32_t y = 0; y < h; ++y) {
-      for (int32_t x = 0; x < w; ++x) {
-        transparent.push_back(GetPixel(source, x, y) == colour);
-        count += transparent.back();
-      }
+      for (int32_t x = 0; x < w; ++x) shown.push_back(GetPixel(source, x, y));
     }
-    ASSERT_GT(count, 0);
-    ASSERT_LT(count, w * h);
+    auto transparent = [&](COLORREF colour, int32_t x, int32_t y) { return shown[std::size_t(y * w + x)] == colour; };
     picture.SetTransparent(true);
-    picture.SetTransparentColor(static_cast<framework::TColor>(colour));
-    Target target(w, h, kFill);
-    target.Canvas().Draw(0, 0, picture);
-    EXPECT_TRUE(ShowsAt(target, {0, 0, w, h},
-                        [&](int32_t x, int32_t y) {
-                          return transparent[std::size_t(y * w + x)] ? kFill : plain.Pixel(x, y);
-                        },
-                        kFill));
+    const int32_t columns[] = {0, w / 2 - 1, w / 2, w - 1};
+    for (int probe = 0; probe < 4; ++probe) {
+      const COLORREF colour = shown[std::size_t(probe % h * w + columns[probe])];
+      SCOPED_TRACE(colour);
+      picture.SetTransparentColor(static_cast<framework::TColor>(colour));
+      Target target(w, h, kFill);
+      target.Canvas().Draw(0, 0, picture);
+      EXPECT_EQ(ReadPixels(picture.Mask().Handle(), w, h),
+                ExpectedPixels(w, h, [&](int32_t x, int32_t y) { return transparent(colour, x, y) ? 0xFFFFFFu : 0u; }));
+      EXPECT_TRUE(ShowsAt(target, {0, 0, w, h},
+                          [&](int32_t x, int32_t y) { return transparent(colour, x, y) ? kFill : plain.Pixel(x, y); },
+                          kFill));
+    }
   }
 }
 
@@ -572,6 +589,17 @@ TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   fresh.Draw(0, 0, bitmap);
   EXPECT_GT(refusing.calls(), 2 * 6);
   EXPECT_EQ(fresh.Pixels(), ExpectedPixels(8, 6, Through(image, kRed)));
+  // A part is drawn row by row as that part, transparent or not: columns 2-5 of rows 1-3, doubled.
+  for (bool transparent : {true, false}) {
+    bitmap.SetTransparent(transparent);
+    MemoryTarget part(8, 6, printer);
+    imaging::StretchDrawPart(part, {0, 0, 8, 6}, bitmap, {2, 1, 6, 4});
+    EXPECT_EQ(part.Pixels(), ExpectedPixels(8, 6, [&](int32_t x, int32_t y) {
+                const Rgb c = image.ColorAt(2 + x / 2, 1 + y / 2);
+                return transparent && c == kRed ? kFill : c;
+              }))
+        << (transparent ? "transparent" : "opaque");
+  }
 }
 
 TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {

@@ -9,6 +9,9 @@
 #include "support/Painting.h"
 #include "PaletteEntries.h"
 #include "imaging/UPalette.h"
+#include "rtl/Exception.h"
+#include "support/GdiObjects.h"
+#include "support/MessageOf.h"
 #include "support/Palettes.h"
 #include "support/Pixels.h"
 
@@ -105,6 +108,34 @@ TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
   std::vector<uint32_t> expected;
   for (int y = 0; y < 3; ++y) expected.insert(expected.end(), kExact.begin(), kExact.end());
   EXPECT_EQ(Shown(dest), expected);
+}
+
+// A device whose every stretch fails with an error, as a driver's might.
+class FailingDevice {
+  static int WINAPI FailDIB(HDC, int, int, int, int, int, int, int, int, const void*, const BITMAPINFO*, UINT, DWORD) {
+    throw rtl::Exception("the device failed");
+  }
+  static BOOL WINAPI FailBlt(HDC, int, int, int, int, HDC, int, int, int, int, DWORD) {
+    throw rtl::Exception("the device failed");
+  }
+  dib_test::StretchCalls replaced_{&FailDIB, &FailBlt};
+};
+
+// An error of the DIB-section graphic that carries the pixels reaches the caller, and the graphic,
+// its section and palette and the screen context are let go on the way.
+TEST_F(RemapBitmapToPalette, AnErrorWhileTheCarrierDrawsPassesToTheCallerAndLeavesNothingBehind) {
+  if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
+  dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
+  imaging::RemapBitmapToPalette(source, dest, palette.get());
+  const int before = testing_support::LiveGdiObjects();
+  {
+    FailingDevice device;
+    auto remap = [&] { imaging::RemapBitmapToPalette(source, dest, palette.get()); };
+    EXPECT_EQ(testing_support::MessageOf<rtl::Exception>(remap), "the device failed");
+  }
+  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
+  imaging::RemapBitmapToPalette(source, dest, palette.get());
+  EXPECT_EQ(Shown(dest), kExact) << "the next remap works as before";
 }
 
 TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {
