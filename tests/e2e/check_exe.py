@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks of the built PeUpdate.exe read straight from its bytes: a Windows GUI executable of the
 build's architecture (i686: PE32 for i386, what is shipped; x86_64: PE32+ for AMD64) that imports
-statically only KnownDLLs, asks to run as an administrator, and carries the update version record
+statically only KnownDLLs and nothing a Windows 7 SP1 without updates lacks, asks to run as an
+administrator, and carries the update version record
 and the payload container of the stand-in Pelano5.exe; and the packer that made its payload container.
 
 usage: check_exe.py PeUpdate.exe Pelano5.exe pack.py i686|x86_64"""
@@ -34,6 +35,26 @@ KNOWN_DLLS = {
 STATIC_IMPORTS_ALLOWED = KNOWN_DLLS | {"comctl32.dll"}
 FOREIGN_DLL_MARKS = ("libstdc++", "libgcc", "libwinpthread", "zlib", "libz", "libjpeg", "libturbojpeg")
 
+# What a Windows 7 SP1 without updates lacks, of what a program like this one could come to import:
+# a static import of any of these stops the program before it starts ("entry point not found").
+# The DLL search functions came with KB2533623; the others with Windows 8 and later.
+WINDOWS_7_LACKS = {
+    "SetDefaultDllDirectories", "AddDllDirectory", "RemoveDllDirectory",
+    "GetSystemTimePreciseAsFileTime", "CreateFile2", "CopyFile2", "GetCurrentThreadStackLimits",
+    "PrefetchVirtualMemory", "SetThreadInformation", "GetThreadInformation", "GetOverlappedResultEx",
+    "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll", "GetFirmwareType",
+    "SetProcessMitigationPolicy", "GetProcessMitigationPolicy", "CreateFileMappingFromApp",
+    "MapViewOfFileFromApp", "GetCurrentPackageId", "GetCurrentPackageFullName", "SetThreadDescription",
+    "GetThreadDescription", "DiscardVirtualMemory", "OfferVirtualMemory", "ReclaimVirtualMemory",
+    "GetDpiForWindow", "GetDpiForSystem", "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext",
+    "AdjustWindowRectExForDpi", "GetSystemMetricsForDpi", "SystemParametersInfoForDpi",
+    "EnableNonClientDpiScaling", "GetPointerType", "GetPointerInfo", "EnableMouseInPointer",
+    "SetProcessDpiAwareness", "GetDpiForMonitor",
+}
+# DLLs that Windows 7 does not have at all.
+WINDOWS_7_LACKS_DLLS = {"shcore.dll"}
+WINDOWS_7_LACKS_DLL_MARKS = ("api-ms-win-", "ext-ms-win-")
+
 
 class UpdaterExecutableTest(unittest.TestCase):
     updater_path = None
@@ -64,6 +85,13 @@ class UpdaterExecutableTest(unittest.TestCase):
         for name in imported:
             self.assertFalse(any(mark in name for mark in FOREIGN_DLL_MARKS), f"{name} is not the system's")
             self.assertIn(name, STATIC_IMPORTS_ALLOWED, f"{name} is no KnownDLL: load it from the system folder")
+
+    def test_imports_nothing_windows_7_sp1_lacks_without_updates(self):
+        for dll, functions in self.updater.imports():
+            self.assertNotIn(dll.lower(), WINDOWS_7_LACKS_DLLS, f"{dll} is not on Windows 7")
+            self.assertFalse(dll.lower().startswith(WINDOWS_7_LACKS_DLL_MARKS), f"{dll} is not on Windows 7")
+            lacking = sorted(WINDOWS_7_LACKS.intersection(functions))
+            self.assertEqual(lacking, [], f"{dll}: look these up at run time")
 
     def test_manifest_requires_an_administrator(self):
         manifest = self.resources.get((RT_MANIFEST, 1))
