@@ -275,9 +275,8 @@ class TNewFile {
   TNewFile(const TFolder& folder, const std::string& targetPath) : folder_(folder) {
     for (int choice = 0; choice < kNameChoices; ++choice) {
       name_ = OurName(folder.Name(), kNewSuffix, choice);
-      Entry made = folder.Open(name_, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW, file_);
-      if (made == Entry::Plain) return;
-      if (made != Entry::Taken) break;
+      // A name held by what must be left alone, or still being deleted, is passed over.
+      if (folder.Open(name_, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW, file_) == Entry::Plain) return;
     }
     throw rtl::EFCreateError(targetPath);
   }
@@ -288,7 +287,6 @@ class TNewFile {
   TNewFile& operator=(const TNewFile&) = delete;
 
   HANDLE get() const { return file_.get(); }
-  const std::wstring& Name() const { return name_; }
   // Renames the file to newName, flushed, and lets it go; false when that failed (it is still ours
   // then).
   bool MoveTo(const std::wstring& newName, bool replace) {
