@@ -31,8 +31,7 @@ TEST(SystemDllsTest, WithoutTheSearchFlagsSystemDllsAreStillLoadedFromTheSystemF
   wchar_t system[MAX_PATH] = L"";
   GetModuleFileNameW(module, loaded, MAX_PATH);
   GetSystemDirectoryW(system, MAX_PATH);
-  EXPECT_EQ(CompareStringOrdinal(loaded, -1, (std::wstring(system) + L"\\mpr.dll").c_str(), -1, TRUE), CSTR_EQUAL)
-      << loaded;
+  EXPECT_EQ(CompareStringOrdinal(loaded, -1, (std::wstring(system) + L"\\mpr.dll").c_str(), -1, TRUE), CSTR_EQUAL);
   EXPECT_EQ(rtl::SystemDllLoadFlags(), static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
