@@ -68,21 +68,37 @@ class PEImage:
         return self.data[start:end].decode("ascii")
 
     def imported_dlls(self):
-        names = []
-        rva, size = self.directories[1]
+        return [dll for dll, _ in self.imports()]
+
+    def imports(self):
+        """[(dll, [function names])] of the import and delay-import tables; an import by ordinal is
+        named "#n"."""
+        found = []
+        rva, _ = self.directories[1]
         if rva:
             for i in range(0x10000):
                 first, _, _, name, thunk = struct.unpack("<IIIII", self.at_rva(rva + 20 * i, 20))
                 if first == 0 and name == 0 and thunk == 0:
                     break
-                names.append(self.c_string(name))
+                found.append((self.c_string(name), self.thunk_names(first or thunk)))
         if len(self.directories) > 13 and self.directories[13][0]:
             rva = self.directories[13][0]
             for i in range(0x10000):
                 fields = struct.unpack("<8I", self.at_rva(rva + 32 * i, 32))
                 if not any(fields):
                     break
-                names.append(self.c_string(fields[1]))
+                found.append((self.c_string(fields[1]), self.thunk_names(fields[4])))
+        return found
+
+    def thunk_names(self, rva):
+        size, ordinal_flag = (4, 1 << 31) if self.magic == 0x10B else (8, 1 << 63)
+        names = []
+        for i in range(0x10000):
+            entry = int.from_bytes(self.at_rva(rva + size * i, size), "little")
+            if entry == 0:
+                break
+            # A name is a 16-bit hint followed by the name itself.
+            names.append(f"#{entry & 0xFFFF}" if entry & ordinal_flag else self.c_string((entry & 0x7FFFFFFF) + 2))
         return names
 
     def resources(self):

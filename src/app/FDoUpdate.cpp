@@ -110,7 +110,7 @@ void ReadPayload(rtl::TStream& dest, const std::string& name, LPCWSTR type) {
 }
 
 void CheckNotReadOnly() {
-  DWORD attributes = GetFileAttributesW(rtl::SjisToWide(TargetPath).c_str());
+  DWORD attributes = GetFileAttributesW(ExtendedPath(TargetPath).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && attributes > 0 && (attributes & FILE_ATTRIBUTE_READONLY)) {
     throw EReadOnly(TargetPath);
   }

@@ -22,11 +22,6 @@ std::string TargetPath;
 
 namespace {
 
-bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesW(rtl::SjisToWide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 constexpr std::size_t kFolderBuffer = 256;     // the registered folder, its terminating zero included
 constexpr std::size_t kExpansionBuffer = 261;  // the expanded %ProgramFiles%, the same
 
@@ -145,14 +140,13 @@ void TfrmInputPath::DefaultInstallFolder() {
   // A folder that the program's code page cannot name cannot be written to either: say so, rather
   // than propose a lookalike with "?" in it.
   if (refused) ShowAppMessage(msgCannotUpdate());
-  // An update of this folder that was stopped half-way is mended before the folder is looked at.
-  RecoverInterruptedReplace(JoinPath(folder, exeFileName()));
   Edit1->SetText(folder);
 }
 
 void TfrmInputPath::Edit1Change(TObject*) {
   TargetPath = JoinPath(Edit1->Text(), exeFileName());
-  BitBtn2->SetEnabled(FileExists(TargetPath));
+  // A folder whose update was stopped half-way may hold our backup in the target's stead.
+  BitBtn2->SetEnabled(!InstalledCopyPath(TargetPath).empty());
   if (BitBtn2->Enabled()) {
     LoadButtonGlyph(*BitBtn2);
   } else {
@@ -171,9 +165,15 @@ void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose) {
   canClose = false;
   Edit1Change(this);
   if (!BitBtn2->Enabled()) return;
+  // The folder may be writable by others, and the update runs as an administrator: a target that a
+  // link leads elsewhere is not ours to write.
+  if (!IsPlainOrMissing(TargetPath)) {
+    ShowAppMessage(msgCannotUpdate());
+    return;
+  }
   int32_t major = 0;
   int32_t minorRelease = 0;
-  GetInstalledVersion(TargetPath, major, minorRelease);
+  GetInstalledVersion(InstalledCopyPath(TargetPath), major, minorRelease);
   if (major == UpdateMajor) {
     if (minorRelease < UpdateMinorRelease) {
       canClose = true;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/FMain.h"
+#include "app/SingleInstance.h"
 #include "framework/Application.h"
 #include "imaging/UStartup.h"
 #include "rtl/SystemDlls.h"
@@ -16,7 +17,13 @@ void __verbose_terminate_handler() { std::abort(); }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   rtl::RestrictDllSearchToSystemFolder();
+  app::TSingleInstance instance;
+  if (!instance.First()) {
+    instance.BringFirstToFront();
+    return 0;
+  }
   auto& application = framework::Application();
   const imaging::TImagingStartup imagingStartup;
-  return application.Run([&application] { application.CreateForm<app::TfrmMain>(); });
+  return application.Run(
+      [&application, &instance] { instance.Publish(application.CreateForm<app::TfrmMain>()->Handle()); });
 }

@@ -19,19 +19,47 @@ Result Unavailable(Result failed) {
   return failed;
 }
 
+KernelLookup& Lookup() {
+  static KernelLookup lookup = nullptr;
+  return lookup;
+}
+
+FARPROC KernelFunction(const char* name) {
+  if (Lookup() != nullptr) return Lookup()(name);
+  return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+// Windows 7 and Vista have the LOAD_LIBRARY_SEARCH_* flags only with the update that brought
+// SetDefaultDllDirectories, and refuse them otherwise.
+bool HasSearchFlags() { return KernelFunction("SetDefaultDllDirectories") != nullptr; }
+
 }  // namespace
 
-void RestrictDllSearchToSystemFolder() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+void SetKernelLookup(KernelLookup lookup) { Lookup() = lookup; }
+
+DllSearch RestrictDllSearchToSystemFolder() {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  auto setDirectories =
+      reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(KernelFunction("SetDefaultDllDirectories")));
+  if (setDirectories != nullptr && setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return DllSearch::SystemFolderOnly;
+  SetDllDirectoryW(L"");
+  return DllSearch::WithoutCurrentFolder;
+}
+
+// With a full path, LOAD_WITH_ALTERED_SEARCH_PATH looks for the DLL's own imports in its folder
+// first: the system folder.
+DWORD SystemDllLoadFlags() { return HasSearchFlags() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH; }
 
 FARPROC SystemFunction(const wchar_t* dll, const char* name) {
   // By its full path: a bare name would also match a DLL of that name that something else has
-  // already loaded from elsewhere. The flag keeps the program's folder and the current folder out of
+  // already loaded from elsewhere. The flags keep the program's folder and the current folder out of
   // the search for every DLL it imports in turn.
   wchar_t path[MAX_PATH];
   UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  std::wstring full = length > 0 && length < MAX_PATH ? std::wstring(path, length) + L"\\" + dll : std::wstring(dll);
+  if (length == 0 || length >= MAX_PATH) return nullptr;  // a bare name would be looked for elsewhere too
+  std::wstring full = std::wstring(path, length) + L"\\" + dll;
   // The module stays loaded for the life of the process: its functions are kept once resolved.
-  HMODULE module = LoadLibraryExW(full.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE module = LoadLibraryExW(full.c_str(), nullptr, SystemDllLoadFlags());
   if (module == nullptr) return nullptr;
   return GetProcAddress(module, name);
 }

@@ -10,9 +10,25 @@
 
 namespace rtl {
 
-// Restricts the DLL search of the whole process to the system folder; the first thing the process
-// does, before anything can load a DLL.
-void RestrictDllSearchToSystemFolder();
+// How the process's DLL search was restricted: to the system folder alone, or, on a Windows 7
+// without the update that brought SetDefaultDllDirectories, by taking the current folder out of it
+// (the program's own folder stays in it then, so nothing but a KnownDLL may be imported statically,
+// and every other DLL is loaded by its full path in the system folder).
+enum class DllSearch { SystemFolderOnly, WithoutCurrentFolder };
+
+// Restricts the DLL search of the whole process; the first thing the process does, before anything
+// can load a DLL.
+DllSearch RestrictDllSearchToSystemFolder();
+
+// The flags that load a DLL of the system folder, by its full path, with the DLLs it imports taken
+// from the system folder too.
+DWORD SystemDllLoadFlags();
+
+// The kernel's functions that not every supported Windows has are looked up when they are needed.
+// A test may answer in the kernel's place, to take the road of a system without them; nullptr
+// gives the kernel back.
+using KernelLookup = FARPROC (*)(const char* name);
+void SetKernelLookup(KernelLookup lookup);
 
 // The address of a function of a DLL in the system folder, loaded on the first request; nullptr
 // (with the last error set) when the DLL or the function is not there.

@@ -30,7 +30,10 @@ class DoUpdateTest : public ::testing::Test {
     app::TargetPath = rtl::WideToSjis(Target());
     WriteWholeFile(Target(), oldContent);
   }
-  void TearDown() override { app::SetResourceModule(nullptr); }
+  void TearDown() override {
+    app::SetResourceModule(nullptr);
+    app::SetPatience(app::kPatience);
+  }
 
   std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
 
@@ -176,6 +179,7 @@ TEST_F(DoUpdateTest, ADamagedPayloadLeavesTheOldFile) {
 TEST_F(DoUpdateTest, ATargetHeldOpenByAnotherProgramIsReportedAndKeptWhole) {
   rtl::TFileHandle held(CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
+  app::SetPatience(300);
   int result = Run("payload_container.dll");
   held.reset();
   EXPECT_EQ(result, framework::mrCancel);

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "Fixtures.h"
+#include "app/FileReplace.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
 #include "framework/TestSupport.h"
+#include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
 #include "support/Pixels.h"
@@ -308,6 +310,38 @@ TEST_F(InputPathTest, ShownModallyItClosesWithOneOnlyForAnAcceptedCopyAndWithTwo
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, app::msgNoUpdateNeeded());
   EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Until "開始" has been pressed and the version accepted, the folder is looked at and nothing in it
+// touched: what an update stopped half-way left there stays. A folder where our backup stands in
+// for the executable is offered and judged by the backup; a target a link leads elsewhere is refused.
+TEST_F(InputPathTest, TheFolderIsOnlyLookedAtAndAnInterruptedUpdateCanBeChosen) {
+  Install("version_5_1_5_9.dll");
+  const std::wstring target = scratch.File(L"Pelano5.exe");
+  ASSERT_TRUE(CopyFileW(target.c_str(), app::NewContentPathFor(target).c_str(), FALSE));
+  ASSERT_TRUE(MoveFileW(target.c_str(), app::BackupPathFor(target).c_str()));
+  const std::vector<std::wstring> left = scratch.Entries();
+  Register(scratch.path());
+  Create();
+  EXPECT_TRUE(form->BitBtn2->Enabled());
+  EXPECT_TRUE(PressStart());
+  EXPECT_EQ(scratch.Entries(), left);
+
+  Install("version_5_1_5_9.dll");
+  rtl::TScopeExit plainAgain([] { app::SetReparseTagHook(nullptr); });
+  app::SetReparseTagHook([&target](const std::wstring& path) -> DWORD {
+    return CompareStringOrdinal(path.c_str(), -1, (L"\\\\?\\" + target).c_str(), -1, TRUE) == CSTR_EQUAL
+               ? IO_REPARSE_TAG_SYMLINK
+               : 0;
+  });
+  EXPECT_FALSE(PressStart());
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, app::msgCannotUpdate());
+  EXPECT_EQ(scratch.Entries().size(), left.size() + 1);
 }
 
 }  // namespace

@@ -13,10 +13,11 @@ std::wstring WindowsPath(const char* unixPath) {
   return path;
 }
 
-RunningProgram::RunningProgram(const std::wstring& exe, const std::wstring& workingFolder) {
+RunningProgram::RunningProgram(const std::wstring& exe, const std::wstring& workingFolder,
+                               const std::wstring& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  std::wstring commandLine = L"\"" + exe + L"\"";
+  std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   PROCESS_INFORMATION started{};
   if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &started)) {

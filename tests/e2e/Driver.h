@@ -17,7 +17,7 @@ std::wstring WindowsPath(const char* unixPath);
 // A program started for a test; killed at the end of the test if it is still running.
 class RunningProgram {
  public:
-  RunningProgram(const std::wstring& exe, const std::wstring& workingFolder = L"");
+  RunningProgram(const std::wstring& exe, const std::wstring& workingFolder = L"", const std::wstring& arguments = L"");
   ~RunningProgram();
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;

@@ -167,10 +167,8 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
   for (const Moment& moment : moments) {
     SCOPED_TRACE(testing::Message() << "killed " << moment.delay << " ms after " << moment.when);
     scenario.Start(exe, e2e::Wide("ぺらの5.16アップデーター"));
-    // By the time the dialog shows, what the last kill left beside the proposed target is gone.
     HWND dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_FALSE(Exists(fresh) || Exists(backup)) << "the last kill's files are still there";
     e2e::Click(e2e::FindChildByText(dialog, Wide("開始")));
     for (int waited = 0; !moment.reached() && waited < 20000; ++waited) Sleep(1);
     ASSERT_TRUE(moment.reached()) << "the moment never came";

@@ -28,9 +28,10 @@ class ScratchFolder {
   std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
 
   // Names of the entries in the folder, "." and ".." left out.
-  std::vector<std::wstring> Entries() const {
+  std::vector<std::wstring> Entries() const { return EntriesOf(path_); }
+  static std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    for (const WIN32_FIND_DATAW& found : Found(path_)) names.push_back(found.cFileName);
+    for (const WIN32_FIND_DATAW& found : Found(folder)) names.push_back(found.cFileName);
     return names;
   }
 
