@@ -278,7 +278,7 @@ class TNewFile {
       // A name held by what must be left alone, or still being deleted, is passed over.
       if (folder.Open(name_, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW, file_) == Entry::Plain) return;
     }
-    throw rtl::EFCreateError(targetPath);
+    throw rtl::EFCreateError(targetPath, GetLastError());
   }
   ~TNewFile() {
     if (file_) folder_.Delete(file_.get(), name_);
@@ -355,10 +355,10 @@ class TBackup {
       }
       DWORD error = GetLastError();
       if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) continue;
-      if (!KeepCopy(old, targetPath)) throw rtl::EFCreateError(targetPath);
+      if (!KeepCopy(old, targetPath)) throw rtl::EFCreateError(targetPath, GetLastError());
       return;
     }
-    throw rtl::EFCreateError(targetPath);
+    throw rtl::EFCreateError(targetPath, ERROR_ALREADY_EXISTS);  // every name of ours is taken
   }
 
   // The target's old content has no other name now.
@@ -442,7 +442,7 @@ void Recover(const TFolder& folder, const std::string& targetPath) {
     // The old content: the target is missing, or holds what a replacement left unconfirmed, or the
     // rollback of a failed one could not put the old content back.
     if (!folder.Rename(backup.get(), name, folder.Name(), found != Entry::Missing)) {
-      throw rtl::EFCreateError(targetPath);
+      throw rtl::EFCreateError(targetPath, GetLastError());
     }
   }
 }
@@ -500,7 +500,7 @@ bool IsPlainOrMissing(const std::string& targetPath) {
 
 void ReplaceFileContents(const std::string& targetPath, const void* data, int32_t size) {
   TFolder folder(targetPath);
-  if (!folder) throw rtl::EFCreateError(targetPath);
+  if (!folder) throw rtl::EFCreateError(targetPath, GetLastError());
   Recover(folder, targetPath);
 
   // The target must be a plain file of the folder that we may write before anything else is touched.
@@ -510,6 +510,8 @@ void ReplaceFileContents(const std::string& targetPath, const void* data, int32_
     rtl::TFileHandle probe;
     Entry found = folder.Open(folder.Name(), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, probe);
     if (found == Entry::Plain) exists = IdOf(probe.get(), old);
+    // In use or denied: the system's code; a link or other non-plain file: none.
+    if (found == Entry::Failed) throw rtl::EFCreateError(targetPath, GetLastError());
     if (found != Entry::Missing && !exists) throw rtl::EFCreateError(targetPath);
   }
 
@@ -524,7 +526,7 @@ void ReplaceFileContents(const std::string& targetPath, const void* data, int32_
   }
 
   // The one step that changes the target: it names the old file or the new one, never neither.
-  if (!fresh.MoveTo(folder.Name(), true)) throw rtl::EFCreateError(targetPath);
+  if (!fresh.MoveTo(folder.Name(), true)) throw rtl::EFCreateError(targetPath, GetLastError());
   backup.OnlyName();
   Reached(ReplaceStep::Renamed);
 
@@ -535,8 +537,7 @@ void ReplaceFileContents(const std::string& targetPath, const void* data, int32_
     } else {
       folder.DeleteIfPlain(folder.Name());
     }
-    SetLastError(error);
-    throw rtl::EWriteError();
+    throw rtl::EWriteError(error);
   }
   Reached(ReplaceStep::Verified);
   backup.Drop();

@@ -94,8 +94,8 @@ std::wstring CurrentFolder() {
 }  // namespace paths
 
 EInOutError::EInOutError(std::string_view path, DWORD errorCode)
-    : Exception(rtl::Format(rtl::Utf8ToSjis("ﾌｫﾙﾀﾞ %s に移動できません").c_str(), std::string(path).c_str())),
-      ErrorCode(errorCode) {}
+    : Exception(rtl::Format(rtl::Utf8ToSjis("ﾌｫﾙﾀﾞ %s に移動できません").c_str(), std::string(path).c_str()),
+                errorCode) {}
 
 std::string MinimizeName(const std::string& path, const std::function<bool(const std::string&)>& fits) {
   if (fits(path)) return path;

@@ -15,11 +15,10 @@
 namespace framework {
 
 // A folder that cannot be entered: missing, not a folder, unreadable, or on a drive that is not
-// ready. ErrorCode is the system's error code.
+// ready. SystemError is the system's error code.
 class EInOutError : public rtl::Exception {
  public:
   EInOutError(std::string_view path, DWORD errorCode);
-  DWORD ErrorCode;
 };
 
 // path (CP932) shortened until fits accepts it: leading folder names are replaced by "...", one at

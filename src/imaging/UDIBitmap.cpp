@@ -259,7 +259,7 @@ void* TDIBitmap::MakeSection(const TDIBInfo& source) const {
   framework::TBitmapHandle section(CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!section || bits == nullptr) {
     const DWORD code = GetLastError();
-    throw framework::EInvalidGraphic(rtl::Format("cannot create DIBSection(GLE=%d)", static_cast<int>(code)));
+    throw framework::EInvalidGraphic(rtl::Format("cannot create DIBSection(GLE=%d)", static_cast<int>(code)), code);
   }
   section_ = std::move(section);
   DIBSECTION ds{};

@@ -36,8 +36,8 @@ std::string Substitute(const std::string& format, std::string_view value) {
 }
 }  // namespace
 
-EFCreateError::EFCreateError(std::string_view fileName)
-    : EStreamError(Substitute(texts::FCreateError(), fileName)) {}
+EFCreateError::EFCreateError(std::string_view fileName, unsigned long systemError)
+    : EStreamError(Substitute(texts::FCreateError(), fileName), systemError) {}
 
 EFOpenError::EFOpenError(std::string_view fileName) : EStreamError(Substitute(texts::FOpenError(), fileName)) {}
 

@@ -9,10 +9,15 @@ namespace rtl {
 
 class Exception : public std::exception {
  public:
-  explicit Exception(std::string message) : Message(std::move(message)) {}
+  explicit Exception(std::string message, unsigned long systemError = 0)
+      : Message(std::move(message)), SystemError(systemError) {}
   const char* what() const noexcept override { return Message.c_str(); }
 
   std::string Message;  // CP932
+  // Where a system call failed: its error code (GetLastError), taken where the exception is
+  // raised; 0 when the failure was not the system's. It is for the program and its logs; the
+  // message a user sees never depends on it.
+  unsigned long SystemError = 0;
 };
 
 // The runtime's own texts, converted to CP932 at first use.
@@ -41,12 +46,12 @@ class EReadError : public EStreamError {
 
 class EWriteError : public EStreamError {
  public:
-  EWriteError() : EStreamError(texts::WriteError()) {}
+  explicit EWriteError(unsigned long systemError = 0) : EStreamError(texts::WriteError(), systemError) {}
 };
 
 class EFCreateError : public EStreamError {
  public:
-  explicit EFCreateError(std::string_view fileName);
+  explicit EFCreateError(std::string_view fileName, unsigned long systemError = 0);
 };
 
 class EFOpenError : public EStreamError {

@@ -141,7 +141,7 @@ TEST_F(FileCtrlTest, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
       ADD_FAILURE() << "entered " << path;
     } catch (const EInOutError& error) {
       EXPECT_EQ(error.Message, Utf8ToSjis("ﾌｫﾙﾀﾞ ") + path + Utf8ToSjis(" に移動できません"));
-      EXPECT_NE(error.ErrorCode, 0u) << path;
+      EXPECT_NE(error.SystemError, 0u) << path;
     }
     EXPECT_EQ(list->Directory(), before);
     EXPECT_EQ(list->EntryCount(), entries);
