@@ -68,7 +68,7 @@ void TfrmDoUpdate::ApplyUpdate() {
   rtl::TMemoryStream buffer;
   ProgressBar1->SetMax(3);
   ProgressBar1->SetPosition(1);
-  ReadPayload(buffer, resUpdateData(), MAKEINTRESOURCEW(10));
+  ReadPayload(buffer, resUpdateData(), RT_RCDATA);
   ProgressBar1->SetPosition(2);
   CheckNotReadOnly();
   ProgressBar1->SetPosition(3);

@@ -56,7 +56,7 @@ int32_t UpdateMajor = 0;
 int32_t UpdateMinorRelease = 0;
 
 void ReadUpdateVersion() {
-  rtl::TResourceStream stream(ResourceModule(), resUpdateVersion(), MAKEINTRESOURCEW(10));
+  rtl::TResourceStream stream(ResourceModule(), resUpdateVersion(), RT_RCDATA);
   uint16_t words[4];
   stream.ReadBuffer(words, sizeof words);
   UpdateMajor = words[0];

@@ -57,7 +57,7 @@ class DoUpdateTest : public ::testing::Test {
 
   std::vector<char> PlainPayload() {
     apptest::DataModule plain("payload_plain.dll");
-    rtl::TResourceStream resource(plain.get(), "UPDATEDATA", MAKEINTRESOURCEW(10));
+    rtl::TResourceStream resource(plain.get(), "UPDATEDATA", RT_RCDATA);
     const char* bytes = static_cast<const char*>(resource.Memory());
     return std::vector<char>(bytes, bytes + resource.GetSize());
   }

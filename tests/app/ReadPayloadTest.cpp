@@ -13,7 +13,7 @@
 
 namespace {
 
-const LPCWSTR kRcData = MAKEINTRESOURCEW(10);
+const LPCWSTR kRcData = RT_RCDATA;
 
 std::string Bytes(rtl::TCustomMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<std::size_t>(stream.GetSize()));

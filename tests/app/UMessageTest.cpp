@@ -69,7 +69,7 @@ class UpdateVersionTest : public testing::Test {
   void Use(const char* name, int expectedRecordSize) {
     module_ = std::make_unique<apptest::DataModule>(name);
     ASSERT_NE(module_->get(), nullptr) << name;
-    HRSRC record = FindResourceW(module_->get(), L"UPDATEVERSION", MAKEINTRESOURCEW(10));
+    HRSRC record = FindResourceW(module_->get(), L"UPDATEVERSION", RT_RCDATA);
     if (expectedRecordSize < 0) {
       ASSERT_EQ(record, nullptr) << name;
     } else {
