@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "TestForms.h"
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Application.h"
 #include "framework/Image.h"
 #include "framework/LayoutReader.h"
@@ -13,7 +13,7 @@
 namespace {
 
 using namespace framework;
-using test::S;
+using testing_support::S;
 using testing_support::ReadPixels;
 
 struct TMouseRecord {
@@ -51,7 +51,7 @@ class MouseRouting : public ::testing::Test {
   }
   void TearDown() override {
     form.reset();
-    test::Pump();
+    testing_support::Pump();
   }
 
   void Watch(TControl* control, const std::string& who) {
@@ -176,19 +176,19 @@ TEST(ImageControl, StoresItsPictureAndAButtonGlyphInTheLayout) {
 
 class ProgressBar : public ::testing::Test {
  protected:
-  void SetUp() override { form = std::make_unique<test::TfrmProgressTest>(nullptr); }
+  void SetUp() override { form = std::make_unique<testing_support::TfrmProgressTest>(nullptr); }
   void TearDown() override {
     form.reset();
-    test::Pump();
+    testing_support::Pump();
   }
-  std::unique_ptr<test::TfrmProgressTest> form;
+  std::unique_ptr<testing_support::TfrmProgressTest> form;
 };
 
 TEST_F(ProgressBar, IsAlignedToTheBottomEdgeAtFullWidth) {
   EXPECT_EQ(form->ProgressBar1->BoundsRect(), (TRect{0, 126, 368, 142}));
   form->SetClientSize(300, 100);
   EXPECT_EQ(form->ProgressBar1->BoundsRect(), (TRect{0, 84, 300, 100}));
-  RECT r = test::ChildRect(form->ProgressBar1->Handle());
+  RECT r = testing_support::ChildRect(form->ProgressBar1->Handle());
   EXPECT_EQ(r.top, 84);
   EXPECT_EQ(r.right, 300);
 }
@@ -211,16 +211,16 @@ TEST_F(ProgressBar, KeepsItsPositionInItsRange) {
 }
 
 TEST_F(ProgressBar, RedrawsAtEveryPositionWithoutTheMessageLoop) {
-  if (!test::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
+  if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
   form->Show();
-  test::Pump();
+  testing_support::Pump();
   TProgressBar* bar = form->ProgressBar1;
   bar->SetMax(3);
-  const uint32_t filled = test::SysColor(COLOR_HIGHLIGHT);
-  const uint32_t empty = test::SysColor(COLOR_BTNFACE);
+  const uint32_t filled = testing_support::SysColor(COLOR_HIGHLIGHT);
+  const uint32_t empty = testing_support::SysColor(COLOR_BTNFACE);
   for (int position = 1; position <= 3; ++position) {
     bar->SetPosition(position);  // no message is handled from here to the capture
-    test::TCapture capture = test::CaptureClient(bar->Handle());
+    testing_support::TCapture capture = testing_support::CaptureClient(bar->Handle());
     int edge = 1 + (368 - 2) * position / 3;
     EXPECT_EQ(bar->FilledWidth(), edge - 1);
     EXPECT_EQ(capture.At(edge - 1, 8), filled) << position;
@@ -231,7 +231,7 @@ TEST_F(ProgressBar, RedrawsAtEveryPositionWithoutTheMessageLoop) {
 }
 
 TEST(ButtonLook, DrawsTheGlyphTransparentlyAndGreysItWhenDisabled) {
-  if (!test::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
+  if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
   TForm form(nullptr);
   form.SetClientSize(120, 60);
   auto* button = new TBitBtn(&form);
@@ -240,29 +240,29 @@ TEST(ButtonLook, DrawsTheGlyphTransparentlyAndGreysItWhenDisabled) {
   button->Glyph().LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
   form.Show();
   button->Repaint();
-  test::TCapture capture = test::CaptureClient(button->Handle());
+  testing_support::TCapture capture = testing_support::CaptureClient(button->Handle());
   EXPECT_EQ(capture.Count(0xFF0000), 56);
   EXPECT_EQ(capture.Count(0x0000FF), 8);
   EXPECT_EQ(capture.Count(0xFF00FF), 0);  // the transparent colour never shows
-  EXPECT_EQ(capture.At(1, 20), test::SysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(capture.At(1, 20), testing_support::SysColor(COLOR_BTNHIGHLIGHT));
 
   button->SetEnabled(false);
   button->Repaint();
-  capture = test::CaptureClient(button->Handle());
+  capture = testing_support::CaptureClient(button->Handle());
   EXPECT_EQ(capture.Count(0xFF0000), 0);
   EXPECT_EQ(capture.Count(0xFF00FF), 0);
-  EXPECT_GT(capture.Count(test::SysColor(COLOR_BTNSHADOW)), 8);
+  EXPECT_GT(capture.Count(testing_support::SysColor(COLOR_BTNSHADOW)), 8);
 }
 
 TEST(PanelLook, DrawsItsBevelsAndTheControlsWithoutWindows) {
-  if (!test::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
-  test::TfrmLayoutTest form(nullptr);
+  if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
+  testing_support::TfrmLayoutTest form(nullptr);
   form.Show();
   form.Repaint();
-  test::TCapture panel = test::CaptureClient(form.Panel1->Handle());
-  const uint32_t shadow = test::SysColor(COLOR_BTNSHADOW);
-  const uint32_t highlight = test::SysColor(COLOR_BTNHIGHLIGHT);
-  const uint32_t face = test::SysColor(COLOR_BTNFACE);
+  testing_support::TCapture panel = testing_support::CaptureClient(form.Panel1->Handle());
+  const uint32_t shadow = testing_support::SysColor(COLOR_BTNSHADOW);
+  const uint32_t highlight = testing_support::SysColor(COLOR_BTNHIGHLIGHT);
+  const uint32_t face = testing_support::SysColor(COLOR_BTNFACE);
   EXPECT_EQ(panel.At(0, 0), shadow);                              // lowered outer bevel
   EXPECT_EQ(panel.At(panel.width - 1, panel.height - 1), highlight);
   EXPECT_EQ(panel.At(1, 1), highlight);                           // raised inner bevel

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Application.h"
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
@@ -66,7 +66,7 @@ class FileCtrlTest : public testing::Test {
   }
   void TearDown() override {
     form.reset();
-    test::Pump();
+    testing_support::Pump();
     Application().SetOnException(nullptr);
   }
 
@@ -206,7 +206,7 @@ TEST_F(FileCtrlTest, ShowsThePathDownFromTheRootThenTheSubfoldersSorted) {
   }
   EXPECT_EQ(SendMessageW(window, LB_GETCURSEL, 0, 0), current);
   EXPECT_EQ(SendMessageW(window, LB_GETITEMHEIGHT, 0, 0), 16);
-  RECT r = test::ChildRect(window);
+  RECT r = testing_support::ChildRect(window);
   EXPECT_EQ(r.right - r.left, 273);
   EXPECT_EQ(r.bottom - r.top, 205);
 }
@@ -359,7 +359,7 @@ TEST_F(FileCtrlTest, TheDriveListHasTheWineDrivesInUpperCase) {
     SendMessageW(window, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     EXPECT_EQ(WideToSjis(text), combo->EntryText(static_cast<int32_t>(i)));
   }
-  RECT r = test::ChildRect(window);
+  RECT r = testing_support::ChildRect(window);
   EXPECT_EQ(r.right - r.left, 206);
   EXPECT_EQ(r.bottom - r.top, 18);
   EXPECT_EQ(combo->Height(), 18);

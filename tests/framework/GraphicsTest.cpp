@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Errors.h"
 #include "support/MemoryStreams.h"
 #include "support/Pixels.h"

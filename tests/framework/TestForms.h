@@ -11,7 +11,7 @@
 #include "framework/Panel.h"
 #include "framework/ProgressBar.h"
 
-namespace test {
+namespace testing_support {
 
 using namespace framework;
 
@@ -98,4 +98,4 @@ class TfrmBrokenTest : public TForm {
   explicit TfrmBrokenTest(TComponent* owner) : TForm(owner) { InitializeForm(); }
 };
 
-}  // namespace test
+}  // namespace testing_support

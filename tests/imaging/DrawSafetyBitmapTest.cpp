@@ -17,17 +17,17 @@
 
 namespace {
 
-using dib_test::Bytes;
-using dib_test::ByteStream;
-using dib_test::MakeBmp;
-using dib_test::MakeImage;
-using dib_test::MakeRgb;
-using dib_test::Rgb;
-using dib_test::ShowsAt;
-using dib_test::Target;
+using testing_support::Bytes;
+using testing_support::ByteStream;
+using testing_support::MakeBmp;
+using testing_support::MakeImage;
+using testing_support::MakeRgb;
+using testing_support::Rgb;
+using testing_support::ShowsAt;
+using testing_support::Target;
 using framework::TRect;
 using imaging::TSafetyBitmap;
-using namespace safety_test;
+using namespace testing_support;
 using testing_support::ExpectedPixels;
 using testing_support::ReadPixels;
 
@@ -56,7 +56,7 @@ void LoadBytes(TSafetyBitmap& bitmap, const Bytes& bytes) {
 }
 
 // What a transparent draw of image leaves: the fill where the image has the transparent colour.
-std::function<Rgb(int32_t, int32_t)> Through(const dib_test::Image& image, Rgb transparent, int scale = 1) {
+std::function<Rgb(int32_t, int32_t)> Through(const testing_support::Image& image, Rgb transparent, int scale = 1) {
   return [&image, transparent, scale](int32_t dx, int32_t dy) {
     const Rgb c = image.ColorAt(dx / scale, dy / scale);
     return c == transparent ? kFill : c;
@@ -128,7 +128,7 @@ class SafetyDraw : public ::testing::TestWithParam<bool> {
     bitmap.SetTransparentColor(colour);
   }
 
-  dib_test::Image image;
+  testing_support::Image image;
   TSafetyBitmap bitmap;
 
  private:
@@ -174,7 +174,7 @@ TEST_P(SafetyDraw, A32BitPictureComparesColoursAndIgnoresItsFourthByte) {
 }
 
 std::vector<RGBQUAD> TableWithRed() {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(256);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(256);
   colours[0] = {0, 0, 0, 0};
   colours[3] = {0, 0, 255, 0};  // pure red
   colours[255] = {255, 255, 255, 0};
@@ -201,7 +201,7 @@ TEST_P(SafetyDraw, An8BitPictureWhoseColourIsNotExactlyInItsPaletteDrawsOpaque) 
 }
 
 TEST_P(SafetyDraw, A4BitPictureIsReadPixelByPixel) {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
   colours[0] = {0, 0, 0, 0};
   colours[6] = {0, 0, 255, 0};
   colours[15] = {255, 255, 255, 0};
@@ -571,7 +571,7 @@ class SafetyPrintElsewhere : public ::testing::Test {
   }
 
   HDC printer = nullptr;
-  dib_test::Image image;
+  testing_support::Image image;
   TSafetyBitmap bitmap;
 
  private:
@@ -585,7 +585,7 @@ TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   target.Handle();
   bitmap.Draw(target, {0, 0, 8, 6});  // builds the caches with a willing device
   MemoryTarget fresh(8, 6, printer);
-  dib_test::RefusingDevice refusing;
+  testing_support::RefusingDevice refusing;
   fresh.Draw(0, 0, bitmap);
   EXPECT_GT(refusing.calls(), 2 * 6);
   EXPECT_EQ(fresh.Pixels(), ExpectedPixels(8, 6, Through(image, kRed)));
@@ -612,7 +612,7 @@ TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {
   SetBkColor(dc, RGB(7, 8, 9));
   SetTextColor(dc, RGB(10, 11, 12));
   target.SetCopyMode(NOTSRCCOPY);
-  dib_test::RefusingDevice refusing;
+  testing_support::RefusingDevice refusing;
   EXPECT_THROW(bitmap.Draw(target, {0, 0, 1, 30000}), rtl::EIntOverflow);
   EXPECT_EQ(GetBkColor(dc), RGB(7, 8, 9));
   EXPECT_EQ(GetTextColor(dc), RGB(10, 11, 12));
@@ -625,7 +625,7 @@ TEST_P(SafetyDraw, RepeatedLoadsAndTransparentDrawsKeepNoGdiObjects) {
   Target target(8, 6, kFill);
   const Bytes bmp = MakeBmp(Rgb24(8, 6, Scene));
   const Bytes rle = MakeBmp(MakeImage(8, 6, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 7); },
-                                      dib_test::TestColors(7)),
+                                      testing_support::TestColors(7)),
                             {.compression = BI_RLE8});
   auto round = [&] {
     TSafetyBitmap picture;

@@ -12,14 +12,12 @@
 #include "rtl/Stream.h"
 #include "support/Pixels.h"
 
-namespace safety_test {
-
-using dib_test::Bytes;
+namespace testing_support {
 
 // The container: "ZLIBCompress", 0x1A, the size (u32 little-endian), one zlib stream.
 inline Bytes Wrap(const Bytes& data, uint32_t statedSize) {
   Bytes out = {'Z', 'L', 'I', 'B', 'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0x1A};
-  dib_test::Put32(out, statedSize);
+  testing_support::Put32(out, statedSize);
   uLongf packedSize = compressBound(uLong(data.size()));
   Bytes packed(packedSize);
   EXPECT_EQ(compress2(packed.data(), &packedSize, data.data(), uLong(data.size()), 9), Z_OK);
@@ -37,14 +35,14 @@ constexpr std::size_t kSizeImageAt = 34;
 constexpr std::size_t kClrUsedAt = 46;
 
 // Colour of pixel (x, y) of the test pictures: no two neighbours alike, no pure red or blue.
-inline uint32_t Pattern(int x, int y) { return dib_test::MakeRgb(10 + 7 * x % 200, 20 + 11 * y % 200, 90 + (x ^ y) % 100); }
+inline uint32_t Pattern(int x, int y) { return testing_support::MakeRgb(10 + 7 * x % 200, 20 + 11 * y % 200, 90 + (x ^ y) % 100); }
 
-inline dib_test::Image Rgb24(int32_t width, int32_t height, uint32_t (*colour)(int, int) = Pattern) {
-  return dib_test::MakeImage(width, height, 24, [colour](int32_t x, int32_t y) { return colour(x, y); });
+inline testing_support::Image Rgb24(int32_t width, int32_t height, uint32_t (*colour)(int, int) = Pattern) {
+  return testing_support::MakeImage(width, height, 24, [colour](int32_t x, int32_t y) { return colour(x, y); });
 }
 
 // The expected pixels of an image, top row first, as GetDIBits reads them.
-inline std::vector<uint32_t> ColoursOf(const dib_test::Image& image) {
+inline std::vector<uint32_t> ColoursOf(const testing_support::Image& image) {
   return testing_support::ExpectedPixels(image.width, image.height,
                                          [&image](int x, int y) { return image.ColorAt(x, y); });
 }
@@ -75,4 +73,4 @@ class PlainStream : public rtl::TStream {
   int32_t position_ = 0;
 };
 
-}  // namespace safety_test
+}  // namespace testing_support

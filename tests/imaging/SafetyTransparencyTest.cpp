@@ -11,13 +11,13 @@
 
 namespace {
 
-using dib_test::ByteStream;
-using dib_test::MakeBmp;
-using dib_test::MakeImage;
-using dib_test::MakeRgb;
-using dib_test::Rgb;
-using dib_test::ShowsAt;
-using dib_test::Target;
+using testing_support::ByteStream;
+using testing_support::MakeBmp;
+using testing_support::MakeImage;
+using testing_support::MakeRgb;
+using testing_support::Rgb;
+using testing_support::ShowsAt;
+using testing_support::Target;
 using framework::TRect;
 using imaging::TSafetyBitmap;
 
@@ -28,7 +28,7 @@ constexpr Rgb kRed = 0xFF0000;
 // Sixteen colours: black first and white last (so that loading keeps the order), magenta at 1, red
 // at 2, unusual colours between.
 std::vector<RGBQUAD> Table() {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
   colours[0] = {0, 0, 0, 0};
   colours[1] = {255, 0, 255, 0};
   colours[2] = {0, 0, 255, 0};
@@ -45,19 +45,19 @@ uint32_t Index(int32_t x, int32_t y) {
   return uint32_t(3 + (x + 2 * y) % 12);
 }
 
-dib_test::Image Picture(int bitCount) {
-  const dib_test::Image indexed = MakeImage(8, 4, 4, Index, Table());
+testing_support::Image Picture(int bitCount) {
+  const testing_support::Image indexed = MakeImage(8, 4, 4, Index, Table());
   if (bitCount == 4) return indexed;
   return MakeImage(8, 4, 24, [&](int32_t x, int32_t y) { return indexed.ColorAt(x, y); });
 }
 
-void Load(TSafetyBitmap& bitmap, const dib_test::Image& image) {
+void Load(TSafetyBitmap& bitmap, const testing_support::Image& image) {
   ByteStream stream(MakeBmp(image));
   bitmap.LoadFromStream(stream);
 }
 
 // The right cell stretched to twice its size, its magenta pixels showing the fill.
-std::function<Rgb(int32_t, int32_t)> RightCellThrough(const dib_test::Image& image, Rgb transparent) {
+std::function<Rgb(int32_t, int32_t)> RightCellThrough(const testing_support::Image& image, Rgb transparent) {
   return [&image, transparent](int32_t dx, int32_t dy) {
     const Rgb c = image.ColorAt(4 + dx / 2, dy / 2);
     return c == transparent ? kFill : c;
@@ -86,11 +86,11 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
   const Rgb faceRgb = MakeRgb(GetRValue(face), GetGValue(face), GetBValue(face));
   const Rgb low = MakeRgb(COLOR_BTNFACE, 0, 0);  // clBtnFace without its top byte, as 0xRRGGBB
   ASSERT_NE(faceRgb, low);
-  const dib_test::Image image = MakeImage(6, 4, 24, [&](int32_t x, int32_t y) {
+  const testing_support::Image image = MakeImage(6, 4, 24, [&](int32_t x, int32_t y) {
     switch ((x + 2 * y) % 3) {
       case 0: return faceRgb;
       case 1: return low;
-      default: return safety_test::Pattern(x, y);
+      default: return testing_support::Pattern(x, y);
     }
   });
   TSafetyBitmap bitmap;
@@ -111,7 +111,7 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
 TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
   for (int bitCount : {24, 4}) {
     SCOPED_TRACE(bitCount);
-    const dib_test::Image image = Picture(bitCount);
+    const testing_support::Image image = Picture(bitCount);
     for (bool fixed : {false, true}) {
       SCOPED_TRACE(fixed ? "fixed colour" : "automatic colour");
       TSafetyBitmap bitmap;
@@ -135,7 +135,7 @@ TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
 }
 
 TEST_P(SafetyTransparency, AMatrixImagePackDrawsACellOfATransparentPicture) {
-  const dib_test::Image image = Picture(24);
+  const testing_support::Image image = Picture(24);
   TSafetyBitmap bitmap;
   Load(bitmap, image);
   bitmap.SetTransparent(true);
