@@ -1,3 +1,5 @@
+// Pictures that hold and store a graphic of any class, and the bitmap edits and transparent
+// drawing they pass on.
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
