@@ -2,12 +2,15 @@
 // container, header fields patched in place, and streams that keep their data out of memory.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "DIBImages.h"
+#include "imaging/USafetyBitmap.h"
 #include "support/Painting.h"
 #include "rtl/Stream.h"
 #include "support/Pixels.h"
@@ -46,6 +49,23 @@ inline std::vector<uint32_t> ColoursOf(const testing_support::Image& image) {
   return testing_support::ExpectedPixels(image.width, image.height,
                                          [&image](int x, int y) { return image.ColorAt(x, y); });
 }
+
+// Makes the safety bitmap take the NT family's path (nt) or the other one while it lives.
+class TSystemFamily {
+ public:
+  explicit TSystemFamily(bool nt) : saved_(imaging::TSafetyBitmap::NTFamily()) {
+    imaging::TSafetyBitmap::SetNTFamily(nt);
+  }
+  ~TSystemFamily() { imaging::TSafetyBitmap::SetNTFamily(saved_); }
+  TSystemFamily(const TSystemFamily&) = delete;
+  TSystemFamily& operator=(const TSystemFamily&) = delete;
+
+ private:
+  bool saved_;
+};
+
+// The names of the two runs of a test over both families (the parameter: NT).
+inline std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
 
 // A stream over bytes that is not of the memory-stream family.
 class PlainStream : public rtl::TStream {

@@ -17,19 +17,9 @@
 
 namespace {
 
-using testing_support::Bytes;
-using testing_support::ByteStream;
-using testing_support::MakeBmp;
-using testing_support::MakeImage;
-using testing_support::MakeRgb;
-using testing_support::Rgb;
-using testing_support::ShowsAt;
-using testing_support::Target;
 using framework::TRect;
 using imaging::TSafetyBitmap;
 using namespace testing_support;
-using testing_support::ExpectedPixels;
-using testing_support::ReadPixels;
 
 constexpr Rgb kRed = 0xFF0000;
 constexpr Rgb kBlue = 0x0000FF;
@@ -108,17 +98,9 @@ class MemoryTarget : public imaging::TMemoryCanvas {
   int32_t height_;
 };
 
-std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
-
-// Every test runs on the NT family's path and on the other one.
-class SafetyDraw : public ::testing::TestWithParam<bool> {
+// The scene picture in a safety bitmap.
+class SceneBitmap {
  protected:
-  void SetUp() override {
-    saved_ = TSafetyBitmap::NTFamily();
-    TSafetyBitmap::SetNTFamily(GetParam());
-  }
-  void TearDown() override { TSafetyBitmap::SetNTFamily(saved_); }
-
   void LoadScene(int32_t width, int32_t height) {
     image = Rgb24(width, height, Scene);
     LoadBytes(bitmap, MakeBmp(image));
@@ -130,9 +112,12 @@ class SafetyDraw : public ::testing::TestWithParam<bool> {
 
   testing_support::Image image;
   TSafetyBitmap bitmap;
+};
 
+// Every test runs on the NT family's path and on the other one.
+class SafetyDraw : public ::testing::TestWithParam<bool>, protected SceneBitmap {
  private:
-  bool saved_ = true;
+  testing_support::TSystemFamily family_{GetParam()};
 };
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyDraw, ::testing::Values(true, false),
@@ -431,17 +416,8 @@ TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
 
 class SafetyPrint : public SafetyDraw {
  protected:
-  void SetUp() override {
-    SafetyDraw::SetUp();
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
-    ASSERT_NE(printer, nullptr);
-  }
-  void TearDown() override {
-    if (printer != nullptr) DeleteDC(printer);
-    SafetyDraw::TearDown();
-  }
-  HDC printer = nullptr;
+  void SetUp() override { ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure(); }
+  const testing_support::TTestPrinterDC printer;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyPrint, ::testing::Values(true, false),
@@ -548,34 +524,14 @@ TEST_P(SafetyPrint, AMetafileMadeForThePrinterRecordsTheDrawAndKeepsItsState) {
 }
 
 // Outside the NT family pictures reach printers through DIBs, drawn row by row when refused.
-class SafetyPrintElsewhere : public ::testing::Test {
+class SafetyPrintElsewhere : public ::testing::Test, protected SceneBitmap {
  protected:
-  void SetUp() override {
-    saved_ = TSafetyBitmap::NTFamily();
-    TSafetyBitmap::SetNTFamily(false);
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
-    ASSERT_NE(printer, nullptr);
-  }
-  void TearDown() override {
-    if (printer != nullptr) DeleteDC(printer);
-    TSafetyBitmap::SetNTFamily(saved_);
-  }
-  void LoadScene(int32_t width, int32_t height) {
-    image = Rgb24(width, height, Scene);
-    LoadBytes(bitmap, MakeBmp(image));
-  }
-  void MakeTransparent(framework::TColor colour) {
-    bitmap.SetTransparent(true);
-    bitmap.SetTransparentColor(colour);
-  }
+  void SetUp() override { ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure(); }
 
-  HDC printer = nullptr;
-  testing_support::Image image;
-  TSafetyBitmap bitmap;
+  const testing_support::TTestPrinterDC printer;
 
  private:
-  bool saved_ = true;
+  testing_support::TSystemFamily family_{false};
 };
 
 TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {

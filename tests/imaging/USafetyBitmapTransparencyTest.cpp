@@ -11,13 +11,7 @@
 
 namespace {
 
-using testing_support::ByteStream;
-using testing_support::MakeBmp;
-using testing_support::MakeImage;
-using testing_support::MakeRgb;
-using testing_support::Rgb;
-using testing_support::ShowsAt;
-using testing_support::Target;
+using namespace testing_support;
 using framework::TRect;
 using imaging::TSafetyBitmap;
 
@@ -64,21 +58,12 @@ std::function<Rgb(int32_t, int32_t)> RightCellThrough(const testing_support::Ima
   };
 }
 
-std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
-
 class SafetyTransparency : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    saved_ = TSafetyBitmap::NTFamily();
-    TSafetyBitmap::SetNTFamily(GetParam());
-  }
-  void TearDown() override { TSafetyBitmap::SetNTFamily(saved_); }
-
  private:
-  bool saved_ = true;
+  testing_support::TSystemFamily family_{GetParam()};
 };
 
-INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyTransparency, ::testing::Values(true, false), FamilyName);
+INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyTransparency, ::testing::Values(true, false), testing_support::FamilyName);
 
 // A fixed colour is compared as its low 24 bits: a system colour is not looked up.
 TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
