@@ -29,6 +29,13 @@ class ExceptionReport : public ::testing::Test {
     EXPECT_EQ(watcher.boxes.size(), 1u);
     return watcher.boxes.empty() ? testing_support::TShownBox{} : watcher.boxes[0];
   }
+  // The text of the one box that a click of the button brings up.
+  static std::string ReportOfClick(TBitBtn& button) {
+    testing_support::TBoxWatcher watcher;
+    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    return watcher.boxes.empty() ? std::string() : watcher.boxes[0].text;
+  }
 };
 
 TEST_F(ExceptionReport, ShowsTheMessageUnderTheTitleWithTheErrorIcon) {
@@ -79,10 +86,7 @@ TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramG
 
   // Without a handler, the standard report.
   Application().SetOnException(nullptr);
-  testing_support::TBoxWatcher watcher;
-  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
-  ASSERT_EQ(watcher.boxes.size(), 1u);
-  EXPECT_EQ(watcher.boxes[0].text, S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
+  EXPECT_EQ(ReportOfClick(*button), S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
 }
 
 TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
@@ -91,10 +95,7 @@ TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
   button->SetParent(&form);
   button->OnClick = [](TObject*) { throw rtl::EWriteError(); };
   Application().SetOnException([](const std::exception&) { throw rtl::ERangeError(); });
-  testing_support::TBoxWatcher watcher;
-  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
-  ASSERT_EQ(watcher.boxes.size(), 1u);
-  EXPECT_EQ(watcher.boxes[0].text, S("範囲ﾁｪｯｸｴﾗｰ."));
+  EXPECT_EQ(ReportOfClick(*button), S("範囲ﾁｪｯｸｴﾗｰ."));
 }
 
 TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {

@@ -20,9 +20,7 @@ using testing_support::ReadPixels;
 
 TEST(ImageControl, TakesTheSizeOfItsPictureWhenAutoSized) {
   TForm form(nullptr);
-  auto* image = new TImage(&form);
-  image->SetParent(&form);
-  image->SetBounds(36, 0, 400, 360);
+  auto* image = testing_support::Place<TImage>(form, 36, 0, 400, 360);
   image->Picture().Bitmap().SetSize(37, 23);
   EXPECT_EQ(image->Width(), 400);  // not auto-sized yet
   image->SetBounds(0, 0, 1, 1);
@@ -127,9 +125,7 @@ TEST(ButtonLook, DrawsTheGlyphTransparentlyAndGreysItWhenDisabled) {
   if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
   TForm form(nullptr);
   form.SetClientSize(120, 60);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
-  button->SetBounds(10, 10, 75, 40);
+  auto* button = testing_support::Place<TBitBtn>(form, 10, 10, 75, 40);
   button->Glyph().LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
   form.Show();
   button->Repaint();
@@ -198,9 +194,7 @@ class TOwnerDrawList : public TWinControl {
 TEST(OwnerDrawing, ReachesTheControlThatDrawsItsItems) {
   TForm form(nullptr);
   form.SetClientSize(200, 150);
-  auto* list = new TOwnerDrawList(&form);
-  list->SetParent(&form);
-  list->SetBounds(10, 10, 150, 100);
+  auto* list = testing_support::Place<TOwnerDrawList>(form, 10, 10, 150, 100);
   for (const wchar_t* text : {L"C:\\", L"Program Files", L"PELANO5W"}) {
     SendMessageW(list->Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
   }

@@ -64,6 +64,13 @@ class FileLists : public testing::Test {
     // A folder under the scratch folder, with the case on disk that the tests look for.
     root = WideToSjis(scratch.path());
   }
+  // The list on Alpha, whose one subfolder is Beta, on the form shown.
+  void ShowAlphaWithBeta() {
+    MakeFolder(scratch.File(L"Alpha"));
+    MakeFolder(scratch.File(L"Alpha\\Beta"));
+    list->SetDirectory(Folder("Alpha"));
+    form->Show();
+  }
   void TearDown() override {
     form.reset();
     testing_support::Pump();
@@ -223,10 +230,7 @@ TEST_F(FileLists, AFolderNameWithA5CSecondByteIsOneEntry) {
 }
 
 TEST_F(FileLists, DoubleClickEntersTheClickedFolder) {
-  MakeFolder(scratch.File(L"Alpha"));
-  MakeFolder(scratch.File(L"Alpha\\Beta"));
-  list->SetDirectory(Folder("Alpha"));
-  form->Show();
+  ShowAlphaWithBeta();
   HWND window = list->Handle();
   int target = list->CurrentIndex() + 1;
   RECT item{};
@@ -253,10 +257,7 @@ TEST_F(FileLists, DoubleClickEntersTheClickedFolder) {
 }
 
 TEST_F(FileLists, EnterOpensTheSelectedFolderThroughTheFormsKeyboardHandling) {
-  MakeFolder(scratch.File(L"Alpha"));
-  MakeFolder(scratch.File(L"Alpha\\Beta"));
-  list->SetDirectory(Folder("Alpha"));
-  form->Show();
+  ShowAlphaWithBeta();
   list->SetFocus();
   list->SetItemIndex(list->CurrentIndex() + 1);
   PostMessageW(list->Handle(), WM_KEYDOWN, VK_RETURN, 1);
@@ -306,10 +307,7 @@ TEST_F(FileLists, TheLabelShowsALongFolderShortenedToItsWidth) {
 }
 
 TEST_F(FileLists, GlyphsAreDrawnTransparently) {
-  MakeFolder(scratch.File(L"Alpha"));
-  MakeFolder(scratch.File(L"Alpha\\Beta"));
-  list->SetDirectory(Folder("Alpha"));
-  form->Show();
+  ShowAlphaWithBeta();
   HWND window = list->Handle();
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   int closed = list->CurrentIndex() + 1;

@@ -354,9 +354,7 @@ class TPaintCounter : public TGraphicControl {
 TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
   TForm form(nullptr);
   form.SetClientSize(100, 60);
-  auto* counter = new TPaintCounter(&form);
-  counter->SetParent(&form);
-  counter->SetBounds(5, 5, 20, 20);
+  auto* counter = testing_support::Place<TPaintCounter>(form, 5, 5, 20, 20);
   form.Show();
   form.Update();
   int before = counter->paints;

@@ -15,6 +15,15 @@ namespace testing_support {
 
 using namespace framework;
 
+// A new control of class T, owned by parent and placed on it at left, top.
+template <typename T>
+T* Place(TWinControl& parent, int32_t left, int32_t top, int32_t width, int32_t height) {
+  auto* control = new T(&parent);
+  control->SetParent(&parent);
+  control->SetBounds(left, top, width, height);
+  return control;
+}
+
 class TfrmLayoutTest : public TForm {
  public:
   static const TClass& StaticClass() {

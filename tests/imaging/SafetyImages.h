@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,19 @@ inline testing_support::Image Rgb24(int32_t width, int32_t height, uint32_t (*co
 inline std::vector<uint32_t> ColoursOf(const testing_support::Image& image) {
   return testing_support::ExpectedPixels(image.width, image.height,
                                          [&image](int x, int y) { return image.ColorAt(x, y); });
+}
+
+// The background the drawing tests fill their targets with.
+constexpr Rgb kFill = 0x123456;
+
+// What a transparent picture shows drawn scale times its size from its column left on: its pixels,
+// and the fill where they have the transparent colour.
+inline std::function<Rgb(int32_t, int32_t)> Through(const Image& image, Rgb transparent, int scale = 1,
+                                                   int32_t left = 0) {
+  return [&image, transparent, scale, left](int32_t dx, int32_t dy) {
+    const Rgb c = image.ColorAt(left + dx / scale, dy / scale);
+    return c == transparent ? kFill : c;
+  };
 }
 
 // Makes the safety bitmap take the NT family's path (nt) or the other one while it lives.

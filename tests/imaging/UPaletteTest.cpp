@@ -231,21 +231,19 @@ TEST_F(ReadRiffPalette, AChunkOfAllTwoHundredFiftySixEntriesIsRead) {
 TEST_F(ReadRiffPalette, DataClaimingMoreThanTheRecordIsNotAPalette) {
   std::vector<PALETTEENTRY> full(256, Entry(7, 7, 7));
   auto bytes = RiffPalette(full);
-  Put32(bytes, 16, 1029);
-  bytes.push_back(0);  // the stream does hold the 1,029 bytes
-  EXPECT_FALSE(Read(bytes));
-  Put32(bytes, 16, 0xFFFFFFFF);
-  EXPECT_FALSE(Read(bytes));
-  Put32(bytes, 16, 0x80000000);
-  EXPECT_FALSE(Read(bytes));
+  bytes.push_back(0);  // the stream does hold 1,029 bytes
+  for (uint32_t size : {1029u, 0xFFFFFFFFu, 0x80000000u}) {
+    Put32(bytes, 16, size);
+    EXPECT_FALSE(Read(bytes)) << size;
+  }
 }
 
 TEST_F(ReadRiffPalette, ARecordThatCannotHoldItsHeaderIsNotAPalette) {
   auto bytes = RiffPalette(three);
-  Put32(bytes, 16, 3);
-  EXPECT_FALSE(Read(bytes));
-  Put32(bytes, 16, 0);
-  EXPECT_FALSE(Read(bytes));
+  for (uint32_t size : {3u, 0u}) {
+    Put32(bytes, 16, size);
+    EXPECT_FALSE(Read(bytes)) << size;
+  }
 }
 
 TEST_F(ReadRiffPalette, AnEntryCountBeyondTheChunkIsNotAPalette) {

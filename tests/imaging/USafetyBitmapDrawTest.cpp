@@ -23,7 +23,6 @@ using namespace testing_support;
 
 constexpr Rgb kRed = 0xFF0000;
 constexpr Rgb kBlue = 0x0000FF;
-constexpr Rgb kFill = 0x123456;
 
 // Pure red and pure blue in a diagonal pattern, colours one step from red and others between them.
 uint32_t Scene(int x, int y) {
@@ -43,14 +42,6 @@ uint32_t CubeColours(int x, int y) { return MakeRgb(51 * ((x + y) % 6), 51 * (x 
 void LoadBytes(TSafetyBitmap& bitmap, const Bytes& bytes) {
   ByteStream stream(bytes);
   bitmap.LoadFromStream(stream);
-}
-
-// What a transparent draw of image leaves: the fill where the image has the transparent colour.
-std::function<Rgb(int32_t, int32_t)> Through(const testing_support::Image& image, Rgb transparent, int scale = 1) {
-  return [&image, transparent, scale](int32_t dx, int32_t dy) {
-    const Rgb c = image.ColorAt(dx / scale, dy / scale);
-    return c == transparent ? kFill : c;
-  };
 }
 
 // Counts the library's DIB stretches and passes them on.

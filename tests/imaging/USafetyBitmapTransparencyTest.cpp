@@ -15,7 +15,6 @@ using namespace testing_support;
 using framework::TRect;
 using imaging::TSafetyBitmap;
 
-constexpr Rgb kFill = 0x123456;
 constexpr Rgb kMagenta = 0xFF00FF;
 constexpr Rgb kRed = 0xFF0000;
 
@@ -50,13 +49,6 @@ void Load(TSafetyBitmap& bitmap, const testing_support::Image& image) {
   bitmap.LoadFromStream(stream);
 }
 
-// The right cell stretched to twice its size, its magenta pixels showing the fill.
-std::function<Rgb(int32_t, int32_t)> RightCellThrough(const testing_support::Image& image, Rgb transparent) {
-  return [&image, transparent](int32_t dx, int32_t dy) {
-    const Rgb c = image.ColorAt(4 + dx / 2, dy / 2);
-    return c == transparent ? kFill : c;
-  };
-}
 
 class SafetyTransparency : public ::testing::TestWithParam<bool> {
  private:
@@ -84,10 +76,7 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
   bitmap.SetTransparentColor(framework::clBtnFace);
   Target target(6, 4, kFill);
   target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) {
-    const Rgb c = image.ColorAt(x, y);
-    return c == low ? kFill : c;
-  }, kFill));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, low), kFill));
 }
 
 // The part's own pixels are masked, not the whole mask squeezed into the destination; the automatic
@@ -106,15 +95,12 @@ TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
       const int modeBefore = GetMapMode(bitmap.Canvas().Handle());
       Target target(8, 8, kFill);
       imaging::StretchDrawPart(target.Canvas(), {0, 0, 8, 8}, bitmap, {4, 0, 8, 4});
-      EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, RightCellThrough(image, kMagenta), kFill));
+      EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, Through(image, kMagenta, 2, 4), kFill));
       EXPECT_EQ(GetMapMode(bitmap.Canvas().Handle()), modeBefore);
       // Drawn whole afterwards, the picture still masks its own magenta pixels.
       Target whole(8, 4, kFill);
       whole.Canvas().Draw(0, 0, bitmap);
-      EXPECT_TRUE(ShowsAt(whole, {0, 0, 8, 4}, [&](int32_t x, int32_t y) {
-        const Rgb c = image.ColorAt(x, y);
-        return c == kMagenta ? kFill : c;
-      }, kFill));
+      EXPECT_TRUE(ShowsAt(whole, {0, 0, 8, 4}, Through(image, kMagenta), kFill));
     }
   }
 }
@@ -129,7 +115,7 @@ TEST_P(SafetyTransparency, AMatrixImagePackDrawsACellOfATransparentPicture) {
   pack.SetCountCol(2);
   Target target(10, 10, kFill);
   pack.StretchDraw(target.Canvas(), {1, 1, 9, 9}, 1);
-  EXPECT_TRUE(ShowsAt(target, {1, 1, 9, 9}, RightCellThrough(image, kMagenta), kFill));
+  EXPECT_TRUE(ShowsAt(target, {1, 1, 9, 9}, Through(image, kMagenta, 2, 4), kFill));
   ASSERT_NE(image.ColorAt(4, 3), kMagenta);
   EXPECT_EQ(image.ColorAt(4, 3), kRed);
 }
