@@ -34,7 +34,7 @@ bool SameColor(const PALETTEENTRY& a, const PALETTEENTRY& b) {
 }
 
 // The working list of ArrangePalette: at most 256 entries, compared by colour only.
-class ColorList {
+class TColorList {
  public:
   int32_t Size() const { return size_; }
   const PALETTEENTRY& operator[](int32_t index) const {
@@ -117,7 +117,7 @@ void ArrangePalette(HPALETTE palette, bool blackAndWhite, int32_t count) {
   if (palette == stock) throw EGdiError("cannot change the stock palette");
   const WORD ownCount = PaletteEntryCount(palette);
 
-  ColorList colors;
+  TColorList colors;
   if (blackAndWhite) {
     colors.Append({0, 0, 0, 0});
     colors.Append({255, 255, 255, 0});
