@@ -8,20 +8,9 @@ text) and written as a plain bottom-up BMP by this script, so the output does no
 BMP variant ImageMagick prefers."""
 import argparse
 import math
-import struct
 import subprocess
 
-
-def bmp(width, height, bits, rows_bottom_up, palette=None):
-    stride = (width * bits // 8 + 3) & ~3
-    pixels = b"".join(row.ljust(stride, b"\0") for row in rows_bottom_up)
-    colours = palette or []
-    table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in colours)
-    offset = 14 + 40 + len(table)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(pixels), 2835, 2835,
-                       len(colours), 0)
-    return header + info + table + pixels
+from formats import bmp
 
 
 def general_palette():
@@ -63,7 +52,6 @@ def glyph():
                 colour = ink
             row.append(nearest(palette, colour))
         rows.append(bytes(row))
-    rows.reverse()
     return bmp(32, 32, 8, rows, palette)
 
 
@@ -241,9 +229,7 @@ def small_glyph(name):
     index = {key: nearest(palette, colour) for key, colour in SMALL_COLOURS.items()}
     if list(index.values()).count(index["."]) != 1:
         raise SystemExit("make_art: a glyph colour falls on the background colour")
-    lines = [bytes(index[c] for c in row) for row in rows]
-    lines.reverse()
-    return bmp(16, 16, 8, lines, palette)
+    return bmp(16, 16, 8, [bytes(index[c] for c in row) for row in rows], palette)
 
 
 def logo(title_font):
@@ -271,7 +257,6 @@ def logo(title_font):
         line = raw[y * width * 3:(y + 1) * width * 3]
         rows.append(b"".join(line[i + 2:i + 3] + line[i + 1:i + 2] + line[i:i + 1]
                              for i in range(0, len(line), 3)))
-    rows.reverse()
     return bmp(width, height, 24, rows)
 
 

@@ -10,10 +10,15 @@ import zlib
 SIGNATURE = b"ZLIBCompress\x1a"
 
 
+def container(stream: bytes, size: int) -> bytes:
+    """The signature, size as the uncompressed size, then stream (a test may give any bytes)."""
+    return SIGNATURE + struct.pack("<I", size) + stream
+
+
 def pack(data: bytes) -> bytes:
     if not 0 < len(data) < 2**31:
         raise ValueError("payload size must be 1 to 2,147,483,647 bytes")
-    return SIGNATURE + struct.pack("<I", len(data)) + zlib.compress(data, 9)
+    return container(zlib.compress(data, 9), len(data))
 
 
 def main():

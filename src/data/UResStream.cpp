@@ -104,13 +104,13 @@ std::unique_ptr<rtl::TStream> ReadFromFile(const std::string& fileName, const st
 // --- the program's own resources
 
 // A key of the module's resource directory: an ordinal, or a name compared in any letter case.
-struct DirectoryKey {
+struct TDirectoryKey {
   bool isOrdinal;
   uint16_t ordinal;
   std::wstring name;
 };
 
-bool EntryMatches(const BYTE* root, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry, const DirectoryKey& key) {
+bool EntryMatches(const BYTE* root, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry, const TDirectoryKey& key) {
   if (!entry.NameIsString) return key.isOrdinal && entry.Id == key.ordinal;
   if (key.isOrdinal) return false;
   const auto* name = reinterpret_cast<const IMAGE_RESOURCE_DIR_STRING_U*>(root + entry.NameOffset);
@@ -121,7 +121,7 @@ bool EntryMatches(const BYTE* root, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry,
 
 // The subdirectory or data entry under the directory at offset that matches the key (any one when
 // the key is null), as an offset from the root; -1 when there is none.
-int64_t FindEntry(const BYTE* root, uint32_t offset, const DirectoryKey* key) {
+int64_t FindEntry(const BYTE* root, uint32_t offset, const TDirectoryKey* key) {
   const auto* directory = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY*>(root + offset);
   const auto* entries = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(directory + 1);
   const int count = directory->NumberOfNamedEntries + directory->NumberOfIdEntries;
@@ -141,9 +141,9 @@ std::unique_ptr<rtl::TStream> ReadFromModule(const std::string& resName, const T
   const IMAGE_DATA_DIRECTORY& resources = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
   if (resources.VirtualAddress != 0 && resources.Size != 0) {
     const BYTE* root = base + resources.VirtualAddress;
-    const DirectoryKey type = resType.IsOrdinal() ? DirectoryKey{true, resType.Ordinal(), {}}
-                                                  : DirectoryKey{false, 0, rtl::SjisToWide(resType.Name())};
-    const DirectoryKey name{false, 0, rtl::SjisToWide(resName)};
+    const TDirectoryKey type = resType.IsOrdinal() ? TDirectoryKey{true, resType.Ordinal(), {}}
+                                                  : TDirectoryKey{false, 0, rtl::SjisToWide(resType.Name())};
+    const TDirectoryKey name{false, 0, rtl::SjisToWide(resName)};
     int64_t names = FindEntry(root, 0, &type);
     int64_t languages = names < 0 ? -1 : FindEntry(root, static_cast<uint32_t>(names), &name);
     int64_t data = languages < 0 ? -1 : FindEntry(root, static_cast<uint32_t>(languages), nullptr);

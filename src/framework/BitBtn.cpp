@@ -29,26 +29,6 @@ TBitBtn::TBitBtn(TComponent* owner) : TWinControl(owner) {
   glyph_.OnChange = [this](TObject*) { Invalidate(); };
 }
 
-void TBitBtn::SetLayout(TButtonLayout layout) {
-  layout_ = layout;
-  Invalidate();
-}
-
-void TBitBtn::SetSpacing(int32_t spacing) {
-  spacing_ = spacing;
-  Invalidate();
-}
-
-void TBitBtn::SetMargin(int32_t margin) {
-  margin_ = margin;
-  Invalidate();
-}
-
-void TBitBtn::SetDefault(bool value) {
-  default_ = value;
-  Invalidate();
-}
-
 void TBitBtn::CreateParams(TCreateParams& params) {
   TWinControl::CreateParams(params);
   params.SystemClass = L"BUTTON";
@@ -132,32 +112,17 @@ void TBitBtn::DrawItem(const DRAWITEMSTRUCT& item) {
   bool horizontal = layout_ == TButtonLayout::blGlyphLeft || layout_ == TButtonLayout::blGlyphRight;
   int32_t total = horizontal ? gw + gap + tw : gh + gap + th;
   int32_t start = margin_ >= 0 ? margin_ : ((horizontal ? cw : ch) - total) / 2;
-  int32_t gx = 0, gy = 0, tx = 0, ty = 0;
-  switch (layout_) {
-    case TButtonLayout::blGlyphLeft:
-      gx = start;
-      tx = start + gw + gap;
-      break;
-    case TButtonLayout::blGlyphRight:
-      tx = start;
-      gx = start + tw + gap;
-      break;
-    case TButtonLayout::blGlyphTop:
-      gy = start;
-      ty = start + gh + gap;
-      break;
-    case TButtonLayout::blGlyphBottom:
-      ty = start;
-      gy = start + th + gap;
-      break;
-  }
-  if (horizontal) {
-    gy = (ch - gh) / 2;
-    ty = (ch - th) / 2;
-  } else {
-    gx = (cw - gw) / 2;
-    tx = (cw - tw) / 2;
-  }
+  // Along the layout's axis the first of glyph and caption starts at start and the other follows
+  // after the gap; across it both are centred.
+  bool glyphFirst = layout_ == TButtonLayout::blGlyphLeft || layout_ == TButtonLayout::blGlyphTop;
+  int32_t glyphAlong = glyphFirst ? start : start + (horizontal ? tw : th) + gap;
+  int32_t textAlong = glyphFirst ? start + (horizontal ? gw : gh) + gap : start;
+  int32_t glyphAcross = horizontal ? (ch - gh) / 2 : (cw - gw) / 2;
+  int32_t textAcross = horizontal ? (ch - th) / 2 : (cw - tw) / 2;
+  int32_t gx = horizontal ? glyphAlong : glyphAcross;
+  int32_t gy = horizontal ? glyphAcross : glyphAlong;
+  int32_t tx = horizontal ? textAlong : textAcross;
+  int32_t ty = horizontal ? textAcross : textAlong;
   int32_t offset = pushed ? 1 : 0;
   int32_t ox = r.left + offset;
   int32_t oy = r.top + offset;

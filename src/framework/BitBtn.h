@@ -21,16 +21,16 @@ class TBitBtn : public TWinControl {
   TBitmap& Glyph() { return glyph_; }
   void SetGlyph(const TBitmap* glyph) { glyph_.Assign(glyph); }
   TButtonLayout Layout() const { return layout_; }
-  void SetLayout(TButtonLayout layout);
+  void SetLayout(TButtonLayout layout) { SetAndRedraw(layout_, layout); }
   int32_t Spacing() const { return spacing_; }
-  void SetSpacing(int32_t spacing);
+  void SetSpacing(int32_t spacing) { SetAndRedraw(spacing_, spacing); }
   int32_t Margin() const { return margin_; }  // -1: glyph and caption centred together
-  void SetMargin(int32_t margin);
+  void SetMargin(int32_t margin) { SetAndRedraw(margin_, margin); }
 
   // The default button takes Enter unless another button has the focus; the cancel button takes
   // Escape.
   bool Default() const { return default_; }
-  void SetDefault(bool value);
+  void SetDefault(bool value) { SetAndRedraw(default_, value); }
   bool Cancel() const { return cancel_; }
   void SetCancel(bool value) { cancel_ = value; }
   // A click gives the form this modal result (unless it is mrNone) before OnClick runs.
@@ -52,6 +52,12 @@ class TBitBtn : public TWinControl {
   // Whether Enter presses this button now.
   bool IsActive() const;
   void DrawGlyph(HDC dc, int32_t x, int32_t y, bool disabled);
+  // A property that changes how the button looks.
+  template <typename T>
+  void SetAndRedraw(T& field, T value) {
+    field = value;
+    Invalidate();
+  }
 
   TBitmap glyph_;
   TButtonLayout layout_ = TButtonLayout::blGlyphLeft;

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "framework/Errors.h"
-#include "framework/Graphic.h"
 
 namespace framework {
 
@@ -55,18 +54,6 @@ void TCanvas::LineTo(int32_t x, int32_t y) {
   HDC dc = Handle();
   TSelectGuard pen(dc, pen_.Handle());
   ::LineTo(dc, x, y);
-  Changed();
-}
-
-void TCanvas::Draw(int32_t x, int32_t y, TGraphic& graphic) {
-  if (graphic.Empty()) return;
-  graphic.Draw(*this, Bounds(x, y, graphic.Width(), graphic.Height()));
-  Changed();
-}
-
-void TCanvas::StretchDraw(const TRect& rect, TGraphic& graphic) {
-  if (graphic.Empty()) return;
-  graphic.Draw(*this, rect);
   Changed();
 }
 

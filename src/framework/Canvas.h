@@ -54,7 +54,8 @@ class TCanvas : public TPersistent {
   void Rectangle(const TRect& rect);
   void MoveTo(int32_t x, int32_t y);
   void LineTo(int32_t x, int32_t y);
-  // Draw the graphic at its own size, or stretched into rect; both honour the copy mode.
+  // Draw the graphic at its own size, or stretched into rect; both honour the copy mode. Defined in
+  // Graphic.cpp: the canvas stands below the graphics that draw on it.
   void Draw(int32_t x, int32_t y, TGraphic& graphic);
   void StretchDraw(const TRect& rect, TGraphic& graphic);
   void SetPixel(int32_t x, int32_t y, TColor color);

@@ -28,7 +28,7 @@ namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-struct LessText {
+struct TLessText {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const {
     std::size_t n = std::min(a.size(), b.size());
@@ -41,8 +41,8 @@ struct LessText {
   }
 };
 
-std::map<std::string, const TClass*, LessText>& Registry() {
-  static std::map<std::string, const TClass*, LessText> registry;
+std::map<std::string, const TClass*, TLessText>& Registry() {
+  static std::map<std::string, const TClass*, TLessText> registry;
   return registry;
 }
 

@@ -47,6 +47,7 @@ class TControl : public TComponent {
   int32_t ClientHeight() const { return ClientRect().Height(); }
 
   TAlign Align() const { return align_; }
+  // Defined in Align.cpp with the layout it starts.
   void SetAlign(TAlign align);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -67,7 +68,7 @@ class TControl : public TComponent {
 
   virtual void Click();
   // A mouse message for this control, with coordinates in its client area (routed by the parent
-  // for a control without a window).
+  // for a control without a window). Defined in Mouse.cpp with the routing.
   void MouseMessage(const TMessage& message);
   // Keys that the form offers to every control before the focused one sees them: Enter, Escape
   // and accelerator characters. True when taken.
@@ -91,7 +92,7 @@ class TControl : public TComponent {
   virtual void VisibleChanged();
   virtual void EnabledChanged() { Invalidate(); }
   virtual void BoundsChanged(const TRect& old);
-  void RequestAlign();
+  void RequestAlign();  // Align.cpp
 
   std::string text_;
   bool clickOnMouseUp_ = true;  // controls with their own click notification turn this off

@@ -193,4 +193,34 @@ class TTextStateGuard {
   int bkMode_;
 };
 
+// The mapping of a context, put back when the guard goes: viewport extent, window extent, viewport
+// origin, then mapping mode, each only when it was changed.
+class TMappingGuard {
+ public:
+  explicit TMappingGuard(HDC dc) : dc_(dc) {}
+  ~TMappingGuard() {
+    if (viewportExtSet_) SetViewportExtEx(dc_, viewportExt_.cx, viewportExt_.cy, nullptr);
+    if (windowExtSet_) SetWindowExtEx(dc_, windowExt_.cx, windowExt_.cy, nullptr);
+    if (viewportOrgSet_) SetViewportOrgEx(dc_, viewportOrg_.x, viewportOrg_.y, nullptr);
+    if (mapMode_ != 0) SetMapMode(dc_, mapMode_);
+  }
+  TMappingGuard(const TMappingGuard&) = delete;
+  TMappingGuard& operator=(const TMappingGuard&) = delete;
+
+  void ViewportOrigin(int x, int y) { viewportOrgSet_ = SetViewportOrgEx(dc_, x, y, &viewportOrg_) != 0; }
+  void MapMode(int mode) { mapMode_ = SetMapMode(dc_, mode); }
+  void ViewportExtent(int cx, int cy) { viewportExtSet_ = SetViewportExtEx(dc_, cx, cy, &viewportExt_) != 0; }
+  void WindowExtent(int cx, int cy) { windowExtSet_ = SetWindowExtEx(dc_, cx, cy, &windowExt_) != 0; }
+
+ private:
+  HDC dc_;
+  POINT viewportOrg_{};
+  SIZE viewportExt_{};
+  SIZE windowExt_{};
+  int mapMode_ = 0;
+  bool viewportOrgSet_ = false;
+  bool viewportExtSet_ = false;
+  bool windowExtSet_ = false;
+};
+
 }  // namespace framework

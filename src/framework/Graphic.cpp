@@ -64,4 +64,17 @@ void TGraphic::SaveToClipboardFormat(UINT&, HANDLE&, HPALETTE&) const {
   throw EInvalidGraphic::UnsupportedClipboardFormat();
 }
 
+
+// The canvas's members that draw a graphic stand here, beside the graphic they call.
+void TCanvas::Draw(int32_t x, int32_t y, TGraphic& graphic) {
+  if (graphic.Empty()) return;
+  graphic.Draw(*this, Bounds(x, y, graphic.Width(), graphic.Height()));
+  Changed();
+}
+
+void TCanvas::StretchDraw(const TRect& rect, TGraphic& graphic) {
+  if (graphic.Empty()) return;
+  graphic.Draw(*this, rect);
+  Changed();
+}
 }  // namespace framework

@@ -39,9 +39,9 @@ void AppendUtf8(std::string& out, uint32_t code) {
   }
 }
 
-class Parser {
+class TParser {
  public:
-  Parser(std::string_view text, std::string_view name) : text_(text), name_(name) {
+  TParser(std::string_view text, std::string_view name) : text_(text), name_(name) {
     if (text_.size() >= 3 && std::memcmp(text_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
   }
 
@@ -265,7 +265,7 @@ class Parser {
 }  // namespace
 
 TLayoutNode ParseLayout(std::string_view utf8, std::string_view layoutName) {
-  return Parser(utf8, layoutName).ParseRoot();
+  return TParser(utf8, layoutName).ParseRoot();
 }
 
 }  // namespace framework

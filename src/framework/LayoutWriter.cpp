@@ -7,9 +7,9 @@ namespace framework {
 
 namespace {
 
-class Writer {
+class TWriter {
  public:
-  explicit Writer(const TComponent& root) : root_(root) {}
+  explicit TWriter(const TComponent& root) : root_(root) {}
 
   std::string Write() {
     WriteComponent(root_, 0);
@@ -141,6 +141,6 @@ class Writer {
 
 }  // namespace
 
-std::string WriteLayout(const TComponent& root) { return Writer(root).Write(); }
+std::string WriteLayout(const TComponent& root) { return TWriter(root).Write(); }
 
 }  // namespace framework

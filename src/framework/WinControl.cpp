@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/Application.h"
 #include "framework/Errors.h"
 #include "framework/Form.h"
 #include "rtl/ScopeExit.h"
@@ -24,6 +25,33 @@ TWinControl::~TWinControl() {
   // Each child takes itself out of controls_ as it goes.
   while (!controls_.empty()) delete controls_.back();
   DestroyHandle();
+}
+
+LRESULT CALLBACK StdWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  TWinControl* control = nullptr;
+  if (message == WM_NCCREATE) {
+    control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    if (control != nullptr) {
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+      control->handle_ = window;
+    }
+  } else {
+    control = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  }
+  if (control == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  TMessage m{message, wParam, lParam, 0};
+  try {
+    control->WindowProc(m);
+  } catch (const std::exception& error) {
+    Application().HandleException(error);
+  } catch (...) {
+    Application().HandleException(rtl::Exception(texts::UnknownException()));
+  }
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    control->handle_ = nullptr;
+  }
+  return m.Result;
 }
 
 TWinControl* TWinControl::FromHandle(HWND window) {
@@ -298,6 +326,33 @@ void TWinControl::PaintControls(HDC dc, const RECT& area) {
   }
 }
 
+bool TWinControl::ReflectNotification(TMessage& message) {
+  HWND from = nullptr;
+  if (message.Msg == WM_COMMAND) {
+    from = reinterpret_cast<HWND>(message.LParam);  // none for a menu or an accelerator
+  } else if (message.Msg == WM_DRAWITEM) {
+    auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
+    if (item != nullptr && item->CtlType != ODT_MENU) from = item->hwndItem;
+  } else if (message.Msg == WM_MEASUREITEM) {
+    // The item carries no window, only the control's id.
+    auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(message.LParam);
+    if (item != nullptr && item->CtlType != ODT_MENU) from = GetDlgItem(handle_, static_cast<int>(item->CtlID));
+  }
+  TWinControl* child = from != nullptr ? FromHandle(from) : nullptr;
+  if (child == nullptr) return false;
+  if (message.Msg == WM_COMMAND) {
+    child->CommandNotify(HIWORD(message.WParam));
+    message.Result = 0;
+  } else if (message.Msg == WM_DRAWITEM) {
+    child->DrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam));
+    message.Result = TRUE;
+  } else {
+    child->MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(message.LParam));
+    message.Result = TRUE;
+  }
+  return true;
+}
+
 void TWinControl::WindowProc(TMessage& message) {
   bool ownClass = defaultProc_ == nullptr;
   switch (message.Msg) {
@@ -323,36 +378,10 @@ void TWinControl::WindowProc(TMessage& message) {
       mouseControl_ = nullptr;
       break;
     case WM_COMMAND:
-      if (message.LParam != 0) {
-        if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(message.LParam))) {
-          child->CommandNotify(HIWORD(message.WParam));
-          message.Result = 0;
-          return;
-        }
-      }
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      if (ReflectNotification(message)) return;
       break;
-    case WM_DRAWITEM: {
-      auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
-      if (item != nullptr && item->CtlType != ODT_MENU) {
-        if (TWinControl* child = FromHandle(item->hwndItem)) {
-          child->DrawItem(*item);
-          message.Result = TRUE;
-          return;
-        }
-      }
-      break;
-    }
-    case WM_MEASUREITEM: {
-      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(message.LParam);
-      if (item != nullptr && item->CtlType != ODT_MENU) {
-        if (TWinControl* child = FromHandle(GetDlgItem(handle_, static_cast<int>(item->CtlID)))) {
-          child->MeasureItem(*item);
-          message.Result = TRUE;
-          return;
-        }
-      }
-      break;
-    }
     case WM_SETFOCUS:
       DefaultHandler(message);
       if (TForm* form = GetParentForm(this); form && form != this) form->ControlFocused(this);

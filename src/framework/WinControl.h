@@ -34,7 +34,7 @@ class TWinControl : public TControl {
 
   const std::vector<TControl*>& Controls() const { return controls_; }
   // The topmost visible child control without a window at point (client coordinates), skipping
-  // disabled ones unless allowDisabled.
+  // disabled ones unless allowDisabled. Defined in Mouse.cpp with the routing it serves.
   TControl* ControlAtPos(TPoint point, bool allowDisabled = false) const;
 
   void SetParent(TWinControl* parent) override;
@@ -63,7 +63,7 @@ class TWinControl : public TControl {
   TColor Color() const { return brush_.Color(); }
   void SetColor(TColor color);
 
-  // Lays out the aligned child controls again.
+  // Lays out the aligned child controls again. Defined in Align.cpp with the layout.
   void Realign();
 
  protected:
@@ -112,6 +112,9 @@ class TWinControl : public TControl {
   bool RouteMouse(TMessage& message);  // Mouse.cpp
   void PaintHandler();
   void PaintControls(HDC dc, const RECT& area);
+  // Hands a child's notification (a command, an owner-drawn item to draw or measure) back to that
+  // child; false when the message names no control of ours.
+  bool ReflectNotification(TMessage& message);
   void AlignControls();  // Align.cpp
 
   HWND handle_ = nullptr;

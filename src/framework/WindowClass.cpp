@@ -2,38 +2,9 @@
 
 #include <set>
 
-#include "framework/Application.h"
 #include "framework/Errors.h"
-#include "framework/WinControl.h"
 
 namespace framework {
-
-LRESULT CALLBACK StdWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TWinControl* control = nullptr;
-  if (message == WM_NCCREATE) {
-    control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    if (control != nullptr) {
-      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
-      control->handle_ = window;
-    }
-  } else {
-    control = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  }
-  if (control == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  TMessage m{message, wParam, lParam, 0};
-  try {
-    control->WindowProc(m);
-  } catch (const std::exception& error) {
-    Application().HandleException(error);
-  } catch (...) {
-    Application().HandleException(rtl::Exception(texts::UnknownException()));
-  }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    control->handle_ = nullptr;
-  }
-  return m.Result;
-}
 
 void RegisterWindowClass(const std::wstring& name, UINT style) {
   static std::set<std::wstring> registered;

@@ -26,14 +26,14 @@ const std::string& OutOfMemoryText() {
 }
 
 // Memory from std::calloc, freed unless handed over.
-class CallocBlock {
+class TCallocBlock {
  public:
-  explicit CallocBlock(std::size_t size) : block_(std::calloc(size == 0 ? 1 : size, 1)) {
+  explicit TCallocBlock(std::size_t size) : block_(std::calloc(size == 0 ? 1 : size, 1)) {
     if (block_ == nullptr) throw rtl::EOutOfMemory(OutOfMemoryText());
   }
-  ~CallocBlock() { std::free(block_); }
-  CallocBlock(const CallocBlock&) = delete;
-  CallocBlock& operator=(const CallocBlock&) = delete;
+  ~TCallocBlock() { std::free(block_); }
+  TCallocBlock(const TCallocBlock&) = delete;
+  TCallocBlock& operator=(const TCallocBlock&) = delete;
   void* get() const { return block_; }
   void* release() { return std::exchange(block_, nullptr); }
 
@@ -242,7 +242,7 @@ void TDIB::FromHandle(HBITMAP bitmap, HPALETTE palette) {
   int32_t height = bm.bmHeight < 0 ? rtl::CheckedSub(0, bm.bmHeight) : bm.bmHeight;
   int64_t size = static_cast<int64_t>(RowBytes(bm.bmWidth, depth, 32)) * height;
   rtl::RangeCheck(size, 0, INT32_MAX);
-  CallocBlock block(static_cast<std::size_t>(size));
+  TCallocBlock block(static_cast<std::size_t>(size));
   holder->SetBits(block.release(), TRUE);
 
   TDIBInfo info{};

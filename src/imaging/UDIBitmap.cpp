@@ -80,7 +80,7 @@ class TCanvasContextRelease {
 };
 
 // The header of a packed DIB as read, with what is needed to make and fill the section.
-struct ParsedDIB {
+struct TParsedDIB {
   TDIBInfo info{};             // 40-byte header, colours or masks: what the section is made from
   uint32_t compression = 0;    // as read; 0 after a core header
   uint32_t compressedSize = 0; // biSizeImage of run-length data
@@ -96,14 +96,14 @@ bool ValidHeaderSize(uint32_t size) {
 // no more than 256 colours, and the run-length data's biSizeImage as its length; data that ends
 // early is the stream's read error with the graphic unchanged (not an image cut short); and a
 // packed DIB from the clipboard has no file header for that reader to start from.
-ParsedDIB ReadDIBHeader(rtl::TStream& stream) {
+TParsedDIB ReadDIBHeader(rtl::TStream& stream) {
   uint8_t raw[124] = {};
   stream.ReadBuffer(raw, 4);
   const uint32_t headerSize = rtl::ReadLE32(raw);
   if (!ValidHeaderSize(headerSize)) throw framework::EInvalidGraphic();
   stream.ReadBuffer(raw + 4, static_cast<int32_t>(headerSize - 4));
 
-  ParsedDIB parsed;
+  TParsedDIB parsed;
   BITMAPINFOHEADER& h = parsed.info.Header;
   const bool core = headerSize == 12;
   int32_t planes;
@@ -303,7 +303,7 @@ std::vector<RGBQUAD> TDIBitmap::GetColorTable() const {
 }
 
 void TDIBitmap::ReadDIB(rtl::TStream& stream) {
-  ParsedDIB parsed = ReadDIBHeader(stream);
+  TParsedDIB parsed = ReadDIBHeader(stream);
   void* bits = MakeSection(parsed.info);
   const TCanvasContextRelease release(*this, false);
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/Errors.h"
+#include "framework/GdiHandles.h"
 #include "framework/Palettes.h"
 #include "imaging/EGdiError.h"
 #include "imaging/ScreenDC.h"
@@ -33,7 +34,7 @@ bool SameColor(const PALETTEENTRY& a, const PALETTEENTRY& b) {
 }
 
 // The working list of ArrangePalette: at most 256 entries, compared by colour only.
-class ColorList {
+class TColorList {
  public:
   int32_t Size() const { return size_; }
   const PALETTEENTRY& operator[](int32_t index) const {
@@ -70,36 +71,6 @@ void ReadPaletteEntries(HPALETTE palette, WORD count, PALETTEENTRY* entries) {
   }
 }
 
-// The mapping of a context, put back when the guard goes: viewport extent, window extent, viewport
-// origin, then mapping mode, each only when it was changed.
-class TMappingGuard {
- public:
-  explicit TMappingGuard(HDC dc) : dc_(dc) {}
-  ~TMappingGuard() {
-    if (viewportExtSet_) SetViewportExtEx(dc_, viewportExt_.cx, viewportExt_.cy, nullptr);
-    if (windowExtSet_) SetWindowExtEx(dc_, windowExt_.cx, windowExt_.cy, nullptr);
-    if (viewportOrgSet_) SetViewportOrgEx(dc_, viewportOrg_.x, viewportOrg_.y, nullptr);
-    if (mapMode_ != 0) SetMapMode(dc_, mapMode_);
-  }
-  TMappingGuard(const TMappingGuard&) = delete;
-  TMappingGuard& operator=(const TMappingGuard&) = delete;
-
-  void ViewportOrigin(int32_t x, int32_t y) { viewportOrgSet_ = SetViewportOrgEx(dc_, x, y, &viewportOrg_) != 0; }
-  void MapMode(int mode) { mapMode_ = SetMapMode(dc_, mode); }
-  void ViewportExtent(int32_t cx, int32_t cy) { viewportExtSet_ = SetViewportExtEx(dc_, cx, cy, &viewportExt_) != 0; }
-  void WindowExtent(int32_t cx, int32_t cy) { windowExtSet_ = SetWindowExtEx(dc_, cx, cy, &windowExt_) != 0; }
-
- private:
-  HDC dc_;
-  POINT viewportOrg_{};
-  SIZE viewportExt_{};
-  SIZE windowExt_{};
-  int mapMode_ = 0;
-  bool viewportOrgSet_ = false;
-  bool viewportExtSet_ = false;
-  bool windowExtSet_ = false;
-};
-
 }  // namespace
 
 void StretchDrawPart(framework::TCanvas& canvas, const framework::TRect& destRect, framework::TBitmap& bitmap,
@@ -112,7 +83,7 @@ void StretchDrawPart(framework::TCanvas& canvas, const framework::TRect& destRec
   // The bitmap draws the logical rectangle (0, 0)-(width, height) of its own context; mapped, that
   // rectangle is the device rectangle sourceRect.
   HDC dc = bitmap.Canvas().Handle();
-  TMappingGuard mapping(dc);
+  framework::TMappingGuard mapping(dc);
   mapping.ViewportOrigin(sourceRect.Left, sourceRect.Top);
   mapping.MapMode(MM_ANISOTROPIC);
   mapping.ViewportExtent(RectWidth(sourceRect), RectHeight(sourceRect));
@@ -146,7 +117,7 @@ void ArrangePalette(HPALETTE palette, bool blackAndWhite, int32_t count) {
   if (palette == stock) throw EGdiError("cannot change the stock palette");
   const WORD ownCount = PaletteEntryCount(palette);
 
-  ColorList colors;
+  TColorList colors;
   if (blackAndWhite) {
     colors.Append({0, 0, 0, 0});
     colors.Append({255, 255, 255, 0});

@@ -65,9 +65,9 @@ void CopyRest(rtl::TStream& stream, rtl::TMemoryStream& copy) {
 
 // What a draw changes on its canvas, put back on every way out: background and text colour (set
 // to white and black for the monochrome mask), copy mode and stretch mode.
-class DrawStateGuard {
+class TDrawStateGuard {
  public:
-  explicit DrawStateGuard(TCanvas& canvas)
+  explicit TDrawStateGuard(TCanvas& canvas)
       : canvas_(canvas),
         copyMode_(canvas.CopyMode()),
         text_(canvas.Handle()),
@@ -76,9 +76,9 @@ class DrawStateGuard {
     SetBkColor(canvas.Handle(), RGB(255, 255, 255));
     SetTextColor(canvas.Handle(), RGB(0, 0, 0));
   }
-  ~DrawStateGuard() { canvas_.SetCopyMode(copyMode_); }
-  DrawStateGuard(const DrawStateGuard&) = delete;
-  DrawStateGuard& operator=(const DrawStateGuard&) = delete;
+  ~TDrawStateGuard() { canvas_.SetCopyMode(copyMode_); }
+  TDrawStateGuard(const TDrawStateGuard&) = delete;
+  TDrawStateGuard& operator=(const TDrawStateGuard&) = delete;
 
  private:
   TCanvas& canvas_;
@@ -147,9 +147,9 @@ bool OrsToWhite(TBitmap& bitmap) {
 // logical rectangle (0, 0)-(width, height), as StretchDrawPart maps it. While the guard lives the
 // context is unmapped, so that what reads the picture's pixels through it (the automatic
 // transparent colour, the mask of the device formats, the masked copy) finds them where they are.
-class UnmappedPicture {
+class TUnmappedPicture {
  public:
-  UnmappedPicture(TCanvas& canvas, int32_t width, int32_t height) : canvas_(canvas), part_{0, 0, width, height} {
+  TUnmappedPicture(TCanvas& canvas, int32_t width, int32_t height) : canvas_(canvas), part_{0, 0, width, height} {
     if (!canvas.HandleAllocated()) return;
     HDC dc = canvas.Handle();
     POINT corners[2] = {{0, 0}, {width, height}};
@@ -167,7 +167,7 @@ class UnmappedPicture {
     SetViewportOrgEx(dc, 0, 0, nullptr);
     dc_ = dc;
   }
-  ~UnmappedPicture() {
+  ~TUnmappedPicture() {
     // Only to the context it changed, if the picture still draws through it.
     if (dc_ == nullptr || !canvas_.HandleAllocated() || canvas_.Handle() != dc_) return;
     SetMapMode(dc_, mode_);
@@ -176,8 +176,8 @@ class UnmappedPicture {
     SetWindowOrgEx(dc_, windowOrigin_.x, windowOrigin_.y, nullptr);
     SetViewportOrgEx(dc_, viewportOrigin_.x, viewportOrigin_.y, nullptr);
   }
-  UnmappedPicture(const UnmappedPicture&) = delete;
-  UnmappedPicture& operator=(const UnmappedPicture&) = delete;
+  TUnmappedPicture(const TUnmappedPicture&) = delete;
+  TUnmappedPicture& operator=(const TUnmappedPicture&) = delete;
 
   const TRect& Part() const { return part_; }
 
@@ -500,10 +500,10 @@ void TSafetyBitmap::BuildMaskedImage() {
 
 void TSafetyBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   if (Empty()) return;
-  DrawStateGuard state(canvas);
+  TDrawStateGuard state(canvas);
   TRect part;
   {
-    UnmappedPicture unmapped(Canvas(), Width(), Height());
+    TUnmappedPicture unmapped(Canvas(), Width(), Height());
     part = unmapped.Part();
     if (Transparent()) {
       BuildMask(TransparentColor());

@@ -9,7 +9,7 @@
 #include "app/FInpPath.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
-#include "framework/TestSupport.h"
+#include "support/Gui.h"
 #include "rtl/Handles.h"
 #include "rtl/ResourceStream.h"
 #include "support/ScratchFolder.h"
@@ -38,7 +38,7 @@ class DoUpdateTest : public ::testing::Test {
   std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
 
   std::unique_ptr<app::TfrmDoUpdate> Create(const char* module) {
-    modules.push_back(std::make_unique<apptest::DataModule>(module));
+    modules.push_back(std::make_unique<testing_support::DataModule>(module));
     EXPECT_NE(modules.back()->get(), nullptr) << module;
     app::SetResourceModule(modules.back()->get());
     return std::make_unique<app::TfrmDoUpdate>(nullptr);
@@ -56,7 +56,7 @@ class DoUpdateTest : public ::testing::Test {
   }
 
   std::vector<char> PlainPayload() {
-    apptest::DataModule plain("payload_plain.dll");
+    testing_support::DataModule plain("payload_plain.dll");
     rtl::TResourceStream resource(plain.get(), "UPDATEDATA", RT_RCDATA);
     const char* bytes = static_cast<const char*>(resource.Memory());
     return std::vector<char>(bytes, bytes + resource.GetSize());
@@ -67,9 +67,9 @@ class DoUpdateTest : public ::testing::Test {
   }
 
   testing_support::ScratchFolder folder;
-  std::vector<std::unique_ptr<apptest::DataModule>> modules;
+  std::vector<std::unique_ptr<testing_support::DataModule>> modules;
   std::vector<char> oldContent{'o', 'l', 'd', '\0', 'M', 'Z'};
-  test::TBoxWatcher boxes;
+  testing_support::TBoxWatcher boxes;
   std::string caption, label;
   int progress = -1, progressMax = -1;
   bool handlerLeft = true;
@@ -103,8 +103,8 @@ TEST_F(DoUpdateTest, OffersNoWayToCloseItInItsTitleBar) {
   EXPECT_FALSE(style & WS_SYSMENU) << "a system menu brings a close box with it";
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
-  apptest::ExpectWindowFont(*window);
-  RECT bar = test::ChildRect(window->ProgressBar1->Handle());
+  testing_support::ExpectWindowFont(*window);
+  RECT bar = testing_support::ChildRect(window->ProgressBar1->Handle());
   EXPECT_EQ(bar.left, 0);
   EXPECT_EQ(bar.right, 368);
   EXPECT_EQ(bar.bottom, 142);
@@ -121,7 +121,7 @@ TEST_F(DoUpdateTest, OffersNoWayToCloseItInItsTitleBar) {
 // runs and no close query ever does.
 TEST_F(DoUpdateTest, TheExceptionHandlerGoesWithTheWindowWithoutACloseQuery) {
   auto window = Create("payload_container.dll");
-  test::Pump();
+  testing_support::Pump();
   ASSERT_TRUE(static_cast<bool>(framework::Application().OnException())) << "the work did not start";
   EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
   window.reset();
@@ -134,7 +134,7 @@ TEST_F(DoUpdateTest, AWindowThatNeverWorkedLeavesTheApplicationsHandlerAlone) {
   Create("payload_container.dll").reset();
   EXPECT_TRUE(static_cast<bool>(framework::Application().OnException()));
   framework::Application().SetOnException(nullptr);
-  test::Pump();
+  testing_support::Pump();
 }
 
 TEST_F(DoUpdateTest, WritesAPayloadWithoutTheSignatureByteForByte) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-using apptest::FixturePath;
+using testing_support::FixturePath;
 using testing_support::ScratchFolder;
 
 struct Installed {

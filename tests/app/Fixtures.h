@@ -12,17 +12,9 @@
 #include "framework/Form.h"
 #include "framework/GraphicsObjects.h"
 #include "rtl/Sjis.h"
+#include "support/Folders.h"
 
-namespace apptest {
-
-// The folder of the running test program, with a trailing backslash, in CP932.
-inline std::string ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  folder.erase(folder.find_last_of(L'\\') + 1);
-  return rtl::WideToSjis(folder);
-}
+namespace testing_support {
 
 inline std::string FixturePath(const std::string& name) { return ProgramFolder() + name; }
 
@@ -78,4 +70,4 @@ inline void ExpectWindowFont(framework::TForm& form) {
   }
 }
 
-}  // namespace apptest
+}  // namespace testing_support

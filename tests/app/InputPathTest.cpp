@@ -14,10 +14,10 @@
 #include "app/FileReplace.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
-#include "framework/TestSupport.h"
 #include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/Gui.h"
 #include "support/Pixels.h"
 #include "support/Registry.h"
 #include "support/ScratchFolder.h"
@@ -75,22 +75,22 @@ class InputPathTest : public testing::Test {
     folder = WideToSjis(scratch.path());
   }
   void TearDown() override {
-    test::CancelLater();
+    testing_support::CancelLater();
     form.reset();
-    test::Pump();
+    testing_support::Pump();
     Application().SetOnException(nullptr);
   }
 
   void Create() {
     form = std::make_unique<TfrmInputPath>(nullptr);
     // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    test::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
   }
   // Copies a fixture module in as the installed executable.
   void Install(const char* fixture, const std::wstring& into = L"") {
     std::wstring target = (into.empty() ? scratch.path() : into) + L"\\Pelano5.exe";
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_TRUE(CopyFileW(rtl::SjisToWide(apptest::FixturePath(fixture)).c_str(), target.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(rtl::SjisToWide(testing_support::FixturePath(fixture)).c_str(), target.c_str(), FALSE));
   }
   // What the close query decides when "開始" is pressed: whether the dialog may close.
   bool PressStart() {
@@ -113,13 +113,13 @@ class InputPathTest : public testing::Test {
   std::string folder;
   std::unique_ptr<TfrmInputPath> form;
   std::vector<std::string> errors;
-  test::TBoxWatcher boxes;
+  testing_support::TBoxWatcher boxes;
 };
 
 TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   Create();
   HWND window = form->Handle();
-  EXPECT_EQ(test::WindowText(window), Utf8ToSjis("ぺらの5.16アップデーター"));
+  EXPECT_EQ(testing_support::WindowText(window), Utf8ToSjis("ぺらの5.16アップデーター"));
   RECT client{};
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 491);
@@ -129,11 +129,11 @@ TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
 
-  test::ExpectChildRect(form->BitBtn2->Handle(), 112, 164, 105, 43, "BitBtn2");
-  test::ExpectChildRect(form->BitBtn3->Handle(), 240, 164, 105, 43, "BitBtn3");
-  test::ExpectChildRect(form->Panel1->Handle(), 8, 12, 473, 129, "Panel1");
-  test::ExpectChildRect(form->Edit1->Handle(), 16, 83, 337, 20, "Edit1");
-  test::ExpectChildRect(form->BitBtn1->Handle(), 366, 74, 93, 39, "BitBtn1");
+  testing_support::ExpectChildRect(form->BitBtn2->Handle(), 112, 164, 105, 43, "BitBtn2");
+  testing_support::ExpectChildRect(form->BitBtn3->Handle(), 240, 164, 105, 43, "BitBtn3");
+  testing_support::ExpectChildRect(form->Panel1->Handle(), 8, 12, 473, 129, "Panel1");
+  testing_support::ExpectChildRect(form->Edit1->Handle(), 16, 83, 337, 20, "Edit1");
+  testing_support::ExpectChildRect(form->BitBtn1->Handle(), 366, 74, 93, 39, "BitBtn1");
   for (TWinControl* child : {static_cast<TWinControl*>(form->Edit1), static_cast<TWinControl*>(form->BitBtn1)}) {
     EXPECT_EQ(GetParent(child->Handle()), form->Panel1->Handle());
   }
@@ -143,13 +143,13 @@ TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(form->Label2->Left(), 16);
   EXPECT_EQ(form->Label2->Top(), 64);
 
-  EXPECT_EQ(test::WindowText(form->BitBtn2->Handle()), Utf8ToSjis("開始"));
-  EXPECT_EQ(test::WindowText(form->BitBtn3->Handle()), Utf8ToSjis("いいえ"));
-  EXPECT_EQ(test::WindowText(form->BitBtn1->Handle()), Utf8ToSjis("参照(&R)..."));
+  EXPECT_EQ(testing_support::WindowText(form->BitBtn2->Handle()), Utf8ToSjis("開始"));
+  EXPECT_EQ(testing_support::WindowText(form->BitBtn3->Handle()), Utf8ToSjis("いいえ"));
+  EXPECT_EQ(testing_support::WindowText(form->BitBtn1->Handle()), Utf8ToSjis("参照(&R)..."));
   EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("ぺらのちゃん５がインストールされているフォルダを指定してください"));
   EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("フォルダ(&F)"));
-  apptest::ExpectConfirmAndCancelButtons(form->BitBtn2, form->BitBtn3);
-  apptest::ExpectWindowFont(*form);
+  testing_support::ExpectConfirmAndCancelButtons(form->BitBtn2, form->BitBtn3);
+  testing_support::ExpectWindowFont(*form);
   EXPECT_TRUE(form->BitBtn1->Glyph().Empty());
 }
 
@@ -298,13 +298,13 @@ TEST_F(InputPathTest, ShownModallyItClosesWithOneOnlyForAnAcceptedCopyAndWithTwo
   Install("version_5_1_5_9.dll");
   Register(scratch.path());
   Create();
-  test::Later([&] { SendMessageW(form->BitBtn2->Handle(), BM_CLICK, 0, 0); }, 100);
+  testing_support::Later([&] { SendMessageW(form->BitBtn2->Handle(), BM_CLICK, 0, 0); }, 100);
   EXPECT_EQ(form->ShowModal(), mrOk);
 
   Install("version_5_1_6_0.dll");
-  test::Later([&] {
+  testing_support::Later([&] {
     SendMessageW(form->BitBtn2->Handle(), BM_CLICK, 0, 0);  // refused: the dialog stays
-    test::Later([&] { SendMessageW(form->BitBtn3->Handle(), BM_CLICK, 0, 0); }, 100);
+    testing_support::Later([&] { SendMessageW(form->BitBtn3->Handle(), BM_CLICK, 0, 0); }, 100);
   }, 100);
   EXPECT_EQ(form->ShowModal(), mrCancel);
   ASSERT_EQ(boxes.boxes.size(), 1u);

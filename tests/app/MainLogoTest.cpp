@@ -11,9 +11,9 @@
 #include "Fixtures.h"
 #include "app/FMain.h"
 #include "app/UMessage.h"
-#include "data/ResFileWriter.h"
+#include "support/ResFileWriter.h"
 #include "framework/Application.h"
-#include "framework/TestSupport.h"
+#include "support/Gui.h"
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Sjis.h"
@@ -52,7 +52,7 @@ class MainLogo : public ::testing::Test {
   // The program's own "LOGO" as the platform reads it.
   static void ShippedLogo(TBitmap& logo) { logo.LoadFromResourceName(GetModuleHandleW(nullptr), "LOGO"); }
 
-  apptest::DataModule module{"main_window.dll"};
+  testing_support::DataModule module{"main_window.dll"};
   std::vector<std::string> errors;
   std::unique_ptr<app::TfrmMain> window;
 };
@@ -86,7 +86,7 @@ TEST_F(MainLogo, TheLogoFillsTheClientArea) {
 class MainWindow : public MainLogo {
  protected:
   void TearDown() override {
-    test::CancelLater();
+    testing_support::CancelLater();
     MainLogo::TearDown();
   }
   // Handles the messages as the program's loop does (keys through the form's dialog keys) until
@@ -109,7 +109,7 @@ TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
-  apptest::ExpectWindowFont(*window);
+  testing_support::ExpectWindowFont(*window);
   EXPECT_TRUE(window->btnSetup->Default());
   EXPECT_FALSE(window->btnSetup->Cancel());
   EXPECT_TRUE(window->btnAbort->Cancel());
@@ -118,14 +118,14 @@ TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
   window->GetTabOrderList(tabOrder);
   EXPECT_EQ(tabOrder, (std::vector<framework::TWinControl*>{window->btnAbort, window->btnSetup}));
 
-  test::TBoxWatcher boxes;
+  testing_support::TBoxWatcher boxes;
   window->Show();
-  ASSERT_TRUE(test::PumpUntilActive(handle));
-  ASSERT_EQ(test::PumpUntilFocused(window->btnSetup->Handle()), window->btnSetup->Handle());
+  ASSERT_TRUE(testing_support::PumpUntilActive(handle));
+  ASSERT_EQ(testing_support::PumpUntilFocused(window->btnSetup->Handle()), window->btnSetup->Handle());
   bool dialogUp = false;
   bool buttonsHidden = false;
   bool flowSeen = false;
-  test::Later([&] {
+  testing_support::Later([&] {
     HWND dialog = FindWindowW(L"TfrmInputPath", nullptr);
     dialogUp = dialog != nullptr && IsWindowVisible(dialog);
     buttonsHidden = !IsWindowVisible(window->btnSetup->Handle()) && !IsWindowVisible(window->btnAbort->Handle());
@@ -135,7 +135,7 @@ TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
       if (focus == nullptr || GetAncestor(focus, GA_ROOT) != dialog) focus = dialog;
       PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0);
       // A dialog that Escape leaves open fails the test instead of holding it.
-      test::Later([dialog] {
+      testing_support::Later([dialog] {
         if (!IsWindow(dialog)) return;
         ADD_FAILURE() << "Escape left the dialog open";
         PostMessageW(dialog, WM_CLOSE, 0, 0);
@@ -153,7 +153,7 @@ TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
   EXPECT_TRUE(errors.empty());
   EXPECT_TRUE(IsWindowVisible(handle));
 
-  ASSERT_EQ(test::PumpUntilFocused(window->btnSetup->Handle()), window->btnSetup->Handle());
+  ASSERT_EQ(testing_support::PumpUntilFocused(window->btnSetup->Handle()), window->btnSetup->Handle());
   PostMessageW(window->btnSetup->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
   framework::Application().ProcessMessages();
   EXPECT_FALSE(IsWindowVisible(handle)) << "Escape closes the window";
@@ -197,12 +197,12 @@ TEST_F(MainLogo, ALogoFromAResourceFileTakesThePlaceOfTheProgramsOwn) {
   rtl::TMemoryStream bmp;
   small.SaveToStream(bmp);
   const std::string dib(static_cast<const char*>(bmp.Memory()) + 14, static_cast<std::size_t>(bmp.GetSize() - 14));
-  const std::string bytes = test_res::ResFileWriter()
+  const std::string bytes = testing_support::ResFileWriter()
                                 .EmptyEntry()
-                                .Entry(test_res::Field::Ordinal(2), test_res::Field::Name(u"LOGO"), dib)
+                                .Entry(testing_support::Field::Ordinal(2), testing_support::Field::Name(u"LOGO"), dib)
                                 .Bytes();
   const std::string name = "MainLogo-" + std::to_string(GetCurrentProcessId()) + ".res";
-  const std::wstring path = rtl::SjisToWide(apptest::ProgramFolder() + name);
+  const std::wstring path = rtl::SjisToWide(testing_support::ProgramFolder() + name);
   testing_support::WriteWholeFile(path, std::vector<char>(bytes.begin(), bytes.end()));
   window->MatrixImagePack1->ImageLoader().SetResFile(name);
   window->ShowLogo();

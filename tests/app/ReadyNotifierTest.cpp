@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "framework/Form.h"
-#include "framework/TestSupport.h"
+#include "support/Gui.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ class ReadyNotifierTest : public ::testing::Test {
     form = std::make_unique<TForm>(nullptr);
     form->SetBounds(100, 100, 200, 120);
   }
-  void TearDown() override { test::CancelLater(); }
+  void TearDown() override { testing_support::CancelLater(); }
 
   // A notifier on the form that counts its signals and notes whether the form was up then.
   TReadyNotifier* NewNotifier() {
@@ -52,12 +52,12 @@ TEST_F(ReadyNotifierTest, FiresOnceFromTheModalLoopAfterTheFormIsShown) {
 
 TEST_F(ReadyNotifierTest, AClickAtTheTopLeftPixelLaterDoesNotFireAgain) {
   TReadyNotifier* notifier = NewNotifier();
-  test::Pump();
+  testing_support::Pump();
   ASSERT_EQ(fired, 1);
   EXPECT_FALSE(notifier->Catcher()->Enabled());
   HWND window = form->Handle();
   for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}) PostMessageW(window, message, 0, 0);
-  test::Pump();
+  testing_support::Pump();
   EXPECT_EQ(fired, 1);
 }
 
@@ -73,13 +73,13 @@ TEST_F(ReadyNotifierTest, CatcherIsAOnePixelChildAtTheClientOrigin) {
 TEST_F(ReadyNotifierTest, TwoNotifiersEachFireOnce) {
   NewNotifier();
   NewNotifier();
-  test::Pump();
+  testing_support::Pump();
   EXPECT_EQ(fired, 2);
 }
 
 TEST_F(ReadyNotifierTest, WithoutAHandlerItOnlyDisablesItsCatcher) {
   auto* notifier = new TReadyNotifier(form.get());
-  test::Pump();
+  testing_support::Pump();
   EXPECT_FALSE(notifier->Catcher()->Enabled());
 }
 
@@ -88,7 +88,7 @@ TEST(ReadyNotifierOwnerTest, ANotifierOwnedByANonFormNeverFires) {
   auto* notifier = new app::TReadyNotifier(&owner);
   int fired = 0;
   notifier->OnReady = [&fired](TObject*) { ++fired; };
-  test::Pump();
+  testing_support::Pump();
   EXPECT_EQ(fired, 0);
   EXPECT_EQ(notifier->Catcher()->Parent(), nullptr);
   EXPECT_TRUE(notifier->Catcher()->Enabled());
@@ -101,7 +101,7 @@ TEST(ReadyNotifierOwnerTest, AFormDestroyedBeforeItsLoopRunsNeverSignals) {
     auto* notifier = new app::TReadyNotifier(&form);
     notifier->OnReady = [&fired](TObject*) { ++fired; };
   }
-  test::Pump();
+  testing_support::Pump();
   EXPECT_EQ(fired, 0);
 }
 

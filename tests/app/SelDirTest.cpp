@@ -13,7 +13,7 @@
 #include "app/Paths.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
-#include "framework/TestSupport.h"
+#include "support/Gui.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
 #include "support/Pixels.h"
@@ -44,13 +44,13 @@ class SelDirTest : public testing::Test {
     Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
     form = std::make_unique<TfrmSelDir>(nullptr);
     // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    test::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
     root = WideToSjis(scratch.path());
   }
   void TearDown() override {
-    test::CancelLater();
+    testing_support::CancelLater();
     form.reset();
-    test::Pump();
+    testing_support::Pump();
     Application().SetOnException(nullptr);
   }
 
@@ -67,7 +67,7 @@ class SelDirTest : public testing::Test {
 
 TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   HWND window = form->Handle();
-  EXPECT_EQ(test::WindowText(window), Utf8ToSjis("フォルダの選択"));
+  EXPECT_EQ(testing_support::WindowText(window), Utf8ToSjis("フォルダの選択"));
   RECT client{};
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 464);
@@ -79,11 +79,11 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
   EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
 
-  test::ExpectChildRect(form->OKBtn->Handle(), 343, 16, 105, 43, "OKBtn");
-  test::ExpectChildRect(form->CancelBtn->Handle(), 343, 71, 105, 43, "CancelBtn");
-  test::ExpectChildRect(form->Panel1->Handle(), 12, 12, 305, 277, "Panel1");
-  test::ExpectChildRect(form->DirectoryListBox->Handle(), 16, 32, 273, 205, "DirectoryListBox");
-  test::ExpectChildRect(form->DriveComboBox1->Handle(), 83, 246, 206, 18, "DriveComboBox1");
+  testing_support::ExpectChildRect(form->OKBtn->Handle(), 343, 16, 105, 43, "OKBtn");
+  testing_support::ExpectChildRect(form->CancelBtn->Handle(), 343, 71, 105, 43, "CancelBtn");
+  testing_support::ExpectChildRect(form->Panel1->Handle(), 12, 12, 305, 277, "Panel1");
+  testing_support::ExpectChildRect(form->DirectoryListBox->Handle(), 16, 32, 273, 205, "DirectoryListBox");
+  testing_support::ExpectChildRect(form->DriveComboBox1->Handle(), 83, 246, 206, 18, "DriveComboBox1");
   EXPECT_EQ(GetParent(form->DirectoryListBox->Handle()), form->Panel1->Handle());
   EXPECT_EQ(GetParent(form->DriveComboBox1->Handle()), form->Panel1->Handle());
   EXPECT_EQ(form->lblDirName->BoundsRect(), (TRect{80, 12, 80 + 213, 12 + 16}));
@@ -93,12 +93,12 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_EQ(form->Label2->Left(), 20);
   EXPECT_EQ(form->Label2->Top(), 250);
 
-  EXPECT_EQ(test::WindowText(form->OKBtn->Handle()), Utf8ToSjis("はい"));
-  EXPECT_EQ(test::WindowText(form->CancelBtn->Handle()), Utf8ToSjis("いいえ"));
+  EXPECT_EQ(testing_support::WindowText(form->OKBtn->Handle()), Utf8ToSjis("はい"));
+  EXPECT_EQ(testing_support::WindowText(form->CancelBtn->Handle()), Utf8ToSjis("いいえ"));
   EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("フォルダ(&F):"));
   EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("ドライブ(&V)"));
-  apptest::ExpectConfirmAndCancelButtons(form->OKBtn, form->CancelBtn);
-  apptest::ExpectWindowFont(*form);
+  testing_support::ExpectConfirmAndCancelButtons(form->OKBtn, form->CancelBtn);
+  testing_support::ExpectWindowFont(*form);
 
   EXPECT_EQ(form->Label1->FocusControl(), form->DirectoryListBox);
   EXPECT_EQ(form->Label2->FocusControl(), form->DriveComboBox1);
@@ -200,7 +200,7 @@ TEST_F(SelDirTest, OkReturnsOneWithTheFolderShown) {
   RECT bounds{};
   bool visible = false;
   bool topmost = false;
-  test::Later([&] {
+  testing_support::Later([&] {
     HWND window = form->Handle();
     visible = IsWindowVisible(window) != FALSE;
     topmost = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
@@ -230,12 +230,12 @@ TEST_F(SelDirTest, OkReturnsOneWithTheFolderShown) {
 }
 
 TEST_F(SelDirTest, CancelEscapeAndTheCloseBoxReturnTwo) {
-  test::Later([&] { SendMessageW(form->CancelBtn->Handle(), BM_CLICK, 0, 0); }, 100);
+  testing_support::Later([&] { SendMessageW(form->CancelBtn->Handle(), BM_CLICK, 0, 0); }, 100);
   EXPECT_EQ(form->ShowModal(), mrCancel);
   // To a control of the form: under X, the focus may not have arrived yet.
-  test::Later([&] { PostMessageW(form->OKBtn->Handle(), WM_KEYDOWN, VK_ESCAPE, 1); }, 100);
+  testing_support::Later([&] { PostMessageW(form->OKBtn->Handle(), WM_KEYDOWN, VK_ESCAPE, 1); }, 100);
   EXPECT_EQ(form->ShowModal(), mrCancel);
-  test::Later([&] { PostMessageW(form->Handle(), WM_CLOSE, 0, 0); }, 100);
+  testing_support::Later([&] { PostMessageW(form->Handle(), WM_CLOSE, 0, 0); }, 100);
   EXPECT_EQ(form->ShowModal(), mrCancel);
 }
 
@@ -245,12 +245,12 @@ TEST_F(SelDirTest, EnterInTheFolderListEntersTheFolderAndEnterOnTheButtonCloses)
   form->SetStartFolder(Folder("Apps"));
   std::string afterEnter;
   bool stillOpen = false;
-  test::Later([&] {
+  testing_support::Later([&] {
     TDirectoryListBox* list = form->DirectoryListBox;
     list->SetFocus();
     list->SetItemIndex(list->CurrentIndex() + 1);
     PostMessageW(list->Handle(), WM_KEYDOWN, VK_RETURN, 1);
-    test::Later([&] {
+    testing_support::Later([&] {
       afterEnter = form->SelectedFolder();
       stillOpen = IsWindowVisible(form->Handle()) != FALSE;
       form->OKBtn->SetFocus();
@@ -266,9 +266,9 @@ TEST_F(SelDirTest, EnterInTheFolderListEntersTheFolderAndEnterOnTheButtonCloses)
 TEST_F(SelDirTest, TheAcceleratorsFocusTheLists) {
   bool listFocused = false;
   bool comboFocused = false;
-  test::Later([&] {
+  testing_support::Later([&] {
     // Under X the form becomes active some time after it is shown; focus follows only then.
-    test::PumpUntilActive(form->Handle());
+    testing_support::PumpUntilActive(form->Handle());
     form->OKBtn->SetFocus();
     // The application's loop gives keys to the form's keyboard handling, as the modal loop does.
     PostMessageW(form->OKBtn->Handle(), WM_SYSCHAR, L'f', 1 << 29);
@@ -311,7 +311,7 @@ TEST_F(LoadButtonGlyphTest, ReplacesTheGlyphWithThe256ColourPicture) {
 }
 
 TEST_F(LoadButtonGlyphTest, AModuleWithoutThePictureRaisesAndKeepsTheGlyph) {
-  apptest::DataModule bare("record_none.dll");
+  testing_support::DataModule bare("record_none.dll");
   ASSERT_NE(bare.get(), nullptr);
   app::SetResourceModule(bare.get());
   try {

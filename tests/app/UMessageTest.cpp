@@ -47,7 +47,7 @@ TEST(CatalogueTest, MessagesWithAReasonBreakTheLineBeforeIt) {
 
 TEST(CatalogueTest, IsLoadedFromTheCurrentResourceModuleAtEachUse) {
   // A module without the catalogue has none of the texts; switching back brings them again.
-  apptest::DataModule bare("version_5_1_6_0.dll");
+  testing_support::DataModule bare("version_5_1_6_0.dll");
   ASSERT_NE(bare.get(), nullptr);
   app::SetResourceModule(bare.get());
   std::string missing = app::msgUpdateDone();
@@ -67,7 +67,7 @@ class UpdateVersionTest : public testing::Test {
 
   // Loads the module and checks that its record has the size the fixture claims (-1: none).
   void Use(const char* name, int expectedRecordSize) {
-    module_ = std::make_unique<apptest::DataModule>(name);
+    module_ = std::make_unique<testing_support::DataModule>(name);
     ASSERT_NE(module_->get(), nullptr) << name;
     HRSRC record = FindResourceW(module_->get(), L"UPDATEVERSION", RT_RCDATA);
     if (expectedRecordSize < 0) {
@@ -90,7 +90,7 @@ class UpdateVersionTest : public testing::Test {
     return {};
   }
 
-  std::unique_ptr<apptest::DataModule> module_;
+  std::unique_ptr<testing_support::DataModule> module_;
 };
 
 TEST_F(UpdateVersionTest, ShippedRecordGivesFiveSixteen) {

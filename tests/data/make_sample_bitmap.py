@@ -1,16 +1,10 @@
 """Writes a small 24-bit BMP (3 x 2 pixels, padded rows) for the resource compiler test input."""
-import struct
 import sys
+from pathlib import Path
 
-WIDTH, HEIGHT = 3, 2
-stride = (WIDTH * 3 + 3) & ~3
-pixels = bytearray()
-for y in range(HEIGHT):
-    row = bytearray()
-    for x in range(WIDTH):
-        row += bytes((10 * x + y, 20 * x + 1, 30 + y))
-    pixels += row + b"\0" * (stride - len(row))
-info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-with open(sys.argv[1], "wb") as out:
-    out.write(header + info + pixels)
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+from formats import bmp_of  # noqa: E402
+
+# Row y = 0 is the bottom row.
+sample = bmp_of(3, 2, 24, lambda x, y: (30 + (1 - y), 20 * x + 1, 10 * x + (1 - y)))
+Path(sys.argv[1]).write_bytes(sample)

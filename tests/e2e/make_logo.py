@@ -2,8 +2,11 @@
 """Writes the logo of the end-to-end test's "PeImage.res": 480 x 400 pixels, 24 bits, teal with
 orange diagonal bands, so that a window showing it is easy to tell from one showing the shipped
 logo. Keep the colours in step with LogoTest.cpp."""
-import struct
 import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+from formats import bmp_of  # noqa: E402
 
 WIDTH, HEIGHT = 480, 400
 TEAL = (0, 128, 128)
@@ -15,16 +18,7 @@ def colour(x, y):
 
 
 def main():
-    stride = (WIDTH * 3 + 3) & ~3
-    rows = []
-    for y in range(HEIGHT - 1, -1, -1):
-        row = b"".join(struct.pack("<BBB", b, g, r) for (r, g, b) in (colour(x, y) for x in range(WIDTH)))
-        rows.append(row.ljust(stride, b"\0"))
-    pixels = b"".join(rows)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    with open(sys.argv[1], "wb") as f:
-        f.write(header + info + pixels)
+    Path(sys.argv[1]).write_bytes(bmp_of(WIDTH, HEIGHT, 24, colour))
 
 
 if __name__ == "__main__":

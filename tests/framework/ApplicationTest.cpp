@@ -5,14 +5,14 @@
 #include <memory>
 
 #include "TestForms.h"
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Errors.h"
 #include "rtl/Exception.h"
 
 namespace {
 
 using namespace framework;
-using test::S;
+using testing_support::S;
 
 class ExceptionReport : public ::testing::Test {
  protected:
@@ -20,19 +20,26 @@ class ExceptionReport : public ::testing::Test {
   void TearDown() override {
     Application().SetOnException(nullptr);
     Application().SetTitle("");
-    test::CancelLater();
+    testing_support::CancelLater();
   }
 
-  test::TShownBox Report(const std::string& message) {
-    test::TBoxWatcher watcher;
+  testing_support::TShownBox Report(const std::string& message) {
+    testing_support::TBoxWatcher watcher;
     Application().ShowException(rtl::Exception(message));
     EXPECT_EQ(watcher.boxes.size(), 1u);
-    return watcher.boxes.empty() ? test::TShownBox{} : watcher.boxes[0];
+    return watcher.boxes.empty() ? testing_support::TShownBox{} : watcher.boxes[0];
+  }
+  // The text of the one box that a click of the button brings up.
+  static std::string ReportOfClick(TBitBtn& button) {
+    testing_support::TBoxWatcher watcher;
+    SendMessageW(button.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    return watcher.boxes.empty() ? std::string() : watcher.boxes[0].text;
   }
 };
 
 TEST_F(ExceptionReport, ShowsTheMessageUnderTheTitleWithTheErrorIcon) {
-  test::TShownBox box = Report(S("LOGO ﾘｿｰｽが見つかりません"));
+  testing_support::TShownBox box = Report(S("LOGO ﾘｿｰｽが見つかりません"));
   EXPECT_EQ(box.caption, S("ぺらの5.16アップデーター"));
   EXPECT_EQ(box.text, S("LOGO ﾘｿｰｽが見つかりません."));
   EXPECT_TRUE(box.errorIcon);
@@ -42,7 +49,7 @@ TEST_F(ExceptionReport, ShowsTheMessageUnderTheTitleWithTheErrorIcon) {
 TEST(ApplicationTitle, StartsAsTheProgramsNameAndCaptionsTheReport) {
   TApplication fresh;
   EXPECT_EQ(fresh.Title(), "test_framework");
-  test::TBoxWatcher watcher;
+  testing_support::TBoxWatcher watcher;
   fresh.ShowException(rtl::Exception("no record"));
   ASSERT_EQ(watcher.boxes.size(), 1u);
   EXPECT_EQ(watcher.boxes[0].caption, "test_framework");
@@ -79,10 +86,7 @@ TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramG
 
   // Without a handler, the standard report.
   Application().SetOnException(nullptr);
-  test::TBoxWatcher watcher;
-  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
-  ASSERT_EQ(watcher.boxes.size(), 1u);
-  EXPECT_EQ(watcher.boxes[0].text, S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
+  EXPECT_EQ(ReportOfClick(*button), S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
 }
 
 TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
@@ -91,10 +95,7 @@ TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
   button->SetParent(&form);
   button->OnClick = [](TObject*) { throw rtl::EWriteError(); };
   Application().SetOnException([](const std::exception&) { throw rtl::ERangeError(); });
-  test::TBoxWatcher watcher;
-  SendMessageW(button->Handle(), BM_CLICK, 0, 0);
-  ASSERT_EQ(watcher.boxes.size(), 1u);
-  EXPECT_EQ(watcher.boxes[0].text, S("範囲ﾁｪｯｸｴﾗｰ."));
+  EXPECT_EQ(ReportOfClick(*button), S("範囲ﾁｪｯｸｴﾗｰ."));
 }
 
 TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
@@ -105,7 +106,7 @@ TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
   button->SetDefault(true);
   button->OnClick = [](TObject*) { throw rtl::EIntOverflow(); };
   form.Show();
-  test::Pump();
+  testing_support::Pump();
   std::string handled;
   Application().SetOnException([&](const std::exception& error) { handled = ExceptionMessage(error); });
   PostMessageW(button->Handle(), WM_KEYDOWN, VK_RETURN, 0);
@@ -118,7 +119,7 @@ TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
 class ApplicationRun : public ::testing::Test {
  protected:
   void TearDown() override {
-    test::CancelLater();
+    testing_support::CancelLater();
     MSG quit;
     while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
@@ -130,11 +131,11 @@ TEST_F(ApplicationRun, GivesAnExceptionFromStartUpTheLastResortReportAndExitCode
   TForm visible(nullptr);
   visible.SetClientSize(100, 50);
   visible.Show();
-  test::Pump();
-  test::TBoxWatcher watcher;
+  testing_support::Pump();
+  testing_support::TBoxWatcher watcher;
   watcher.watched = visible.Handle();
   int code = Application().Run([] {
-    Application().CreateForm<test::TfrmProgressTest>();
+    Application().CreateForm<testing_support::TfrmProgressTest>();
     throw rtl::EResNotFound("LOGO");
   });
   EXPECT_EQ(code, 1);
@@ -149,12 +150,12 @@ TEST_F(ApplicationRun, GivesAnExceptionFromStartUpTheLastResortReportAndExitCode
 }
 
 TEST_F(ApplicationRun, ShowsTheMainFormAndEndsWhenItCloses) {
-  test::TfrmProgressTest* main = nullptr;
+  testing_support::TfrmProgressTest* main = nullptr;
   bool shown = false;
   int code = Application().Run([&] {
-    main = Application().CreateForm<test::TfrmProgressTest>();
-    Application().CreateForm<test::TfrmLayoutTest>();  // not the main form
-    test::Later([&] {
+    main = Application().CreateForm<testing_support::TfrmProgressTest>();
+    Application().CreateForm<testing_support::TfrmLayoutTest>();  // not the main form
+    testing_support::Later([&] {
       shown = IsWindowVisible(main->Handle()) != FALSE;
       PostMessageW(main->Handle(), WM_CLOSE, 0, 0);
     }, 20);
@@ -167,7 +168,7 @@ TEST_F(ApplicationRun, ShowsTheMainFormAndEndsWhenItCloses) {
 
 TEST_F(ApplicationRun, EndsAtAQuitRequestPostedDuringStartUp) {
   int code = Application().Run([] {
-    Application().CreateForm<test::TfrmProgressTest>();
+    Application().CreateForm<testing_support::TfrmProgressTest>();
     Application().Terminate();
   });
   EXPECT_EQ(code, 0);
@@ -175,8 +176,8 @@ TEST_F(ApplicationRun, EndsAtAQuitRequestPostedDuringStartUp) {
 }
 
 TEST_F(ApplicationRun, AModalLoopEndsWithCancelAtAQuitRequest) {
-  test::TfrmProgressTest form(nullptr);
-  test::Later([] { Application().Terminate(); }, 20);
+  testing_support::TfrmProgressTest form(nullptr);
+  testing_support::Later([] { Application().Terminate(); }, 20);
   EXPECT_EQ(form.ShowModal(), mrCancel);
   EXPECT_TRUE(Application().Terminated());
   EXPECT_EQ(Application().Run(nullptr), 0);  // a new run starts afresh

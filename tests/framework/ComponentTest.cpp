@@ -1,15 +1,16 @@
+#include "framework/Bitmap.h"
+#include "framework/Colors.h"
 #include "framework/Component.h"
+#include "framework/Errors.h"
+#include "framework/Graphic.h"
+#include "framework/GraphicsObjects.h"
+#include "support/Gui.h"
+#include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "TestSupport.h"
-#include "framework/Bitmap.h"
-#include "framework/Colors.h"
-#include "framework/Errors.h"
-#include "framework/Graphic.h"
-#include "framework/GraphicsObjects.h"
 
 namespace {
 
@@ -99,18 +100,10 @@ TEST(ComponentState, DesignStateIsInheritedFromTheOwner) {
 TEST(PersistentAssign, NamesBothClassesWhenTheyDoNotFit) {
   TBrush brush;
   TPen pen;
-  try {
-    brush.Assign(&pen);
-    FAIL() << "no exception";
-  } catch (const EConvertError& error) {
-    EXPECT_EQ(error.Message, test::S("TPen を TBrush に代入することはできません"));
-  }
-  try {
-    brush.Assign(nullptr);
-    FAIL() << "no exception";
-  } catch (const EConvertError& error) {
-    EXPECT_EQ(error.Message, test::S("nil を TBrush に代入することはできません"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<EConvertError>([&] { brush.Assign(&pen); }),
+            testing_support::S("TPen を TBrush に代入することはできません"));
+  EXPECT_EQ(testing_support::MessageOf<EConvertError>([&] { brush.Assign(nullptr); }),
+            testing_support::S("nil を TBrush に代入することはできません"));
   TBrush other;
   other.SetColor(clRed);
   brush.Assign(&other);

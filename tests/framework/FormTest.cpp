@@ -1,31 +1,32 @@
+#include "TestForms.h"
+#include "framework/Application.h"
+#include "framework/Errors.h"
 #include "framework/Form.h"
+#include "support/Gui.h"
+#include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "TestForms.h"
-#include "TestSupport.h"
-#include "framework/Application.h"
-#include "framework/Errors.h"
 
 namespace {
 
 using namespace framework;
-using test::S;
-using test::TfrmLayoutTest;
+using testing_support::S;
+using testing_support::TfrmLayoutTest;
 
 class FormFromLayout : public ::testing::Test {
  protected:
   void SetUp() override {
     form = std::make_unique<TfrmLayoutTest>(nullptr);
     // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    test::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
   }
   void TearDown() override {
-    test::CancelLater();
+    testing_support::CancelLater();
     form.reset();
-    test::Pump();
+    testing_support::Pump();
   }
 
   std::unique_ptr<TfrmLayoutTest> form;
@@ -39,7 +40,7 @@ TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 491);
   EXPECT_EQ(client.bottom, 215);
-  EXPECT_EQ(test::WindowText(window), S("ぺらのテスト"));
+  EXPECT_EQ(testing_support::WindowText(window), S("ぺらのテスト"));
   LONG style = GetWindowLongW(window, GWL_STYLE);
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
@@ -47,23 +48,23 @@ TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
   EXPECT_FALSE(IsWindowVisible(window));
 
   HWND start = form->BitBtn2->Handle();
-  RECT r = test::ChildRect(start);
+  RECT r = testing_support::ChildRect(start);
   EXPECT_EQ(r.left, 112);
   EXPECT_EQ(r.top, 164);
   EXPECT_EQ(r.right - r.left, 105);
   EXPECT_EQ(r.bottom - r.top, 43);
-  EXPECT_EQ(test::WindowText(start), S("開始"));
+  EXPECT_EQ(testing_support::WindowText(start), S("開始"));
   EXPECT_EQ(GetParent(start), window);
   EXPECT_EQ(GetWindowLongW(start, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
 
   HWND edit = form->Edit1->Handle();
   EXPECT_EQ(GetParent(edit), form->Panel1->Handle());
-  r = test::ChildRect(edit);
+  r = testing_support::ChildRect(edit);
   EXPECT_EQ(r.left, 16);
   EXPECT_EQ(r.top, 83);
   EXPECT_EQ(r.right - r.left, 337);
   EXPECT_EQ(r.bottom - r.top, 20);
-  r = test::ChildRect(form->Panel1->Handle());
+  r = testing_support::ChildRect(form->Panel1->Handle());
   EXPECT_EQ(r.left, 8);
   EXPECT_EQ(r.top, 12);
   EXPECT_EQ(r.right, 8 + 473);
@@ -109,7 +110,7 @@ TEST_F(FormFromLayout, LabelsTakeTheSizeOfTheirText) {
 
 TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
   form->Show();
-  test::PumpUntilFocused(form->Edit1->Handle());
+  testing_support::PumpUntilFocused(form->Edit1->Handle());
   RECT r{};
   GetWindowRect(form->Handle(), &r);
   EXPECT_NEAR((r.left + r.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
@@ -126,7 +127,7 @@ TEST_F(FormFromLayout, TabFollowsTheTabOrderThroughPanels) {
 
   form->BitBtn2->SetEnabled(true);
   form->Show();
-  ASSERT_EQ(test::PumpUntilFocused(form->Edit1->Handle()), form->Edit1->Handle());
+  ASSERT_EQ(testing_support::PumpUntilFocused(form->Edit1->Handle()), form->Edit1->Handle());
   MSG tab{form->Edit1->Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
   EXPECT_TRUE(form->DialogMessage(tab));
   EXPECT_EQ(GetFocus(), form->BitBtn1->Handle());
@@ -142,7 +143,7 @@ TEST_F(FormFromLayout, TabFollowsTheTabOrderThroughPanels) {
 
 TEST_F(FormFromLayout, AcceleratorsFocusTheLinkedControlOrPressTheButton) {
   form->Show();
-  test::PumpUntilFocused(form->Edit1->Handle());
+  testing_support::PumpUntilFocused(form->Edit1->Handle());
   form->BitBtn2->SetFocus();
   ASSERT_EQ(GetFocus(), form->BitBtn2->Handle());
   MSG alt{form->BitBtn2->Handle(), WM_SYSCHAR, 'f', 0, 0, {}};
@@ -161,7 +162,7 @@ TEST_F(FormFromLayout, AcceleratorsFocusTheLinkedControlOrPressTheButton) {
 
 TEST_F(FormFromLayout, DisablingTheFocusedControlMovesTheFocusOn) {
   form->Show();
-  test::PumpUntilFocused(form->Edit1->Handle());
+  testing_support::PumpUntilFocused(form->Edit1->Handle());
   form->BitBtn1->SetFocus();
   form->BitBtn1->SetEnabled(false);
   EXPECT_NE(GetFocus(), nullptr);
@@ -195,10 +196,10 @@ TEST_F(ModalForm, EnterOnAFocusedButtonPressesThatButton) {
   form->SetActiveControl(form->BitBtn3);
   // The key goes in only once the button really has the focus: until the form is active, Enter
   // would belong to the default button.
-  test::Later([this] {
-    EXPECT_TRUE(test::PumpUntilActive(form->Handle()));
+  testing_support::Later([this] {
+    EXPECT_TRUE(testing_support::PumpUntilActive(form->Handle()));
     form->BitBtn3->SetFocus();
-    EXPECT_EQ(test::PumpUntilFocused(form->BitBtn3->Handle()), form->BitBtn3->Handle());
+    EXPECT_EQ(testing_support::PumpUntilFocused(form->BitBtn3->Handle()), form->BitBtn3->Handle());
     Post(form->BitBtn3, WM_KEYDOWN, VK_RETURN);
   });
   EXPECT_EQ(form->ShowModal(), mrCancel);
@@ -207,7 +208,7 @@ TEST_F(ModalForm, EnterOnAFocusedButtonPressesThatButton) {
 TEST_F(ModalForm, EnterDoesNothingWhileTheDefaultButtonIsDisabled) {
   form->BitBtn2->SetEnabled(false);
   Post(form->Edit1, WM_KEYDOWN, VK_RETURN);
-  test::Later([this] {
+  testing_support::Later([this] {
     EXPECT_EQ(form->ModalResult(), mrNone);
     EXPECT_TRUE(IsWindowVisible(form->Handle()));
     form->BitBtn3->Click();
@@ -218,7 +219,7 @@ TEST_F(ModalForm, EnterDoesNothingWhileTheDefaultButtonIsDisabled) {
 TEST_F(ModalForm, ARefusedCloseQueryKeepsTheFormUpWithResultZero) {
   form->allowClose = false;
   Post(form->BitBtn2, BM_CLICK);
-  test::Later([this] {
+  testing_support::Later([this] {
     EXPECT_EQ(form->closeQueries, 1);
     EXPECT_EQ(form->ModalResult(), mrNone);
     EXPECT_TRUE(IsWindowVisible(form->Handle()));
@@ -238,9 +239,9 @@ TEST_F(ModalForm, DisablesTheOtherWindowsWhileUpAndGivesThemBack) {
   TForm other(nullptr);
   other.SetClientSize(100, 50);
   other.Show();
-  test::Pump();
+  testing_support::Pump();
   bool enabledDuring = true;
-  test::Later([&] {
+  testing_support::Later([&] {
     enabledDuring = IsWindowEnabled(other.Handle()) != FALSE;
     form->SetModalResult(mrYes);
   }, 30);
@@ -263,7 +264,7 @@ TEST_F(ModalForm, RunsNestedModalForms) {
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
   };
   Post(form->BitBtn1, BM_CLICK);
-  test::Later([this] { form->SetModalResult(mrIgnore); }, 100);
+  testing_support::Later([this] { form->SetModalResult(mrIgnore); }, 100);
   EXPECT_EQ(form->ShowModal(), mrIgnore);
   EXPECT_EQ(form->browseClicks, 1);
 }
@@ -288,12 +289,8 @@ TEST_F(FormFromLayout, EditChangeRunsOnEveryChangeOfTheText) {
 }
 
 TEST(FormLayoutFailure, EscapesTheConstructor) {
-  try {
-    test::TfrmBrokenTest broken(nullptr);
-    FAIL() << "no exception";
-  } catch (const ELayoutError& error) {
-    EXPECT_EQ(error.Message, S("ﾚｲｱｳﾄ TfrmBrokenTest の 5 行目: ｸﾗｽ TNoSuchThing が登録されていません"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<ELayoutError>([] { testing_support::TfrmBrokenTest broken(nullptr); }),
+            S("ﾚｲｱｳﾄ TfrmBrokenTest の 5 行目: ｸﾗｽ TNoSuchThing が登録されていません"));
 }
 
 TEST(FormClientSize, SurvivesChangesOfTheBorder) {
@@ -357,9 +354,7 @@ class TPaintCounter : public TGraphicControl {
 TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
   TForm form(nullptr);
   form.SetClientSize(100, 60);
-  auto* counter = new TPaintCounter(&form);
-  counter->SetParent(&form);
-  counter->SetBounds(5, 5, 20, 20);
+  auto* counter = testing_support::Place<TPaintCounter>(form, 5, 5, 20, 20);
   form.Show();
   form.Update();
   int before = counter->paints;
@@ -442,7 +437,7 @@ TEST(FormWindowMadeWhileReading, KeepsItsLayout) {
   GetClientRect(form.Handle(), &client);
   EXPECT_EQ(client.right, 368);
   EXPECT_EQ(client.bottom, 142);
-  RECT bar = test::ChildRect(form.ProgressBar1->Handle());
+  RECT bar = testing_support::ChildRect(form.ProgressBar1->Handle());
   EXPECT_EQ(bar.top, 126);
   EXPECT_EQ(bar.right - bar.left, 368);
 }

@@ -6,23 +6,23 @@
 #include <cstdlib>
 
 #include "TestForms.h"
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Application.h"
 
 namespace {
 
 using namespace framework;
-using test::S;
+using testing_support::S;
 
 TEST(Screenshot, DISABLED_ShowsTheTestForms) {
   const char* ms = std::getenv("PEUPDATE_SCREENSHOT_MS");
   DWORD duration = ms != nullptr ? static_cast<DWORD>(std::atoi(ms)) : 3000;
-  test::TfrmLayoutTest form(nullptr);
+  testing_support::TfrmLayoutTest form(nullptr);
   form.BitBtn2->Glyph().LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
   form.Edit1->SetText(S("C:\\Program Files\\PELANO5W"));
   form.BitBtn2->SetEnabled(true);
   form.Show();
-  test::TfrmProgressTest progress(nullptr);
+  testing_support::TfrmProgressTest progress(nullptr);
   progress.Show();
   progress.SetBounds(10, 10, progress.Width(), progress.Height());
   progress.ProgressBar1->SetMax(3);

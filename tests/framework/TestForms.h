@@ -11,9 +11,18 @@
 #include "framework/Panel.h"
 #include "framework/ProgressBar.h"
 
-namespace test {
+namespace testing_support {
 
 using namespace framework;
+
+// A new control of class T, owned by parent and placed on it at left, top.
+template <typename T>
+T* Place(TWinControl& parent, int32_t left, int32_t top, int32_t width, int32_t height) {
+  auto* control = new T(&parent);
+  control->SetParent(&parent);
+  control->SetBounds(left, top, width, height);
+  return control;
+}
 
 class TfrmLayoutTest : public TForm {
  public:
@@ -98,4 +107,4 @@ class TfrmBrokenTest : public TForm {
   explicit TfrmBrokenTest(TComponent* owner) : TForm(owner) { InitializeForm(); }
 };
 
-}  // namespace test
+}  // namespace testing_support

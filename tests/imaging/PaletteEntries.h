@@ -20,9 +20,9 @@ inline std::ostream& operator<<(std::ostream& out, const PALETTEENTRY& e) {
   return out << '(' << int{e.peRed} << ',' << int{e.peGreen} << ',' << int{e.peBlue} << " flags " << int{e.peFlags} << ')';
 }
 
-namespace palette_test {
+namespace testing_support {
 
-inline PALETTEENTRY Rgb(int red, int green, int blue, int flags = 0) {
+inline PALETTEENTRY Entry(int red, int green, int blue, int flags = 0) {
   return PALETTEENTRY{static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue), static_cast<BYTE>(flags)};
 }
 
@@ -47,4 +47,4 @@ inline bool ExpectPaletteDisplay() {
   return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-}  // namespace palette_test
+}  // namespace testing_support

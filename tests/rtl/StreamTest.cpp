@@ -314,27 +314,19 @@ TEST_F(FileStreamTest, CreatesWritesSeeksAndReads) {
   EXPECT_EQ(Contents(whole), data);
 }
 
-TEST_F(FileStreamTest, SetSizeTruncatesAndExtends) {
-  std::string path = File("size.bin");
-  rtl::TFileStream file(path, rtl::fmCreate);
+TEST_F(FileStreamTest, SetSizeTruncatesAndExtendsAndANegativeSizeLeavesTheFileAlone) {
+  rtl::TFileStream file(File("size.bin"), rtl::fmCreate);
   Bytes data = Counting(100);
   file.WriteBuffer(data.data(), 100);
+  file.SetPosition(10);
+  EXPECT_THROW(file.SetSize(-1), rtl::ERangeError);
+  EXPECT_EQ(file.GetSize(), 100);
   file.SetSize(40);
   EXPECT_EQ(file.GetSize(), 40);
   file.SetSize(50);
   EXPECT_EQ(file.GetSize(), 50);
   file.SetPosition(0);
   EXPECT_EQ(Bytes(Read(file, 40)), Bytes(data.begin(), data.begin() + 40));
-}
-
-TEST_F(FileStreamTest, NegativeSizeLeavesTheFileAlone) {
-  std::string path = File("negative.bin");
-  rtl::TFileStream file(path, rtl::fmCreate);
-  Bytes data = Counting(100);
-  file.WriteBuffer(data.data(), 100);
-  file.SetPosition(10);
-  EXPECT_THROW(file.SetSize(-1), rtl::ERangeError);
-  EXPECT_EQ(file.GetSize(), 100);
 }
 
 TEST_F(FileStreamTest, ReadOnlyFileRefusesWrites) {

@@ -1,4 +1,5 @@
-// The process's current folder, and folder names compared as the file system compares them.
+// The process's current folder, the test program's folder, and folder names compared as the file
+// system compares them.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,14 @@ inline std::wstring CurrentFolder() {
   wchar_t buffer[MAX_PATH];
   const DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
   return std::wstring(buffer, length);
+}
+
+// The folder of the test program, with its trailing separator (CP932).
+inline std::string ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring program(path, length);
+  return rtl::WideToSjis(program.substr(0, program.find_last_of(L"\\/") + 1));
 }
 
 // Whether two paths differ at most in case, which the file system ignores.

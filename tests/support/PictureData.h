@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "rtl/Sjis.h"
+#include "support/Folders.h"
 
 namespace testing_support {
 
@@ -76,14 +77,6 @@ inline int LargestChannelDifference(const std::vector<uint32_t>& a, const std::v
     }
   }
   return largest;
-}
-
-// The folder of the test program, with its trailing separator (CP932).
-inline std::string ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring program(path, length);
-  return rtl::WideToSjis(program.substr(0, program.find_last_of(L"\\/") + 1));
 }
 
 // A file beside the test program for the length of a test, named uniquely for this process.

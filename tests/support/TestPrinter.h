@@ -92,4 +92,21 @@ inline bool EnsureTestPrinter() {
   return true;
 }
 
+// A device context of the test printer for the length of a test; null when the printer could not
+// be had (TestPrinterFailure says why):
+//   ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure();
+class TTestPrinterDC {
+ public:
+  TTestPrinterDC() : dc_(EnsureTestPrinter() ? CreateDCA("WINSPOOL", kTestPrinterName, nullptr, nullptr) : nullptr) {}
+  ~TTestPrinterDC() {
+    if (dc_ != nullptr) DeleteDC(dc_);
+  }
+  TTestPrinterDC(const TTestPrinterDC&) = delete;
+  TTestPrinterDC& operator=(const TTestPrinterDC&) = delete;
+  operator HDC() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
 }  // namespace testing_support

@@ -4,16 +4,10 @@
 of its own, and a 32 x 32 icon file whose top half is red and bottom half blue."""
 import struct
 import sys
+from pathlib import Path
 
-
-def bmp(width, height, bits, rows_top_down, table=b""):
-    stride = (width * bits // 8 + 3) & ~3
-    pixels = b"".join(row.ljust(stride, b"\0") for row in reversed(rows_top_down))
-    offset = 14 + 40 + len(table)
-    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(pixels), 2835, 2835,
-                       len(table) // 4, 0)
-    return header + info + table + pixels
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+from formats import bmp_of  # noqa: E402
 
 
 def pack_colour(x, y):
@@ -22,17 +16,13 @@ def pack_colour(x, y):
 
 
 def pack_bitmap():
-    rows = []
-    for y in range(360):
-        rows.append(b"".join(struct.pack("<BBB", b, g, r) for (r, g, b) in (pack_colour(x, y) for x in range(400))))
-    return bmp(400, 360, 24, rows)
+    return bmp_of(400, 360, 24, pack_colour)
 
 
 def indexed_bitmap():
     # Keep in step with IndexedEntry() and IndexAt() in PictureData.h.
-    table = b"".join(struct.pack("<BBBB", (i * 7) % 256, 255 - i, i, 0) for i in range(256))
-    rows = [bytes((x + 3 * y) % 256 for x in range(60)) for y in range(40)]
-    return bmp(60, 40, 8, rows, table)
+    palette = [(i, 255 - i, (i * 7) % 256) for i in range(256)]
+    return bmp_of(60, 40, 8, lambda x, y: (x + 3 * y) % 256, palette)
 
 
 def icon_file():

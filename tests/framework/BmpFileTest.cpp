@@ -6,14 +6,15 @@
 #include <random>
 #include <vector>
 
-#include "TestSupport.h"
 #include "framework/Bitmap.h"
 #include "framework/BmpFile.h"
 #include "framework/Colors.h"
 #include "framework/Errors.h"
 #include "rtl/Exception.h"
 #include "rtl/Stream.h"
+#include "support/Bmp.h"
 #include "support/GuardedStream.h"
+#include "support/Gui.h"
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
@@ -22,7 +23,7 @@ namespace {
 
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
-using test::S;
+using testing_support::S;
 using testing_support::ExpectedPixels;
 using testing_support::Fill;
 using testing_support::ReadPixels;
@@ -63,7 +64,7 @@ class BmpReader : public ::testing::Test {
 
 TEST_F(BmpReader, TwentyFourBitsBottomUpAndTopDown) {
   for (bool topDown : {false, true}) {
-    Load(test::MakeBmp(13, 7, 24, {}, Pattern, topDown));
+    Load(testing_support::MakeBmp(13, 7, 24, {}, Pattern, topDown));
     EXPECT_EQ(bitmap.Width(), 13);
     EXPECT_EQ(bitmap.Height(), 7);
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
@@ -80,7 +81,7 @@ TEST_F(BmpReader, IndexedFormatsTakeTheirColourTableAsPalette) {
     std::vector<RGBQUAD> table(colors.begin(), colors.begin() + (bits == 1 ? 2 : 16));
     const int n = static_cast<int>(table.size());
     auto index = [n](int x, int y) { return static_cast<uint32_t>((x * 3 + y) % n); };
-    Load(test::MakeBmp(19, 5, bits, table, index));
+    Load(testing_support::MakeBmp(19, 5, bits, table, index));
     const TPixelFormat format =
         bits == 1 ? TPixelFormat::pf1bit : (bits == 4 ? TPixelFormat::pf4bit : TPixelFormat::pf8bit);
     EXPECT_EQ(bitmap.PixelFormat(), format) << bits;
@@ -94,7 +95,7 @@ TEST_F(BmpReader, IndexedFormatsTakeTheirColourTableAsPalette) {
 }
 
 TEST_F(BmpReader, AnEightBitImageKeepsItsSixteenEntryColourTable) {
-  Load(test::MakeBmp(4, 4, 8, Grey16(), [](int x, int y) { return static_cast<uint32_t>(x + 4 * y); }));
+  Load(testing_support::MakeBmp(4, 4, 8, Grey16(), [](int x, int y) { return static_cast<uint32_t>(x + 4 * y); }));
   ASSERT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 16u);
   RGBQUAD table[256];
   ASSERT_GE(GetDIBColorTable(bitmap.Canvas().Handle(), 0, 256, table), 16u);
@@ -103,12 +104,12 @@ TEST_F(BmpReader, AnEightBitImageKeepsItsSixteenEntryColourTable) {
 }
 
 TEST_F(BmpReader, ThirtyTwoAndSixteenBitsWithAndWithoutMasks) {
-  Load(test::MakeBmp(6, 3, 32, {}, Pattern));
+  Load(testing_support::MakeBmp(6, 3, 32, {}, Pattern));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf32bit);
   EXPECT_EQ(Pixels(), ExpectedPixels(6, 3, Pattern));
 
   // 5-6-5 bit fields after a 40-byte header: red at the top.
-  Bytes data = test::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
+  Bytes data = testing_support::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
   Put32(data, 30, BI_BITFIELDS);
   const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
   data.insert(data.begin() + 54, reinterpret_cast<const uint8_t*>(masks), reinterpret_cast<const uint8_t*>(masks) + 12);
@@ -117,7 +118,7 @@ TEST_F(BmpReader, ThirtyTwoAndSixteenBitsWithAndWithoutMasks) {
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf16bit);
   EXPECT_EQ(Pixels()[4], 0xFF0000u);
 
-  Bytes plain = test::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
+  Bytes plain = testing_support::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
   Put16(plain, 54, 0x7C00);
   Load(plain);
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf15bit);
@@ -139,7 +140,7 @@ TEST_F(BmpReader, ACoreHeaderWithThreeByteColours) {
 TEST_F(BmpReader, PixelsFollowTheColourTableWhateverTheOffsetSays) {
   const std::vector<RGBQUAD> table = Grey16();
   auto index = [](int x, int y) { return static_cast<uint32_t>((x + y) % 16); };
-  Bytes data = test::MakeBmp(8, 4, 4, table, index);
+  Bytes data = testing_support::MakeBmp(8, 4, 4, table, index);
   for (uint32_t offset : {0u, 1u, 118u + 7u, 0xFFFFFFFFu}) {
     Put32(data, 10, offset);
     Load(data);
@@ -148,7 +149,7 @@ TEST_F(BmpReader, PixelsFollowTheColourTableWhateverTheOffsetSays) {
 }
 
 TEST_F(BmpReader, ASizeImageOfZeroMeansTheRowsSize) {
-  Bytes data = test::MakeBmp(5, 3, 24, {}, Pattern);
+  Bytes data = testing_support::MakeBmp(5, 3, 24, {}, Pattern);
   Put32(data, 34, 0);
   Load(data);
   EXPECT_EQ(Pixels(), ExpectedPixels(5, 3, Pattern));
@@ -158,7 +159,7 @@ TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
   // 400 x 360 at 24 bits: 1,200 bytes a row, 432,000 in all; one byte short leaves the top-right
   // pixel's red at 0.
   auto white = [](int, int) { return 0xFFFFFFu; };
-  Bytes data = test::MakeBmp(400, 360, 24, {}, white);
+  Bytes data = testing_support::MakeBmp(400, 360, 24, {}, white);
   ASSERT_EQ(Get32(data, 34), 432000u);
   Put32(data, 34, 431999);
   data.insert(data.end(), {1, 2, 3, 4, 5});
@@ -174,7 +175,7 @@ TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
 
 TEST_F(BmpReader, PixelDataCutShortLoadsWhatIsThereAndTheRestIsBlack) {
   auto white = [](int, int) { return 0xFFFFFFu; };
-  Bytes data = test::MakeBmp(4, 4, 24, {}, white);  // 12 bytes a row, the bottom row first
+  Bytes data = testing_support::MakeBmp(4, 4, 24, {}, white);  // 12 bytes a row, the bottom row first
   data.resize(data.size() - 2 * 12 - 5);
   Load(data);
   // The bottom row whole; of the next, 7 bytes: two pixels and the blue of the third.
@@ -185,8 +186,8 @@ TEST_F(BmpReader, PixelDataCutShortLoadsWhatIsThereAndTheRestIsBlack) {
 
 TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
   const std::string message = S("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
-  Bytes good = test::MakeBmp(3, 3, 24, {}, Pattern);
-  Bytes tooManyColours = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 0u; });
+  Bytes good = testing_support::MakeBmp(3, 3, 24, {}, Pattern);
+  Bytes tooManyColours = testing_support::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 0u; });
   Put32(tooManyColours, 46, 0x40000000);
   EXPECT_EQ(Failure(tooManyColours), message);
   // Rows that would not fit in memory: the largest sizes the header can state, and the first
@@ -229,11 +230,11 @@ TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
     }
     EXPECT_EQ(Failure(bad), message) << field.at << ": " << field.value;
   }
-  Bytes fullTable = test::MakeBmp(2, 2, 8, std::vector<RGBQUAD>(256), [](int, int) { return 1u; });
+  Bytes fullTable = testing_support::MakeBmp(2, 2, 8, std::vector<RGBQUAD>(256), [](int, int) { return 1u; });
   Put32(fullTable, 46, 256);
   EXPECT_NO_THROW(Load(fullTable));
   // Every cut inside the headers and the colour table.
-  Bytes indexed = test::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 1u; });
+  Bytes indexed = testing_support::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 1u; });
   for (std::size_t length = 1; length < 14 + 40 + 64; ++length) {
     EXPECT_EQ(Failure(Bytes(indexed.begin(), indexed.begin() + static_cast<std::ptrdiff_t>(length))), message) << length;
   }
@@ -260,7 +261,7 @@ TEST_F(BmpReader, LoadsBitmapResourcesOfTheModule) {
 }
 
 TEST_F(BmpReader, AnEmptyStreamEmptiesTheBitmap) {
-  Load(test::MakeBmp(3, 3, 24, {}, Pattern));
+  Load(testing_support::MakeBmp(3, 3, 24, {}, Pattern));
   ASSERT_FALSE(bitmap.Empty());
   Load({});
   EXPECT_TRUE(bitmap.Empty());
@@ -294,7 +295,7 @@ Bytes RleFile(int width, int height, int bits, const Bytes& codes) {
   for (int i = 0; i < (bits == 8 ? 256 : 16); ++i) {
     colors.push_back({static_cast<BYTE>(i * 7), static_cast<BYTE>(i * 13), static_cast<BYTE>(255 - i), 0});
   }
-  Bytes file = test::MakeBmp(width, height, bits, colors, [](int, int) { return 0u; });
+  Bytes file = testing_support::MakeBmp(width, height, bits, colors, [](int, int) { return 0u; });
   file.resize(14 + 40 + colors.size() * 4);
   Put32(file, 30, bits == 8 ? BI_RLE8 : BI_RLE4);
   Put32(file, 34, static_cast<uint32_t>(codes.size()));
@@ -362,12 +363,12 @@ TEST_F(BmpReader, RunLengthDataCutAnywhereDecodesWhatCameBeforeTheCut) {
 // runtime's exceptions; the data lies right before a page that faults on access.
 TEST(BmpReaderFuzz, MutatedAndCutInputsLoadOrRaiseWithoutReadingOutside) {
   std::vector<Bytes> seeds = {
-      test::MakeBmp(9, 5, 24, {}, Pattern),
-      test::MakeBmp(9, 5, 24, {}, Pattern, true),
-      test::MakeBmp(17, 3, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, [](int x, int) { return x % 2u; }),
-      test::MakeBmp(7, 6, 4, Grey16(), [](int x, int y) { return (x + y) % 16u; }),
-      test::MakeBmp(5, 5, 8, Grey16(), [](int x, int) { return x % 16u; }),
-      test::MakeBmp(4, 4, 32, {}, Pattern),
+      testing_support::MakeBmp(9, 5, 24, {}, Pattern),
+      testing_support::MakeBmp(9, 5, 24, {}, Pattern, true),
+      testing_support::MakeBmp(17, 3, 1, {{0, 0, 0, 0}, {255, 255, 255, 0}}, [](int x, int) { return x % 2u; }),
+      testing_support::MakeBmp(7, 6, 4, Grey16(), [](int x, int y) { return (x + y) % 16u; }),
+      testing_support::MakeBmp(5, 5, 8, Grey16(), [](int x, int) { return x % 16u; }),
+      testing_support::MakeBmp(4, 4, 32, {}, Pattern),
       RleFile(10, 4, 8, {3, 5, 0, 3, 9, 10, 11, 0, 2, 7, 0, 0, 0, 2, 2, 1, 0, 4, 1, 2, 3, 4, 0, 1}),
       RleFile(11, 3, 4, {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 3, 1, 0, 1}),
   };
@@ -444,9 +445,9 @@ class BmpWriter : public ::testing::Test {
 TEST_F(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
   const std::vector<RGBQUAD> table = Grey16();
   const std::vector<Bytes> sources = {
-      test::MakeBmp(13, 7, 24, {}, Pattern, true),
-      test::MakeBmp(9, 4, 4, table, [](int x, int y) { return (x * y) % 16u; }),
-      test::MakeBmp(6, 6, 32, {}, Pattern),
+      testing_support::MakeBmp(13, 7, 24, {}, Pattern, true),
+      testing_support::MakeBmp(9, 4, 4, table, [](int x, int y) { return (x * y) % 16u; }),
+      testing_support::MakeBmp(6, 6, 32, {}, Pattern),
   };
   for (const Bytes& source : sources) {
     TBitmap bitmap;
@@ -485,7 +486,7 @@ TEST_F(BmpWriter, AnIndexedImageKeepsItsWholeTableAndItsIndexes) {
   for (int i = 0; i < 256; ++i) colors[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
   colors[3] = {1, 2, 3, 0};
   TBitmap bitmap;
-  Load(bitmap, test::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
+  Load(bitmap, testing_support::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
   const Bytes saved = Save(bitmap);
   EXPECT_EQ(saved.size(), 14u + 40 + 256 * 4 + 8 * 4);
   TBitmap again;

@@ -1,12 +1,11 @@
-// Helpers of the framework tests: reading and answering message boxes, running code from inside a
-// message loop, and building BMP files in memory.
+// Helpers of the tests that make windows: reading and answering message boxes, running code from
+// inside a message loop, and reading back what a window shows.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -16,7 +15,7 @@
 #include "rtl/Sjis.h"
 #include "support/Pixels.h"
 
-namespace test {
+namespace testing_support {
 
 // CP932 of a UTF-8 literal.
 inline std::string S(const char* utf8) { return rtl::Utf8ToSjis(utf8); }
@@ -143,63 +142,6 @@ inline bool PumpUntilActive(HWND window) {
   return GetActiveWindow() == window;
 }
 
-// A BMP file: pixel(x, y) gives a colour index (bitCount <= 8) or 0x00RRGGBB (24 and 32 bits).
-// topDown writes a negative height.
-inline std::vector<uint8_t> MakeBmp(int width, int height, int bitCount, const std::vector<RGBQUAD>& colors,
-                                    const std::function<uint32_t(int, int)>& pixel, bool topDown = false) {
-  int stride = (width * bitCount + 31) / 32 * 4;
-  std::vector<uint8_t> bits(static_cast<std::size_t>(stride) * height);
-  for (int y = 0; y < height; ++y) {
-    int row = topDown ? y : height - 1 - y;
-    uint8_t* line = bits.data() + static_cast<std::size_t>(row) * stride;
-    for (int x = 0; x < width; ++x) {
-      uint32_t p = pixel(x, y);
-      switch (bitCount) {
-        case 1:
-          if (p) line[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-          break;
-        case 4:
-          line[x / 2] |= static_cast<uint8_t>(x % 2 ? p & 15 : (p & 15) << 4);
-          break;
-        case 8:
-          line[x] = static_cast<uint8_t>(p);
-          break;
-        case 24:
-          line[x * 3] = static_cast<uint8_t>(p);
-          line[x * 3 + 1] = static_cast<uint8_t>(p >> 8);
-          line[x * 3 + 2] = static_cast<uint8_t>(p >> 16);
-          break;
-        case 32:
-          line[x * 4] = static_cast<uint8_t>(p);
-          line[x * 4 + 1] = static_cast<uint8_t>(p >> 8);
-          line[x * 4 + 2] = static_cast<uint8_t>(p >> 16);
-          break;
-      }
-    }
-  }
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = topDown ? -height : height;
-  info.biPlanes = 1;
-  info.biBitCount = static_cast<WORD>(bitCount);
-  info.biCompression = BI_RGB;
-  info.biSizeImage = static_cast<DWORD>(bits.size());
-  info.biClrUsed = static_cast<DWORD>(colors.size());
-  uint32_t offBits = 14 + sizeof info + static_cast<uint32_t>(colors.size() * 4);
-  std::vector<uint8_t> file(offBits);
-  file[0] = 'B';
-  file[1] = 'M';
-  uint32_t size = offBits + static_cast<uint32_t>(bits.size());
-  memcpy(&file[2], &size, 4);
-  memcpy(&file[10], &offBits, 4);
-  memcpy(&file[14], &info, sizeof info);
-  if (!colors.empty()) memcpy(&file[14 + sizeof info], colors.data(), colors.size() * 4);
-  file.resize(offBits + bits.size());
-  memcpy(file.data() + offBits, bits.data(), bits.size());
-  return file;
-}
-
 // A window's rectangle in its parent's client coordinates (screen coordinates for a top-level one).
 inline RECT ChildRect(HWND window) {
   RECT r{};
@@ -271,4 +213,4 @@ inline std::string WindowText(HWND window) {
   return rtl::WideToSjis(buffer);
 }
 
-}  // namespace test
+}  // namespace testing_support

@@ -17,23 +17,12 @@
 
 namespace {
 
-using dib_test::Bytes;
-using dib_test::ByteStream;
-using dib_test::MakeBmp;
-using dib_test::MakeImage;
-using dib_test::MakeRgb;
-using dib_test::Rgb;
-using dib_test::ShowsAt;
-using dib_test::Target;
 using framework::TRect;
 using imaging::TSafetyBitmap;
-using namespace safety_test;
-using testing_support::ExpectedPixels;
-using testing_support::ReadPixels;
+using namespace testing_support;
 
 constexpr Rgb kRed = 0xFF0000;
 constexpr Rgb kBlue = 0x0000FF;
-constexpr Rgb kFill = 0x123456;
 
 // Pure red and pure blue in a diagonal pattern, colours one step from red and others between them.
 uint32_t Scene(int x, int y) {
@@ -53,14 +42,6 @@ uint32_t CubeColours(int x, int y) { return MakeRgb(51 * ((x + y) % 6), 51 * (x 
 void LoadBytes(TSafetyBitmap& bitmap, const Bytes& bytes) {
   ByteStream stream(bytes);
   bitmap.LoadFromStream(stream);
-}
-
-// What a transparent draw of image leaves: the fill where the image has the transparent colour.
-std::function<Rgb(int32_t, int32_t)> Through(const dib_test::Image& image, Rgb transparent, int scale = 1) {
-  return [&image, transparent, scale](int32_t dx, int32_t dy) {
-    const Rgb c = image.ColorAt(dx / scale, dy / scale);
-    return c == transparent ? kFill : c;
-  };
 }
 
 // Counts the library's DIB stretches and passes them on.
@@ -108,17 +89,9 @@ class MemoryTarget : public imaging::TMemoryCanvas {
   int32_t height_;
 };
 
-std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
-
-// Every test runs on the NT family's path and on the other one.
-class SafetyDraw : public ::testing::TestWithParam<bool> {
+// The scene picture in a safety bitmap.
+class SceneBitmap {
  protected:
-  void SetUp() override {
-    saved_ = TSafetyBitmap::NTFamily();
-    TSafetyBitmap::SetNTFamily(GetParam());
-  }
-  void TearDown() override { TSafetyBitmap::SetNTFamily(saved_); }
-
   void LoadScene(int32_t width, int32_t height) {
     image = Rgb24(width, height, Scene);
     LoadBytes(bitmap, MakeBmp(image));
@@ -128,11 +101,14 @@ class SafetyDraw : public ::testing::TestWithParam<bool> {
     bitmap.SetTransparentColor(colour);
   }
 
-  dib_test::Image image;
+  testing_support::Image image;
   TSafetyBitmap bitmap;
+};
 
+// Every test runs on the NT family's path and on the other one.
+class SafetyDraw : public ::testing::TestWithParam<bool>, protected SceneBitmap {
  private:
-  bool saved_ = true;
+  testing_support::TSystemFamily family_{GetParam()};
 };
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyDraw, ::testing::Values(true, false),
@@ -174,7 +150,7 @@ TEST_P(SafetyDraw, A32BitPictureComparesColoursAndIgnoresItsFourthByte) {
 }
 
 std::vector<RGBQUAD> TableWithRed() {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(256);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(256);
   colours[0] = {0, 0, 0, 0};
   colours[3] = {0, 0, 255, 0};  // pure red
   colours[255] = {255, 255, 255, 0};
@@ -201,7 +177,7 @@ TEST_P(SafetyDraw, An8BitPictureWhoseColourIsNotExactlyInItsPaletteDrawsOpaque) 
 }
 
 TEST_P(SafetyDraw, A4BitPictureIsReadPixelByPixel) {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
   colours[0] = {0, 0, 0, 0};
   colours[6] = {0, 0, 255, 0};
   colours[15] = {255, 255, 255, 0};
@@ -431,17 +407,8 @@ TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
 
 class SafetyPrint : public SafetyDraw {
  protected:
-  void SetUp() override {
-    SafetyDraw::SetUp();
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
-    ASSERT_NE(printer, nullptr);
-  }
-  void TearDown() override {
-    if (printer != nullptr) DeleteDC(printer);
-    SafetyDraw::TearDown();
-  }
-  HDC printer = nullptr;
+  void SetUp() override { ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure(); }
+  const testing_support::TTestPrinterDC printer;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyPrint, ::testing::Values(true, false),
@@ -548,34 +515,14 @@ TEST_P(SafetyPrint, AMetafileMadeForThePrinterRecordsTheDrawAndKeepsItsState) {
 }
 
 // Outside the NT family pictures reach printers through DIBs, drawn row by row when refused.
-class SafetyPrintElsewhere : public ::testing::Test {
+class SafetyPrintElsewhere : public ::testing::Test, protected SceneBitmap {
  protected:
-  void SetUp() override {
-    saved_ = TSafetyBitmap::NTFamily();
-    TSafetyBitmap::SetNTFamily(false);
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
-    ASSERT_NE(printer, nullptr);
-  }
-  void TearDown() override {
-    if (printer != nullptr) DeleteDC(printer);
-    TSafetyBitmap::SetNTFamily(saved_);
-  }
-  void LoadScene(int32_t width, int32_t height) {
-    image = Rgb24(width, height, Scene);
-    LoadBytes(bitmap, MakeBmp(image));
-  }
-  void MakeTransparent(framework::TColor colour) {
-    bitmap.SetTransparent(true);
-    bitmap.SetTransparentColor(colour);
-  }
+  void SetUp() override { ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure(); }
 
-  HDC printer = nullptr;
-  dib_test::Image image;
-  TSafetyBitmap bitmap;
+  const testing_support::TTestPrinterDC printer;
 
  private:
-  bool saved_ = true;
+  testing_support::TSystemFamily family_{false};
 };
 
 TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
@@ -585,7 +532,7 @@ TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   target.Handle();
   bitmap.Draw(target, {0, 0, 8, 6});  // builds the caches with a willing device
   MemoryTarget fresh(8, 6, printer);
-  dib_test::RefusingDevice refusing;
+  testing_support::RefusingDevice refusing;
   fresh.Draw(0, 0, bitmap);
   EXPECT_GT(refusing.calls(), 2 * 6);
   EXPECT_EQ(fresh.Pixels(), ExpectedPixels(8, 6, Through(image, kRed)));
@@ -612,7 +559,7 @@ TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {
   SetBkColor(dc, RGB(7, 8, 9));
   SetTextColor(dc, RGB(10, 11, 12));
   target.SetCopyMode(NOTSRCCOPY);
-  dib_test::RefusingDevice refusing;
+  testing_support::RefusingDevice refusing;
   EXPECT_THROW(bitmap.Draw(target, {0, 0, 1, 30000}), rtl::EIntOverflow);
   EXPECT_EQ(GetBkColor(dc), RGB(7, 8, 9));
   EXPECT_EQ(GetTextColor(dc), RGB(10, 11, 12));
@@ -625,7 +572,7 @@ TEST_P(SafetyDraw, RepeatedLoadsAndTransparentDrawsKeepNoGdiObjects) {
   Target target(8, 6, kFill);
   const Bytes bmp = MakeBmp(Rgb24(8, 6, Scene));
   const Bytes rle = MakeBmp(MakeImage(8, 6, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 7); },
-                                      dib_test::TestColors(7)),
+                                      testing_support::TestColors(7)),
                             {.compression = BI_RLE8});
   auto round = [&] {
     TSafetyBitmap picture;

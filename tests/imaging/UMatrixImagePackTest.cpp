@@ -51,8 +51,19 @@ class MatrixImagePack : public ::testing::Test {
     pack.SetCountCol(cols);
     pack.SetCountRow(rows);
   }
+  // Cell index of the pack, which must be a bitmap of width x height (null when it is no bitmap).
+  TBitmap* Cell(int32_t index, int32_t width, int32_t height) {
+    pack.GetImage(cell, index);
+    auto* bitmap = dynamic_cast<TBitmap*>(cell.Graphic());
+    EXPECT_NE(bitmap, nullptr);
+    if (bitmap == nullptr) return nullptr;
+    EXPECT_EQ(bitmap->Width(), width);
+    EXPECT_EQ(bitmap->Height(), height);
+    return bitmap;
+  }
 
   TMatrixImagePack pack{nullptr};
+  framework::TPicture cell;
   int changes = 0;
 };
 
@@ -222,12 +233,8 @@ TEST_F(MatrixImagePack, TheOwnedObjectsTakeSettingsAndAreNeverReplaced) {
 TEST_F(MatrixImagePack, ACellIsCopiedPixelForPixel) {
   LoadBitmap("PACK");
   Grid(3, 2);
-  framework::TPicture cell;
-  pack.GetImage(cell, 4);
-  auto* bitmap = dynamic_cast<TBitmap*>(cell.Graphic());
+  TBitmap* bitmap = Cell(4, 134, 180);
   ASSERT_NE(bitmap, nullptr);
-  EXPECT_EQ(bitmap->Width(), 134);
-  EXPECT_EQ(bitmap->Height(), 180);
   if (imaging::IsPaletteDisplay()) {
     EXPECT_EQ(bitmap->PixelFormat(), framework::TPixelFormat::pf8bit);
     return;
@@ -243,12 +250,8 @@ TEST_F(MatrixImagePack, ACellIsCopiedPixelForPixel) {
 TEST_F(MatrixImagePack, OnAPaletteDisplayACellCarriesACopyOfTheSourcePalette) {
   LoadBitmap("INDEXED");
   Grid(2, 2);
-  framework::TPicture cell;
-  pack.GetImage(cell, 3);
-  auto* bitmap = dynamic_cast<TBitmap*>(cell.Graphic());
+  TBitmap* bitmap = Cell(3, 30, 20);
   ASSERT_NE(bitmap, nullptr);
-  EXPECT_EQ(bitmap->Width(), 30);
-  EXPECT_EQ(bitmap->Height(), 20);
   if (!imaging::IsPaletteDisplay()) {
     EXPECT_NE(bitmap->PixelFormat(), framework::TPixelFormat::pf8bit);
     return;

@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace palette_test;
+using namespace testing_support;
 
 // The suite's screens are known: the 8-bit one, and otherwise one of 24 bits, which the platform
 // reports as 24 or 32 bits per pixel. A bitmap made for the screen has its format.

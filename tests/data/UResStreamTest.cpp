@@ -1,4 +1,9 @@
 #include "data/UResStream.h"
+#include "rtl/Exception.h"
+#include "rtl/Handles.h"
+#include "rtl/Sjis.h"
+#include "support/MessageOf.h"
+#include "support/ResFileWriter.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,16 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "ResFileWriter.h"
-#include "rtl/Exception.h"
-#include "rtl/Handles.h"
-#include "rtl/Sjis.h"
 
 namespace {
 
-using test_res::EntryOptions;
-using test_res::Field;
-using test_res::ResFileWriter;
+using testing_support::EntryOptions;
+using testing_support::Field;
+using testing_support::MessageOf;
+using testing_support::ResFileWriter;
 
 std::string NotFoundText(const std::string& name) { return name + rtl::Utf8ToSjis(" ﾘｿｰｽが見つかりません"); }
 
@@ -68,12 +70,8 @@ class ResStreamFile : public ::testing::Test {
   }
 
   void ExpectNotFound(const std::string& resName, const data::TResType& resType) {
-    try {
-      data::TResStream stream(fileName_, resName, resType);
-      ADD_FAILURE() << "found " << resName;
-    } catch (const rtl::EResNotFound& error) {
-      EXPECT_EQ(error.Message, NotFoundText(resName));
-    }
+    EXPECT_EQ(MessageOf<rtl::EResNotFound>([&] { data::TResStream stream(fileName_, resName, resType); }),
+              NotFoundText(resName));
   }
 
   std::wstring path_;
@@ -246,12 +244,7 @@ TEST_F(ResStreamFile, ATruncatedEntryHeaderRaisesTheReadError) {
   writer.EmptyEntry();
   for (std::size_t extra : {1u, 4u, 7u}) {
     WriteFile(writer.Bytes() + std::string(extra, '\0'));
-    try {
-      data::TResStream stream(fileName_, "LOGO", 2);
-      ADD_FAILURE() << extra;
-    } catch (const rtl::EReadError& error) {
-      EXPECT_EQ(error.Message, readError);
-    }
+    EXPECT_EQ(MessageOf<rtl::EReadError>([&] { data::TResStream stream(fileName_, "LOGO", 2); }), readError) << extra;
   }
   // Sizes present but the numeric type field cut short.
   WriteFile(writer.Bytes() + std::string("\x10\0\0\0\x20\0\0\0\xFF\xFF", 10));
@@ -319,12 +312,8 @@ TEST_F(ResStreamFile, AFileHeldOpenElsewhereRaisesTheOpenError) {
   rtl::TFileHandle held(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
-  try {
-    data::TResStream stream(fileName_, "LOGO", 2);
-    ADD_FAILURE() << "opened";
-  } catch (const rtl::EFOpenError& error) {
-    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + fileName_ + rtl::Utf8ToSjis(" は開けません"));
-  }
+  EXPECT_EQ(MessageOf<rtl::EFOpenError>([&] { data::TResStream stream(fileName_, "LOGO", 2); }),
+            rtl::Utf8ToSjis("ﾌｧｲﾙ ") + fileName_ + rtl::Utf8ToSjis(" は開けません"));
 }
 
 TEST_F(ResStreamFile, AFileWithoutTheResourceDoesNotFallBackToTheModule) {
@@ -352,12 +341,8 @@ TEST_F(ResStreamModule, AnEmptyOrMissingFileNameReadsTheModule) {
 TEST_F(ResStreamModule, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
   data::TResStream named("", "#5", 10);
   EXPECT_EQ(ReadAll(named), "named #5");
-  try {
-    data::TResStream stream("", "#7", 10);
-    ADD_FAILURE() << "the number 7 was taken for the name #7: " << ReadAll(stream);
-  } catch (const rtl::EResNotFound& error) {
-    EXPECT_EQ(error.Message, NotFoundText("#7"));
-  }
+  EXPECT_EQ(MessageOf<rtl::EResNotFound>([] { data::TResStream stream("", "#7", 10); }), NotFoundText("#7"))
+      << "the number 7 was taken for the name #7";
   // A type given as text is a type name too: "#10" is not RCDATA.
   EXPECT_THROW(data::TResStream("", "MODLOGO", "#10"), rtl::EResNotFound);
   EXPECT_EQ(ReadAll(*std::make_unique<data::TResStream>("", "MODLOGO", MAKEINTRESOURCEA(10))), "from the module");
@@ -365,21 +350,12 @@ TEST_F(ResStreamModule, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
 
 TEST_F(ResStreamModule, TheModuleVariantIsReadOnly) {
   data::TResStream stream("", "MODLOGO", 10);
-  try {
-    stream.Write("x", 1);
-    ADD_FAILURE() << "written";
-  } catch (const rtl::EStreamError& error) {
-    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("読み込み専用ﾘｿｰｽ ｽﾄﾘｰﾑには書き込めません"));
-  }
+  EXPECT_EQ(MessageOf<rtl::EStreamError>([&] { stream.Write("x", 1); }),
+            rtl::Utf8ToSjis("読み込み専用ﾘｿｰｽ ｽﾄﾘｰﾑには書き込めません"));
 }
 
 TEST_F(ResStreamModule, AMissingResourceRaisesTheNotFoundError) {
-  try {
-    data::TResStream stream("", "NOSUCH", 10);
-    ADD_FAILURE() << "found";
-  } catch (const rtl::EResNotFound& error) {
-    EXPECT_EQ(error.Message, NotFoundText("NOSUCH"));
-  }
+  EXPECT_EQ(MessageOf<rtl::EResNotFound>([] { data::TResStream stream("", "NOSUCH", 10); }), NotFoundText("NOSUCH"));
   EXPECT_THROW(data::TResStream("", "MODLOGO", 2), rtl::EResNotFound);
 }
 

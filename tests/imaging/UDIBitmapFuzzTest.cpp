@@ -20,7 +20,7 @@
 
 namespace {
 
-using namespace dib_test;
+using namespace testing_support;
 using imaging::TDIBitmap;
 using testing_support::Mutate;
 using testing_support::Random;

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-namespace test_res {
+namespace testing_support {
 
 // A TYPE or NAME field: an ordinal (0xFFFF, number) or a zero-terminated UTF-16LE name.
 struct Field {
@@ -90,4 +90,4 @@ class ResFileWriter {
   std::string bytes_;
 };
 
-}  // namespace test_res
+}  // namespace testing_support

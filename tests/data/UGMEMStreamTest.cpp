@@ -1,4 +1,5 @@
 #include "data/UGMEMStream.h"
+#include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -49,12 +50,7 @@ class AttachedStream : public ::testing::Test {
     void* memory = stream.Memory();
     int32_t size = stream.GetSize();
     int32_t position = stream.GetPosition();
-    try {
-      action();
-      ADD_FAILURE() << "no exception";
-    } catch (const data::EGMEMStream& error) {
-      EXPECT_EQ(error.Message, kReallocText);
-    }
+    EXPECT_EQ(testing_support::MessageOf<data::EGMEMStream>(action), kReallocText);
     EXPECT_EQ(stream.Memory(), memory);
     EXPECT_EQ(stream.GetSize(), size);
     EXPECT_EQ(stream.GetPosition(), position);

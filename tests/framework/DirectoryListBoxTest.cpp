@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Application.h"
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
@@ -40,7 +40,7 @@ int32_t TextWidth(const std::string& text) {
 }
 
 // A form holding the two lists and the label, linked as the folder browser links them.
-class FileCtrlTest : public testing::Test {
+class FileLists : public testing::Test {
  protected:
   void SetUp() override {
     Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
@@ -64,9 +64,16 @@ class FileCtrlTest : public testing::Test {
     // A folder under the scratch folder, with the case on disk that the tests look for.
     root = WideToSjis(scratch.path());
   }
+  // The list on Alpha, whose one subfolder is Beta, on the form shown.
+  void ShowAlphaWithBeta() {
+    MakeFolder(scratch.File(L"Alpha"));
+    MakeFolder(scratch.File(L"Alpha\\Beta"));
+    list->SetDirectory(Folder("Alpha"));
+    form->Show();
+  }
   void TearDown() override {
     form.reset();
-    test::Pump();
+    testing_support::Pump();
     Application().SetOnException(nullptr);
   }
 
@@ -82,12 +89,12 @@ class FileCtrlTest : public testing::Test {
   std::vector<std::string> errors;
 };
 
-TEST_F(FileCtrlTest, StartsOnTheProcesssCurrentFolder) {
+TEST_F(FileLists, StartsOnTheProcesssCurrentFolder) {
   EXPECT_TRUE(SamePath(SjisToWide(list->Directory()), CurrentFolder())) << list->Directory();
   EXPECT_EQ(list->Entries()[list->CurrentIndex()].Glyph, TFolderGlyph::Current);
 }
 
-TEST_F(FileCtrlTest, EntersAFolderAndSpellsItAsTheDiskDoes) {
+TEST_F(FileLists, EntersAFolderAndSpellsItAsTheDiskDoes) {
   MakeFolder(scratch.File(L"Alpha"));
   list->SetDirectory(Folder("ALPHA"));
   EXPECT_EQ(list->Directory().substr(list->Directory().size() - 6), "\\Alpha");
@@ -95,7 +102,7 @@ TEST_F(FileCtrlTest, EntersAFolderAndSpellsItAsTheDiskDoes) {
   EXPECT_EQ(combo->Drive(), list->Drive());
 }
 
-TEST_F(FileCtrlTest, TheSameFolderInAnotherCaseChangesNothing) {
+TEST_F(FileLists, TheSameFolderInAnotherCaseChangesNothing) {
   MakeFolder(scratch.File(L"Alpha"));
   list->SetDirectory(Folder("Alpha"));
   std::string before = list->Directory();
@@ -112,14 +119,14 @@ TEST_F(FileCtrlTest, TheSameFolderInAnotherCaseChangesNothing) {
   EXPECT_EQ(listChanges, 1);
 }
 
-TEST_F(FileCtrlTest, AnEmptyPathChangesNothing) {
+TEST_F(FileLists, AnEmptyPathChangesNothing) {
   std::string before = list->Directory();
   list->SetDirectory("");
   EXPECT_EQ(list->Directory(), before);
   EXPECT_EQ(listChanges, 0);
 }
 
-TEST_F(FileCtrlTest, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
+TEST_F(FileLists, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
   MakeFolder(scratch.File(L"Alpha"));
   testing_support::WriteWholeFile(scratch.File(L"file.txt"), {'x'});
   list->SetDirectory(Folder("Alpha"));
@@ -150,7 +157,7 @@ TEST_F(FileCtrlTest, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
   EXPECT_EQ(listChanges, 1);
 }
 
-TEST_F(FileCtrlTest, ARootKeepsItsBackslashAndOtherFoldersHaveNone) {
+TEST_F(FileLists, ARootKeepsItsBackslashAndOtherFoldersHaveNone) {
   list->SetDirectory("c:");
   EXPECT_EQ(list->Directory().size(), 3u);
   EXPECT_EQ(list->Directory().substr(1), ":\\");
@@ -163,7 +170,7 @@ TEST_F(FileCtrlTest, ARootKeepsItsBackslashAndOtherFoldersHaveNone) {
   EXPECT_NE(list->Directory().back(), '\\');
 }
 
-TEST_F(FileCtrlTest, ShowsThePathDownFromTheRootThenTheSubfoldersSorted) {
+TEST_F(FileLists, ShowsThePathDownFromTheRootThenTheSubfoldersSorted) {
   MakeFolder(scratch.File(L"Alpha"));
   MakeFolder(scratch.File(L"Alpha\\Beta"));
   for (const wchar_t* name : {L"b2", L"A1", L"c3", L"表示"}) MakeFolder(scratch.File(std::wstring(L"Alpha\\Beta\\") + name));
@@ -206,12 +213,12 @@ TEST_F(FileCtrlTest, ShowsThePathDownFromTheRootThenTheSubfoldersSorted) {
   }
   EXPECT_EQ(SendMessageW(window, LB_GETCURSEL, 0, 0), current);
   EXPECT_EQ(SendMessageW(window, LB_GETITEMHEIGHT, 0, 0), 16);
-  RECT r = test::ChildRect(window);
+  RECT r = testing_support::ChildRect(window);
   EXPECT_EQ(r.right - r.left, 273);
   EXPECT_EQ(r.bottom - r.top, 205);
 }
 
-TEST_F(FileCtrlTest, AFolderNameWithA5CSecondByteIsOneEntry) {
+TEST_F(FileLists, AFolderNameWithA5CSecondByteIsOneEntry) {
   // "表" is 0x95 0x5C in CP932: its second byte must not split the path.
   MakeFolder(scratch.File(L"表"));
   MakeFolder(scratch.File(L"表\\ソフト"));
@@ -222,11 +229,8 @@ TEST_F(FileCtrlTest, AFolderNameWithA5CSecondByteIsOneEntry) {
   EXPECT_EQ(list->EntryPath(current - 1), Folder(Utf8ToSjis("表")));
 }
 
-TEST_F(FileCtrlTest, DoubleClickEntersTheClickedFolder) {
-  MakeFolder(scratch.File(L"Alpha"));
-  MakeFolder(scratch.File(L"Alpha\\Beta"));
-  list->SetDirectory(Folder("Alpha"));
-  form->Show();
+TEST_F(FileLists, DoubleClickEntersTheClickedFolder) {
+  ShowAlphaWithBeta();
   HWND window = list->Handle();
   int target = list->CurrentIndex() + 1;
   RECT item{};
@@ -252,11 +256,8 @@ TEST_F(FileCtrlTest, DoubleClickEntersTheClickedFolder) {
   EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(FileCtrlTest, EnterOpensTheSelectedFolderThroughTheFormsKeyboardHandling) {
-  MakeFolder(scratch.File(L"Alpha"));
-  MakeFolder(scratch.File(L"Alpha\\Beta"));
-  list->SetDirectory(Folder("Alpha"));
-  form->Show();
+TEST_F(FileLists, EnterOpensTheSelectedFolderThroughTheFormsKeyboardHandling) {
+  ShowAlphaWithBeta();
   list->SetFocus();
   list->SetItemIndex(list->CurrentIndex() + 1);
   PostMessageW(list->Handle(), WM_KEYDOWN, VK_RETURN, 1);
@@ -265,7 +266,7 @@ TEST_F(FileCtrlTest, EnterOpensTheSelectedFolderThroughTheFormsKeyboardHandling)
   EXPECT_EQ(list->Directory(), Folder("Alpha\\Beta"));
 }
 
-TEST_F(FileCtrlTest, AFolderThatVanishedIsReportedWhenOpened) {
+TEST_F(FileLists, AFolderThatVanishedIsReportedWhenOpened) {
   MakeFolder(scratch.File(L"Alpha"));
   MakeFolder(scratch.File(L"Alpha\\Gone"));
   list->SetDirectory(Folder("Alpha"));
@@ -278,7 +279,7 @@ TEST_F(FileCtrlTest, AFolderThatVanishedIsReportedWhenOpened) {
   EXPECT_EQ(errors[0], Utf8ToSjis("ﾌｫﾙﾀﾞ ") + Folder("Alpha\\Gone") + Utf8ToSjis(" に移動できません"));
 }
 
-TEST_F(FileCtrlTest, TheLabelShowsALongFolderShortenedToItsWidth) {
+TEST_F(FileLists, TheLabelShowsALongFolderShortenedToItsWidth) {
   std::wstring relative;
   for (const wchar_t* name : {L"とても長い名前のフォルダ", L"Second level folder", L"Third", L"最後のフォルダ"}) {
     relative += (relative.empty() ? L"" : L"\\") + std::wstring(name);
@@ -305,11 +306,8 @@ TEST_F(FileCtrlTest, TheLabelShowsALongFolderShortenedToItsWidth) {
   EXPECT_EQ(label->Caption(), list->Directory());
 }
 
-TEST_F(FileCtrlTest, GlyphsAreDrawnTransparently) {
-  MakeFolder(scratch.File(L"Alpha"));
-  MakeFolder(scratch.File(L"Alpha\\Beta"));
-  list->SetDirectory(Folder("Alpha"));
-  form->Show();
+TEST_F(FileLists, GlyphsAreDrawnTransparently) {
+  ShowAlphaWithBeta();
   HWND window = list->Handle();
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   int closed = list->CurrentIndex() + 1;
@@ -324,7 +322,7 @@ TEST_F(FileCtrlTest, GlyphsAreDrawnTransparently) {
   EXPECT_EQ(corner, GetSysColor(COLOR_WINDOW));
 }
 
-TEST_F(FileCtrlTest, TheDriveListHasTheWineDrivesInUpperCase) {
+TEST_F(FileLists, TheDriveListHasTheWineDrivesInUpperCase) {
   const auto& entries = combo->Entries();
   std::vector<char> letters;
   for (const auto& entry : entries) letters.push_back(entry.Letter);
@@ -359,7 +357,7 @@ TEST_F(FileCtrlTest, TheDriveListHasTheWineDrivesInUpperCase) {
     SendMessageW(window, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     EXPECT_EQ(WideToSjis(text), combo->EntryText(static_cast<int32_t>(i)));
   }
-  RECT r = test::ChildRect(window);
+  RECT r = testing_support::ChildRect(window);
   EXPECT_EQ(r.right - r.left, 206);
   EXPECT_EQ(r.bottom - r.top, 18);
   EXPECT_EQ(combo->Height(), 18);
@@ -368,7 +366,7 @@ TEST_F(FileCtrlTest, TheDriveListHasTheWineDrivesInUpperCase) {
   EXPECT_EQ(combo->EntryText(0)[0], entries[0].Letter - 'A' + 'a');
 }
 
-TEST_F(FileCtrlTest, TheDriveListFollowsTheDirectoryListAndLeadsIt) {
+TEST_F(FileLists, TheDriveListFollowsTheDirectoryListAndLeadsIt) {
   form->Show();
   HWND window = combo->Handle();
   auto indexOf = [&](char letter) {
@@ -399,7 +397,7 @@ TEST_F(FileCtrlTest, TheDriveListFollowsTheDirectoryListAndLeadsIt) {
   EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(FileCtrlTest, TheDriveListDropsDownFarEnoughForItsDrives) {
+TEST_F(FileLists, TheDriveListDropsDownFarEnoughForItsDrives) {
   form->Show();
   HWND window = combo->Handle();
   combo->SetFocus();
@@ -430,7 +428,7 @@ TEST_F(FileCtrlTest, TheDriveListDropsDownFarEnoughForItsDrives) {
   EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(FileCtrlTest, ADriveTheListCannotEnterPutsTheSelectionBack) {
+TEST_F(FileLists, ADriveTheListCannotEnterPutsTheSelectionBack) {
   list->SetDirectory("C:\\");
   DWORD drives = GetLogicalDrives();
   char absent = 0;
@@ -449,7 +447,7 @@ TEST_F(FileCtrlTest, ADriveTheListCannotEnterPutsTheSelectionBack) {
   }());
 }
 
-TEST_F(FileCtrlTest, LinksAreDroppedWhenTheLinkedControlsGo) {
+TEST_F(FileLists, LinksAreDroppedWhenTheLinkedControlsGo) {
   delete label;
   label = nullptr;
   EXPECT_EQ(list->DirLabel(), nullptr);
@@ -467,12 +465,12 @@ std::string Minimize(const std::string& path, std::size_t limit) {
   return MinimizeName(path, [limit](const std::string& text) { return text.size() <= limit; });
 }
 
-TEST(MinimizeNameTest, KeepsAPathThatFits) {
+TEST(MinimizeName, KeepsAPathThatFits) {
   std::string path = "C:\\Program Files\\Pelano\\Data";
   EXPECT_EQ(Minimize(path, path.size()), path);
 }
 
-TEST(MinimizeNameTest, CutsLeadingFoldersOneAtATime) {
+TEST(MinimizeName, CutsLeadingFoldersOneAtATime) {
   std::string path = "C:\\Program Files\\Pelano\\Data";  // 28 bytes
   EXPECT_EQ(Minimize(path, 27), "C:\\...\\Pelano\\Data");
   EXPECT_EQ(Minimize(path, 18), "C:\\...\\Pelano\\Data");
@@ -484,12 +482,12 @@ TEST(MinimizeNameTest, CutsLeadingFoldersOneAtATime) {
   EXPECT_EQ(Minimize(path, 3), "...\\Data");
 }
 
-TEST(MinimizeNameTest, KeepsARootAndAShareInFront) {
+TEST(MinimizeName, KeepsARootAndAShareInFront) {
   EXPECT_EQ(Minimize("C:\\", 1), "C:\\");
   EXPECT_EQ(Minimize("\\\\server\\share\\apps\\b\\c", 20), "\\\\server\\share\\...\\c");
 }
 
-TEST(MinimizeNameTest, SplitsOnlyAtRealBackslashes) {
+TEST(MinimizeName, SplitsOnlyAtRealBackslashes) {
   // The second byte of "表" is 0x5C: split there, the path would offer "C:\...\c\データ" first.
   std::string path = Utf8ToSjis("C:\\abcdefgh表c\\データ");
   EXPECT_EQ(Minimize(path, 15), Utf8ToSjis("C:\\...\\データ"));

@@ -133,16 +133,9 @@ TEST_F(MemoryCanvas, ManyHandlesLeaveNoObjectBehind) {
 
 class PrinterReference : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    printer = CreateDCA("WINSPOOL", testing_support::kTestPrinterName, nullptr, nullptr);
-    ASSERT_NE(printer, nullptr);
-  }
-  void TearDown() override {
-    if (printer != nullptr) DeleteDC(printer);
-    framework::Printer().SetPrinterName({});
-  }
-  HDC printer = nullptr;
+  void SetUp() override { ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure(); }
+  void TearDown() override { framework::Printer().SetPrinterName({}); }
+  const testing_support::TTestPrinterDC printer;
 };
 
 TEST_F(PrinterReference, AMemoryCanvasForAPrinterIsAPrinterCanvasWithItsFontAtThePrintersResolution) {

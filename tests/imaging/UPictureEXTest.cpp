@@ -12,7 +12,7 @@
 
 #include "support/Painting.h"
 #include "support/PictureData.h"
-#include "data/ResFileWriter.h"
+#include "support/ResFileWriter.h"
 #include "framework/Errors.h"
 #include "framework/Icon.h"
 #include "framework/Metafile.h"
@@ -30,8 +30,8 @@ using imaging::TPictureEx;
 using imaging::TResourceImageLoader;
 using imaging::TSafetyJPEGImage;
 using testing_support::FileBesideProgram;
-using test_res::Field;
-using test_res::ResFileWriter;
+using testing_support::Field;
+using testing_support::ResFileWriter;
 using testing_support::Fill;
 
 std::string NotFound(const char* name) { return rtl::Utf8ToSjis(std::string(name) + " ﾘｿｰｽが見つかりません"); }

@@ -16,13 +16,13 @@
 
 namespace {
 
-using namespace palette_test;
+using namespace testing_support;
 using framework::TPaletteHandle;
 using testing_support::PaletteEntries;
 
 std::vector<PALETTEENTRY> BlueFillers(int first, int last) {
   std::vector<PALETTEENTRY> fillers;
-  for (int blue = first; blue <= last; ++blue) fillers.push_back(Rgb(0, 0, blue));
+  for (int blue = first; blue <= last; ++blue) fillers.push_back(Entry(0, 0, blue));
   return fillers;
 }
 
@@ -48,9 +48,9 @@ class ArrangePalette : public ::testing::Test {
     return PaletteEntries(palette.get());
   }
 
-  const PALETTEENTRY black = Rgb(0, 0, 0);
-  const PALETTEENTRY white = Rgb(255, 255, 255);
-  const PALETTEENTRY red = Rgb(255, 0, 0);
+  const PALETTEENTRY black = Entry(0, 0, 0);
+  const PALETTEENTRY white = Entry(255, 255, 255);
+  const PALETTEENTRY red = Entry(255, 0, 0);
   const std::vector<PALETTEENTRY> stock = StockEntries();
 };
 
@@ -60,13 +60,13 @@ TEST_F(ArrangePalette, BlackAndWhiteSixteenOnRedBlackRed) {
 }
 
 TEST_F(ArrangePalette, AFillerAlreadyPresentIsSkipped) {
-  auto result = Arranged({Rgb(0, 0, 1)}, true, 256);
-  EXPECT_EQ(result, Concat({{black, Rgb(0, 0, 1)}, BlueFillers(2, 254), {white}}));
+  auto result = Arranged({Entry(0, 0, 1)}, true, 256);
+  EXPECT_EQ(result, Concat({{black, Entry(0, 0, 1)}, BlueFillers(2, 254), {white}}));
 }
 
 TEST_F(ArrangePalette, KeepsTheFirstColoursWhenTheyDoNotAllFit) {
   std::vector<PALETTEENTRY> own;
-  for (int i = 1; i <= 20; ++i) own.push_back(Rgb(i * 10, 5, 7));
+  for (int i = 1; i <= 20; ++i) own.push_back(Entry(i * 10, 5, 7));
   auto result = Arranged(own, true, 16);
   std::vector<PALETTEENTRY> kept(own.begin(), own.begin() + 14);
   EXPECT_EQ(result, Concat({{black}, kept, {white}}));
@@ -83,13 +83,13 @@ TEST_F(ArrangePalette, TheStaticColoursGoHalfToTheStartAndHalfToTheEnd) {
 }
 
 TEST_F(ArrangePalette, FlagsTravelWithTheirEntryButDoNotMakeAColourNew) {
-  auto result = Arranged({Rgb(9, 9, 9, PC_NOCOLLAPSE), Rgb(9, 9, 9), Rgb(0, 0, 0, PC_NOCOLLAPSE)}, true, 4);
-  EXPECT_EQ(result, (std::vector<PALETTEENTRY>{black, Rgb(9, 9, 9, PC_NOCOLLAPSE), Rgb(0, 0, 1), white}));
+  auto result = Arranged({Entry(9, 9, 9, PC_NOCOLLAPSE), Entry(9, 9, 9), Entry(0, 0, 0, PC_NOCOLLAPSE)}, true, 4);
+  EXPECT_EQ(result, (std::vector<PALETTEENTRY>{black, Entry(9, 9, 9, PC_NOCOLLAPSE), Entry(0, 0, 1), white}));
 }
 
 TEST_F(ArrangePalette, ShrinksAndGrowsThePaletteToCount) {
   std::vector<PALETTEENTRY> own;
-  for (int i = 0; i < 40; ++i) own.push_back(Rgb(i, 100, 100));
+  for (int i = 0; i < 40; ++i) own.push_back(Entry(i, 100, 100));
   EXPECT_EQ(Arranged(own, true, 16).size(), 16u);
   EXPECT_EQ(Arranged({red}, true, 200).size(), 200u);
 }
@@ -153,7 +153,7 @@ class ReadRiffPalette : public ::testing::Test {
     return imaging::ReadRiffPalette(stream);
   }
 
-  const std::vector<PALETTEENTRY> three = {Rgb(1, 2, 3), Rgb(200, 100, 50, PC_NOCOLLAPSE), Rgb(255, 255, 255)};
+  const std::vector<PALETTEENTRY> three = {Entry(1, 2, 3), Entry(200, 100, 50, PC_NOCOLLAPSE), Entry(255, 255, 255)};
 };
 
 TEST_F(ReadRiffPalette, ReadsTheEntriesOfTheDataChunk) {
@@ -220,7 +220,7 @@ TEST_F(ReadRiffPalette, DataOneByteShortOfItsSizeIsNotAPalette) {
 
 TEST_F(ReadRiffPalette, AChunkOfAllTwoHundredFiftySixEntriesIsRead) {
   std::vector<PALETTEENTRY> full;
-  for (int i = 0; i < 256; ++i) full.push_back(Rgb(i, 255 - i, i / 2));
+  for (int i = 0; i < 256; ++i) full.push_back(Entry(i, 255 - i, i / 2));
   auto bytes = RiffPalette(full);
   ASSERT_EQ(bytes.size(), 20u + 1028u);
   TPaletteHandle palette = Read(bytes);
@@ -229,30 +229,28 @@ TEST_F(ReadRiffPalette, AChunkOfAllTwoHundredFiftySixEntriesIsRead) {
 }
 
 TEST_F(ReadRiffPalette, DataClaimingMoreThanTheRecordIsNotAPalette) {
-  std::vector<PALETTEENTRY> full(256, Rgb(7, 7, 7));
+  std::vector<PALETTEENTRY> full(256, Entry(7, 7, 7));
   auto bytes = RiffPalette(full);
-  Put32(bytes, 16, 1029);
-  bytes.push_back(0);  // the stream does hold the 1,029 bytes
-  EXPECT_FALSE(Read(bytes));
-  Put32(bytes, 16, 0xFFFFFFFF);
-  EXPECT_FALSE(Read(bytes));
-  Put32(bytes, 16, 0x80000000);
-  EXPECT_FALSE(Read(bytes));
+  bytes.push_back(0);  // the stream does hold 1,029 bytes
+  for (uint32_t size : {1029u, 0xFFFFFFFFu, 0x80000000u}) {
+    Put32(bytes, 16, size);
+    EXPECT_FALSE(Read(bytes)) << size;
+  }
 }
 
 TEST_F(ReadRiffPalette, ARecordThatCannotHoldItsHeaderIsNotAPalette) {
   auto bytes = RiffPalette(three);
-  Put32(bytes, 16, 3);
-  EXPECT_FALSE(Read(bytes));
-  Put32(bytes, 16, 0);
-  EXPECT_FALSE(Read(bytes));
+  for (uint32_t size : {3u, 0u}) {
+    Put32(bytes, 16, size);
+    EXPECT_FALSE(Read(bytes)) << size;
+  }
 }
 
 TEST_F(ReadRiffPalette, AnEntryCountBeyondTheChunkIsNotAPalette) {
   auto bytes = RiffPalette(three);
   bytes[18] = 4;  // four entries claimed, three present
   EXPECT_FALSE(Read(bytes));
-  std::vector<PALETTEENTRY> full(256, Rgb(7, 7, 7));
+  std::vector<PALETTEENTRY> full(256, Entry(7, 7, 7));
   bytes = RiffPalette(full);
   bytes[18] = 1;  // 257 entries in a 1,028-byte chunk
   bytes[19] = 1;
@@ -275,7 +273,7 @@ TEST_F(ReadRiffPalette, BytesBeyondTheEntriesInTheChunkAreIgnored) {
 // --- Palettes among the module's resources (ImagingTest.rc)
 
 // Keep in step with test_entries() in make_palettes.py.
-PALETTEENTRY ResourceEntry(int i) { return Rgb(10 + i * 15, 200 - i * 11, 33 + i * 13, i % 2 ? PC_NOCOLLAPSE : 0); }
+PALETTEENTRY ResourceEntry(int i) { return Entry(10 + i * 15, 200 - i * 11, 33 + i * 13, i % 2 ? PC_NOCOLLAPSE : 0); }
 
 std::vector<PALETTEENTRY> ResourceEntries() {
   std::vector<PALETTEENTRY> entries;
@@ -416,7 +414,7 @@ TEST_F(DefaultPalette, FallsBackToTheHalftoneColoursWithoutAResource) {
   }
   ASSERT_GT(middle.size(), 100u) << "the halftone palette should bring colours of its own";
   for (int blue = 1; middle.size() < 236; ++blue) {
-    if (!HasColor(stock, Rgb(0, 0, blue)) && !HasColor(middle, Rgb(0, 0, blue))) middle.push_back(Rgb(0, 0, blue));
+    if (!HasColor(stock, Entry(0, 0, blue)) && !HasColor(middle, Entry(0, 0, blue))) middle.push_back(Entry(0, 0, blue));
   }
   EXPECT_EQ(result, Concat({FirstStatics(), middle, LastStatics()}));
 }

@@ -16,11 +16,11 @@
 
 namespace {
 
-using dib_test::Bytes;
-using dib_test::MakeBmp;
-using dib_test::MakeImage;
+using testing_support::Bytes;
+using testing_support::MakeBmp;
+using testing_support::MakeImage;
 using imaging::TSafetyBitmap;
-using namespace safety_test;
+using namespace testing_support;
 using testing_support::Mutate;
 using testing_support::Random;
 using testing_support::TGuardedMemoryStreams;
@@ -29,7 +29,7 @@ using testing_support::TGuardedStream;
 std::vector<Bytes> ValidBmps() {
   auto indexed = [](int bits, int32_t w, int32_t h, int colours) {
     return MakeImage(w, h, bits, [=](int32_t x, int32_t y) { return uint32_t((x * 3 + y + x / 4) % colours); },
-                     dib_test::TestColors(colours));
+                     testing_support::TestColors(colours));
   };
   Bytes unsized = MakeBmp(Rgb24(9, 5));
   Patch32(unsized, kSizeImageAt, 0);
@@ -69,7 +69,7 @@ class SafetyFuzz : public ::testing::Test {
   void Run(int count, uint32_t seed, const std::function<Bytes(Random&)>& nextInput,
            const std::function<void(TSafetyBitmap&, const Bytes&)>& load) {
     Random random(seed);
-    dib_test::Target target(20, 20);
+    testing_support::Target target(20, 20);
     for (int i = 0; i < count; ++i) {
       const Bytes input = nextInput(random);
       TSafetyBitmap::SetNTFamily(i % 2 == 0);
@@ -156,7 +156,7 @@ TEST_F(SafetyFuzz, StoredForms) {
   for (const Bytes& data : ValidBmps()) {
     for (const Bytes& payload : {data, Wrap(data)}) {
       Bytes form;
-      dib_test::Put32(form, uint32_t(payload.size()));
+      testing_support::Put32(form, uint32_t(payload.size()));
       form.insert(form.end(), payload.begin(), payload.end());
       forms.push_back(form);
     }

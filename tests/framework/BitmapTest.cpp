@@ -3,8 +3,20 @@
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
+#include "framework/Errors.h"
 #include "framework/GraphicsObjects.h"
 #include "framework/Picture.h"
+#include "framework/Printers.h"
+#include "rtl/Sjis.h"
+#include "rtl/Stream.h"
+#include "support/Bmp.h"
+#include "support/GdiObjects.h"
+#include "support/Gui.h"
+#include "support/MemoryStreams.h"
+#include "support/MessageOf.h"
+#include "support/Pixels.h"
+#include "support/ScratchFolder.h"
+#include "support/TestPrinter.h"
 
 #include <gtest/gtest.h>
 
@@ -12,23 +24,12 @@
 #include <cstring>
 #include <vector>
 
-#include "TestSupport.h"
-#include "framework/Errors.h"
-#include "framework/Printers.h"
-#include "rtl/Sjis.h"
-#include "rtl/Stream.h"
-#include "support/GdiObjects.h"
-#include "support/MemoryStreams.h"
-#include "support/MessageOf.h"
-#include "support/Pixels.h"
-#include "support/ScratchFolder.h"
-#include "support/TestPrinter.h"
 
 namespace {
 
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
-using test::S;
+using testing_support::S;
 using testing_support::Fill;
 using testing_support::Pixels;
 
@@ -46,7 +47,7 @@ void Load(TBitmap& bitmap, const Bytes& data) {
 // 4 x 2 at 24 bits: red, green, blue, white over white, white, white, black.
 Bytes Small24() {
   const uint32_t colors[8] = {R, G, B, W, W, W, W, 0};
-  return test::MakeBmp(4, 2, 24, {}, [&](int x, int y) { return colors[y * 4 + x]; });
+  return testing_support::MakeBmp(4, 2, 24, {}, [&](int x, int y) { return colors[y * 4 + x]; });
 }
 const std::vector<uint32_t> kSmall24 = {R, G, B, W, W, W, W, 0};
 
@@ -182,7 +183,7 @@ class BitmapPalettes : public ::testing::Test {};
 
 TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
   TBitmap bitmap;
-  Load(bitmap, test::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
+  Load(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
   const std::vector<uint32_t> before = Pixels(bitmap);
   // The ramp backwards: index i of the new palette is index 255 - i of the old.
   std::vector<uint8_t> record(4 + 256 * 4);
@@ -266,7 +267,7 @@ TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
   // Two indexes of the same colour: a copy keeps each pixel's own index.
   std::vector<RGBQUAD> colors = Ramp();
   colors[9] = colors[3];
-  Load(source, test::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
+  Load(source, testing_support::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
   source.PaletteNeeded();
   source.SetTransparentColor(clBlue);
   source.SetTransparent(true);
@@ -336,7 +337,7 @@ TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
 
 TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
   TBitmap bitmap;
-  Load(bitmap, test::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
+  Load(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
   bitmap.PaletteNeeded();
   UINT format = 0;
   HANDLE data = nullptr;
@@ -553,7 +554,7 @@ TEST_F(PrinterObject, AnUnknownPrinterIsAnError) {
 // A few hundred loads, conversions and draws leave the process with the GDI objects it had.
 TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
   const Bytes data24 = Small24();
-  const Bytes data8 = test::MakeBmp(16, 16, 8, Ramp(), [](int x, int y) { return static_cast<uint32_t>(x * y); });
+  const Bytes data8 = testing_support::MakeBmp(16, 16, 8, Ramp(), [](int x, int y) { return static_cast<uint32_t>(x * y); });
   auto round = [&] {
     TBitmap target;
     target.SetSize(32, 32);

@@ -18,13 +18,13 @@
 namespace {
 
 using framework::TBitmap;
-using namespace palette_test;
+using namespace testing_support;
 using testing_support::PaletteEntries;
 using testing_support::Pixels;
 
 // Colours of no standard palette but black and white, and colours near each of them.
-const std::vector<PALETTEENTRY> kEight = {Rgb(0, 0, 0),     Rgb(255, 255, 255), Rgb(200, 40, 40),   Rgb(40, 200, 40),
-                                          Rgb(40, 40, 200), Rgb(230, 230, 60),  Rgb(110, 120, 130), Rgb(90, 30, 150)};
+const std::vector<PALETTEENTRY> kEight = {Entry(0, 0, 0),     Entry(255, 255, 255), Entry(200, 40, 40),   Entry(40, 200, 40),
+                                          Entry(40, 40, 200), Entry(230, 230, 60),  Entry(110, 120, 130), Entry(90, 30, 150)};
 const std::vector<uint32_t> kExact = {0x000000, 0xFFFFFF, 0xC82828, 0x28C828, 0x2828C8, 0xE6E63C, 0x6E7882, 0x5A1E96};
 const std::vector<uint32_t> kNear = {0x030303, 0xFCFCFC, 0xC3302A, 0x2DC224, 0x2A2FC0, 0xE0EA44, 0x6A7B86, 0x5E2290};
 
@@ -63,7 +63,7 @@ TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
 TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
   if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
   // An 8-bit source whose colours are in no standard palette.
-  const std::vector<PALETTEENTRY> own = {Rgb(17, 34, 51), Rgb(200, 100, 50), Rgb(90, 10, 160), Rgb(1, 250, 77)};
+  const std::vector<PALETTEENTRY> own = {Entry(17, 34, 51), Entry(200, 100, 50), Entry(90, 10, 160), Entry(1, 250, 77)};
   TBitmap indexed;
   indexed.SetPixelFormat(framework::TPixelFormat::pf8bit);
   indexed.SetPalette(MakePalette(own).release());
@@ -102,9 +102,9 @@ TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
   TBitmap tall;
   testing_support::Paint24(tall, 8, 3, [](int x, int) { return kNear[x]; });
   dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
-  dib_test::RefusingDevice device;
+  testing_support::RefusingDevice device;
   imaging::RemapBitmapToPalette(tall, dest, palette.get());
-  EXPECT_EQ(dib_test::RefusingDevice::calls(), 1 + 3);
+  EXPECT_EQ(testing_support::RefusingDevice::calls(), 1 + 3);
   std::vector<uint32_t> expected;
   for (int y = 0; y < 3; ++y) expected.insert(expected.end(), kExact.begin(), kExact.end());
   EXPECT_EQ(Shown(dest), expected);
@@ -118,7 +118,7 @@ class FailingDevice {
   static BOOL WINAPI FailBlt(HDC, int, int, int, int, HDC, int, int, int, int, DWORD) {
     throw rtl::Exception("the device failed");
   }
-  dib_test::StretchCalls replaced_{&FailDIB, &FailBlt};
+  testing_support::StretchCalls replaced_{&FailDIB, &FailBlt};
 };
 
 // An error of the DIB-section graphic that carries the pixels reaches the caller, and the graphic,

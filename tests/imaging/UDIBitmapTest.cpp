@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace dib_test;
+using namespace testing_support;
 using framework::TRect;
 using imaging::TDIBitmap;
 using testing_support::MessageOf;
@@ -336,11 +336,7 @@ TEST_F(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
     auto graphic = Load(MakeBmp(kept));
     for (size_t length = 0; length < full.size(); ++length) {
       ByteStream stream(Bytes(full.begin(), full.begin() + ptrdiff_t(length)));
-      try {
-        graphic->LoadFromStream(stream);
-        ADD_FAILURE() << "loaded " << length << " of " << full.size() << " bytes";
-      } catch (const rtl::EReadError&) {
-      }
+      EXPECT_THROW(graphic->LoadFromStream(stream), rtl::EReadError) << "loaded " << length << " of " << full.size();
     }
     EXPECT_TRUE(DrawsImage(*graphic, kept));
     // One byte more than needed is left unread.
@@ -577,7 +573,7 @@ TEST(DIBitmapPalette, IsMadeFromTheColourTable) {
   std::vector<PALETTEENTRY> entries = PaletteEntries(palette);
   ASSERT_EQ(entries.size(), 7u);
   for (size_t i = 0; i < 7; ++i) {
-    EXPECT_EQ(entries[i], palette_test::Rgb(image.colors[i].rgbRed, image.colors[i].rgbGreen, image.colors[i].rgbBlue))
+    EXPECT_EQ(entries[i], testing_support::Entry(image.colors[i].rgbRed, image.colors[i].rgbGreen, image.colors[i].rgbBlue))
         << i;
   }
   EXPECT_EQ(Load(MakeBmp(Coordinates(3, 3)))->Palette(), nullptr) << "24 bits: no colour table";
@@ -587,7 +583,7 @@ TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
   Image image = Indexed(4, 5, 5, 16);
   auto graphic = Load(MakeBmp(image));
   HPALETTE made = graphic->Palette();
-  framework::TPaletteHandle given = palette_test::MakePalette({palette_test::Rgb(1, 2, 3)});
+  framework::TPaletteHandle given = testing_support::MakePalette({testing_support::Entry(1, 2, 3)});
   HPALETTE raw = given.release();
   graphic->SetPalette(raw);
   EXPECT_EQ(GetObjectType(made), 0u);
@@ -614,7 +610,7 @@ class PaletteSpy {
     return ::StretchBlt(dc, x, y, w, h, src, sx, sy, sw, sh, rop);
   }
   static inline HGDIOBJ seen_ = nullptr;
-  dib_test::StretchCalls replaced_{&SpyDIB, &SpyBlt};
+  testing_support::StretchCalls replaced_{&SpyDIB, &SpyBlt};
 };
 
 TEST(DIBitmapPalette, DrawSelectsItWhileItStretchesAndPutsTheOldOneBack) {
@@ -642,7 +638,7 @@ TEST(DIBitmapPalette, DrawSelectsItWhileItStretchesAndPutsTheOldOneBack) {
 // On an 8-bit screen a screen-compatible bitmap holds colours of the system palette: each pixel drawn
 // is the device's own rendition of the table's colour, as SetPixel of that colour gives it.
 TEST(DIBitmapPalette, OnAPaletteDisplayTheTablesColoursReachTheScreensBitmap) {
-  if (!palette_test::ExpectPaletteDisplay()) GTEST_SKIP() << "needs the 8-bit screen";
+  if (!testing_support::ExpectPaletteDisplay()) GTEST_SKIP() << "needs the 8-bit screen";
   Image image = Indexed(8, 16, 4, 40);
   auto graphic = Load(MakeBmp(image, {.clrUsed = 40}));
   HDC screen = GetDC(nullptr);

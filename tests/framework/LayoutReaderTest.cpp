@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Errors.h"
 #include "framework/LayoutReader.h"
 #include "framework/LayoutWriter.h"
@@ -10,7 +10,7 @@
 namespace {
 
 using namespace framework;
-using test::S;
+using testing_support::S;
 
 std::vector<std::string> journal;
 

@@ -11,24 +11,17 @@
 
 namespace {
 
-using dib_test::ByteStream;
-using dib_test::MakeBmp;
-using dib_test::MakeImage;
-using dib_test::MakeRgb;
-using dib_test::Rgb;
-using dib_test::ShowsAt;
-using dib_test::Target;
+using namespace testing_support;
 using framework::TRect;
 using imaging::TSafetyBitmap;
 
-constexpr Rgb kFill = 0x123456;
 constexpr Rgb kMagenta = 0xFF00FF;
 constexpr Rgb kRed = 0xFF0000;
 
 // Sixteen colours: black first and white last (so that loading keeps the order), magenta at 1, red
 // at 2, unusual colours between.
 std::vector<RGBQUAD> Table() {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
   colours[0] = {0, 0, 0, 0};
   colours[1] = {255, 0, 255, 0};
   colours[2] = {0, 0, 255, 0};
@@ -45,40 +38,24 @@ uint32_t Index(int32_t x, int32_t y) {
   return uint32_t(3 + (x + 2 * y) % 12);
 }
 
-dib_test::Image Picture(int bitCount) {
-  const dib_test::Image indexed = MakeImage(8, 4, 4, Index, Table());
+testing_support::Image Picture(int bitCount) {
+  const testing_support::Image indexed = MakeImage(8, 4, 4, Index, Table());
   if (bitCount == 4) return indexed;
   return MakeImage(8, 4, 24, [&](int32_t x, int32_t y) { return indexed.ColorAt(x, y); });
 }
 
-void Load(TSafetyBitmap& bitmap, const dib_test::Image& image) {
+void Load(TSafetyBitmap& bitmap, const testing_support::Image& image) {
   ByteStream stream(MakeBmp(image));
   bitmap.LoadFromStream(stream);
 }
 
-// The right cell stretched to twice its size, its magenta pixels showing the fill.
-std::function<Rgb(int32_t, int32_t)> RightCellThrough(const dib_test::Image& image, Rgb transparent) {
-  return [&image, transparent](int32_t dx, int32_t dy) {
-    const Rgb c = image.ColorAt(4 + dx / 2, dy / 2);
-    return c == transparent ? kFill : c;
-  };
-}
-
-std::string FamilyName(const ::testing::TestParamInfo<bool>& family) { return family.param ? "NT" : "Other"; }
 
 class SafetyTransparency : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    saved_ = TSafetyBitmap::NTFamily();
-    TSafetyBitmap::SetNTFamily(GetParam());
-  }
-  void TearDown() override { TSafetyBitmap::SetNTFamily(saved_); }
-
  private:
-  bool saved_ = true;
+  testing_support::TSystemFamily family_{GetParam()};
 };
 
-INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyTransparency, ::testing::Values(true, false), FamilyName);
+INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyTransparency, ::testing::Values(true, false), testing_support::FamilyName);
 
 // A fixed colour is compared as its low 24 bits: a system colour is not looked up.
 TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
@@ -86,11 +63,11 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
   const Rgb faceRgb = MakeRgb(GetRValue(face), GetGValue(face), GetBValue(face));
   const Rgb low = MakeRgb(COLOR_BTNFACE, 0, 0);  // clBtnFace without its top byte, as 0xRRGGBB
   ASSERT_NE(faceRgb, low);
-  const dib_test::Image image = MakeImage(6, 4, 24, [&](int32_t x, int32_t y) {
+  const testing_support::Image image = MakeImage(6, 4, 24, [&](int32_t x, int32_t y) {
     switch ((x + 2 * y) % 3) {
       case 0: return faceRgb;
       case 1: return low;
-      default: return safety_test::Pattern(x, y);
+      default: return testing_support::Pattern(x, y);
     }
   });
   TSafetyBitmap bitmap;
@@ -99,10 +76,7 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
   bitmap.SetTransparentColor(framework::clBtnFace);
   Target target(6, 4, kFill);
   target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) {
-    const Rgb c = image.ColorAt(x, y);
-    return c == low ? kFill : c;
-  }, kFill));
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, low), kFill));
 }
 
 // The part's own pixels are masked, not the whole mask squeezed into the destination; the automatic
@@ -111,7 +85,7 @@ TEST_P(SafetyTransparency, AFixedColourIsComparedWithoutItsTopByte) {
 TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
   for (int bitCount : {24, 4}) {
     SCOPED_TRACE(bitCount);
-    const dib_test::Image image = Picture(bitCount);
+    const testing_support::Image image = Picture(bitCount);
     for (bool fixed : {false, true}) {
       SCOPED_TRACE(fixed ? "fixed colour" : "automatic colour");
       TSafetyBitmap bitmap;
@@ -121,21 +95,18 @@ TEST_P(SafetyTransparency, PartOfATransparentPictureMasksThatPartsPixels) {
       const int modeBefore = GetMapMode(bitmap.Canvas().Handle());
       Target target(8, 8, kFill);
       imaging::StretchDrawPart(target.Canvas(), {0, 0, 8, 8}, bitmap, {4, 0, 8, 4});
-      EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, RightCellThrough(image, kMagenta), kFill));
+      EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, Through(image, kMagenta, 2, 4), kFill));
       EXPECT_EQ(GetMapMode(bitmap.Canvas().Handle()), modeBefore);
       // Drawn whole afterwards, the picture still masks its own magenta pixels.
       Target whole(8, 4, kFill);
       whole.Canvas().Draw(0, 0, bitmap);
-      EXPECT_TRUE(ShowsAt(whole, {0, 0, 8, 4}, [&](int32_t x, int32_t y) {
-        const Rgb c = image.ColorAt(x, y);
-        return c == kMagenta ? kFill : c;
-      }, kFill));
+      EXPECT_TRUE(ShowsAt(whole, {0, 0, 8, 4}, Through(image, kMagenta), kFill));
     }
   }
 }
 
 TEST_P(SafetyTransparency, AMatrixImagePackDrawsACellOfATransparentPicture) {
-  const dib_test::Image image = Picture(24);
+  const testing_support::Image image = Picture(24);
   TSafetyBitmap bitmap;
   Load(bitmap, image);
   bitmap.SetTransparent(true);
@@ -144,7 +115,7 @@ TEST_P(SafetyTransparency, AMatrixImagePackDrawsACellOfATransparentPicture) {
   pack.SetCountCol(2);
   Target target(10, 10, kFill);
   pack.StretchDraw(target.Canvas(), {1, 1, 9, 9}, 1);
-  EXPECT_TRUE(ShowsAt(target, {1, 1, 9, 9}, RightCellThrough(image, kMagenta), kFill));
+  EXPECT_TRUE(ShowsAt(target, {1, 1, 9, 9}, Through(image, kMagenta, 2, 4), kFill));
   ASSERT_NE(image.ColorAt(4, 3), kMagenta);
   EXPECT_EQ(image.ColorAt(4, 3), kRed);
 }

@@ -1,9 +1,11 @@
+// The controls as they look and store themselves: the image, the progress bar, the button and
+// the panel, and the owner-drawn items that reach their control.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "TestForms.h"
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Application.h"
 #include "framework/Image.h"
 #include "framework/LayoutReader.h"
@@ -13,123 +15,12 @@
 namespace {
 
 using namespace framework;
-using test::S;
+using testing_support::S;
 using testing_support::ReadPixels;
-
-struct TMouseRecord {
-  std::string who;
-  std::string what;
-  int x;
-  int y;
-  friend bool operator==(const TMouseRecord&, const TMouseRecord&) = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const TMouseRecord& r) {
-  return out << r.who << " " << r.what << " " << r.x << "," << r.y;
-}
-
-// A form filled by an image, with a label over it.
-class MouseRouting : public ::testing::Test {
- protected:
-  void SetUp() override {
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(TFormBorderStyle::bsDialog);
-    form->SetClientSize(200, 100);
-    image = new TImage(form.get());
-    image->SetParent(form.get());
-    image->SetBounds(0, 0, 1, 1);
-    image->Picture().Bitmap().SetSize(200, 100);
-    image->SetAutoSize(true);
-    label = new TLabel(form.get());
-    label->SetParent(form.get());
-    label->SetBounds(10, 10, 40, 20);
-    label->SetAutoSize(false);
-    label->SetCaption("Label");
-    Watch(image, "image");
-    Watch(label, "label");
-    form->Handle();
-  }
-  void TearDown() override {
-    form.reset();
-    test::Pump();
-  }
-
-  void Watch(TControl* control, const std::string& who) {
-    control->OnMouseDown = [this, who](TObject*, TMouseButton b, TShiftState, int32_t x, int32_t y) {
-      log.push_back({who, b == TMouseButton::mbLeft ? "down" : "rdown", x, y});
-    };
-    control->OnMouseUp = [this, who](TObject*, TMouseButton b, TShiftState, int32_t x, int32_t y) {
-      log.push_back({who, b == TMouseButton::mbLeft ? "up" : "rup", x, y});
-    };
-    control->OnClick = [this, who](TObject*) { log.push_back({who, "click", 0, 0}); };
-  }
-
-  void Click(int x, int y) {
-    SendMessageW(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-  }
-
-  std::unique_ptr<TForm> form;
-  TImage* image = nullptr;
-  TLabel* label = nullptr;
-  std::vector<TMouseRecord> log;
-};
-
-TEST_F(MouseRouting, AnImageCoveringTheClientAreaTakesAClickAtItsOrigin) {
-  EXPECT_EQ(image->BoundsRect(), (TRect{0, 0, 200, 100}));
-  Click(0, 0);
-  std::vector<TMouseRecord> expected = {{"image", "down", 0, 0}, {"image", "up", 0, 0}, {"image", "click", 0, 0}};
-  EXPECT_EQ(log, expected);
-}
-
-TEST_F(MouseRouting, TheTopmostControlAtThePointTakesItInItsOwnCoordinates) {
-  Click(15, 12);
-  std::vector<TMouseRecord> expected = {{"label", "down", 5, 2}, {"label", "up", 5, 2}, {"label", "click", 0, 0}};
-  EXPECT_EQ(log, expected);
-}
-
-TEST_F(MouseRouting, DisabledAndHiddenControlsLetTheMouseThrough) {
-  label->SetEnabled(false);
-  Click(15, 12);
-  label->SetEnabled(true);
-  label->Hide();
-  Click(16, 12);
-  std::vector<TMouseRecord> expected = {{"image", "down", 15, 12}, {"image", "up", 15, 12}, {"image", "click", 0, 0},
-                                        {"image", "down", 16, 12}, {"image", "up", 16, 12}, {"image", "click", 0, 0}};
-  EXPECT_EQ(log, expected);
-}
-
-TEST_F(MouseRouting, TheReleaseGoesToTheControlThatWasPressedAndClicksOnlyInside) {
-  SendMessageW(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 12));
-  EXPECT_EQ(GetCapture(), form->Handle());
-  SendMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(150, 80));
-  EXPECT_EQ(GetCapture(), nullptr);
-  std::vector<TMouseRecord> expected = {{"label", "down", 5, 2}, {"label", "up", 140, 70}};
-  EXPECT_EQ(log, expected);
-}
-
-TEST_F(MouseRouting, APostedReleaseAtTheOriginReachesAOnePixelControlOnceItIsDisabled) {
-  auto* catcher = new TControl(form.get());
-  catcher->SetParent(form.get());
-  catcher->SetBounds(0, 0, 1, 1);
-  Watch(catcher, "catcher");
-  catcher->OnMouseUp = [this, catcher](TObject*, TMouseButton b, TShiftState, int32_t x, int32_t y) {
-    catcher->SetEnabled(false);
-    log.push_back({"catcher", b == TMouseButton::mbRight ? "rup" : "up", x, y});
-  };
-  PostMessageW(form->Handle(), WM_RBUTTONUP, 0, 0);
-  Application().ProcessMessages();
-  PostMessageW(form->Handle(), WM_RBUTTONUP, 0, 0);
-  Application().ProcessMessages();
-  std::vector<TMouseRecord> expected = {{"catcher", "rup", 0, 0}, {"image", "rup", 0, 0}};
-  EXPECT_EQ(log, expected);
-}
 
 TEST(ImageControl, TakesTheSizeOfItsPictureWhenAutoSized) {
   TForm form(nullptr);
-  auto* image = new TImage(&form);
-  image->SetParent(&form);
-  image->SetBounds(36, 0, 400, 360);
+  auto* image = testing_support::Place<TImage>(form, 36, 0, 400, 360);
   image->Picture().Bitmap().SetSize(37, 23);
   EXPECT_EQ(image->Width(), 400);  // not auto-sized yet
   image->SetBounds(0, 0, 1, 1);
@@ -176,19 +67,19 @@ TEST(ImageControl, StoresItsPictureAndAButtonGlyphInTheLayout) {
 
 class ProgressBar : public ::testing::Test {
  protected:
-  void SetUp() override { form = std::make_unique<test::TfrmProgressTest>(nullptr); }
+  void SetUp() override { form = std::make_unique<testing_support::TfrmProgressTest>(nullptr); }
   void TearDown() override {
     form.reset();
-    test::Pump();
+    testing_support::Pump();
   }
-  std::unique_ptr<test::TfrmProgressTest> form;
+  std::unique_ptr<testing_support::TfrmProgressTest> form;
 };
 
 TEST_F(ProgressBar, IsAlignedToTheBottomEdgeAtFullWidth) {
   EXPECT_EQ(form->ProgressBar1->BoundsRect(), (TRect{0, 126, 368, 142}));
   form->SetClientSize(300, 100);
   EXPECT_EQ(form->ProgressBar1->BoundsRect(), (TRect{0, 84, 300, 100}));
-  RECT r = test::ChildRect(form->ProgressBar1->Handle());
+  RECT r = testing_support::ChildRect(form->ProgressBar1->Handle());
   EXPECT_EQ(r.top, 84);
   EXPECT_EQ(r.right, 300);
 }
@@ -211,16 +102,16 @@ TEST_F(ProgressBar, KeepsItsPositionInItsRange) {
 }
 
 TEST_F(ProgressBar, RedrawsAtEveryPositionWithoutTheMessageLoop) {
-  if (!test::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
+  if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
   form->Show();
-  test::Pump();
+  testing_support::Pump();
   TProgressBar* bar = form->ProgressBar1;
   bar->SetMax(3);
-  const uint32_t filled = test::SysColor(COLOR_HIGHLIGHT);
-  const uint32_t empty = test::SysColor(COLOR_BTNFACE);
+  const uint32_t filled = testing_support::SysColor(COLOR_HIGHLIGHT);
+  const uint32_t empty = testing_support::SysColor(COLOR_BTNFACE);
   for (int position = 1; position <= 3; ++position) {
     bar->SetPosition(position);  // no message is handled from here to the capture
-    test::TCapture capture = test::CaptureClient(bar->Handle());
+    testing_support::TCapture capture = testing_support::CaptureClient(bar->Handle());
     int edge = 1 + (368 - 2) * position / 3;
     EXPECT_EQ(bar->FilledWidth(), edge - 1);
     EXPECT_EQ(capture.At(edge - 1, 8), filled) << position;
@@ -231,38 +122,36 @@ TEST_F(ProgressBar, RedrawsAtEveryPositionWithoutTheMessageLoop) {
 }
 
 TEST(ButtonLook, DrawsTheGlyphTransparentlyAndGreysItWhenDisabled) {
-  if (!test::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
+  if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
   TForm form(nullptr);
   form.SetClientSize(120, 60);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
-  button->SetBounds(10, 10, 75, 40);
+  auto* button = testing_support::Place<TBitBtn>(form, 10, 10, 75, 40);
   button->Glyph().LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
   form.Show();
   button->Repaint();
-  test::TCapture capture = test::CaptureClient(button->Handle());
+  testing_support::TCapture capture = testing_support::CaptureClient(button->Handle());
   EXPECT_EQ(capture.Count(0xFF0000), 56);
   EXPECT_EQ(capture.Count(0x0000FF), 8);
   EXPECT_EQ(capture.Count(0xFF00FF), 0);  // the transparent colour never shows
-  EXPECT_EQ(capture.At(1, 20), test::SysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(capture.At(1, 20), testing_support::SysColor(COLOR_BTNHIGHLIGHT));
 
   button->SetEnabled(false);
   button->Repaint();
-  capture = test::CaptureClient(button->Handle());
+  capture = testing_support::CaptureClient(button->Handle());
   EXPECT_EQ(capture.Count(0xFF0000), 0);
   EXPECT_EQ(capture.Count(0xFF00FF), 0);
-  EXPECT_GT(capture.Count(test::SysColor(COLOR_BTNSHADOW)), 8);
+  EXPECT_GT(capture.Count(testing_support::SysColor(COLOR_BTNSHADOW)), 8);
 }
 
 TEST(PanelLook, DrawsItsBevelsAndTheControlsWithoutWindows) {
-  if (!test::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
-  test::TfrmLayoutTest form(nullptr);
+  if (!testing_support::TrueColorDisplay()) GTEST_SKIP() << "exact colours need a true-colour display";
+  testing_support::TfrmLayoutTest form(nullptr);
   form.Show();
   form.Repaint();
-  test::TCapture panel = test::CaptureClient(form.Panel1->Handle());
-  const uint32_t shadow = test::SysColor(COLOR_BTNSHADOW);
-  const uint32_t highlight = test::SysColor(COLOR_BTNHIGHLIGHT);
-  const uint32_t face = test::SysColor(COLOR_BTNFACE);
+  testing_support::TCapture panel = testing_support::CaptureClient(form.Panel1->Handle());
+  const uint32_t shadow = testing_support::SysColor(COLOR_BTNSHADOW);
+  const uint32_t highlight = testing_support::SysColor(COLOR_BTNHIGHLIGHT);
+  const uint32_t face = testing_support::SysColor(COLOR_BTNFACE);
   EXPECT_EQ(panel.At(0, 0), shadow);                              // lowered outer bevel
   EXPECT_EQ(panel.At(panel.width - 1, panel.height - 1), highlight);
   EXPECT_EQ(panel.At(1, 1), highlight);                           // raised inner bevel
@@ -305,9 +194,7 @@ class TOwnerDrawList : public TWinControl {
 TEST(OwnerDrawing, ReachesTheControlThatDrawsItsItems) {
   TForm form(nullptr);
   form.SetClientSize(200, 150);
-  auto* list = new TOwnerDrawList(&form);
-  list->SetParent(&form);
-  list->SetBounds(10, 10, 150, 100);
+  auto* list = testing_support::Place<TOwnerDrawList>(form, 10, 10, 150, 100);
   for (const wchar_t* text : {L"C:\\", L"Program Files", L"PELANO5W"}) {
     SendMessageW(list->Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
   }

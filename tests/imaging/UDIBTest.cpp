@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace dib_test;
+using namespace testing_support;
 using framework::TRect;
 using imaging::IBitsHolder;
 using imaging::TDIB;

@@ -20,22 +20,22 @@
 
 namespace {
 
-using dib_test::Bytes;
-using dib_test::ByteStream;
-using dib_test::MakeBmp;
-using dib_test::MakeImage;
+using testing_support::Bytes;
+using testing_support::ByteStream;
+using testing_support::MakeBmp;
+using testing_support::MakeImage;
 using framework::TPixelFormat;
 using imaging::TSafetyBitmap;
-using namespace safety_test;
+using namespace testing_support;
 using testing_support::PaletteEntries;
 using testing_support::Pixels;
 using testing_support::TGuardedStream;
 
-uint32_t Rgb(const PALETTEENTRY& e) { return dib_test::MakeRgb(e.peRed, e.peGreen, e.peBlue); }
+uint32_t Rgb(const PALETTEENTRY& e) { return testing_support::MakeRgb(e.peRed, e.peGreen, e.peBlue); }
 
-dib_test::Image Indexed(int bits, int32_t width, int32_t height, int colours) {
+testing_support::Image Indexed(int bits, int32_t width, int32_t height, int colours) {
   return MakeImage(width, height, bits, [=](int32_t x, int32_t y) { return uint32_t((x * 3 + y + x / 4) % colours); },
-                   dib_test::TestColors(colours));
+                   testing_support::TestColors(colours));
 }
 
 class SafetyLoad : public ::testing::Test {
@@ -50,14 +50,14 @@ class SafetyLoad : public ::testing::Test {
 // --- plain and container-wrapped ---
 
 TEST_F(SafetyLoad, APlainBmpLoadsAsThePlatformLoaderReadsIt) {
-  const dib_test::Image image = Rgb24(13, 7);
+  const testing_support::Image image = Rgb24(13, 7);
   Load(MakeBmp(image));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
 TEST_F(SafetyLoad, AContainerHoldingA24BitBmpLoadsToTheSamePixelsAsTheBmp) {
-  const dib_test::Image image = Rgb24(31, 17);
+  const testing_support::Image image = Rgb24(31, 17);
   TSafetyBitmap plain;
   ByteStream plainStream(MakeBmp(image));
   plain.LoadFromStream(plainStream);
@@ -69,7 +69,7 @@ TEST_F(SafetyLoad, AContainerHoldingA24BitBmpLoadsToTheSamePixelsAsTheBmp) {
 }
 
 TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
-  const dib_test::Image image = Rgb24(5, 4);
+  const testing_support::Image image = Rgb24(5, 4);
   Bytes bytes = {1, 2, 3};
   const Bytes wrapped = Wrap(MakeBmp(image));
   bytes.insert(bytes.end(), wrapped.begin(), wrapped.end());
@@ -80,7 +80,7 @@ TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
 }
 
 TEST_F(SafetyLoad, AContainerWhoseBmpStatesAWrongImageSizeIsRepairedBeforeLoading) {
-  const dib_test::Image image = Rgb24(9, 6);
+  const testing_support::Image image = Rgb24(9, 6);
   Bytes bmp = MakeBmp(image);
   Patch32(bmp, kSizeImageAt, 5);  // the platform loader alone would read 5 bytes of pixels
   Load(Wrap(bmp));
@@ -88,7 +88,7 @@ TEST_F(SafetyLoad, AContainerWhoseBmpStatesAWrongImageSizeIsRepairedBeforeLoadin
 }
 
 TEST_F(SafetyLoad, AContainerHoldingRunLengthDataIsDecoded) {
-  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const testing_support::Image image = Indexed(8, 37, 9, 11);
   Load(Wrap(MakeBmp(image, {.compression = BI_RLE8})));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
@@ -126,9 +126,9 @@ TEST_F(SafetyLoad, AnEmptyStreamEmptiesThePicture) {
 class SafetyHeaderRepair : public SafetyLoad {};
 
 TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999) {
-  const dib_test::Image image = Rgb24(400, 360);
+  const testing_support::Image image = Rgb24(400, 360);
   Bytes bmp = MakeBmp(image);
-  ASSERT_EQ(dib_test::Get32(bmp, kSizeImageAt), 432000u);
+  ASSERT_EQ(testing_support::Get32(bmp, kSizeImageAt), 432000u);
   {
     ByteStream stream(bmp);
     EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
@@ -148,7 +148,7 @@ TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999
 }
 
 TEST_F(SafetyHeaderRepair, AStoredSizeOfZeroTakesTheRepairAndLoadsNormally) {
-  const dib_test::Image image = Rgb24(6, 5);
+  const testing_support::Image image = Rgb24(6, 5);
   Bytes bmp = MakeBmp(image);
   Patch32(bmp, kSizeImageAt, 0);
   ByteStream stream(bmp);
@@ -158,7 +158,7 @@ TEST_F(SafetyHeaderRepair, AStoredSizeOfZeroTakesTheRepairAndLoadsNormally) {
 }
 
 TEST_F(SafetyHeaderRepair, AnIndexedBmpWithAShortColourTableAndRightSizeGoesToThePlatformLoaderUnchanged) {
-  const dib_test::Image image = Indexed(8, 9, 5, 16);
+  const testing_support::Image image = Indexed(8, 9, 5, 16);
   const Bytes bmp = MakeBmp(image, {.clrUsed = 16});
   ByteStream stream(bmp);
   EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
@@ -170,7 +170,7 @@ TEST_F(SafetyHeaderRepair, AnIndexedBmpWithAShortColourTableAndRightSizeGoesToTh
 
 TEST_F(SafetyHeaderRepair, ACoreHeaderGetsNeitherRepairNorRunLengthHandling) {
   // Fourteen colours: the normalised palette adds black and white and keeps all of them.
-  const dib_test::Image image = Indexed(4, 9, 5, 14);
+  const testing_support::Image image = Indexed(4, 9, 5, 14);
   Bytes bmp = MakeBmp(image, {.headerSize = 12});
   ByteStream stream(bmp);
   EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
@@ -232,7 +232,7 @@ TEST_F(SafetyHeaderRepair, ARowOfTwoToTheThirtyOneBitsOverflowsBeforeAnythingIsM
 class SafetyRunLength : public SafetyLoad {};
 
 TEST_F(SafetyRunLength, Rle8WithoutAColourCountBecomesAn8BitPictureWith256Entries) {
-  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const testing_support::Image image = Indexed(8, 37, 9, 11);
   const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
   ByteStream probe(bmp);
   EXPECT_TRUE(TSafetyBitmap::IsRLEBitmap(probe));
@@ -244,7 +244,7 @@ TEST_F(SafetyRunLength, Rle8WithoutAColourCountBecomesAn8BitPictureWith256Entrie
 }
 
 TEST_F(SafetyRunLength, Rle4BecomesA4BitPictureWith16Entries) {
-  const dib_test::Image image = Indexed(4, 21, 6, 7);
+  const testing_support::Image image = Indexed(4, 21, 6, 7);
   Load(MakeBmp(image, {.compression = BI_RLE4}));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
   EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 16u);
@@ -253,10 +253,10 @@ TEST_F(SafetyRunLength, Rle4BecomesA4BitPictureWith16Entries) {
 
 TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalising) {
   // Black first and white last already: the palette stays as the file gave it.
-  std::vector<RGBQUAD> colours = dib_test::TestColors(5);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(5);
   colours[0] = {0, 0, 0, 0};
   colours[4] = {255, 255, 255, 0};
-  const dib_test::Image image =
+  const testing_support::Image image =
       MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, colours);
   Load(MakeBmp(image, {.compression = BI_RLE4, .clrUsed = 5}));
   std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
@@ -268,10 +268,10 @@ TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalis
 }
 
 TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage) {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(4);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(4);
   colours[0] = {0, 0, 0, 0};
   Bytes bmp = MakeBmp(Indexed(8, 6, 3, 4), {.compression = BI_RLE8, .clrUsed = 4});
-  const uint32_t offBits = dib_test::Get32(bmp, kOffBitsAt);
+  const uint32_t offBits = testing_support::Get32(bmp, kOffBitsAt);
   for (int i = 0; i < 4; ++i) std::memcpy(&bmp[54 + 4 * std::size_t(i)], &colours[std::size_t(i)], 4);
   // One run of two pixels of colour 3 on the bottom row, then the end of the bitmap.
   bmp.resize(offBits);
@@ -280,7 +280,7 @@ TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage
   Load(MakeBmp(Rgb24(6, 3, [](int, int) { return 0xFFFFFFu; })));  // what was there before
   Load(bmp);
   std::vector<uint32_t> expected(18, 0);
-  const uint32_t third = dib_test::MakeRgb(colours[3].rgbRed, colours[3].rgbGreen, colours[3].rgbBlue);
+  const uint32_t third = testing_support::MakeRgb(colours[3].rgbRed, colours[3].rgbGreen, colours[3].rgbBlue);
   expected[12] = expected[13] = third;
   EXPECT_EQ(Pixels(bitmap), expected);
 }
@@ -295,14 +295,14 @@ TEST_F(SafetyRunLength, AColourCountOf300RaisesTheRangeError) {
 }
 
 TEST_F(SafetyRunLength, ExactlyTheColoursOf256Load) {
-  const dib_test::Image image = Indexed(8, 16, 3, 256);
+  const testing_support::Image image = Indexed(8, 16, 3, 256);
   Load(MakeBmp(image, {.compression = BI_RLE8, .clrUsed = 256}));
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
 }
 
 TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndLoadsTheSame) {
-  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const testing_support::Image image = Indexed(8, 37, 9, 11);
   PlainStream stream(MakeBmp(image, {.compression = BI_RLE8}));
   bitmap.LoadFromStream(stream);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
@@ -316,7 +316,7 @@ TEST_F(SafetyRunLength, AMemoryStreamIsUsedInPlaceAndLeftAtItsEnd) {
 }
 
 TEST_F(SafetyRunLength, AStoredSizeOfZeroTakesTheDataUpToItsEnd) {
-  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const testing_support::Image image = Indexed(8, 37, 9, 11);
   Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
   Patch32(bmp, kSizeImageAt, 0);
   Load(bmp);
@@ -325,7 +325,7 @@ TEST_F(SafetyRunLength, AStoredSizeOfZeroTakesTheDataUpToItsEnd) {
 
 TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsIsRejectedWithoutReadingPastIt) {
   const Bytes bmp = MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8});
-  const uint32_t offBits = dib_test::Get32(bmp, kOffBitsAt);
+  const uint32_t offBits = testing_support::Get32(bmp, kOffBitsAt);
   const uint32_t runs = uint32_t(bmp.size()) - offBits;
 
   Bytes longRuns = bmp;
@@ -370,13 +370,13 @@ TEST_F(SafetyRunLength, HeadersThatNoRunLengthDecoderTakesAreRejected) {
 class SafetyPalette : public SafetyLoad {};
 
 std::vector<RGBQUAD> FullTableWith(int blackAt, int whiteAt) {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(256);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(256);
   colours[std::size_t(blackAt)] = {0, 0, 0, 0};
   colours[std::size_t(whiteAt)] = {255, 255, 255, 0};
   return colours;
 }
 
-dib_test::Image UsingFirstSix(const std::vector<RGBQUAD>& colours) {
+testing_support::Image UsingFirstSix(const std::vector<RGBQUAD>& colours) {
   return MakeImage(10, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + 2 * y) % 6 == 5 ? 255 : (x + 2 * y) % 6); },
                    colours);
 }
@@ -387,12 +387,12 @@ TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
   const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 256u);
   for (std::size_t i = 0; i < 256; ++i) {
-    EXPECT_EQ(Rgb(entries[i]), dib_test::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
+    EXPECT_EQ(Rgb(entries[i]), testing_support::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
   }
 }
 
 TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirColours) {
-  const dib_test::Image image = UsingFirstSix(FullTableWith(0, 1));
+  const testing_support::Image image = UsingFirstSix(FullTableWith(0, 1));
   Load(MakeBmp(image));
   const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 256u);
@@ -410,10 +410,10 @@ TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirCol
 }
 
 TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
-  std::vector<RGBQUAD> colours = dib_test::TestColors(16);
+  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
   colours[3] = {0, 0, 0, 0};
   colours[4] = {255, 255, 255, 0};
-  const dib_test::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
+  const testing_support::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
   Load(MakeBmp(image));
   const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
   ASSERT_EQ(entries.size(), 16u);
@@ -434,7 +434,7 @@ class SafetyStoredForm : public SafetyLoad {
  protected:
   static Bytes Stored(const Bytes& data, uint32_t length, std::size_t extra) {
     Bytes bytes;
-    dib_test::Put32(bytes, length);
+    testing_support::Put32(bytes, length);
     bytes.insert(bytes.end(), data.begin(), data.end());
     for (std::size_t i = 0; i < extra; ++i) bytes.push_back(uint8_t(0xA0 + i));
     return bytes;
@@ -442,7 +442,7 @@ class SafetyStoredForm : public SafetyLoad {
 };
 
 TEST_F(SafetyStoredForm, MoreBytesThanTheLengthAreLeftUnread) {
-  const dib_test::Image image = Rgb24(7, 3);
+  const testing_support::Image image = Rgb24(7, 3);
   const Bytes bmp = MakeBmp(image);
   TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 5));
   bitmap.ReadData(stream);
@@ -451,7 +451,7 @@ TEST_F(SafetyStoredForm, MoreBytesThanTheLengthAreLeftUnread) {
 }
 
 TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadFromTheStreamItself) {
-  const dib_test::Image image = Indexed(8, 37, 9, 11);
+  const testing_support::Image image = Indexed(8, 37, 9, 11);
   const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
   TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 0));
   bitmap.ReadData(stream);
@@ -460,7 +460,7 @@ TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadFromTheStreamItself) {
 }
 
 TEST_F(SafetyStoredForm, AContainerIsReadFromTheStoredFormToo) {
-  const dib_test::Image image = Rgb24(6, 6);
+  const testing_support::Image image = Rgb24(6, 6);
   const Bytes wrapped = Wrap(MakeBmp(image));
   TGuardedStream stream(Stored(wrapped, uint32_t(wrapped.size()), 3));
   bitmap.ReadData(stream);
@@ -492,7 +492,7 @@ TEST_F(SafetyStoredForm, ALengthBeyondTheDataRaisesTheReadError) {
 }
 
 TEST_F(SafetyStoredForm, APictureStoredByAnotherSafetyBitmapComesBackThroughThePicture) {
-  const dib_test::Image image = Rgb24(5, 4);
+  const testing_support::Image image = Rgb24(5, 4);
   Load(MakeBmp(image));
   framework::TPicture picture;
   picture.SetGraphic(&bitmap);
@@ -544,7 +544,7 @@ TEST_F(SafetyRegistration, TheStartRegistersBmpAndCbmAndTheLastFinishTakesBothAw
 TEST_F(SafetyRegistration, FilesLoadByTheirBytesWhateverTheirExtension) {
   imaging::InitSafetyBitmap();
   testing_support::ScratchFolder folder;
-  const dib_test::Image image = Rgb24(8, 5);
+  const testing_support::Image image = Rgb24(8, 5);
   const std::string plainAsCbm = rtl::WideToSjis(folder.File(L"plain.cbm"));
   const std::string wrappedAsBmp = rtl::WideToSjis(folder.File(L"wrapped.bmp"));
   {

@@ -1,3 +1,5 @@
+// Pictures that hold and store a graphic of any class, and the bitmap edits and transparent
+// drawing they pass on.
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
@@ -8,7 +10,7 @@
 
 #include <memory>
 
-#include "TestSupport.h"
+#include "support/Gui.h"
 #include "framework/Errors.h"
 #include "support/MemoryStreams.h"
 #include "support/Pixels.h"
