@@ -126,14 +126,14 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
-struct FileId {
+struct TFileId {
   DWORD volume = 0;
   DWORD high = 0;
   DWORD low = 0;
-  bool operator==(const FileId&) const = default;
+  bool operator==(const TFileId&) const = default;
 };
 
-bool IdOf(HANDLE file, FileId& id) {
+bool IdOf(HANDLE file, TFileId& id) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(file, &info)) return false;
   id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
@@ -141,8 +141,8 @@ bool IdOf(HANDLE file, FileId& id) {
 }
 
 bool SameFile(HANDLE a, HANDLE b) {
-  FileId first;
-  FileId second;
+  TFileId first;
+  TFileId second;
   return IdOf(a, first) && IdOf(b, second) && first == second;
 }
 
@@ -340,13 +340,13 @@ class TBackup {
   // A hard link costs nothing and writes nothing; where none can be made, a copy, written under a
   // new-content name and renamed once it is whole and on disk, so that no half-made copy is ever
   // taken for the old content. The target must still be the file of id old.
-  void Keep(const FileId& old, const std::string& targetPath) {
+  void Keep(const TFileId& old, const std::string& targetPath) {
     for (int choice = 0; choice < kNameChoices; ++choice) {
       std::wstring name = OurName(folder_.Name(), kBackupSuffix, choice);
       if (folder_.HardLink(name)) {
         name_ = name;
         rtl::TFileHandle linked;
-        FileId id;
+        TFileId id;
         if (folder_.Open(name, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, linked) == Entry::Plain &&
             IdOf(linked.get(), id) && id == old) {
           return;
@@ -379,9 +379,9 @@ class TBackup {
   }
 
  private:
-  bool KeepCopy(const FileId& old, const std::string& targetPath) {
+  bool KeepCopy(const TFileId& old, const std::string& targetPath) {
     rtl::TFileHandle target;
-    FileId id;
+    TFileId id;
     if (folder_.Open(folder_.Name(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, target) !=
             Entry::Plain ||
         !IdOf(target.get(), id) || !(id == old)) {
@@ -504,7 +504,7 @@ void ReplaceFileContents(const std::string& targetPath, const void* data, int32_
   Recover(folder, targetPath);
 
   // The target must be a plain file of the folder that we may write before anything else is touched.
-  FileId old;
+  TFileId old;
   bool exists = false;
   {
     rtl::TFileHandle probe;

@@ -13,6 +13,7 @@
 #include "rtl/Handles.h"
 #include "rtl/Sjis.h"
 #include "support/ScratchFolder.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -182,12 +183,10 @@ TEST_F(FileReplaceTest, AScannerThatNeverLetsGoIsReportedOnceThePatienceIsSpent)
 
 TEST_F(FileReplaceTest, AMissingFolderIsReportedWithTheTargetPath) {
   std::string target = rtl::WideToSjis(folder.File(L"gone\\Pelano5.exe"));
-  try {
-    app::ReplaceFileContents(target, newContent.data(), static_cast<int32_t>(newContent.size()));
-    ADD_FAILURE() << "wrote into a folder that does not exist";
-  } catch (const rtl::EFCreateError& error) {
-    EXPECT_EQ(error.Message, rtl::Format(rtl::Utf8ToSjis("ﾌｧｲﾙ %s を作成できません").c_str(), target.c_str()));
-  }
+  EXPECT_EQ(testing_support::MessageOf<rtl::EFCreateError>([&] {
+              app::ReplaceFileContents(target, newContent.data(), static_cast<int32_t>(newContent.size()));
+            }),
+            rtl::Format(rtl::Utf8ToSjis("ﾌｧｲﾙ %s を作成できません").c_str(), target.c_str()));
   EXPECT_TRUE(folder.Entries().empty());
 }
 
@@ -311,12 +310,8 @@ class FileReplaceVerifyTest : public FileReplaceTest {
     app::SetReplaceStepHook([&](app::ReplaceStep step) {
       if (step == app::ReplaceStep::Renamed) tamper();
     });
-    try {
-      Replace(newContent);
-      ADD_FAILURE() << "a replacement that did not hold was reported as done";
-    } catch (const rtl::EWriteError& error) {
-      EXPECT_EQ(error.Message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
-    }
+    EXPECT_EQ(testing_support::MessageOf<rtl::EWriteError>([&] { Replace(newContent); }),
+              rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
   }
 };
 

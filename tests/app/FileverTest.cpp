@@ -8,6 +8,7 @@
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
 #include "support/ScratchFolder.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -149,12 +150,8 @@ TEST_F(FileVerTest, NoVersionLeavesTheArrayUntouched) {
 TEST_F(FileVerTest, ShortArrayRaisesRangeErrorAtTheFirstIndexBeyondIt) {
   app::TFileVer fileVer(FixturePath("version_5_1_6_0.dll"));
   std::array<uint16_t, 4> v{9, 9, 9, 9};
-  try {
-    fileVer.GetVersion(std::span<uint16_t>(v.data(), 3));
-    ADD_FAILURE() << "no range error";
-  } catch (const rtl::ERangeError& error) {
-    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("範囲ﾁｪｯｸｴﾗｰ"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<rtl::ERangeError>([&] { fileVer.GetVersion(std::span<uint16_t>(v.data(), 3)); }),
+            rtl::Utf8ToSjis("範囲ﾁｪｯｸｴﾗｰ"));
   // The entries before the failing index were written; the one beyond the array was not.
   EXPECT_EQ(v, (std::array<uint16_t, 4>{5, 1, 6, 9}));
   EXPECT_THROW(fileVer.GetVersion(std::span<uint16_t>()), rtl::ERangeError);

@@ -8,6 +8,7 @@
 #include "Fixtures.h"
 #include "rtl/Exception.h"
 #include "rtl/Sjis.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -81,13 +82,7 @@ class UpdateVersionTest : public testing::Test {
 
   template <typename E>
   std::string FailureOfRead() {
-    try {
-      app::ReadUpdateVersion();
-    } catch (const E& error) {
-      return error.Message;
-    }
-    ADD_FAILURE() << "ReadUpdateVersion raised nothing";
-    return {};
+    return testing_support::MessageOf<E>([] { app::ReadUpdateVersion(); });
   }
 
   std::unique_ptr<testing_support::DataModule> module_;

@@ -108,10 +108,20 @@ TEST_F(ArrangePalette, CountOutsideItsRangeRaisesRangeErrorAndLeavesThePalette) 
   EXPECT_EQ(PaletteEntries(palette.get()), (std::vector<PALETTEENTRY>{red, black}));
 }
 
+// A failed call's code travels with the exception and stands in its text; a refusal of ours has none.
 TEST_F(ArrangePalette, RefusesNoPaletteAndTheSharedStockPalette) {
   EXPECT_THROW(imaging::ArrangePalette(nullptr, true, 16), imaging::EGdiError);
+  SetLastError(ERROR_INVALID_HANDLE);
+  const imaging::EGdiError failed = imaging::EGdiError::LastError("read palette");
+  EXPECT_EQ(failed.SystemError, static_cast<unsigned long>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(failed.Message, "cannot read palette(GLE=6)");
   HPALETTE shared = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
-  EXPECT_THROW(imaging::ArrangePalette256(shared, false), imaging::EGdiError);
+  try {
+    imaging::ArrangePalette256(shared, false);
+    ADD_FAILURE() << "the stock palette was arranged";
+  } catch (const imaging::EGdiError& error) {
+    EXPECT_EQ(error.SystemError, 0u);
+  }
   EXPECT_EQ(StockEntries(), stock);
 }
 

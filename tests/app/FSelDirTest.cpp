@@ -18,6 +18,7 @@
 #include "support/Folders.h"
 #include "support/Pixels.h"
 #include "support/ScratchFolder.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -314,12 +315,8 @@ TEST_F(LoadButtonGlyphTest, AModuleWithoutThePictureRaisesAndKeepsTheGlyph) {
   testing_support::DataModule bare("record_none.dll");
   ASSERT_NE(bare.get(), nullptr);
   app::SetResourceModule(bare.get());
-  try {
-    app::LoadButtonGlyph(*button);
-    ADD_FAILURE() << "no exception";
-  } catch (const rtl::EResNotFound& error) {
-    EXPECT_EQ(error.Message, Utf8ToSjis("ButtonPelano ﾘｿｰｽが見つかりません"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>([&] { app::LoadButtonGlyph(*button); }),
+            Utf8ToSjis("ButtonPelano ﾘｿｰｽが見つかりません"));
   EXPECT_EQ(button->Glyph().Width(), 4);
 }
 

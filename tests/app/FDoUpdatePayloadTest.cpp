@@ -10,6 +10,7 @@
 #include "rtl/ResourceStream.h"
 #include "rtl/Sjis.h"
 #include "support/ScratchFolder.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -45,32 +46,20 @@ TEST(ReadPayloadTest, AppendsAtTheDestinationsPosition) {
 
 TEST(ReadPayloadTest, AMissingResourceNamesIt) {
   rtl::TMemoryStream dest;
-  try {
-    app::ReadPayload(dest, "UPDATEDATA", kRcData);
-    ADD_FAILURE() << "a missing payload was read";
-  } catch (const rtl::EResNotFound& error) {
-    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>([&] { app::ReadPayload(dest, "UPDATEDATA", kRcData); }),
+            rtl::Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません"));
 }
 
 TEST(ReadPayloadTest, ADamagedBodyRaisesTheZlibError) {
   rtl::TMemoryStream dest;
-  try {
-    app::ReadPayload(dest, "DAMAGEDDATA", kRcData);
-    ADD_FAILURE() << "a damaged payload was read";
-  } catch (const data::EZlibError& error) {
-    EXPECT_EQ(error.Message, "error");
-  }
+  EXPECT_EQ(testing_support::MessageOf<data::EZlibError>([&] { app::ReadPayload(dest, "DAMAGEDDATA", kRcData); }),
+            "error");
 }
 
 TEST(ReadPayloadTest, ABodyShorterThanAnnouncedRaisesTheReadError) {
   rtl::TMemoryStream dest;
-  try {
-    app::ReadPayload(dest, "SHORTDATA", kRcData);
-    ADD_FAILURE() << "a short payload was read";
-  } catch (const rtl::EReadError& error) {
-    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<rtl::EReadError>([&] { app::ReadPayload(dest, "SHORTDATA", kRcData); }),
+            rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
   EXPECT_EQ(dest.GetSize(), 0);
 }
 
@@ -83,12 +72,7 @@ class CheckNotReadOnlyTest : public ::testing::Test {
 TEST_F(CheckNotReadOnlyTest, RefusesAReadOnlyTargetWithItsPath) {
   testing_support::WriteWholeFile(folder.File(L"Pelano5.exe"), {'M', 'Z'});
   SetFileAttributesW(folder.File(L"Pelano5.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-  try {
-    app::CheckNotReadOnly();
-    ADD_FAILURE() << "a read-only target passed";
-  } catch (const app::EReadOnly& error) {
-    EXPECT_EQ(error.Message, app::TargetPath);
-  }
+  EXPECT_EQ(testing_support::MessageOf<app::EReadOnly>([] { app::CheckNotReadOnly(); }), app::TargetPath);
 }
 
 TEST_F(CheckNotReadOnlyTest, PassesAWritableTargetAndAMissingOne) {
