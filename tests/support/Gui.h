@@ -26,39 +26,51 @@ struct TShownBox {
   bool errorIcon = false;
   bool exclamationIcon = false;
   bool watchedWindowEnabled = true;  // the state of TBoxWatcher::watched while the box was up
+  std::vector<int> buttons;          // the ids of its visible buttons
 };
 
-// Records every message box that the calling thread shows while it exists, and presses its OK
-// button.
+// Records every message box that the calling thread creates while it exists, and presses its OK
+// button; whileUp runs with each box up. A box the watcher has not answered within 10 s is closed,
+// so that a failing test cannot hang (TimedOut tells).
 class TBoxWatcher {
  public:
-  TBoxWatcher() {
+  explicit TBoxWatcher(std::function<void(HWND)> whileUp = {}) : whileUp_(std::move(whileUp)) {
     current_ = this;
     hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    timer_ = SetTimer(nullptr, 0, 10000, Timeout);
   }
   ~TBoxWatcher() {
+    KillTimer(nullptr, timer_);
     UnhookWindowsHookEx(hook_);
     current_ = nullptr;
   }
   TBoxWatcher(const TBoxWatcher&) = delete;
   TBoxWatcher& operator=(const TBoxWatcher&) = delete;
 
+  bool Hooked() const { return hook_ != nullptr; }
+  bool TimedOut() const { return timedOut_; }
+
   std::vector<TShownBox> boxes;
   HWND watched = nullptr;
 
  private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && current_ != nullptr) current_->Seen(reinterpret_cast<HWND>(wParam));
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+  static bool IsBox(HWND window) {
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    return std::wstring(className) == L"#32770";
   }
 
-  void Seen(HWND box) {
-    wchar_t className[32] = {};
-    GetClassNameW(box, className, 32);
-    if (std::wstring(className) != L"#32770" || GetDlgItem(box, 0xFFFF) == nullptr) return;
-    if (!handled_.insert(box).second) return;
-    // The box may be activated before it has its text: it is read from its own loop.
-    SetTimer(box, 1, 1, Read);
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    // Only boxes made while this watcher is on count, each read once: a box of an earlier test that
+    // is still going away may be activated again meanwhile.
+    if (code == HCBT_CREATEWND && current_ != nullptr && IsBox(window)) current_->created_.insert(window);
+    if (code == HCBT_ACTIVATE && current_ != nullptr && current_->created_.count(window) != 0 &&
+        GetDlgItem(window, 0xFFFF) != nullptr && current_->handled_.insert(window).second) {
+      // The box may be activated before it has its text: it is read from its own loop.
+      SetTimer(window, 1, 1, Read);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
   }
 
   static void CALLBACK Read(HWND box, UINT, UINT_PTR id, DWORD) {
@@ -71,8 +83,30 @@ class TBoxWatcher {
     shown.errorIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND));
     shown.exclamationIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION));
     if (current_->watched != nullptr) shown.watchedWindowEnabled = IsWindowEnabled(current_->watched) != FALSE;
+    EnumChildWindows(box, AddButton, reinterpret_cast<LPARAM>(&shown.buttons));
     current_->boxes.push_back(shown);
+    if (current_->whileUp_) current_->whileUp_(box);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+
+  static BOOL CALLBACK AddButton(HWND control, LPARAM buttons) {
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    if (_wcsicmp(className, L"Button") == 0 && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE)) {
+      reinterpret_cast<std::vector<int>*>(buttons)->push_back(GetDlgCtrlID(control));
+    }
+    return TRUE;
+  }
+
+  static void CALLBACK Timeout(HWND, UINT, UINT_PTR, DWORD) {
+    if (current_ == nullptr) return;
+    current_->timedOut_ = true;
+    EnumThreadWindows(GetCurrentThreadId(), CloseBox, 0);
+  }
+
+  static BOOL CALLBACK CloseBox(HWND window, LPARAM) {
+    if (IsBox(window)) PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
   }
 
   static std::string Text(HWND window) {
@@ -82,8 +116,12 @@ class TBoxWatcher {
   }
 
   static inline TBoxWatcher* current_ = nullptr;
+  std::function<void(HWND)> whileUp_;
   HHOOK hook_ = nullptr;
+  UINT_PTR timer_ = 0;
+  std::set<HWND> created_;
   std::set<HWND> handled_;
+  bool timedOut_ = false;
 };
 
 // Runs action from the message loop after delay milliseconds (a thread timer).
