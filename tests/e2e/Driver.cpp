@@ -5,7 +5,7 @@
 #include "framework/BmpFile.h"
 #include "framework/GdiHandles.h"
 
-namespace e2e {
+namespace testing_support {
 
 std::wstring WindowsPath(const char* unixPath) {
   std::wstring path = L"Z:";
@@ -227,4 +227,4 @@ void Screenshot(const std::string& name) {
   }
 }
 
-}  // namespace e2e
+}  // namespace testing_support

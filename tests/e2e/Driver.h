@@ -9,7 +9,7 @@
 
 #include "rtl/Handles.h"
 
-namespace e2e {
+namespace testing_support {
 
 // A Windows path for a Unix path handed over by the build (Wine maps / to drive Z:).
 std::wstring WindowsPath(const char* unixPath);
@@ -79,4 +79,4 @@ void Answer(HWND box, const std::wstring& button);
 // Saves the whole screen as a PNG when PEUPDATE_SCREENSHOTS names a folder (Unix path).
 void Screenshot(const std::string& name);
 
-}  // namespace e2e
+}  // namespace testing_support

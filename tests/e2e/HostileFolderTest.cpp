@@ -13,9 +13,7 @@
 
 namespace {
 
-using e2e::Wide;
-using testing_support::ReadWholeFile;
-using testing_support::WriteWholeFile;
+using namespace testing_support;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -34,7 +32,7 @@ class HostileFolderTest : public ::testing::Test {
       WriteWholeFile(outside, content);
       outsideFiles[outside] = content;
       // Wine starts a Unix program without a process to wait for: the link is waited for instead.
-      e2e::RunningProgram ln(L"Z:\\bin\\ln", scenario.folder.path(),
+      RunningProgram ln(L"Z:\\bin\\ln", scenario.folder.path(),
                              L"-s ../" + LastName(elsewhere.path()) + L"/" + name + L" " + name);
       for (int waited = 0; !Exists(scenario.folder.File(name)) && waited < 5000; waited += 20) Sleep(20);
       ASSERT_EQ(ReadWholeFile(scenario.folder.File(name)), content) << "no link planted";
@@ -44,10 +42,10 @@ class HostileFolderTest : public ::testing::Test {
     for (const auto& [path, content] : outsideFiles) EXPECT_EQ(ReadWholeFile(path), content) << after;
   }
   // Presses "開始" in the dialog.
-  void Begin(HWND dialog) { e2e::Click(e2e::FindChildByText(dialog, Wide("開始"))); }
+  void Begin(HWND dialog) { Click(FindChildByText(dialog, Wide("開始"))); }
 
-  e2e::Scenario scenario;
-  testing_support::ScratchFolder elsewhere;
+  Scenario scenario;
+  ScratchFolder elsewhere;
   std::map<std::wstring, std::vector<char>> outsideFiles;
 };
 
@@ -57,8 +55,8 @@ class HostileFolderTest : public ::testing::Test {
 // leaves is cleared before the next one, so that each moment is told apart; what the last one left
 // is mended by the update after it.)
 TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderAstray) {
-  const std::wstring exe = e2e::ExeFromEnvironment("PEUPDATE_EXE_LARGE");
-  const std::vector<char> large = ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_LARGE_PAYLOAD_EXE"));
+  const std::wstring exe = ExeFromEnvironment("PEUPDATE_EXE_LARGE");
+  const std::vector<char> large = ReadWholeFile(ExeFromEnvironment("PEUPDATE_LARGE_PAYLOAD_EXE"));
   scenario.Install(L"version_5_1_5_9.dll");
   const std::vector<char> old = ReadWholeFile(scenario.Target());
   scenario.Register(scenario.folder.path());
@@ -66,7 +64,7 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
   scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  e2e::Click(e2e::FindChildByText(dialog, Wide("いいえ")));
+  Click(FindChildByText(dialog, Wide("いいえ")));
   for (int waited = 0; IsWindowVisible(dialog) && waited < 5000; waited += 50) Sleep(50);
   ExpectOutsideUnchanged("a cancelled dialog");
   SetFileAttributesW(scenario.Target().c_str(), FILE_ATTRIBUTE_READONLY);
@@ -137,7 +135,7 @@ TEST_F(HostileFolderTest, ASecondUpdaterBringsTheFirstToTheFrontAndEnds) {
   SetForegroundWindow(other);
   ASSERT_EQ(GetForegroundWindow(), other);
 
-  e2e::RunningProgram second(e2e::ExeFromEnvironment("PEUPDATE_EXE"));
+  RunningProgram second(ExeFromEnvironment("PEUPDATE_EXE"));
   EXPECT_EQ(second.WaitForExit(), 0u);
   // Activation reaches the window manager's side a moment after the call that asked for it.
   for (int waited = 0; GetForegroundWindow() != dialog && waited < 3000; waited += 20) Sleep(20);
@@ -165,7 +163,7 @@ TEST_F(HostileFolderTest, ATargetHeldForSecondsIsWaitedForWithTheWindowAnswering
     ASSERT_TRUE(held);
     const DWORD heldSince = GetTickCount();
     Begin(dialog);
-    HWND working = e2e::WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
+    HWND working = WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
     ASSERT_NE(working, nullptr);
     int answers = 0;
     while (GetTickCount() - heldSince < 5000) {
@@ -173,14 +171,14 @@ TEST_F(HostileFolderTest, ATargetHeldForSecondsIsWaitedForWithTheWindowAnswering
       DWORD asked = GetTickCount();
       ASSERT_NE(SendMessageTimeoutW(working, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result), 0)
           << "no answer within a second, " << asked - heldSince << " ms into the wait";
-      if (++answers == 10 && share == FILE_SHARE_READ) e2e::Screenshot("update-window-waiting");
+      if (++answers == 10 && share == FILE_SHARE_READ) Screenshot("update-window-waiting");
       Sleep(200);
     }
     held.reset();
     EXPECT_GT(answers, 10);
     EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデートは正常に終了しました"));
     EXPECT_EQ(scenario.WaitForExit(), 0u);
-    EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
+    EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
   }
 }
 
@@ -190,7 +188,7 @@ TEST_F(HostileFolderTest, ATargetHeldForSecondsIsWaitedForWithTheWindowAnswering
 TEST_F(HostileFolderTest, ATargetTooLongForItsVersionToBeReadIsRefusedBeforeAnythingIsWritten) {
   const std::wstring deep = scenario.folder.path() + L"\\" + std::wstring(249 - scenario.folder.path().size(), L'd');
   ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
-  ASSERT_TRUE(CopyFileW(e2e::Fixture(L"version_5_1_5_9.dll").c_str(), (deep + L"\\Pelano5.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Fixture(L"version_5_1_5_9.dll").c_str(), (deep + L"\\Pelano5.exe").c_str(), FALSE));
   const std::vector<char> before = ReadWholeFile(deep + L"\\Pelano5.exe");
   scenario.Register(deep);
   scenario.Start();
@@ -199,7 +197,7 @@ TEST_F(HostileFolderTest, ATargetTooLongForItsVersionToBeReadIsRefusedBeforeAnyt
   Begin(dialog);
   EXPECT_EQ(scenario.AnswerMessage(), Wide("このぺらのちゃんを、アップデートすることはできません"));
   EXPECT_EQ(ReadWholeFile(deep + L"\\Pelano5.exe"), before);
-  EXPECT_EQ(testing_support::ScratchFolder::EntriesOf(deep), std::vector<std::wstring>{L"Pelano5.exe"});
+  EXPECT_EQ(ScratchFolder::EntriesOf(deep), std::vector<std::wstring>{L"Pelano5.exe"});
 }
 
 }  // namespace

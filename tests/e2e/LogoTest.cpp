@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace testing_support;
+
 // The colour of pixel (x, y) of a 24-bit bottom-up bitmap resource "LOGO" of module, as a COLORREF.
 COLORREF LogoPixel(HMODULE module, int x, int y) {
   HRSRC info = FindResourceW(module, L"LOGO", MAKEINTRESOURCEW(2));
@@ -40,20 +42,20 @@ SIZE ClientSize(HWND window) {
   return {client.right, client.bottom};
 }
 
-void Close(HWND window, e2e::RunningProgram& program) {
+void Close(HWND window, RunningProgram& program) {
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.WaitForExit(), 0u);
 }
 
 TEST(LogoTest, TheMainWindowShowsTheShippedLogoThroughItsPack) {
-  e2e::Scenario scenario;
+  Scenario scenario;
   scenario.Start();
   ASSERT_NE(scenario.main, nullptr);
   const SIZE size = ClientSize(scenario.main);
   EXPECT_EQ(size.cx, 400);
   EXPECT_EQ(size.cy, 360);
-  e2e::Screenshot("main-window-logo");
-  HMODULE exe = LoadLibraryExW(e2e::ExeFromEnvironment("PEUPDATE_EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  Screenshot("main-window-logo");
+  HMODULE exe = LoadLibraryExW(ExeFromEnvironment("PEUPDATE_EXE").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(exe, nullptr);
   // Corners and the middle of the top edge: logo only, no button there.
   for (const POINT& at : {POINT{2, 2}, POINT{200, 10}, POINT{397, 5}, POINT{3, 356}, POINT{396, 357}}) {
@@ -63,24 +65,24 @@ TEST(LogoTest, TheMainWindowShowsTheShippedLogoThroughItsPack) {
 }
 
 TEST(LogoTest, APeImageResBesideTheUpdaterReplacesTheLogoAndTheWindowTakesItsSize) {
-  testing_support::ScratchFolder folder;
+  ScratchFolder folder;
   const std::wstring exe = folder.File(L"PeUpdate.exe");
-  ASSERT_TRUE(CopyFileW(e2e::ExeFromEnvironment("PEUPDATE_EXE").c_str(), exe.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileW(e2e::ExeFromEnvironment("PEUPDATE_LOGO_RES").c_str(), folder.File(L"PeImage.res").c_str(), FALSE));
-  e2e::RunningProgram updater(exe);
-  HWND main = e2e::WaitForWindow(updater.Id(), e2e::Wide("ぺらの5.16アップデーター"), L"TfrmMain");
+  ASSERT_TRUE(CopyFileW(ExeFromEnvironment("PEUPDATE_EXE").c_str(), exe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(ExeFromEnvironment("PEUPDATE_LOGO_RES").c_str(), folder.File(L"PeImage.res").c_str(), FALSE));
+  RunningProgram updater(exe);
+  HWND main = WaitForWindow(updater.Id(), Wide("ぺらの5.16アップデーター"), L"TfrmMain");
   ASSERT_NE(main, nullptr) << "the main window did not appear";
   const SIZE size = ClientSize(main);
   EXPECT_EQ(size.cx, 480);
   EXPECT_EQ(size.cy, 400);
-  e2e::Screenshot("main-window-peimage-res");
+  Screenshot("main-window-peimage-res");
   // Teal and orange bands 40 pixels wide across the diagonal (make_logo.py).
   const COLORREF teal = RGB(0, 128, 128);
   const COLORREF orange = RGB(255, 140, 0);
   EXPECT_EQ(ShownPixel(main, 5, 5), teal);
   EXPECT_EQ(ShownPixel(main, 45, 5), orange);
   EXPECT_EQ(ShownPixel(main, 475, 395), (475 + 395) / 40 % 2 ? orange : teal);
-  EXPECT_TRUE(e2e::IsVisible(main, e2e::Wide("アップデート")));
+  EXPECT_TRUE(IsVisible(main, Wide("アップデート")));
   Close(main, updater);
 }
 

@@ -8,9 +8,7 @@
 
 namespace {
 
-using e2e::ExeFromEnvironment;
-using e2e::Wide;
-using testing_support::ReadWholeFile;
+using namespace testing_support;
 
 class ReleaseTest : public ::testing::Test {
  protected:
@@ -22,7 +20,7 @@ class ReleaseTest : public ::testing::Test {
     ASSERT_NE(scenario.main, nullptr);
     HWND dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
-    e2e::Click(e2e::FindChildByText(dialog, Wide("開始")));
+    Click(FindChildByText(dialog, Wide("開始")));
   }
   void ExpectUpdated() {
     EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデートは正常に終了しました"));
@@ -30,22 +28,22 @@ class ReleaseTest : public ::testing::Test {
     EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(ExeFromEnvironment("PEUPDATE_RELEASE_PAYLOAD")));
   }
 
-  e2e::Scenario scenario;
+  Scenario scenario;
 };
 
 TEST_F(ReleaseTest, ItUpdatesAnInstalled5_2_1) {
-  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_RELEASE_EXE", e2e::Fixture(L"version_5_2_1_0.dll")));
+  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_RELEASE_EXE", Fixture(L"version_5_2_1_0.dll")));
   ExpectUpdated();
 }
 
 TEST_F(ReleaseTest, AnInstalled5_2_3NeedsNoUpdate) {
-  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_RELEASE_EXE", e2e::Fixture(L"version_5_2_3_0.dll")));
+  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_RELEASE_EXE", Fixture(L"version_5_2_3_0.dll")));
   EXPECT_EQ(scenario.AnswerMessage(), Wide("お使いのぺらのちゃんは、アップデートの必要がありません"));
-  EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(e2e::Fixture(L"version_5_2_3_0.dll")));
+  EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(Fixture(L"version_5_2_3_0.dll")));
 }
 
 TEST_F(ReleaseTest, TheSignedUpdaterStartsAndUpdates) {
-  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_SIGNED_EXE", e2e::Fixture(L"version_5_2_1_0.dll")));
+  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_SIGNED_EXE", Fixture(L"version_5_2_1_0.dll")));
   ExpectUpdated();
 }
 

@@ -15,8 +15,7 @@
 
 namespace {
 
-using e2e::Wide;
-using testing_support::ReadWholeFile;
+using namespace testing_support;
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -26,7 +25,7 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 class NativeFirst {
  public:
   explicit NativeFirst(std::initializer_list<const wchar_t*> names) {
-    rtl::TRegistryKey key = testing_support::CreateKey(HKEY_CURRENT_USER, kKey);
+    rtl::TRegistryKey key = CreateKey(HKEY_CURRENT_USER, kKey);
     EXPECT_TRUE(key);
     const wchar_t order[] = L"native,builtin";
     for (const wchar_t* name : names) {
@@ -42,11 +41,11 @@ class NativeFirst {
 };
 
 // Runs the whole update with the scenario's installed copy, from the dialog's proposal.
-void UpdateFromTheProposal(e2e::Scenario& scenario, const std::wstring& expectedFolder) {
+void UpdateFromTheProposal(Scenario& scenario, const std::wstring& expectedFolder) {
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_NE(e2e::FindChildByText(dialog, expectedFolder), nullptr) << "the folder is not proposed exactly";
-  e2e::Click(e2e::FindChildByText(dialog, Wide("開始")));
+  EXPECT_NE(FindChildByText(dialog, expectedFolder), nullptr) << "the folder is not proposed exactly";
+  Click(FindChildByText(dialog, Wide("開始")));
   EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデートは正常に終了しました"));
   EXPECT_EQ(scenario.WaitForExit(), 0u);
 }
@@ -58,9 +57,9 @@ void UpdateFromTheProposal(e2e::Scenario& scenario, const std::wstring& expected
 // that the updater read the installed version through the system's version.dll, since every
 // version function of the planted one fails.
 TEST(PlantedDllTest, DllsPlantedBesideTheUpdaterAreNeverUsed) {
-  e2e::Scenario scenario;
-  testing_support::ScratchFolder downloads;
-  std::wstring planted = e2e::ExeFromEnvironment("PEUPDATE_PLANTED_DLL");
+  Scenario scenario;
+  ScratchFolder downloads;
+  std::wstring planted = ExeFromEnvironment("PEUPDATE_PLANTED_DLL");
   // The mark works: the planted DLL loaded under a name of its own leaves one; its functions fail.
   std::wstring probe = downloads.File(L"probe.dll");
   ASSERT_TRUE(CopyFileW(planted.c_str(), probe.c_str(), FALSE));
@@ -69,22 +68,22 @@ TEST(PlantedDllTest, DllsPlantedBesideTheUpdaterAreNeverUsed) {
   auto* size = reinterpret_cast<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(
       reinterpret_cast<void*>(GetProcAddress(loaded, "GetFileVersionInfoSizeW")));
   ASSERT_NE(size, nullptr);
-  EXPECT_EQ(size(e2e::Fixture(L"version_5_1_5_9.dll").c_str(), nullptr), 0u);
+  EXPECT_EQ(size(Fixture(L"version_5_1_5_9.dll").c_str(), nullptr), 0u);
   FreeLibrary(loaded);
   EXPECT_TRUE(Exists(probe + L".loaded"));
 
   // The updater as a browser leaves it in the downloads folder, among DLLs of system names.
   std::wstring exe = downloads.File(L"PeUpdate.exe");
-  ASSERT_TRUE(CopyFileW(e2e::ExeFromEnvironment("PEUPDATE_EXE").c_str(), exe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(ExeFromEnvironment("PEUPDATE_EXE").c_str(), exe.c_str(), FALSE));
   for (const wchar_t* name : {L"version.dll", L"mpr.dll", L"winspool.drv"}) {
     ASSERT_TRUE(CopyFileW(planted.c_str(), downloads.File(name).c_str(), FALSE));
   }
   scenario.Install(L"version_5_1_5_9.dll");
   scenario.Register(scenario.folder.path());
   const NativeFirst nativeFirst{L"version", L"mpr", L"winspool.drv"};
-  scenario.Start(exe, e2e::Wide("ぺらの5.16アップデーター"));
+  scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
   UpdateFromTheProposal(scenario, scenario.folder.path());
-  EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
+  EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
   for (const wchar_t* name : {L"mpr.dll", L"winspool.drv"}) {
     EXPECT_FALSE(Exists(downloads.File(name) + L".loaded")) << name << " was loaded";
   }
@@ -102,18 +101,18 @@ class SystemTextTest : public ::testing::Test {
       ASSERT_NE(GetACP(), 932u) << "the default run must see another code page than 932";
     }
   }
-  e2e::Scenario scenario;
+  Scenario scenario;
 };
 
 TEST_F(SystemTextTest, AJapaneseInstallFolderRegisteredUnderClassesRootIsProposedAndUpdated) {
   std::wstring installed = scenario.folder.File(Wide("ぺらの表示"));  // 表 ends in the byte 0x5C
   ASSERT_TRUE(CreateDirectoryW(installed.c_str(), nullptr));
   std::wstring target = installed + L"\\Pelano5.exe";
-  ASSERT_TRUE(CopyFileW(e2e::Fixture(L"version_5_1_5_9.dll").c_str(), target.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Fixture(L"version_5_1_5_9.dll").c_str(), target.c_str(), FALSE));
   scenario.Register(installed);
   scenario.Start();
   UpdateFromTheProposal(scenario, installed);
-  EXPECT_EQ(ReadWholeFile(target), ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
+  EXPECT_EQ(ReadWholeFile(target), ReadWholeFile(ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
 }
 
 TEST_F(SystemTextTest, AFolderCodePage932CannotNameIsRefusedAndNotGuessed) {
@@ -121,22 +120,22 @@ TEST_F(SystemTextTest, AFolderCodePage932CannotNameIsRefusedAndNotGuessed) {
   ASSERT_TRUE(CreateDirectoryW(installed.c_str(), nullptr));
   scenario.Register(installed);
   scenario.Start();
-  e2e::Click(e2e::FindChildByText(scenario.main, Wide("アップデート")));
+  Click(FindChildByText(scenario.main, Wide("アップデート")));
   EXPECT_EQ(scenario.AnswerMessage(), Wide("このぺらのちゃんを、アップデートすることはできません"));
-  HWND dialog = e2e::WaitForWindow(scenario.Id(), Wide("ぺらの5.16アップデーター"), L"TfrmInputPath");
+  HWND dialog = WaitForWindow(scenario.Id(), Wide("ぺらの5.16アップデーター"), L"TfrmInputPath");
   ASSERT_NE(dialog, nullptr);
   wchar_t programFiles[MAX_PATH] = L"";
   ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-  EXPECT_NE(e2e::FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
+  EXPECT_NE(FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
 }
 
 // The real updater killed again and again while it writes a large update, at moments told by what
 // it has left beside the target so far: the installed executable is the old one or the new one
 // every time, and the next update goes through and leaves nothing of ours behind.
 TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole) {
-  e2e::Scenario scenario;
-  const std::wstring exe = e2e::ExeFromEnvironment("PEUPDATE_EXE_LARGE");
-  const std::vector<char> large = ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_LARGE_PAYLOAD_EXE"));
+  Scenario scenario;
+  const std::wstring exe = ExeFromEnvironment("PEUPDATE_EXE_LARGE");
+  const std::vector<char> large = ReadWholeFile(ExeFromEnvironment("PEUPDATE_LARGE_PAYLOAD_EXE"));
   scenario.Install(L"version_5_1_5_9.dll");
   const std::vector<char> old = ReadWholeFile(scenario.Target());
   scenario.Register(scenario.folder.path());
@@ -167,10 +166,10 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
   int mended = 0;
   for (const Moment& moment : moments) {
     SCOPED_TRACE(testing::Message() << "killed " << moment.delay << " ms after " << moment.when);
-    scenario.Start(exe, e2e::Wide("ぺらの5.16アップデーター"));
+    scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
     HWND dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
-    e2e::Click(e2e::FindChildByText(dialog, Wide("開始")));
+    Click(FindChildByText(dialog, Wide("開始")));
     for (int waited = 0; !moment.reached() && waited < 20000; ++waited) Sleep(1);
     ASSERT_TRUE(moment.reached()) << "the moment never came";
     Sleep(moment.delay);
@@ -187,7 +186,7 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
     // this kill's leftovers.
     if (scenario.folder.Entries() != std::vector<std::wstring>{L"Pelano5.exe"}) {
       ++mended;
-      scenario.Start(exe, e2e::Wide("ぺらの5.16アップデーター"));
+      scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
       UpdateFromTheProposal(scenario, scenario.folder.path());
       EXPECT_TRUE(ReadWholeFile(scenario.Target()) == large) << "the next update did not write the payload";
       ASSERT_EQ(scenario.folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});

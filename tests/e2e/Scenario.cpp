@@ -6,7 +6,7 @@
 
 #include "rtl/Sjis.h"
 
-namespace e2e {
+namespace testing_support {
 
 namespace {
 const wchar_t kRegistryKey[] = L"Pelano5.Application";
@@ -84,4 +84,4 @@ bool IsVisible(HWND parent, const std::wstring& childText) {
   return child != nullptr && IsWindowVisible(child);
 }
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -11,7 +11,7 @@
 #include "Driver.h"
 #include "support/ScratchFolder.h"
 
-namespace e2e {
+namespace testing_support {
 
 // A UTF-8 literal as the wide text a window shows.
 std::wstring Wide(const char* utf8);
@@ -54,4 +54,4 @@ class Scenario {
 
 bool IsVisible(HWND parent, const std::wstring& childText);
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -9,10 +9,9 @@
 
 namespace {
 
-using e2e::Wide;
-using testing_support::ReadWholeFile;
+using namespace testing_support;
 
-std::vector<char> Payload() { return ReadWholeFile(e2e::ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")); }
+std::vector<char> Payload() { return ReadWholeFile(ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")); }
 
 class UpdateFlowTest : public ::testing::Test {
  protected:
@@ -22,50 +21,50 @@ class UpdateFlowTest : public ::testing::Test {
     scenario.Start();
   }
   // Presses "開始" in the dialog.
-  void Begin(HWND dialog) { e2e::Click(e2e::FindChildByText(dialog, Wide("開始"))); }
+  void Begin(HWND dialog) { Click(FindChildByText(dialog, Wide("開始"))); }
   void ExpectButtonsBack() {
-    for (int waited = 0; !e2e::IsVisible(scenario.main, Wide("アップデート")) && waited < 5000; waited += 50) Sleep(50);
-    EXPECT_TRUE(e2e::IsVisible(scenario.main, Wide("アップデート")));
-    EXPECT_TRUE(e2e::IsVisible(scenario.main, Wide("終了")));
+    for (int waited = 0; !IsVisible(scenario.main, Wide("アップデート")) && waited < 5000; waited += 50) Sleep(50);
+    EXPECT_TRUE(IsVisible(scenario.main, Wide("アップデート")));
+    EXPECT_TRUE(IsVisible(scenario.main, Wide("終了")));
     // "アップデート" has the focus again, so Enter starts the update as at start.
-    HWND update = e2e::FindChildByText(scenario.main, Wide("アップデート"));
-    EXPECT_EQ(e2e::WaitForFocus(scenario.main, update), update);
+    HWND update = FindChildByText(scenario.main, Wide("アップデート"));
+    EXPECT_EQ(WaitForFocus(scenario.main, update), update);
   }
 
-  e2e::Scenario scenario;
+  Scenario scenario;
 };
 
 TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
   StartInstalled(L"version_5_1_5_9.dll");
-  RECT client = e2e::ClientRectOnScreen(scenario.main);
+  RECT client = ClientRectOnScreen(scenario.main);
   EXPECT_EQ(client.right - client.left, 400);
   EXPECT_EQ(client.bottom - client.top, 360);
   for (auto [caption, left] : {std::pair{"アップデート", 52}, std::pair{"終了", 236}}) {
-    RECT button = e2e::ClientRectOnScreen(e2e::FindChildByText(scenario.main, Wide(caption)));
+    RECT button = ClientRectOnScreen(FindChildByText(scenario.main, Wide(caption)));
     EXPECT_EQ(button.left - client.left, left) << caption;
     EXPECT_EQ(button.top - client.top, 278) << caption;
   }
-  e2e::Screenshot("main-window");
+  Screenshot("main-window");
 
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_FALSE(e2e::IsVisible(scenario.main, Wide("アップデート")));
-  HWND edit = e2e::FindChildByText(dialog, scenario.folder.path());
+  EXPECT_FALSE(IsVisible(scenario.main, Wide("アップデート")));
+  HWND edit = FindChildByText(dialog, scenario.folder.path());
   EXPECT_NE(edit, nullptr) << "the registered folder is not proposed";
-  e2e::Screenshot("install-folder-dialog");
+  Screenshot("install-folder-dialog");
 
   // Holding the target open keeps the update window at work (it retries for two seconds) long
   // enough to be seen. Reading stays allowed, so the version check goes through.
   rtl::TFileHandle held(
       CreateFileW(scenario.Target().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   Begin(dialog);
-  HWND working = e2e::WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
+  HWND working = WaitForWindow(scenario.Id(), L"", L"TfrmDoUpdate");
   EXPECT_NE(working, nullptr) << "the update window did not appear";
   // The window's thread is busy: ask it nothing, only look, once it has had the moment it takes
   // to paint itself before the work begins.
   if (working != nullptr) {
     Sleep(700);
-    e2e::Screenshot("update-window");
+    Screenshot("update-window");
   }
   held.reset();
 
@@ -79,9 +78,9 @@ TEST_F(UpdateFlowTest, CancellingShowsNoMessageAndWritesNothing) {
   std::vector<char> before = ReadWholeFile(scenario.Target());
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  e2e::Click(e2e::FindChildByText(dialog, Wide("いいえ")));
+  Click(FindChildByText(dialog, Wide("いいえ")));
   ExpectButtonsBack();
-  EXPECT_EQ(e2e::WaitForMessageBox(scenario.Id(), 500), nullptr);
+  EXPECT_EQ(WaitForMessageBox(scenario.Id(), 500), nullptr);
   EXPECT_EQ(ReadWholeFile(scenario.Target()), before);
 }
 
@@ -120,15 +119,15 @@ TEST_F(UpdateFlowTest, AFolderWithoutTheExecutableDisablesTheStartButton) {
   scenario.Start();
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  HWND start = e2e::FindChildByText(dialog, Wide("開始"));
-  HWND edit = e2e::FindChildByText(dialog, scenario.folder.path());
+  HWND start = FindChildByText(dialog, Wide("開始"));
+  HWND edit = FindChildByText(dialog, scenario.folder.path());
   ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(IsWindowEnabled(start));
-  e2e::SetEditText(edit, scenario.folder.File(L"empty"));
+  SetEditText(edit, scenario.folder.File(L"empty"));
   EXPECT_FALSE(IsWindowEnabled(start));
-  e2e::SetEditText(edit, scenario.folder.File(L"withFolder"));
+  SetEditText(edit, scenario.folder.File(L"withFolder"));
   EXPECT_FALSE(IsWindowEnabled(start));
-  e2e::SetEditText(edit, scenario.folder.path() + L"\\");
+  SetEditText(edit, scenario.folder.path() + L"\\");
   EXPECT_TRUE(IsWindowEnabled(start)) << "a trailing backslash must not double";
 }
 
@@ -138,7 +137,7 @@ TEST_F(UpdateFlowTest, WithoutARegistryEntryTheProgramFilesFolderIsProposed) {
   ASSERT_NE(dialog, nullptr);
   wchar_t programFiles[MAX_PATH] = L"";
   ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-  EXPECT_NE(e2e::FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
+  EXPECT_NE(FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
 }
 
 TEST_F(UpdateFlowTest, AReadOnlyTargetFailsTwiceOverAndCanBeRetried) {
@@ -166,7 +165,7 @@ TEST_F(UpdateFlowTest, AReadOnlyTargetFailsTwiceOverAndCanBeRetried) {
 
 TEST_F(UpdateFlowTest, TheExitButtonEndsTheUpdater) {
   scenario.Start();
-  e2e::Click(e2e::FindChildByText(scenario.main, Wide("終了")));
+  Click(FindChildByText(scenario.main, Wide("終了")));
   EXPECT_EQ(scenario.WaitForExit(), 0u);
 }
 
@@ -176,11 +175,11 @@ namespace {
 
 // Opens the folder browser from the dialog, takes a screenshot if asked, and confirms its folder.
 void BrowseAndConfirm(DWORD processId, HWND dialog, const std::string& screenshot = "") {
-  e2e::Click(e2e::FindChildByText(dialog, Wide("参照(&R)...")));
-  HWND browser = e2e::WaitForWindow(processId, Wide("フォルダの選択"), L"TfrmSelDir");
+  Click(FindChildByText(dialog, Wide("参照(&R)...")));
+  HWND browser = WaitForWindow(processId, Wide("フォルダの選択"), L"TfrmSelDir");
   ASSERT_NE(browser, nullptr) << "the folder browser did not appear";
-  if (!screenshot.empty()) e2e::Screenshot(screenshot);
-  e2e::Click(e2e::FindChildByText(browser, Wide("はい")));
+  if (!screenshot.empty()) Screenshot(screenshot);
+  Click(FindChildByText(browser, Wide("はい")));
   for (int waited = 0; IsWindow(browser) && IsWindowVisible(browser) && waited < 5000; waited += 20) Sleep(20);
 }
 
@@ -188,12 +187,12 @@ TEST_F(UpdateFlowTest, TheBrowserOpensOnTheNearestExistingFolder) {
   StartInstalled(L"version_5_1_5_9.dll");
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  HWND edit = e2e::FindChildByText(dialog, scenario.folder.path());
+  HWND edit = FindChildByText(dialog, scenario.folder.path());
   ASSERT_NE(edit, nullptr);
-  e2e::SetEditText(edit, scenario.folder.File(L"missing\\deeper"));
+  SetEditText(edit, scenario.folder.File(L"missing\\deeper"));
   BrowseAndConfirm(scenario.Id(), dialog, "folder-browser");
-  EXPECT_EQ(e2e::WindowText(edit), scenario.folder.path());
-  EXPECT_TRUE(IsWindowEnabled(e2e::FindChildByText(dialog, Wide("開始"))));
+  EXPECT_EQ(WindowText(edit), scenario.folder.path());
+  EXPECT_TRUE(IsWindowEnabled(FindChildByText(dialog, Wide("開始"))));
 }
 
 TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
@@ -206,21 +205,21 @@ TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
   };
   removeCopy();
   rtl::TScopeExit removeAtExit(removeCopy);
-  ASSERT_TRUE(CopyFileW(e2e::Fixture(L"version_5_1_5_9.dll").c_str(), rootTarget, FALSE));
+  ASSERT_TRUE(CopyFileW(Fixture(L"version_5_1_5_9.dll").c_str(), rootTarget, FALSE));
   SetFileAttributesW(rootTarget, FILE_ATTRIBUTE_READONLY);
   scenario.Start();
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   wchar_t programFiles[MAX_PATH] = L"";
   ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-  HWND edit = e2e::FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W");
+  HWND edit = FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W");
   ASSERT_NE(edit, nullptr);
-  e2e::SetEditText(edit, L"C:\\");
+  SetEditText(edit, L"C:\\");
   BrowseAndConfirm(scenario.Id(), dialog);
-  EXPECT_EQ(e2e::WindowText(edit), L"C:\\");
-  HWND start = e2e::FindChildByText(dialog, Wide("開始"));
+  EXPECT_EQ(WindowText(edit), L"C:\\");
+  HWND start = FindChildByText(dialog, Wide("開始"));
   ASSERT_TRUE(IsWindowEnabled(start)) << "no executable found at the root";
-  e2e::Click(start);
+  Click(start);
   EXPECT_EQ(scenario.AnswerMessage(),
             Wide("ファイルが読み取り専用になっているためアップデートできません\r\n") + rootTarget);
   EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデート処理に失敗しました"));
