@@ -53,28 +53,28 @@ bool MeasureUpdate(const std::wstring& exe, const std::wstring& installed, DWORD
 
   bool measured = false;
   {
-    e2e::RunningProgram updater(exe);
+    testing_support::RunningProgram updater(exe);
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, updater.Id());
     const std::wstring title = Wide("ぺらの5.16アップデーター");
-    HWND main = e2e::WaitForWindow(updater.Id(), title, L"TfrmMain");
+    HWND main = testing_support::WaitForWindow(updater.Id(), title, L"TfrmMain");
     HWND dialog = nullptr;
     if (main != nullptr) {
-      e2e::Click(e2e::FindChildByText(main, Wide("アップデート")));
-      dialog = e2e::WaitForWindow(updater.Id(), title, L"TfrmInputPath");
+      testing_support::Click(testing_support::FindChildByText(main, Wide("アップデート")));
+      dialog = testing_support::WaitForWindow(updater.Id(), title, L"TfrmInputPath");
     }
     if (process == nullptr || dialog == nullptr) {
       Fail("the updater's windows did not appear");
     } else {
       Sleep(300);  // let the dialog settle
       const PROCESS_MEMORY_COUNTERS before = Memory(process);
-      e2e::Click(e2e::FindChildByText(dialog, Wide("開始")));
-      HWND box = e2e::WaitForMessageBox(updater.Id());
+      testing_support::Click(testing_support::FindChildByText(dialog, Wide("開始")));
+      HWND box = testing_support::WaitForMessageBox(updater.Id());
       if (box == nullptr) {
         Fail("no message after the update");
       } else {
         const PROCESS_MEMORY_COUNTERS after = Memory(process);
-        const std::wstring text = e2e::ReadMessageBox(box).text;
-        e2e::Answer(box, L"OK");
+        const std::wstring text = testing_support::ReadMessageBox(box).text;
+        testing_support::Answer(box, L"OK");
         measured = text == Wide("アップデートは正常に終了しました") && updater.WaitForExit() == 0;
         if (!measured) Fail("the update did not succeed");
         const double growth = static_cast<double>(after.PeakWorkingSetSize) - before.WorkingSetSize;
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     std::printf("usage: bench_program <PeUpdate.exe> <an installed Pelano5.exe it updates>\n");
     return 2;
   }
-  const std::wstring exe = e2e::WindowsPath(argv[1]), installed = e2e::WindowsPath(argv[2]);
+  const std::wstring exe = testing_support::WindowsPath(argv[1]), installed = testing_support::WindowsPath(argv[2]);
 
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
   HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
