@@ -365,16 +365,10 @@ TEST_F(DefaultPalette, NoneBeforeItIsMade) {
 
 // Realises a palette of these colours on the screen in the foreground.
 void RealiseInTheForeground(const std::vector<PALETTEENTRY>& colors) {
-  std::vector<BYTE> record(sizeof(LOGPALETTE) + colors.size() * sizeof(PALETTEENTRY));
-  auto* logical = reinterpret_cast<LOGPALETTE*>(record.data());
-  logical->palVersion = 0x300;
-  logical->palNumEntries = static_cast<WORD>(colors.size());
-  std::copy(colors.begin(), colors.end(), logical->palPalEntry);
-  framework::TPaletteHandle palette(CreatePalette(logical));
+  framework::TPaletteHandle palette = MakePalette(colors);
   framework::TWindowDC screen;
-  HPALETTE old = SelectPalette(screen.get(), palette.get(), FALSE);
-  RealizePalette(screen.get());
-  SelectPalette(screen.get(), old, FALSE);
+  framework::TPaletteGuard realised(screen.get(), palette.get(), false);
+  EXPECT_TRUE(realised.Selected());
 }
 
 // Fills the free entries of a palette display's system palette with colours of none of the given
