@@ -140,10 +140,15 @@ bool IdOf(HANDLE file, TFileId& id) {
   return true;
 }
 
+// True when the open file is the file of that id.
+bool HasId(HANDLE file, const TFileId& id) {
+  TFileId found;
+  return IdOf(file, found) && found == id;
+}
+
 bool SameFile(HANDLE a, HANDLE b) {
   TFileId first;
-  TFileId second;
-  return IdOf(a, first) && IdOf(b, second) && first == second;
+  return IdOf(a, first) && HasId(b, first);
 }
 
 // True when the open file is a plain file, not a link. Opened with FILE_FLAG_OPEN_REPARSE_POINT, a
@@ -346,9 +351,8 @@ class TBackup {
       if (folder_.HardLink(name)) {
         name_ = name;
         rtl::TFileHandle linked;
-        TFileId id;
         if (folder_.Open(name, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, linked) == Entry::Plain &&
-            IdOf(linked.get(), id) && id == old) {
+            HasId(linked.get(), old)) {
           return;
         }
         throw rtl::EFCreateError(targetPath);  // the target changed under us
@@ -381,10 +385,9 @@ class TBackup {
  private:
   bool KeepCopy(const TFileId& old, const std::string& targetPath) {
     rtl::TFileHandle target;
-    TFileId id;
     if (folder_.Open(folder_.Name(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, target) !=
             Entry::Plain ||
-        !IdOf(target.get(), id) || !(id == old)) {
+        !HasId(target.get(), old)) {
       return false;
     }
     TNewFile copy(folder_, targetPath);
