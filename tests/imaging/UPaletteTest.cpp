@@ -11,6 +11,7 @@
 
 #include "PaletteEntries.h"
 #include "rtl/Exception.h"
+#include "rtl/ScopeExit.h"
 #include "rtl/Stream.h"
 #include "support/Palettes.h"
 
@@ -363,11 +364,18 @@ TEST_F(DefaultPalette, NoneBeforeItIsMade) {
   EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
 }
 
-// Realises a palette of these colours on the screen in the foreground.
+// Realises a palette of these colours in the foreground: through a window of this program that is
+// the foreground window, since the system takes a palette realised for any other window (the screen's
+// included, while another program's window is in the foreground) as a background palette.
 void RealiseInTheForeground(const std::vector<PALETTEENTRY>& colors) {
   framework::TPaletteHandle palette = MakePalette(colors);
-  framework::TWindowDC screen;
-  framework::TPaletteGuard realised(screen.get(), palette.get(), false);
+  HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  rtl::TScopeExit destroy([window] { DestroyWindow(window); });
+  SetForegroundWindow(window);
+  ASSERT_EQ(GetForegroundWindow(), window);
+  framework::TWindowDC dc(window);
+  framework::TPaletteGuard realised(dc.get(), palette.get(), false);
   EXPECT_TRUE(realised.Selected());
 }
 
