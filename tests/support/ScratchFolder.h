@@ -18,6 +18,9 @@ class ScratchFolder {
     static unsigned counter = 0;
     path_ = std::wstring(base) + L"peupdate-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(++counter);
+    // Wine gives out the same process ids again in a later session: what a killed run left under
+    // this name goes first, so that a test starts from an empty folder.
+    RemoveTree(path_);
     CreateDirectoryW(path_.c_str(), nullptr);
   }
   ~ScratchFolder() { RemoveTree(path_); }
