@@ -78,20 +78,11 @@ const TClass& TBrush::StaticClass() {
 
 void TBrush::Assign(const TPersistent* source) {
   if (auto* brush = dynamic_cast<const TBrush*>(source)) {
-    color_ = brush->color_;
-    style_ = brush->style_;
+    CopyTool(*brush);
     Changed();
     return;
   }
   TPersistent::Assign(source);
-}
-
-void TBrush::SetColor(TColor color) { if (Store(color_, color)) Changed(); }
-void TBrush::SetStyle(TBrushStyle style) { if (Store(style_, style)) Changed(); }
-
-void TBrush::Changed() {
-  handle_.reset();
-  OnChange(this);
 }
 
 HBRUSH TBrush::Handle() {
@@ -110,23 +101,15 @@ const TClass& TPen::StaticClass() {
 
 void TPen::Assign(const TPersistent* source) {
   if (auto* pen = dynamic_cast<const TPen*>(source)) {
-    color_ = pen->color_;
+    CopyTool(*pen);
     width_ = pen->width_;
-    style_ = pen->style_;
     Changed();
     return;
   }
   TPersistent::Assign(source);
 }
 
-void TPen::SetColor(TColor color) { if (Store(color_, color)) Changed(); }
 void TPen::SetWidth(int32_t width) { if (Store(width_, width)) Changed(); }
-void TPen::SetStyle(TPenStyle style) { if (Store(style_, style)) Changed(); }
-
-void TPen::Changed() {
-  handle_.reset();
-  OnChange(this);
-}
 
 HPEN TPen::Handle() {
   if (style_ == TPenStyle::psClear) return static_cast<HPEN>(GetStockObject(NULL_PEN));

@@ -21,47 +21,57 @@ int32_t ScreenPixelsPerInch();
 enum class TBrushStyle { bsSolid, bsClear };
 enum class TPenStyle { psSolid, psClear };
 
-class TBrush : public TPersistent {
+// What brush and pen share: a colour, a style that may make them clear, and a handle made when first
+// asked for and dropped by every change.
+template <typename TStyle, typename THandleOwner>
+class TDrawingTool : public TPersistent {
  public:
-  static const TClass& StaticClass();
-  const TClass& ClassType() const override { return StaticClass(); }
-  void Assign(const TPersistent* source) override;
-
   TColor Color() const { return color_; }
-  void SetColor(TColor color);
-  TBrushStyle Style() const { return style_; }
-  void SetStyle(TBrushStyle style);
-  HBRUSH Handle();  // owned by the brush; null-brush for bsClear
+  void SetColor(TColor color) { if (color_ != color) { color_ = color; Changed(); } }
+  TStyle Style() const { return style_; }
+  void SetStyle(TStyle style) { if (style_ != style) { style_ = style; Changed(); } }
   TNotifyEvent OnChange;
 
- private:
-  void Changed();
-  TColor color_ = clWhite;
-  TBrushStyle style_ = TBrushStyle::bsSolid;
-  TBrushHandle handle_;
+ protected:
+  TDrawingTool(TColor color, TStyle style) : color_(color), style_(style) {}
+  // Takes the colour and style of another tool of the same kind.
+  void CopyTool(const TDrawingTool& source) {
+    color_ = source.color_;
+    style_ = source.style_;
+  }
+  void Changed() {
+    handle_.reset();
+    OnChange(this);
+  }
+
+  TColor color_;
+  TStyle style_;
+  THandleOwner handle_;
 };
 
-class TPen : public TPersistent {
+class TBrush : public TDrawingTool<TBrushStyle, TBrushHandle> {
  public:
   static const TClass& StaticClass();
   const TClass& ClassType() const override { return StaticClass(); }
+  TBrush() : TDrawingTool(clWhite, TBrushStyle::bsSolid) {}
   void Assign(const TPersistent* source) override;
 
-  TColor Color() const { return color_; }
-  void SetColor(TColor color);
+  HBRUSH Handle();  // owned by the brush; null-brush for bsClear
+};
+
+class TPen : public TDrawingTool<TPenStyle, TPenHandle> {
+ public:
+  static const TClass& StaticClass();
+  const TClass& ClassType() const override { return StaticClass(); }
+  TPen() : TDrawingTool(clBlack, TPenStyle::psSolid) {}
+  void Assign(const TPersistent* source) override;
+
   int32_t Width() const { return width_; }
   void SetWidth(int32_t width);
-  TPenStyle Style() const { return style_; }
-  void SetStyle(TPenStyle style);
   HPEN Handle();  // owned by the pen
-  TNotifyEvent OnChange;
 
  private:
-  void Changed();
-  TColor color_ = clBlack;
   int32_t width_ = 1;
-  TPenStyle style_ = TPenStyle::psSolid;
-  TPenHandle handle_;
 };
 
 // The canvas's font. By default the shared font (12 pixels at the screen's resolution); its size in
