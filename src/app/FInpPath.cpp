@@ -146,7 +146,8 @@ void TfrmInputPath::DefaultInstallFolder() {
 void TfrmInputPath::Edit1Change(TObject*) {
   TargetPath = JoinPath(Edit1->Text(), exeFileName());
   // A folder whose update was stopped half-way may hold our backup in the target's stead.
-  BitBtn2->SetEnabled(!InstalledCopyPath(TargetPath).empty());
+  installedCopy_ = InstalledCopyPath(TargetPath);
+  BitBtn2->SetEnabled(!installedCopy_.empty());
   if (BitBtn2->Enabled()) {
     LoadButtonGlyph(*BitBtn2);
   } else {
@@ -163,8 +164,8 @@ void TfrmInputPath::BitBtn1Click(TObject*) {
 void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose) {
   if (ModalResult() != mrOk) return;
   canClose = false;
-  Edit1Change(this);
-  if (!BitBtn2->Enabled()) return;
+  Edit1Change(this);  // the folder may have changed since its text did
+  if (installedCopy_.empty()) return;
   // The folder may be writable by others, and the update runs as an administrator: a target that a
   // link leads elsewhere is not ours to write.
   if (!IsPlainOrMissing(TargetPath)) {
@@ -173,7 +174,7 @@ void TfrmInputPath::FormCloseQuery(TObject*, bool& canClose) {
   }
   int32_t major = 0;
   int32_t minorRelease = 0;
-  GetInstalledVersion(InstalledCopyPath(TargetPath), major, minorRelease);
+  GetInstalledVersion(installedCopy_, major, minorRelease);
   if (major == UpdateMajor) {
     if (minorRelease < UpdateMinorRelease) {
       canClose = true;

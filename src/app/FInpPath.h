@@ -37,6 +37,9 @@ class TfrmInputPath : public framework::TForm {
   framework::TLabel* Label2 = nullptr;
   framework::TBevel* Bevel1 = nullptr;
   framework::TEdit* Edit1 = nullptr;
+
+ private:
+  std::string installedCopy_;  // what InstalledCopyPath found for TargetPath at its last change
 };
 
 // The system's program-files folder: %ProgramFiles% when it is set and not empty, else the
