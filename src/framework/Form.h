@@ -97,11 +97,13 @@ class TForm : public TWinControl {
   void VisibleChanged() override;
   void Notification(TComponent* component, TOperation operation) override;
   bool FrameSizeStored() const { return false; }
+  // The form keeps the focus among its controls: its active control follows the focus.
+  bool KeepsFocus() const override { return true; }
+  void FocusWanted(TWinControl* control) override { SetActiveControl(control); }
+  void ControlFocused(TWinControl* control) override;
+  void FocusLost(TWinControl* control) override { SelectNext(control, true); }
 
  private:
-  friend class TWinControl;
-
-  void ControlFocused(TWinControl* control);
   void FocusFirst();
   void CloseModal();
   void FrameChanged();

@@ -4,7 +4,6 @@
 
 #include "framework/Application.h"
 #include "framework/Errors.h"
-#include "framework/Form.h"
 #include "rtl/ScopeExit.h"
 #include "rtl/Sjis.h"
 
@@ -220,7 +219,7 @@ void TWinControl::TextChanged() {
 void TWinControl::VisibleChanged() {
   if (handle_ == nullptr) return;
   if (!Visible() && IsChild(handle_, GetFocus())) {
-    if (TForm* form = GetParentForm(this); form && form != this && form->HandleAllocated()) ::SetFocus(form->Handle());
+    if (TWinControl* keeper = FocusKeeper(); keeper && keeper->HandleAllocated()) ::SetFocus(keeper->Handle());
   }
   ShowWindow(handle_, Visible() ? SW_SHOWNA : SW_HIDE);
 }
@@ -231,7 +230,7 @@ void TWinControl::EnabledChanged() {
   bool hadFocus = Focused();
   EnableWindow(handle_, Enabled() ? TRUE : FALSE);
   if (!Enabled() && hadFocus) {
-    if (TForm* form = GetParentForm(this); form && form != this) form->SelectNext(this, true);
+    if (TWinControl* keeper = FocusKeeper()) keeper->FocusLost(this);
   }
   Invalidate();
 }
@@ -251,8 +250,8 @@ void TWinControl::Repaint() {
 bool TWinControl::Focused() const { return handle_ != nullptr && GetFocus() == handle_; }
 
 bool TWinControl::CanFocus() const {
-  for (const TControl* c = this; c != nullptr; c = c->Parent()) {
-    if (dynamic_cast<const TForm*>(c) != nullptr) return c->Enabled();
+  for (const TWinControl* c = this; c != nullptr; c = c->Parent()) {
+    if (c->KeepsFocus()) return c->Enabled();
     if (!c->Visible() || !c->Enabled()) return false;
   }
   return true;
@@ -260,12 +259,17 @@ bool TWinControl::CanFocus() const {
 
 void TWinControl::SetFocus() {
   if (!CanFocus()) throw EInvalidOperation::CannotFocus();
-  TForm* form = GetParentForm(this);
-  if (form != nullptr && form != this) {
-    form->SetActiveControl(this);
-    if (!form->Visible()) return;
+  if (TWinControl* keeper = FocusKeeper()) {
+    keeper->FocusWanted(this);
+    if (!keeper->Visible()) return;
   }
   ::SetFocus(Handle());
+}
+
+TWinControl* TWinControl::FocusKeeper() const {
+  TWinControl* top = Parent();
+  while (top != nullptr && top->Parent() != nullptr) top = top->Parent();
+  return top != nullptr && top->KeepsFocus() ? top : nullptr;
 }
 
 void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) {
@@ -306,8 +310,10 @@ void TWinControl::Paint(TCanvas&) {}
 void TWinControl::PaintHandler() {
   TPaintGuard paint(handle_);
   if (paint.dc() == nullptr) return;
-  TForm* form = GetParentForm(this);
-  TPaletteGuard palette(paint.dc(), form ? form->GetPalette() : nullptr);
+  // Every window of a form paints with the form's palette.
+  const TWinControl* top = this;
+  while (top->Parent() != nullptr) top = top->Parent();
+  TPaletteGuard palette(paint.dc(), top->GetPalette());
   TCanvas canvas(paint.dc());
   Paint(canvas);
   PaintControls(paint.dc(), paint.area());
@@ -384,7 +390,7 @@ void TWinControl::WindowProc(TMessage& message) {
       break;
     case WM_SETFOCUS:
       DefaultHandler(message);
-      if (TForm* form = GetParentForm(this); form && form != this) form->ControlFocused(this);
+      if (TWinControl* keeper = FocusKeeper()) keeper->ControlFocused(this);
       return;
     case WM_WINDOWPOSCHANGED:
       DefaultHandler(message);

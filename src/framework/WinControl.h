@@ -95,6 +95,20 @@ class TWinControl : public TControl {
   virtual void MeasureItem(MEASUREITEMSTRUCT& item) { (void)item; }
   // Told when the focus moved within the form.
   virtual void FocusMoved() {}
+
+  // The focus among the controls of a top-level window is kept by that window when it is a form
+  // (TForm overrides these); a plain window keeps nothing. Each is asked of the keeper about one of
+  // its controls.
+  virtual bool KeepsFocus() const { return false; }
+  // control asks for the focus: the keeper makes it its active control.
+  virtual void FocusWanted(TWinControl* control) { (void)control; }
+  // control took the focus.
+  virtual void ControlFocused(TWinControl* control) { (void)control; }
+  // control cannot keep the focus (it was disabled): the keeper moves it on.
+  virtual void FocusLost(TWinControl* control) { (void)control; }
+  // The top-level window that keeps the focus for this control; null for a control on no form and
+  // for the form itself.
+  TWinControl* FocusKeeper() const;
   void TextChanged() override;
   void VisibleChanged() override;
   void EnabledChanged() override;
