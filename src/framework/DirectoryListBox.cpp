@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "framework/DriveComboBox.h"
 #include "framework/ErrorModeGuard.h"
 #include "framework/GlyphListItem.h"
 #include "rtl/Handles.h"
@@ -51,10 +50,6 @@ TDirectoryListBox::TDirectoryListBox(TComponent* owner) : TWinControl(owner) {
   ReadEntries();
 }
 
-TDirectoryListBox::~TDirectoryListBox() {
-  if (driveCombo_ != nullptr) driveCombo_->dirList_ = nullptr;
-}
-
 std::string TDirectoryListBox::Directory() const { return rtl::WideToSjis(directory_); }
 
 char TDirectoryListBox::Drive() const { return DriveLetter(directory_); }
@@ -73,7 +68,7 @@ void TDirectoryListBox::Enter(const std::wstring& folder) {
   ReadEntries();
   FillWindow();
   UpdateLabel();
-  if (driveCombo_ != nullptr) driveCombo_->FollowList(Drive());
+  if (followDrive_) followDrive_(Drive());
   OnChange(this);
 }
 
@@ -155,7 +150,10 @@ void TDirectoryListBox::Notification(TComponent* component, TOperation operation
   TWinControl::Notification(component, operation);
   if (operation != TOperation::opRemove) return;
   if (component == dirLabel_) dirLabel_ = nullptr;
-  if (component == driveCombo_) driveCombo_ = nullptr;
+  if (component == driveCombo_) {
+    driveCombo_ = nullptr;
+    followDrive_ = nullptr;
+  }
 }
 
 void TDirectoryListBox::CreateParams(TCreateParams& params) {

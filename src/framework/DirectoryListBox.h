@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,6 @@
 #include "framework/WinControl.h"
 
 namespace framework {
-
-class TDriveComboBox;
 
 enum class TFolderGlyph { Open, Current, Closed };
 
@@ -29,7 +28,6 @@ class TDirectoryListBox : public TWinControl {
   // Starts on the process's current folder; raises EResNotFound when the program lacks one of the
   // glyphs "OPENFOLDER", "CURRENTFOLDER" and "CLOSEDFOLDER".
   explicit TDirectoryListBox(TComponent* owner);
-  ~TDirectoryListBox() override;
 
   // The current folder as the system spells it (CP932): a trailing "\" only at a root (C:\).
   std::string Directory() const;
@@ -75,7 +73,7 @@ class TDirectoryListBox : public TWinControl {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
-  friend class TDriveComboBox;
+  friend class TDriveComboBox;  // links itself here (TDriveComboBox::SetDirList)
 
   void Enter(const std::wstring& folder);
   void ReadEntries();
@@ -86,9 +84,11 @@ class TDirectoryListBox : public TWinControl {
   std::vector<TEntry> entries_;
   int32_t currentIndex_ = 0;
   int32_t itemHeight_ = 16;
-  TLabel* dirLabel_ = nullptr;          // not owned
-  TDriveComboBox* driveCombo_ = nullptr;  // not owned; set by the drive list linked to this one
-  TBitmap glyphs_[3];                   // by TFolderGlyph
+  TLabel* dirLabel_ = nullptr;  // not owned
+  // The drive list linked to this one (not owned), and how it follows each new drive.
+  TComponent* driveCombo_ = nullptr;
+  std::function<void(char)> followDrive_;
+  TBitmap glyphs_[3];           // by TFolderGlyph
 };
 
 }  // namespace framework

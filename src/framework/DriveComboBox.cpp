@@ -36,9 +36,7 @@ TDriveComboBox::TDriveComboBox(TComponent* owner) : TWinControl(owner) {
   if (char letter = paths::DriveLetter(paths::CurrentFolder())) drive_ = letter;
 }
 
-TDriveComboBox::~TDriveComboBox() {
-  if (dirList_ != nullptr) dirList_->driveCombo_ = nullptr;
-}
+TDriveComboBox::~TDriveComboBox() { SetDirList(nullptr); }
 
 void TDriveComboBox::BuildList() {
   drives_.clear();
@@ -148,12 +146,19 @@ void TDriveComboBox::FollowList(char letter) {
 void TDriveComboBox::SetDirList(TDirectoryListBox* list) {
   if (dirList_ != nullptr) {
     dirList_->driveCombo_ = nullptr;
+    dirList_->followDrive_ = nullptr;
     dirList_->RemoveFreeNotification(this);
   }
   dirList_ = list;
   if (list == nullptr) return;
-  if (list->driveCombo_ != nullptr && list->driveCombo_ != this) list->driveCombo_->dirList_ = nullptr;
+  // A list follows one drive list: the one it followed lets go of it.
+  if (list->driveCombo_ != nullptr && list->driveCombo_ != this) {
+    auto* previous = static_cast<TDriveComboBox*>(list->driveCombo_);
+    previous->dirList_ = nullptr;
+    list->RemoveFreeNotification(previous);
+  }
   list->driveCombo_ = this;
+  list->followDrive_ = [this](char letter) { FollowList(letter); };
   list->FreeNotification(this);
   FollowList(list->Drive());
 }

@@ -65,8 +65,6 @@ class TDriveComboBox : public TWinControl {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
-  friend class TDirectoryListBox;
-
   struct TDetail {
     char Letter;
     TDriveType Type;

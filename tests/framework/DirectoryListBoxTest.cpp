@@ -452,6 +452,17 @@ TEST_F(FileLists, LinksAreDroppedWhenTheLinkedControlsGo) {
   label = nullptr;
   EXPECT_EQ(list->DirLabel(), nullptr);
   list->SetDirectory("C:\\");  // nothing to update: must not touch the freed label
+  // A list follows one drive list: another one takes it over, and when that one goes the list
+  // follows none.
+  auto* second = new TDriveComboBox(form.get());
+  second->SetDirList(list);
+  EXPECT_EQ(combo->DirList(), nullptr);
+  list->SetDirectory("Z:\\");
+  EXPECT_EQ(second->Drive(), 'Z');
+  EXPECT_EQ(combo->Drive(), 'C');
+  delete second;
+  list->SetDirectory("C:\\");
+  combo->SetDirList(list);
   delete list;
   list = nullptr;
   EXPECT_EQ(combo->DirList(), nullptr);
