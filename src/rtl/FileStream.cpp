@@ -69,4 +69,16 @@ void TFileStream::SetSize(int32_t newSize) {
   if (Seek(newSize, TSeekOrigin::soBeginning) != newSize || !SetEndOfFile(handle_.get())) throw EWriteError();
 }
 
+// --- The memory streams' files
+
+void TCustomMemoryStream::SaveToFile(const char* fileName) {
+  TFileStream file(fileName, fmCreate);
+  SaveToStream(file);
+}
+
+void TMemoryStream::LoadFromFile(const char* fileName) {
+  TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(file);
+}
+
 }  // namespace rtl

@@ -9,7 +9,6 @@
 
 #include "rtl/Checked.h"
 #include "rtl/Exception.h"
-#include "rtl/FileStream.h"
 #include "rtl/Handles.h"
 
 namespace rtl {
@@ -90,11 +89,6 @@ int32_t TCustomMemoryStream::Seek(int32_t offset, TSeekOrigin origin) {
 }
 
 void TCustomMemoryStream::SaveToStream(TStream& stream) { stream.WriteBuffer(memory_, size_); }
-
-void TCustomMemoryStream::SaveToFile(const char* fileName) {
-  TFileStream file(fileName, fmCreate);
-  SaveToStream(file);
-}
 
 // --- TMemoryStream
 
@@ -198,11 +192,6 @@ void TMemoryStream::LoadFromStream(TStream& stream) {
   int32_t count = stream.GetSize();
   SetSize(count);
   if (count != 0) stream.ReadBuffer(Memory(), count);
-}
-
-void TMemoryStream::LoadFromFile(const char* fileName) {
-  TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
-  LoadFromStream(file);
 }
 
 }  // namespace rtl

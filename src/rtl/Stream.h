@@ -64,6 +64,7 @@ class TCustomMemoryStream : public TStream {
 
   void* Memory() const { return memory_; }
   void SaveToStream(TStream& stream);
+  // Defined in FileStream.cpp, beside the file stream it writes through.
   void SaveToFile(const char* fileName);
 
  protected:
@@ -93,6 +94,7 @@ class TMemoryStream : public TCustomMemoryStream {
   void SetSize(int32_t newSize) override;
   void Clear();
   void LoadFromStream(TStream& stream);
+  // Defined in FileStream.cpp, beside the file stream it reads through.
   void LoadFromFile(const char* fileName);
   int32_t Capacity() const { return capacity_; }
   // Exchanges contents, size, capacity and position with other; both must be plain memory streams.
