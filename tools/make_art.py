@@ -64,6 +64,20 @@ SMALL_COLOURS = {
     "r": (255, 51, 51), "c": (153, 255, 255),
 }
 
+# The lower half of an open folder, which the current folder shows too.
+OPEN_FOLDER_FRONT = [
+    "kYyyykkkkkkkkkkk",
+    "kYyykYYYYYYYYYYk",
+    "kYykYyyyyyyyyyk.",
+    "kYkYyyyyyyyyyyk.",
+    "kkYyyyyyyyyyyk..",
+    "kYyyyyyyyyyyok..",
+    "kkkkkkkkkkkkk...",
+    "................",
+    "................",
+    "................",
+]
+
 SMALL_GLYPHS = {
     "CLOSEDFOLDER": [
         "................",
@@ -90,17 +104,7 @@ SMALL_GLYPHS = {
         "kYYYYYk.........",
         "kYyyyyYkkkkkkk..",
         "kYyyyyyyyyyyyk..",
-        "kYyyykkkkkkkkkkk",
-        "kYyykYYYYYYYYYYk",
-        "kYykYyyyyyyyyyk.",
-        "kYkYyyyyyyyyyyk.",
-        "kkYyyyyyyyyyyk..",
-        "kYyyyyyyyyyyok..",
-        "kkkkkkkkkkkkk...",
-        "................",
-        "................",
-        "................",
-    ],
+    ] + OPEN_FOLDER_FRONT,
     "CURRENTFOLDER": [
         "................",
         "......kkkkkk....",
@@ -108,17 +112,7 @@ SMALL_GLYPHS = {
         "kYYYYkwwwwwwk...",
         "kYyyykwkkkkwk...",
         "kYyyykwwwwwwkk..",
-        "kYyyykkkkkkkkkkk",
-        "kYyykYYYYYYYYYYk",
-        "kYykYyyyyyyyyyk.",
-        "kYkYyyyyyyyyyyk.",
-        "kkYyyyyyyyyyyk..",
-        "kYyyyyyyyyyyok..",
-        "kkkkkkkkkkkkk...",
-        "................",
-        "................",
-        "................",
-    ],
+    ] + OPEN_FOLDER_FRONT,
     "FLOPPY": [
         "................",
         ".kkkkkkkkkkkkk..",
