@@ -78,6 +78,19 @@ OPEN_FOLDER_FRONT = [
     "................",
 ]
 
+# A hard disk, which the network drive shows above its cable.
+DRIVE_BOX = [
+    "..kkkkkkkkkkkkk.",
+    ".kwwwwwwwwwwwdk.",
+    "kwwwwwwwwwwwdsk.",
+    "kkkkkkkkkkkkksk.",
+    "kssssssssssskdk.",
+    "kssssssssggskdk.",
+    "kssssssssssskk..",
+    "kddddddddddddk..",
+    ".kkkkkkkkkkkkk..",
+]
+
 SMALL_GLYPHS = {
     "CLOSEDFOLDER": [
         "................",
@@ -131,35 +144,8 @@ SMALL_GLYPHS = {
         "................",
         "................",
     ],
-    "HARD": [
-        "................",
-        "................",
-        "................",
-        "................",
-        "..kkkkkkkkkkkkk.",
-        ".kwwwwwwwwwwwdk.",
-        "kwwwwwwwwwwwdsk.",
-        "kkkkkkkkkkkkksk.",
-        "kssssssssssskdk.",
-        "kssssssssggskdk.",
-        "kssssssssssskk..",
-        "kddddddddddddk..",
-        ".kkkkkkkkkkkkk..",
-        "................",
-        "................",
-        "................",
-    ],
-    "NETWORK": [
-        "................",
-        "..kkkkkkkkkkkkk.",
-        ".kwwwwwwwwwwwdk.",
-        "kwwwwwwwwwwwdsk.",
-        "kkkkkkkkkkkkksk.",
-        "kssssssssssskdk.",
-        "kssssssssggskdk.",
-        "kssssssssssskk..",
-        "kddddddddddddk..",
-        ".kkkkkkkkkkkkk..",
+    "HARD": ["................"] * 4 + DRIVE_BOX + ["................"] * 3,
+    "NETWORK": ["................"] + DRIVE_BOX + [
         "......kbbk......",
         "......kbbk......",
         "kkkkkkkbbkkkkkkk",
