@@ -16,6 +16,7 @@
 #include "rtl/Sjis.h"
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -81,16 +82,13 @@ TEST_F(StreamCopyTest, CountOfOneWholePieceAndOneByteMore) {
 }
 
 TEST_F(StreamCopyTest, CountZeroCopiesTheWholeSourceFromItsBeginning) {
+  EXPECT_EQ(dest.CopyFrom(source, 0), 0) << "an empty source";
+  EXPECT_EQ(dest.GetSize(), 0);
   Bytes data = Counting(70000);
   Fill(source, data);
   source.SetPosition(12345);
   EXPECT_EQ(dest.CopyFrom(source, 0), 70000);
   EXPECT_EQ(Contents(dest), data);
-}
-
-TEST_F(StreamCopyTest, CountZeroOfAnEmptySourceCopiesNothing) {
-  EXPECT_EQ(dest.CopyFrom(source, 0), 0);
-  EXPECT_EQ(dest.GetSize(), 0);
 }
 
 TEST_F(StreamCopyTest, NegativeCountIsARangeError) {
@@ -270,27 +268,14 @@ TEST_F(MemoryStreamTest, LoadFromStreamTakesTheWholeSourceAndSaveToStreamGivesIt
 
 class FileStreamTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    folder = rtl::WideToSjis(temp) + "peupdate-stream-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryW(rtl::SjisToWide(folder).c_str(), nullptr));
-  }
-  void TearDown() override {
-    for (const std::string& file : created) DeleteFileW(rtl::SjisToWide(file).c_str());
-    RemoveDirectoryW(rtl::SjisToWide(folder).c_str());
-  }
-  std::string File(const std::string& name) {
-    created.push_back(folder + "\\" + name);
-    return created.back();
-  }
+  std::string File(const std::string& name) { return folder + "\\" + name; }
   static Bytes Read(rtl::TStream& stream, int32_t count) {
     Bytes bytes(static_cast<std::size_t>(count));
     bytes.resize(static_cast<std::size_t>(stream.Read(bytes.data(), count)));
     return bytes;
   }
-  std::string folder;
-  std::vector<std::string> created;
+  testing_support::ScratchFolder scratch;
+  std::string folder = rtl::WideToSjis(scratch.path());
 };
 
 TEST_F(FileStreamTest, CreatesWritesSeeksAndReads) {
@@ -337,16 +322,13 @@ TEST_F(FileStreamTest, ReadOnlyFileRefusesWrites) {
   EXPECT_EQ(file.GetSize(), 3);
 }
 
-TEST_F(FileStreamTest, CreateFailureNamesTheFile) {
-  std::string path = folder + "\\no such folder\\new.bin";
-  std::string message = MessageOf<rtl::EFCreateError>([&] { rtl::TFileStream(path, rtl::fmCreate); });
-  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" を作成できません"));
-}
-
-TEST_F(FileStreamTest, OpenFailureNamesTheFile) {
-  std::string path = folder + "\\missing.bin";
-  std::string message = MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(path, rtl::fmOpenRead); });
-  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" は開けません"));
+TEST_F(FileStreamTest, CreateAndOpenFailuresNameTheFile) {
+  const std::string path = File("no such folder\\new.bin");
+  EXPECT_EQ(MessageOf<rtl::EFCreateError>([&] { rtl::TFileStream(path, rtl::fmCreate); }),
+            rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" を作成できません"));
+  const std::string missing = File("missing.bin");
+  EXPECT_EQ(MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(missing, rtl::fmOpenRead); }),
+            rtl::Utf8ToSjis("ﾌｧｲﾙ ") + missing + rtl::Utf8ToSjis(" は開けません"));
 }
 
 TEST_F(FileStreamTest, FileHeldExclusivelyCannotBeOpenedAgain) {
@@ -362,7 +344,7 @@ TEST_F(FileStreamTest, JapaneseNamesWorkAndAppearIntactInMessages) {
   { rtl::TFileStream(path, rtl::fmCreate).WriteBuffer("ok", 2); }
   rtl::TFileStream file(path, rtl::fmOpenRead);
   EXPECT_EQ(Read(file, 10), (Bytes{'o', 'k'}));
-  std::string missing = folder + "\\" + rtl::Utf8ToSjis("表なし.bin");
+  std::string missing = File(rtl::Utf8ToSjis("表なし.bin"));
   std::string message = MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(missing, rtl::fmOpenRead); });
   EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + missing + rtl::Utf8ToSjis(" は開けません"));
 }
