@@ -41,9 +41,9 @@ class MatrixImagePack : public ::testing::Test {
     pack.OnChange = [this](framework::TObject*) { ++changes; };
   }
 
-  // Fills the pack's picture from the test program's bitmap resource.
-  void LoadBitmap(const char* name) {
-    pack.ImageLoader().SetResType("RT_BITMAP");
+  // Fills the pack's picture from the test program's resource, a bitmap unless said otherwise.
+  void LoadBitmap(const char* name, const char* type = "RT_BITMAP") {
+    pack.ImageLoader().SetResType(type);
     pack.ImageLoader().SetResName(name);
     pack.ImageLoader().Load();
   }
@@ -94,9 +94,7 @@ TEST_F(MatrixImagePack, OneByOneGivesTheWholePictureAsACopyOfItsClass) {
 }
 
 TEST_F(MatrixImagePack, OneByOneKeepsAJpegAJpeg) {
-  pack.ImageLoader().SetResType("JPEG");
-  pack.ImageLoader().SetResName("PHOTO");
-  pack.ImageLoader().Load();
+  LoadBitmap("PHOTO", "JPEG");
   framework::TPicture copy;
   pack.GetImage(copy, 0);
   ASSERT_NE(copy.Graphic(), nullptr);
@@ -292,9 +290,7 @@ TEST_F(MatrixImagePack, DrawPlacesACellAtItsOwnSize) {
 }
 
 TEST_F(MatrixImagePack, AJpegCellIsDrawnThroughACopy) {
-  pack.ImageLoader().SetResType("JPEG");
-  pack.ImageLoader().SetResName("PHOTO");
-  pack.ImageLoader().Load();
+  LoadBitmap("PHOTO", "JPEG");
   Grid(1, 3);
   TBitmap whole;
   testing_support::Fill24(whole, 67, 45, 0);
