@@ -103,10 +103,11 @@ class ZLIBHeaderTest : public ::testing::Test {
 // The size field is little-endian and signed; the stream is left right after it, even where the
 // header's 17 bytes are all there is.
 TEST_F(ZLIBHeaderTest, RecognisesSignatureAndLeavesStreamAfterSizeField) {
-  const std::pair<Bytes, int32_t> cases[] = {{Concat({SignatureBytes(), {0x00, 0xA0, 0x57, 0x00}, {0x78, 0xDA}}), 5742592},
-                                             {Container({}, 1), 1},
-                                             {Container({}, 0x7FFFFFFF), INT32_MAX},
-                                             {Container({}, 0x80000000u), INT32_MIN}};
+  const std::pair<Bytes, int32_t> cases[] = {
+      {Concat({SignatureBytes(), {0x00, 0xA0, 0x57, 0x00}, {0x78, 0xDA}}), 5742592},
+      {Container({}, 1), 1},
+      {Container({}, 0x7FFFFFFF), INT32_MAX},
+      {Container({}, 0x80000000u), INT32_MIN}};
   for (const auto& [bytes, expected] : cases) {
     EXPECT_TRUE(Read(bytes)) << expected;
     EXPECT_EQ(size, expected);

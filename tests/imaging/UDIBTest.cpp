@@ -224,7 +224,8 @@ TEST_F(Capture, CopiesShareTheMemoryUntilTheLastGoes) {
   mono.reset();
   Target target(16, 2);
   ASSERT_TRUE(second->Draw(target.Canvas(), {0, 0, 16, 2}, {0, 0, 16, 2}));
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 2}, [&](int32_t dx, int32_t dy) { return BitSet(rows, dx, dy) ? 0xFFFFFFu : 0u; }, 0));
+  EXPECT_TRUE(
+      ShowsAt(target, {0, 0, 16, 2}, [&](int32_t dx, int32_t dy) { return BitSet(rows, dx, dy) ? 0xFFFFFFu : 0u; }, 0));
   EXPECT_EQ(imaging::TBitsHolder::LiveCount(), liveBefore + 1);
   second.reset();
 }

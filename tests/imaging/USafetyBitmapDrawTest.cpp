@@ -170,7 +170,8 @@ TEST_P(SafetyDraw, APictureMasksExactlyThePixelsOfItsTransparentColour) {
     EXPECT_TRUE(ShowsAt(target, {0, 0, w, h}, Through(c.picture, c.masked), kFill));
     Target stretched(2 * w + 4, 2 * h + 4, kFill);
     stretched.Canvas().StretchDraw({2, 2, 2 + 2 * w, 2 + 2 * h}, picture);
-    EXPECT_TRUE(ShowsAt(stretched, {2, 2, 2 + 2 * w, 2 + 2 * h}, Through(c.picture, c.masked, 2), kFill)) << "stretched";
+    EXPECT_TRUE(ShowsAt(stretched, {2, 2, 2 + 2 * w, 2 + 2 * h}, Through(c.picture, c.masked, 2), kFill))
+        << "stretched";
   }
 }
 
