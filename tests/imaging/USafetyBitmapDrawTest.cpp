@@ -315,36 +315,32 @@ TEST_P(SafetyDraw, AnEmptyPictureDrawsNothing) {
 
 // --- the caches ---
 
-TEST_P(SafetyDraw, ChangesMakeBothCachesStaleAndATransparentDrawRebuildsThem) {
+// A new picture or a drawing on it makes both caches stale, a new transparent colour the mask; the
+// next transparent draw rebuilds them with the colour it has then.
+TEST_P(SafetyDraw, ChangesMakeTheCachesStaleAndATransparentDrawRebuildsThem) {
   EXPECT_FALSE(bitmap.MaskStale());
   EXPECT_FALSE(bitmap.MaskedImageStale());
-  LoadScene(6, 4);
-  EXPECT_TRUE(bitmap.MaskStale());
-  EXPECT_TRUE(bitmap.MaskedImageStale());
-  MakeTransparent(framework::clRed);
-  Target target(6, 4, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_FALSE(bitmap.MaskStale());
-  EXPECT_FALSE(bitmap.MaskedImageStale());
-
-  bitmap.Canvas().SetPixel(1, 1, framework::clRed);
-  EXPECT_TRUE(bitmap.MaskStale());
-  EXPECT_TRUE(bitmap.MaskedImageStale());
-  target.Fill(kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_EQ(target.Pixel(1, 1), kFill) << "the pixel made red is transparent now";
-}
-
-TEST_P(SafetyDraw, TheMaskTakesTheTransparentColourOfTheDrawThatRebuildsIt) {
   LoadScene(8, 6);
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
   MakeTransparent(framework::clRed);
   Target target(8, 6, kFill);
   target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_FALSE(bitmap.MaskStale());
+  EXPECT_FALSE(bitmap.MaskedImageStale());
+
   bitmap.SetTransparentColor(framework::clBlue);
   EXPECT_TRUE(bitmap.MaskStale());
   target.Fill(kFill);
   target.Canvas().Draw(0, 0, bitmap);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, kBlue), kFill));
+
+  bitmap.Canvas().SetPixel(1, 1, framework::clBlue);
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+  target.Fill(kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_EQ(target.Pixel(1, 1), kFill) << "the pixel made blue is transparent now";
 }
 
 TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
