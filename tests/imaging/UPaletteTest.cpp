@@ -269,10 +269,6 @@ int CountPresent(const std::vector<PALETTEENTRY>& colors, const std::vector<PALE
   return static_cast<int>(std::count_if(colors.begin(), colors.end(), [&](const PALETTEENTRY& c) { return HasColor(in, c); }));
 }
 
-TEST_F(DefaultPalette, NoneBeforeItIsMade) {
-  EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
-}
-
 // Realises a palette of these colours in the foreground: through a window of this program that is
 // the foreground window, since the system takes a palette realised for any other window (the screen's
 // included, while another program's window is in the foreground) as a background palette.
@@ -316,8 +312,15 @@ TEST_F(DefaultPalette, IsRealisedIntoThePaletteDisplaysSystemPalette) {
   EXPECT_NE(imaging::DefaultPaletteHandle(), nullptr);
 }
 
+// The screen is left with the palette it had.
 TEST_F(DefaultPalette, ComesFromThePaletteResourceArrangedAroundTheStaticColours) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ before = GetCurrentObject(screen, OBJ_PAL);
+  ReleaseDC(nullptr, screen);
   imaging::InitDefaultPalette(ThisModule());
+  screen = GetDC(nullptr);
+  EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), before);
+  ReleaseDC(nullptr, screen);
   ASSERT_NE(imaging::DefaultPaletteHandle(), nullptr);
   // 20 static and 16 own colours leave room for 220 fillers; (0, 0, 128) is static.
   EXPECT_EQ(PaletteEntries(imaging::DefaultPaletteHandle()),
@@ -340,17 +343,8 @@ TEST_F(DefaultPalette, FallsBackToTheHalftoneColoursWithoutAResource) {
   EXPECT_EQ(result, Concat({FirstStatics(), middle, LastStatics()}));
 }
 
-TEST_F(DefaultPalette, LeavesTheScreenWithItsPreviousPalette) {
-  HDC screen = GetDC(nullptr);
-  HGDIOBJ before = GetCurrentObject(screen, OBJ_PAL);
-  ReleaseDC(nullptr, screen);
-  imaging::InitDefaultPalette(ThisModule());
-  screen = GetDC(nullptr);
-  EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), before);
-  ReleaseDC(nullptr, screen);
-}
-
-TEST_F(DefaultPalette, DoneDeletesItAndMakingItAgainReplacesIt) {
+TEST_F(DefaultPalette, NoneBeforeItIsMadeAndDoneDeletesItAndMakingItAgainReplacesIt) {
+  EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
   imaging::InitDefaultPalette(ThisModule());
   HPALETTE first = imaging::DefaultPaletteHandle();
   imaging::InitDefaultPalette(ModuleWithoutPalettes());
