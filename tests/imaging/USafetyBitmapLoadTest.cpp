@@ -228,22 +228,6 @@ TEST_F(SafetyHeaderRepair, ARowOfTwoToTheThirtyOneBitsOverflowsBeforeAnythingIsM
 
 class SafetyRunLength : public SafetyLoad {};
 
-TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalising) {
-  // Black first and white last already: the palette stays as the file gave it.
-  std::vector<RGBQUAD> colours = testing_support::TestColors(5);
-  colours[0] = {0, 0, 0, 0};
-  colours[4] = {255, 255, 255, 0};
-  const testing_support::Image image =
-      MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, colours);
-  Load(MakeBmp(image, {.compression = BI_RLE4, .clrUsed = 5}));
-  std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
-  // Five entries have no white at index 15: normalised to 16, black first and white last.
-  ASSERT_EQ(entries.size(), 16u);
-  EXPECT_EQ(Rgb(entries[0]), 0u);
-  EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
 TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage) {
   std::vector<RGBQUAD> colours = testing_support::TestColors(4);
   colours[0] = {0, 0, 0, 0};
@@ -271,18 +255,17 @@ TEST_F(SafetyRunLength, AColourCountOf300RaisesTheRangeError) {
   EXPECT_THROW(Load(bmp), rtl::ERangeError);
 }
 
-TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndLoadsTheSame) {
+// A stream outside memory is copied and loads the same; a memory stream is used in place and left
+// at its end.
+TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndAMemoryStreamUsedInPlace) {
   const testing_support::Image image = Indexed(8, 37, 9, 11);
-  PlainStream stream(MakeBmp(image, {.compression = BI_RLE8}));
-  bitmap.LoadFromStream(stream);
+  const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
+  PlainStream other(bmp);
+  bitmap.LoadFromStream(other);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyRunLength, AMemoryStreamIsUsedInPlaceAndLeftAtItsEnd) {
-  const Bytes bmp = MakeBmp(Indexed(4, 21, 6, 7), {.compression = BI_RLE4});
-  TGuardedStream stream(bmp);
-  bitmap.LoadFromStream(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
+  TGuardedStream memory(bmp);
+  bitmap.LoadFromStream(memory);
+  EXPECT_EQ(memory.GetPosition(), int32_t(bmp.size()));
 }
 
 TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsIsRejectedWithoutReadingPastIt) {
@@ -371,17 +354,28 @@ TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirCol
   EXPECT_EQ(static_cast<const uint8_t*>(bitmap.ScanLine(0))[whiteX], 255);
 }
 
+// A 4-bit picture gets black at 0 and white at 15: one whose table has them elsewhere, and a
+// run-length one whose short table (black first and white last already) becomes a palette of five
+// entries before the normalisation, which has no white at 15.
 TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
-  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
-  colours[3] = {0, 0, 0, 0};
-  colours[4] = {255, 255, 255, 0};
-  const testing_support::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
-  Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
-  ASSERT_EQ(entries.size(), 16u);
-  EXPECT_EQ(Rgb(entries[0]), 0u);
-  EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
+  std::vector<RGBQUAD> sixteen = testing_support::TestColors(16), five = testing_support::TestColors(5);
+  sixteen[3] = five[0] = {0, 0, 0, 0};
+  sixteen[4] = five[4] = {255, 255, 255, 0};
+  const testing_support::Image plain =
+      MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, sixteen);
+  const testing_support::Image rle =
+      MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, five);
+  const std::pair<const testing_support::Image*, Bytes> cases[] = {
+      {&plain, MakeBmp(plain)}, {&rle, MakeBmp(rle, {.compression = BI_RLE4, .clrUsed = 5})}};
+  for (const auto& [image, bmp] : cases) {
+    SCOPED_TRACE(image == &plain ? "plain" : "run-length");
+    Load(bmp);
+    const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
+    ASSERT_EQ(entries.size(), 16u);
+    EXPECT_EQ(Rgb(entries[0]), 0u);
+    EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
+    EXPECT_EQ(Pixels(bitmap), ColoursOf(*image));
+  }
 }
 
 TEST_F(SafetyPalette, PicturesWithoutAnIndexedFormatAreLeftAlone) {
