@@ -219,6 +219,8 @@ TEST_F(ResourceImageLoader, EmptyNameOrTypeLoadsNothingAtAll) {
   EXPECT_EQ(changes, 0);
 }
 
+// A file named relative to the program's folder is the only source while it is there; a full path is
+// joined to the folder too, and so names no file.
 TEST_F(ResourceImageLoader, AFileBesideTheProgramIsTheSourceWhenThere) {
   FileBesideProgram file = ResFileBeside("beside", Field::Ordinal(2), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"));
   Use(file.Name(), "RT_BITMAP", "logo");
@@ -228,6 +230,12 @@ TEST_F(ResourceImageLoader, AFileBesideTheProgramIsTheSourceWhenThere) {
   // No fallback once the file exists.
   loader.SetResName("PACK");
   EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>([&] { loader.Load(); }), NotFound("PACK"));
+  const std::string fullPath = testing_support::ProgramFolder() + file.Name();
+  EXPECT_EQ(TResourceImageLoader::ResourcePath(fullPath), testing_support::ProgramFolder() + fullPath);
+  EXPECT_EQ(TResourceImageLoader::ResourcePath(""), "");
+  Use(fullPath, "RT_BITMAP", "LOGO");
+  loader.Load();
+  EXPECT_EQ(picture.Width(), 400) << "the program's LOGO, since the joined path names no file";
 }
 
 TEST_F(ResourceImageLoader, WithoutTheFileTheProgramsOwnResourceIsUsed) {
@@ -238,17 +246,6 @@ TEST_F(ResourceImageLoader, WithoutTheFileTheProgramsOwnResourceIsUsed) {
   EXPECT_EQ(picture.Width(), 400);
   EXPECT_EQ(picture.Height(), 360);
   EXPECT_TRUE(picture.FromResource());
-}
-
-TEST_F(ResourceImageLoader, AFullPathIsStillTakenRelativeToTheProgram) {
-  FileBesideProgram file =
-      ResFileBeside("fullpath", Field::Ordinal(2), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"));
-  const std::string fullPath = testing_support::ProgramFolder() + file.Name();
-  EXPECT_EQ(TResourceImageLoader::ResourcePath(fullPath), testing_support::ProgramFolder() + fullPath);
-  EXPECT_EQ(TResourceImageLoader::ResourcePath(""), "");
-  Use(fullPath, "RT_BITMAP", "LOGO");
-  loader.Load();
-  EXPECT_EQ(picture.Width(), 400) << "the program's LOGO, since the joined path names no file";
 }
 
 TEST_F(ResourceImageLoader, SettingsReloadOnlyWhenReadyWithAutoLoadAndChanged) {
