@@ -380,10 +380,7 @@ TEST(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   Target target(100, 50, kFill);
   restored.Draw(target.Canvas(), {0, 0, 100, 50});
   EXPECT_TRUE(ShowsAt(target, {0, 0, 100, 50}, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }, kFill));
-}
-
-TEST(StoredForm, AnEmptyViewOfAnImageIsNotEmpty) {
-  auto graphic = Load(MakeBmp(Rows(4, 4)));
+  // An empty view of an image is no empty graphic.
   graphic->SetWidth(0);
   EXPECT_FALSE(graphic->Empty());
   EXPECT_EQ(graphic->Width(), 0);
@@ -417,7 +414,7 @@ TEST(StoredForm, ALengthThatLooksLikeBMIsStillTheBitmapsForm) {
   EXPECT_TRUE(DrawsImage(graphic, image));
 }
 
-TEST(StoredForm, DataOfNeitherFormIsRefused) {
+TEST(StoredForm, DataOfNeitherFormOrAnImpossibleViewIsRefused) {
   Bytes data = WithView(MakeBmp(Rows(2, 2)), 0, 0, 2, 2);
   data[0] = 'b';
   TDIBitmap graphic;
@@ -425,13 +422,8 @@ TEST(StoredForm, DataOfNeitherFormIsRefused) {
   EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.ReadData(stream); }),
             rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
   EXPECT_TRUE(graphic.Empty());
-}
-
-TEST(StoredForm, AViewWhoseSizeOverflowsIsRefused) {
-  Bytes data = WithView(MakeBmp(Rows(2, 2)), INT32_MIN, 0, INT32_MAX, 2);
-  TDIBitmap graphic;
-  ByteStream stream(data);
-  EXPECT_THROW(graphic.ReadData(stream), framework::EInvalidGraphic);
+  ByteStream overflowing(WithView(MakeBmp(Rows(2, 2)), INT32_MIN, 0, INT32_MAX, 2));
+  EXPECT_THROW(graphic.ReadData(overflowing), framework::EInvalidGraphic) << "a view whose size overflows";
   Bytes shortView = WithView(MakeBmp(Rows(2, 2)), 0, 0, 2, 2);
   shortView.pop_back();
   ByteStream shortStream(shortView);
