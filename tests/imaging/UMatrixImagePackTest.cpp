@@ -150,7 +150,9 @@ TEST_F(MatrixImagePack, InvalidIndexesGiveEmptyRectanglesAndEmptyPictures) {
   EXPECT_RECT(pack.ImageRect(0), 0, 0, 0, 0);
 }
 
-TEST_F(MatrixImagePack, NoColumnsMeansNoImagesAndNoDivision) {
+// No columns or rows: no images and no division. Negative counts with a positive product: that many
+// empty cells. A count beyond 32 bits: an overflow.
+TEST_F(MatrixImagePack, CountsAtTheirEdges) {
   LoadBitmap("PACK");
   Grid(0, 2);
   EXPECT_EQ(pack.GetCount(), 0);
@@ -159,10 +161,6 @@ TEST_F(MatrixImagePack, NoColumnsMeansNoImagesAndNoDivision) {
   Grid(2, 0);
   EXPECT_EQ(pack.GetCount(), 0);
   EXPECT_RECT(pack.ImageRect(1), 0, 0, 0, 0);
-}
-
-TEST_F(MatrixImagePack, NegativeCountsWithAPositiveProductGiveEmptyCells) {
-  LoadBitmap("PACK");
   Grid(-2, -3);
   EXPECT_EQ(pack.GetCount(), 6);
   for (int32_t index = 0; index < 6; ++index) {
@@ -172,10 +170,6 @@ TEST_F(MatrixImagePack, NegativeCountsWithAPositiveProductGiveEmptyCells) {
   Grid(-2, 3);
   EXPECT_EQ(pack.GetCount(), -6);
   EXPECT_TRUE(pack.IsInvalidIndex(0));
-}
-
-TEST_F(MatrixImagePack, ACountBeyond32BitsIsAnOverflow) {
-  LoadBitmap("PACK");
   Grid(65536, 32768);
   EXPECT_THROW(pack.GetCount(), rtl::EIntOverflow);
   EXPECT_THROW(pack.ImageRect(0), rtl::EIntOverflow);
