@@ -4,6 +4,7 @@
 #include "rtl/Sjis.h"
 #include "support/MessageOf.h"
 #include "support/ResFileWriter.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,10 +13,8 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
-using testing_support::EntryOptions;
 using testing_support::Field;
 using testing_support::MessageOf;
 using testing_support::ResFileWriter;
@@ -30,37 +29,14 @@ std::string ReadAll(rtl::TStream& stream) {
 }
 
 std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  rtl::TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return bytes;
-  DWORD size = GetFileSize(file.get(), nullptr);
-  bytes.resize(size);
-  DWORD read = 0;
-  if (size != 0) ReadFile(file.get(), bytes.data(), size, &read, nullptr);
-  bytes.resize(read);
-  return bytes;
+  const std::vector<char> bytes = testing_support::ReadWholeFile(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
-// Each test writes its .RES file under a fresh temporary name, removed afterwards.
+// Each test writes its .RES file into a scratch folder of its own.
 class ResStreamFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    wchar_t name[MAX_PATH];
-    GetTempFileNameW(folder, L"res", 0, name);
-    path_ = name;
-    fileName_ = rtl::WideToSjis(path_);
-  }
-  void TearDown() override { DeleteFileW(path_.c_str()); }
-
-  void WriteFile(const std::string& bytes) {
-    rtl::TFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    if (!bytes.empty()) ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ASSERT_EQ(written, bytes.size());
-  }
+  void WriteFile(const std::string& bytes) { testing_support::WriteWholeFile(path_, {bytes.begin(), bytes.end()}); }
   void WriteFile(const ResFileWriter& writer) { WriteFile(writer.Bytes()); }
 
   std::string Load(const std::string& resName, const data::TResType& resType) {
@@ -74,64 +50,82 @@ class ResStreamFile : public ::testing::Test {
               NotFoundText(resName));
   }
 
-  std::wstring path_;
-  std::string fileName_;
+  testing_support::ScratchFolder folder_;
+  std::wstring path_ = folder_.File(L"test.res");
+  std::string fileName_ = rtl::WideToSjis(path_);
 };
 
-TEST_F(ResStreamFile, FindsTheBitmapInAnyLetterCase) {
-  WriteFile(ResFileWriter()
-                .EmptyEntry()
-                .Entry(Field::Ordinal(2), Field::Name(u"OTHER"), "other bits")
-                .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), "logo bits"));
-  for (const char* name : {"LOGO", "logo", "LoGo"}) {
-    data::TResStream stream(fileName_, name, 2);
-    EXPECT_EQ(stream.GetPosition(), 0);
-    EXPECT_EQ(stream.GetSize(), 9);
-    EXPECT_EQ(ReadAll(stream), "logo bits") << name;
-  }
-  // A type given as MAKEINTRESOURCE is the ordinal.
-  EXPECT_EQ(Load("LOGO", MAKEINTRESOURCEA(2)), "logo bits");
-  EXPECT_THROW(data::TResType(0x10000), rtl::ERangeError);
-  // The name in the file may be in any case too.
-  WriteFile(ResFileWriter().EmptyEntry().Entry(Field::Ordinal(2), Field::Name(u"lOgO"), "mixed"));
-  EXPECT_EQ(Load("LOGO", 2), "mixed");
-}
-
-TEST_F(ResStreamFile, NeverMatchesALongerOrShorterName) {
-  ResFileWriter writer;
-  writer.EmptyEntry()
-      .Entry(Field::Ordinal(2), Field::Name(u"LOGOX"), "longer")
-      .Entry(Field::Ordinal(2), Field::Name(u"LOG"), "shorter")
-      .Entry(Field::Ordinal(2), Field::Name(u"LOGO2"), "digit");
-  WriteFile(writer);
-  ExpectNotFound("LOGO", 2);
-  writer.Entry(Field::Ordinal(2), Field::Name(u"LOGO"), "exact");
-  WriteFile(writer);
-  EXPECT_EQ(Load("LOGO", 2), "exact");
-  EXPECT_EQ(Load("LOG", 2), "shorter");
-  EXPECT_EQ(Load("logox", 2), "longer");
-  ExpectNotFound("LO", 2);
-  ExpectNotFound("LOGOXY", 2);
-}
-
-TEST_F(ResStreamFile, ReturnsTheFirstOfTwoEntriesOfTheSameTypeAndName) {
-  WriteFile(ResFileWriter()
-                .EmptyEntry()
-                .Entry(Field::Ordinal(2), Field::Name(u"Logo"), "first")
-                .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), "second"));
-  EXPECT_EQ(Load("LOGO", 2), "first");
-}
-
-TEST_F(ResStreamFile, MatchesTheTypeBeforeTheName) {
+// The type is matched first, then the name: names as text in any letter case and never longer or
+// shorter, type names as text in any case and never a number, ordinal fields never by a name; the
+// first of two entries of the same key wins.
+TEST_F(ResStreamFile, FindsTheFirstEntryOfTheTypeAndNameInAnyLetterCase) {
   WriteFile(ResFileWriter()
                 .EmptyEntry()
                 .Entry(Field::Ordinal(3), Field::Name(u"LOGO"), "icon")
                 .Entry(Field::Name(u"BITMAP"), Field::Name(u"LOGO"), "named type")
-                .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), "bitmap"));
-  EXPECT_EQ(Load("LOGO", 2), "bitmap");
-  EXPECT_EQ(Load("LOGO", 3), "icon");
-  EXPECT_EQ(Load("LOGO", "bitmap"), "named type");
-  ExpectNotFound("LOGO", 14);
+                .Entry(Field::Ordinal(2), Field::Name(u"OTHER"), "other bits")
+                .Entry(Field::Ordinal(2), Field::Name(u"LOGOX"), "longer")
+                .Entry(Field::Ordinal(2), Field::Name(u"LOG"), "shorter")
+                .Entry(Field::Ordinal(2), Field::Name(u"LOGO2"), "digit")
+                .Entry(Field::Ordinal(2), Field::Name(u"WORDX"), "longer word")
+                .Entry(Field::Ordinal(2), Field::Name(u"WOR"), "shorter word")
+                .Entry(Field::Ordinal(2), Field::Name(u"Logo"), "first")
+                .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), "second")
+                .Entry(Field::Name(u"JPEG"), Field::Name(u"PIC"), "jpeg data")
+                .Entry(Field::Name(u"2"), Field::Name(u"NUM"), "text two")
+                .Entry(Field::Ordinal(2), Field::Ordinal(1), "ordinal name")
+                .Entry(Field::Ordinal(0x4A), Field::Name(u"X"), "ordinal type")
+                .Entry(Field::Ordinal(10), Field::Ordinal(5), "number five")
+                .Entry(Field::Ordinal(10), Field::Name(u"#5"), "named #5")
+                .Entry(Field::Ordinal(10), Field::Ordinal(7), "number seven")
+                .Entry(Field::Ordinal(10), Field::Name(u"EMPTY"), "")
+                .Entry(Field::Ordinal(10), Field::Name(u"FULL"), "some data")
+                .Entry(Field::Name(u"画像"), Field::Name(u"ロゴ"), "japanese"));
+  const struct {
+    std::string name;
+    data::TResType type;
+    const char* data;  // none: not found
+  } cases[] = {
+      {"LOGO", 2, "first"},
+      {"logo", 2, "first"},
+      {"LoGo", 2, "first"},
+      {"LOGO", MAKEINTRESOURCEA(2), "first"},  // MAKEINTRESOURCE is the ordinal
+      {"LOGO", 3, "icon"},
+      {"LOGO", "bitmap", "named type"},
+      {"LOGO", 14, nullptr},
+      {"LOG", 2, "shorter"},
+      {"logox", 2, "longer"},
+      {"LO", 2, nullptr},
+      {"LOGOXY", 2, nullptr},
+      {"WORD", 2, nullptr},
+      {"PIC", "JPEG", "jpeg data"},
+      {"pic", "jpeg", "jpeg data"},
+      {"PIC", std::string("Jpeg"), "jpeg data"},
+      {"PIC", "JPG", nullptr},
+      {"PIC", "JPEGS", nullptr},
+      {"NUM", 2, nullptr},  // a type named "2" is no ordinal
+      {"NUM", "2", "text two"},
+      {"#1", 2, nullptr},  // names are always compared as text: "#1" is not the ordinal 1
+      {"1", 2, nullptr},
+      {"X", "#74", nullptr},
+      {"X", "J", nullptr},  // 0x4A as the second word of the field is no name
+      {"X", 0x4A, "ordinal type"},
+      {"#5", 10, "named #5"},
+      {"#7", 10, nullptr},
+      {"EMPTY", 10, ""},
+      {"FULL", 10, "some data"},
+      {rtl::Utf8ToSjis("ロゴ"), rtl::Utf8ToSjis("画像"), "japanese"},  // CP932 keys match their UTF-16 form
+      {rtl::Utf8ToSjis("ロ"), rtl::Utf8ToSjis("画像"), nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.data != nullptr) {
+      EXPECT_EQ(Load(c.name, c.type), c.data);
+    } else {
+      ExpectNotFound(c.name, c.type);
+    }
+  }
+  EXPECT_THROW(data::TResType(0x10000), rtl::ERangeError);
 }
 
 TEST_F(ResStreamFile, StepsOverEntriesWhoseSizesAreNotMultiplesOfFour) {
@@ -151,43 +145,6 @@ TEST_F(ResStreamFile, StepsOverEntriesWhoseSizesAreNotMultiplesOfFour) {
   EXPECT_EQ(Load("ABCD", "jpg"), "55555");
 }
 
-TEST_F(ResStreamFile, ATypeNameMatchesTextTypesInAnyCaseAndNeverANumber) {
-  WriteFile(ResFileWriter()
-                .EmptyEntry()
-                .Entry(Field::Name(u"JPEG"), Field::Name(u"PIC"), "jpeg data")
-                .Entry(Field::Name(u"2"), Field::Name(u"NUM"), "text two"));
-  EXPECT_EQ(Load("PIC", "JPEG"), "jpeg data");
-  EXPECT_EQ(Load("pic", "jpeg"), "jpeg data");
-  EXPECT_EQ(Load("PIC", std::string("Jpeg")), "jpeg data");
-  ExpectNotFound("PIC", "JPG");
-  ExpectNotFound("PIC", "JPEGS");
-  ExpectNotFound("NUM", 2);  // a type named "2" is no ordinal
-  EXPECT_EQ(Load("NUM", "2"), "text two");
-}
-
-TEST_F(ResStreamFile, OrdinalFieldsNeverMatchNames) {
-  WriteFile(ResFileWriter()
-                .EmptyEntry()
-                .Entry(Field::Ordinal(2), Field::Ordinal(1), "ordinal name")
-                .Entry(Field::Ordinal(0x4A), Field::Name(u"X"), "ordinal type"));
-  // Names are always compared as text: "#1" is not the ordinal 1.
-  ExpectNotFound("#1", 2);
-  ExpectNotFound("1", 2);
-  ExpectNotFound("X", "#74");
-  ExpectNotFound("X", "J");  // 0x4A as the second word of the field is no name
-  EXPECT_EQ(Load("X", 0x4A), "ordinal type");
-}
-
-TEST_F(ResStreamFile, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
-  WriteFile(ResFileWriter()
-                .EmptyEntry()
-                .Entry(Field::Ordinal(10), Field::Ordinal(5), "number five")
-                .Entry(Field::Ordinal(10), Field::Name(u"#5"), "named #5")
-                .Entry(Field::Ordinal(10), Field::Ordinal(7), "number seven"));
-  EXPECT_EQ(Load("#5", 10), "named #5");
-  ExpectNotFound("#7", 10);
-}
-
 TEST_F(ResStreamFile, TheEmptyOpeningEntryIsSkippedAndAFileOfItAloneHoldsNothing) {
   ResFileWriter writer;
   writer.EmptyEntry();
@@ -196,22 +153,6 @@ TEST_F(ResStreamFile, TheEmptyOpeningEntryIsSkippedAndAFileOfItAloneHoldsNothing
   ExpectNotFound("LOGO", 2);
   // Even a key that is the empty entry's own type finds no name there.
   ExpectNotFound("", 0);
-}
-
-TEST_F(ResStreamFile, AnEmptyResourceGivesAnEmptyStream) {
-  WriteFile(ResFileWriter()
-                .EmptyEntry()
-                .Entry(Field::Ordinal(10), Field::Name(u"EMPTY"), "")
-                .Entry(Field::Ordinal(10), Field::Name(u"FULL"), "some data"));
-  data::TResStream stream(fileName_, "EMPTY", 10);
-  EXPECT_EQ(stream.GetSize(), 0);
-  EXPECT_EQ(stream.GetPosition(), 0);
-}
-
-TEST_F(ResStreamFile, NamesInCodePage932MatchTheirUtf16Form) {
-  WriteFile(ResFileWriter().EmptyEntry().Entry(Field::Name(u"画像"), Field::Name(u"ロゴ"), "japanese"));
-  EXPECT_EQ(Load(rtl::Utf8ToSjis("ロゴ"), rtl::Utf8ToSjis("画像")), "japanese");
-  ExpectNotFound(rtl::Utf8ToSjis("ロ"), rtl::Utf8ToSjis("画像"));
 }
 
 TEST_F(ResStreamFile, KeysAreLimitedTo258Characters) {
@@ -322,13 +263,11 @@ TEST_F(ResStreamFile, AFileWithoutTheResourceDoesNotFallBackToTheModule) {
 }
 
 // Without a resource file, the test program's own resources (DataTest.rc) are read.
-class ResStreamModule : public ::testing::Test {};
 
-TEST_F(ResStreamModule, AnEmptyOrMissingFileNameReadsTheModule) {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::string missing = rtl::WideToSjis(folder) + "no-such-file.res";
-  const std::string temp = rtl::WideToSjis(folder);  // a folder is no file
+TEST(ResStreamModule, AnEmptyOrMissingFileNameReadsTheModule) {
+  testing_support::ScratchFolder folder;
+  const std::string missing = rtl::WideToSjis(folder.File(L"no-such-file.res"));
+  const std::string temp = rtl::WideToSjis(folder.path());  // a folder is no file
   for (const std::string& fileName : {std::string(), missing, temp}) {
     data::TResStream stream(fileName, "modlogo", 10);
     EXPECT_EQ(stream.GetPosition(), 0);
@@ -338,7 +277,7 @@ TEST_F(ResStreamModule, AnEmptyOrMissingFileNameReadsTheModule) {
   EXPECT_EQ(ReadAll(picture), "module jpeg");
 }
 
-TEST_F(ResStreamModule, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
+TEST(ResStreamModule, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
   data::TResStream named("", "#5", 10);
   EXPECT_EQ(ReadAll(named), "named #5");
   EXPECT_EQ(MessageOf<rtl::EResNotFound>([] { data::TResStream stream("", "#7", 10); }), NotFoundText("#7"))
@@ -348,13 +287,13 @@ TEST_F(ResStreamModule, ANameOfANumberSignAndDigitsIsTheNameNotTheNumber) {
   EXPECT_EQ(ReadAll(*std::make_unique<data::TResStream>("", "MODLOGO", MAKEINTRESOURCEA(10))), "from the module");
 }
 
-TEST_F(ResStreamModule, TheModuleVariantIsReadOnly) {
+TEST(ResStreamModule, TheModuleVariantIsReadOnly) {
   data::TResStream stream("", "MODLOGO", 10);
   EXPECT_EQ(MessageOf<rtl::EStreamError>([&] { stream.Write("x", 1); }),
             rtl::Utf8ToSjis("読み込み専用ﾘｿｰｽ ｽﾄﾘｰﾑには書き込めません"));
 }
 
-TEST_F(ResStreamModule, AMissingResourceRaisesTheNotFoundError) {
+TEST(ResStreamModule, AMissingResourceRaisesTheNotFoundError) {
   EXPECT_EQ(MessageOf<rtl::EResNotFound>([] { data::TResStream stream("", "NOSUCH", 10); }), NotFoundText("NOSUCH"));
   EXPECT_THROW(data::TResStream("", "MODLOGO", 2), rtl::EResNotFound);
 }

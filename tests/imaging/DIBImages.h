@@ -1,5 +1,5 @@
 // Drawing targets of the DIB units' tests: a 32-bit canvas whose pixels are read back with
-// GetDIBits, a stream over BMP bytes, and a refusing device.
+// GetDIBits, a stream over BMP bytes, BMP fields patched and stored forms, and a refusing device.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,6 +30,18 @@ class ByteStream : public rtl::TCustomMemoryStream {
  private:
   Bytes bytes_;
 };
+
+inline void Patch32(Bytes& bytes, std::size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = uint8_t(value >> (8 * i));
+}
+
+// The bytes after their length (u32 little-endian), as the stored form of a bitmap holds its data.
+inline Bytes LengthPrefixed(const Bytes& data) {
+  Bytes out;
+  Put32(out, uint32_t(data.size()));
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
 
 // A 32-bit top-down DIB section in a memory context, under a framework canvas.
 class Target {

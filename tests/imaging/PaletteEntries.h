@@ -1,4 +1,4 @@
-// Palette helpers of the imaging tests: entries are always read back from GDI.
+// Palette helpers of the imaging tests: entries are always read back from GDI; RIFF palette files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "framework/GdiHandles.h"
+#include "support/Bmp.h"
 #include "support/Palettes.h"
 
 inline bool operator==(const PALETTEENTRY& a, const PALETTEENTRY& b) {
@@ -35,6 +37,19 @@ inline framework::TPaletteHandle MakePalette(const std::vector<PALETTEENTRY>& en
   framework::TPaletteHandle palette(CreatePalette(reinterpret_cast<const LOGPALETTE*>(record.data())));
   EXPECT_TRUE(palette);
   return palette;
+}
+
+// A RIFF palette file: the form, then one "data" chunk holding a palette record of the entries.
+inline Bytes RiffPalette(const std::vector<PALETTEENTRY>& entries) {
+  const uint32_t dataSize = static_cast<uint32_t>(4 + 4 * entries.size());
+  Bytes bytes = {'R', 'I', 'F', 'F'};
+  Put32(bytes, 12 + dataSize);
+  for (char c : std::string("PAL data")) bytes.push_back(static_cast<uint8_t>(c));
+  Put32(bytes, dataSize);
+  Put16(bytes, 0x0300);
+  Put16(bytes, static_cast<uint32_t>(entries.size()));
+  for (const PALETTEENTRY& e : entries) bytes.insert(bytes.end(), {e.peRed, e.peGreen, e.peBlue, e.peFlags});
+  return bytes;
 }
 
 inline std::vector<PALETTEENTRY> StockEntries() {

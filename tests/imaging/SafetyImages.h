@@ -30,10 +30,6 @@ inline Bytes Wrap(const Bytes& data, uint32_t statedSize) {
 }
 inline Bytes Wrap(const Bytes& data) { return Wrap(data, uint32_t(data.size())); }
 
-inline void Patch32(Bytes& bytes, std::size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = uint8_t(value >> (8 * i));
-}
-
 constexpr std::size_t kOffBitsAt = 10;
 constexpr std::size_t kSizeImageAt = 34;
 constexpr std::size_t kClrUsedAt = 46;

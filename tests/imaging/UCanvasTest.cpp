@@ -153,14 +153,6 @@ TEST_F(PrinterReference, AMemoryCanvasForAPrinterIsAPrinterCanvasWithItsFontAtTh
   canvas.FreeHandle();
 }
 
-TEST_F(PrinterReference, AnEnhancedMetafileMadeForAPrinterCountsAsOne) {
-  HDC metafile = CreateEnhMetaFileA(printer, nullptr, nullptr, nullptr);
-  ASSERT_NE(metafile, nullptr);
-  framework::TCanvas canvas(metafile);
-  EXPECT_TRUE(imaging::IsPrinterCanvas(canvas));
-  DeleteEnhMetaFile(CloseEnhMetaFile(metafile));
-}
-
 TEST_F(PrinterReference, ThePrinterObjectsCanvasIsAPrinterCanvasWithoutAnyDeviceQuery) {
   framework::Printer().SetPrinterName("no such printer");
   EXPECT_TRUE(imaging::IsPrinterCanvas(framework::Printer().Canvas()));

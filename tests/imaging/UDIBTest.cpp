@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DIBImages.h"
+#include "PaletteEntries.h"
 #include "framework/Errors.h"
 #include "framework/GdiHandles.h"
 #include "rtl/Exception.h"
@@ -59,6 +60,21 @@ imaging::TBitsHolder* HolderOf(const TDIB& dib) {
   holder->Release();
   return static_cast<imaging::TBitsHolder*>(holder);
 }
+
+Rgb ColourOf(const RGBQUAD& c) { return MakeRgb(c.rgbRed, c.rgbGreen, c.rgbBlue); }
+
+// Whether pixel (x, y) of a monochrome bitmap of 16 pixels a row, one word each, is set.
+bool BitSet(const uint16_t* rows, int32_t x, int32_t y) { return (rows[y] >> (x < 8 ? 7 - x : 15 - (x - 8))) & 1; }
+
+// A section and the DIB captured from it, which borrows its pixels.
+struct Captured {
+  Captured(int32_t width, int32_t height, bool topDown, bool coordinates = false)
+      : section(width, height, topDown, coordinates) {
+    dib.FromHandle(section.get(), nullptr);
+  }
+  Section section;
+  TDIB dib;
+};
 
 TEST(RowBytes, PadsToTheAlignment) {
   EXPECT_EQ(imaging::RowBytes(1, 1, 32), 4);
@@ -141,59 +157,44 @@ TEST_F(Capture, ADIBSectionIsBorrowedAndOutlivesTheSnapshot) {
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 5}, [](int32_t, int32_t dy) { return RowColor(dy); }, 0));
 }
 
+// A monochrome bitmap becomes a one-bit DIB in memory of its own, its colours black and white or the
+// first two of the palette given with it.
 TEST_F(Capture, AMonochromeBitmapBecomesAOneBitDIBWithTwoColours) {
-  // 16 x 3: row 0 all set, row 1 alternate, row 2 clear; words per row.
-  const uint16_t rows[3] = {0xFFFF, 0x5555, 0x0000};
-  framework::TBitmapHandle mono(CreateBitmap(16, 3, 1, 1, rows));
-  TDIB dib;
-  dib.FromHandle(mono.get(), nullptr);
-  EXPECT_EQ(dib.Header().biBitCount, 1);
-  EXPECT_EQ(dib.Header().biHeight, 3);
-  ASSERT_NE(HolderOf(dib), nullptr);
-  EXPECT_TRUE(HolderOf(dib)->OwnsBits());
-  EXPECT_EQ(MakeRgb(dib.Colors()[0].rgbRed, dib.Colors()[0].rgbGreen, dib.Colors()[0].rgbBlue), 0x000000u);
-  EXPECT_EQ(MakeRgb(dib.Colors()[1].rgbRed, dib.Colors()[1].rgbGreen, dib.Colors()[1].rgbBlue), 0xFFFFFFu);
-  Target target(16, 3);
-  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 16, 3}, {0, 0, 16, 3}));
-  auto expected = [&](int32_t dx, int32_t dy) -> Rgb {
-    bool set = (rows[dy] >> (dx < 8 ? 7 - dx : 15 - (dx - 8))) & 1;
-    return set ? 0xFFFFFF : 0x000000;
+  const struct {
+    std::vector<uint16_t> rows;
+    std::vector<PALETTEENTRY> palette;
+    Rgb clear, set;
+  } cases[] = {
+      {{0xFFFF, 0x5555, 0x0000}, {}, 0x000000, 0xFFFFFF},
+      {{0xFF00, 0x00FF}, {Entry(200, 10, 20), Entry(30, 40, 220)}, MakeRgb(200, 10, 20), MakeRgb(30, 40, 220)},
   };
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 3}, expected, 0));
-}
-
-TEST_F(Capture, APaletteGivesItsColoursToTheFirstEntries) {
-  const uint16_t rows[2] = {0xFF00, 0x00FF};
-  framework::TBitmapHandle mono(CreateBitmap(16, 2, 1, 1, rows));
-  std::vector<uint8_t> record(4 + 2 * 4);
-  record[0] = 0x00, record[1] = 0x03, record[2] = 2;
-  const PALETTEENTRY entries[2] = {{200, 10, 20, 0}, {30, 40, 220, 0}};
-  std::memcpy(record.data() + 4, entries, sizeof entries);
-  framework::TPaletteHandle palette(CreatePalette(reinterpret_cast<LOGPALETTE*>(record.data())));
-  TDIB dib;
-  dib.FromHandle(mono.get(), palette.get());
-  EXPECT_EQ(MakeRgb(dib.Colors()[0].rgbRed, dib.Colors()[0].rgbGreen, dib.Colors()[0].rgbBlue),
-            MakeRgb(200, 10, 20));
-  EXPECT_EQ(MakeRgb(dib.Colors()[1].rgbRed, dib.Colors()[1].rgbGreen, dib.Colors()[1].rgbBlue),
-            MakeRgb(30, 40, 220));
-  Target target(16, 2);
-  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 16, 2}, {0, 0, 16, 2}));
-  auto expected = [&](int32_t dx, int32_t dy) -> Rgb {
-    bool set = (rows[dy] >> (dx < 8 ? 7 - dx : 15 - (dx - 8))) & 1;
-    return set ? MakeRgb(30, 40, 220) : MakeRgb(200, 10, 20);
-  };
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 2}, expected, 0));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.palette.empty() ? "no palette" : "a palette");
+    const int32_t height = int32_t(c.rows.size());
+    framework::TBitmapHandle mono(CreateBitmap(16, height, 1, 1, c.rows.data()));
+    framework::TPaletteHandle palette = c.palette.empty() ? framework::TPaletteHandle() : MakePalette(c.palette);
+    TDIB dib;
+    dib.FromHandle(mono.get(), palette.get());
+    EXPECT_EQ(dib.Header().biBitCount, 1);
+    EXPECT_EQ(dib.Header().biHeight, height);
+    ASSERT_NE(HolderOf(dib), nullptr);
+    EXPECT_TRUE(HolderOf(dib)->OwnsBits());
+    EXPECT_EQ(ColourOf(dib.Colors()[0]), c.clear);
+    EXPECT_EQ(ColourOf(dib.Colors()[1]), c.set);
+    Target target(16, height);
+    ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 16, height}, {0, 0, 16, height}));
+    EXPECT_TRUE(ShowsAt(target, {0, 0, 16, height},
+                        [&](int32_t dx, int32_t dy) { return BitSet(c.rows.data(), dx, dy) ? c.set : c.clear; }, 0));
+  }
 }
 
 TEST_F(Capture, AHandleThatIsNoBitmapKeepsTheOldHeader) {
-  Section section(4, 4, false);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
+  Captured image(4, 4, false);
   framework::TBrushHandle brush(CreateSolidBrush(0));
-  EXPECT_THROW(dib.FromHandle(reinterpret_cast<HBITMAP>(brush.get()), nullptr), framework::EInvalidGraphic);
-  EXPECT_THROW(dib.FromHandle(nullptr, nullptr), framework::EInvalidGraphic);
-  EXPECT_EQ(dib.Header().biWidth, 4);
-  EXPECT_EQ(dib.Bits(), nullptr);  // a new, empty holder
+  EXPECT_THROW(image.dib.FromHandle(reinterpret_cast<HBITMAP>(brush.get()), nullptr), framework::EInvalidGraphic);
+  EXPECT_THROW(image.dib.FromHandle(nullptr, nullptr), framework::EInvalidGraphic);
+  EXPECT_EQ(image.dib.Header().biWidth, 4);
+  EXPECT_EQ(image.dib.Bits(), nullptr);  // a new, empty holder
 }
 
 TEST_F(Capture, FromBitmapTakesTheFrameworksBitmap) {
@@ -223,11 +224,8 @@ TEST_F(Capture, CopiesShareTheMemoryUntilTheLastGoes) {
   mono.reset();
   Target target(16, 2);
   ASSERT_TRUE(second->Draw(target.Canvas(), {0, 0, 16, 2}, {0, 0, 16, 2}));
-  auto expected = [&](int32_t dx, int32_t dy) -> Rgb {
-    bool set = (rows[dy] >> (dx < 8 ? 7 - dx : 15 - (dx - 8))) & 1;
-    return set ? 0xFFFFFF : 0x000000;
-  };
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 16, 2}, expected, 0));
+  EXPECT_TRUE(
+      ShowsAt(target, {0, 0, 16, 2}, [&](int32_t dx, int32_t dy) { return BitSet(rows, dx, dy) ? 0xFFFFFFu : 0u; }, 0));
   EXPECT_EQ(imaging::TBitsHolder::LiveCount(), liveBefore + 1);
   second.reset();
 }
@@ -242,56 +240,48 @@ class DIBDraw : public ::testing::Test {
 TEST_F(DIBDraw, ABottomUpSourceIsCountedFromTheBottomRow) {
   for (bool topDown : {false, true}) {
     SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-    Section section(4, 100, topDown);
-    TDIB dib;
-    dib.FromHandle(section.get(), nullptr);
+    Captured image(4, 100, topDown);
     Target target(4, 40, kFill);
-    ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 5, 4, 25}, {0, 10, 4, 30}));
+    ASSERT_TRUE(image.dib.Draw(target.Canvas(), {0, 5, 4, 25}, {0, 10, 4, 30}));
     EXPECT_TRUE(ShowsAt(target, {0, 5, 4, 25}, [](int32_t, int32_t dy) { return RowColor(10 + dy); }, kFill));
   }
 }
 
 TEST_F(DIBDraw, APartOfTheImageIsStretchedIntoTheDestination) {
-  Section section(200, 50, false, true);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
+  Captured image(200, 50, false, true);
   Target target(80, 70, kFill);
-  ASSERT_TRUE(dib.Draw(target.Canvas(), {10, 20, 60, 60}, {100, 0, 150, 40}));
+  ASSERT_TRUE(image.dib.Draw(target.Canvas(), {10, 20, 60, 60}, {100, 0, 150, 40}));
   EXPECT_TRUE(ShowsAt(target, {10, 20, 60, 60}, [](int32_t dx, int32_t dy) { return MakeRgb(100 + dx, dy, 7); },
                       kFill));
   // Twice as large: each source pixel covers two by two.
   target.Fill(kFill);
-  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 20, 10}, {5, 5, 15, 10}));
+  ASSERT_TRUE(image.dib.Draw(target.Canvas(), {0, 0, 20, 10}, {5, 5, 15, 10}));
   EXPECT_TRUE(ShowsAt(target, {0, 0, 20, 10}, [](int32_t dx, int32_t dy) { return MakeRgb(5 + dx / 2, 5 + dy / 2, 7); },
                       kFill));
 }
 
 TEST_F(DIBDraw, UsesTheCanvasCopyMode) {
-  Section section(4, 4, false, true);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
+  Captured image(4, 4, false, true);
   Target target(4, 4, 0xFFFFFF);
   target.Canvas().SetCopyMode(SRCAND);
-  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 4}));
+  ASSERT_TRUE(image.dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 4}));
   target.Canvas().SetCopyMode(NOTSRCCOPY);
-  ASSERT_TRUE(dib.Draw(target.Canvas(), {0, 0, 2, 4}, {0, 0, 2, 4}));
+  ASSERT_TRUE(image.dib.Draw(target.Canvas(), {0, 0, 2, 4}, {0, 0, 2, 4}));
   EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 4},
                       [](int32_t dx, int32_t dy) { return dx < 2 ? ~MakeRgb(dx, dy, 7) & 0xFFFFFF : MakeRgb(dx, dy, 7); },
                       0));
 }
 
 TEST_F(DIBDraw, NothingToDrawReportsSuccess) {
-  Section section(4, 4, false);
+  Captured image(4, 4, false);
   TDIB never;
   Target target(10, 10, kFill);
   EXPECT_TRUE(never.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 4}));
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
   RefusingDevice device;
-  EXPECT_TRUE(dib.Draw(target.Canvas(), {3, 3, 3, 3}, {2, 2, 2, 2})) << "all four sizes 0";
+  EXPECT_TRUE(image.dib.Draw(target.Canvas(), {3, 3, 3, 3}, {2, 2, 2, 2})) << "all four sizes 0";
   IntersectClipRect(target.dc(), 0, 0, 5, 5);
-  EXPECT_TRUE(dib.Draw(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4}));
-  dib.DrawBanded(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4});
+  EXPECT_TRUE(image.dib.Draw(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4}));
+  image.dib.DrawBanded(target.Canvas(), {6, 6, 10, 10}, {0, 0, 4, 4});
   EXPECT_EQ(RefusingDevice::calls(), 0);
   SelectClipRgn(target.dc(), nullptr);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
@@ -300,49 +290,37 @@ TEST_F(DIBDraw, NothingToDrawReportsSuccess) {
 // Only when all four sizes are 0 is the stretch skipped; an empty source with a visible destination
 // still goes to the device, whose answer is the result, and its refusal starts the fallback.
 TEST_F(DIBDraw, AnEmptySourceAloneIsHandedToTheDevice) {
-  Section section(4, 4, false);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
+  Captured image(4, 4, false);
   Target target(4, 4, kFill);
   RefusingDevice device;
-  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0})) << "no source height";
+  EXPECT_FALSE(image.dib.Draw(target.Canvas(), {0, 0, 4, 4}, {0, 0, 4, 0})) << "no source height";
   EXPECT_EQ(RefusingDevice::calls(), 1);
-  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3})) << "no source width";
+  EXPECT_FALSE(image.dib.Draw(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3})) << "no source width";
   EXPECT_EQ(RefusingDevice::calls(), 2);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
-  dib.DrawBanded(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3});
+  image.dib.DrawBanded(target.Canvas(), {0, 0, 4, 4}, {1, 1, 1, 3});
   EXPECT_EQ(RefusingDevice::calls(), 3 + 4) << "the whole stretch, then one per destination row";
   EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill)) << "each row of the source is as empty";
 }
 
-TEST_F(DIBDraw, ARefusedStretchReportsFalse) {
-  Section section(4, 10, false);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
+// A refused stretch reports false and draws nothing; the banded fallback then gives each destination
+// row at least one source row.
+TEST_F(DIBDraw, ARefusedStretchReportsFalseAndTheBandedFallbackGivesEachRowASourceRow) {
+  Captured image(4, 10, false);
   Target target(4, 25, kFill);
   RefusingDevice device;
-  EXPECT_FALSE(dib.Draw(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10}));
+  EXPECT_FALSE(image.dib.Draw(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10}));
   EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, nullptr, kFill));
-}
-
-TEST_F(DIBDraw, TheBandedFallbackGivesEachRowAtLeastOneSourceRow) {
-  Section section(4, 10, false);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
-  Target target(4, 25, kFill);
-  RefusingDevice device;
-  dib.DrawBanded(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10});
+  image.dib.DrawBanded(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10});
   const int32_t expectedRows[] = {0, 0, 0, 1, 1, 2, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 6, 7, 7, 8, 8, 8, 9, 9};
   EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 25}, [&](int32_t, int32_t dy) { return RowColor(expectedRows[dy]); }, kFill));
 }
 
 TEST_F(DIBDraw, TheBandedFallbackSqueezesTenRowsIntoEach) {
-  Section section(4, 100, true);
-  TDIB dib;
-  dib.FromHandle(section.get(), nullptr);
+  Captured image(4, 100, true);
   Target target(4, 10, kFill);
   RefusingDevice device;
-  dib.DrawBanded(target.Canvas(), {0, 0, 4, 10}, {0, 0, 4, 100});
+  image.dib.DrawBanded(target.Canvas(), {0, 0, 4, 10}, {0, 0, 4, 100});
   for (int32_t row = 0; row < 10; ++row) {
     Rgb got = target.Pixel(0, row);
     int32_t source = int32_t(got & 0xFF) - 10;
@@ -354,15 +332,13 @@ TEST_F(DIBDraw, TheBandedFallbackSqueezesTenRowsIntoEach) {
 // Row by row, the fallback keeps to the part asked for, whichever way the rows lie in memory.
 TEST_F(DIBDraw, TheBandedFallbackDrawsThePartAskedFor) {
   for (bool topDown : {false, true}) {
-    Section section(6, 4, topDown, true);
-    TDIB dib;
-    dib.FromHandle(section.get(), nullptr);
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    Captured image(6, 4, topDown, true);
     Target target(8, 8, kFill);
     RefusingDevice device;
-    dib.DrawBanded(target.Canvas(), {0, 0, 8, 8}, {1, 2, 5, 4});
+    image.dib.DrawBanded(target.Canvas(), {0, 0, 8, 8}, {1, 2, 5, 4});
     EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, [](int32_t dx, int32_t dy) { return MakeRgb(1 + dx / 2, 2 + dy / 4, 7); },
-                        kFill))
-        << (topDown ? "top-down" : "bottom-up");
+                        kFill));
   }
 }
 

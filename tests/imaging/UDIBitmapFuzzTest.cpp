@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DIBImages.h"
+#include "PaletteEntries.h"
 #include "imaging/UDIBitmap.h"
 #include "imaging/UPalette.h"
 #include "rtl/Exception.h"
@@ -22,9 +23,6 @@ namespace {
 
 using namespace testing_support;
 using imaging::TDIBitmap;
-using testing_support::Mutate;
-using testing_support::Random;
-using testing_support::TGuardedStream;
 
 std::vector<Bytes> ValidBmps() {
   Image rgb565 = MakeImage(7, 4, 16, [](int32_t x, int32_t y) { return uint32_t((x * 9) << 11 | (y * 15) << 5 | x); });
@@ -91,12 +89,22 @@ class Fuzz : public ::testing::Test {
   int failedAfterLoad_ = 0;
 };
 
-TEST_F(Fuzz, BmpStreams) {
-  Run(ValidBmps(), 14 + 124 + 64, 150, [](TDIBitmap& graphic, const Bytes& bytes) {
+// Parses the bytes through a stream that ends right at a page that may not be read.
+std::function<void(TDIBitmap&, const Bytes&)> Guarded(void (TDIBitmap::*parse)(rtl::TStream&)) {
+  return [parse](TDIBitmap& graphic, const Bytes& bytes) {
     TGuardedStream stream(bytes);
-    graphic.LoadFromStream(stream);
-  });
+    (graphic.*parse)(stream);
+  };
 }
+
+// The valid BMPs without their file header.
+std::vector<Bytes> PackedDIBs() {
+  std::vector<Bytes> packed;
+  for (const Bytes& bmp : ValidBmps()) packed.emplace_back(bmp.begin() + 14, bmp.end());
+  return packed;
+}
+
+TEST_F(Fuzz, BmpStreams) { Run(ValidBmps(), 14 + 124 + 64, 150, Guarded(&TDIBitmap::LoadFromStream)); }
 
 TEST_F(Fuzz, StoredFormsOfBothKinds) {
   std::vector<Bytes> forms;
@@ -104,30 +112,15 @@ TEST_F(Fuzz, StoredFormsOfBothKinds) {
     Bytes own = bmp;
     for (uint32_t v : {1u, 1u, 4u, 3u}) Put32(own, v);
     forms.push_back(own);
-    Bytes framework;
-    Put32(framework, uint32_t(bmp.size()));
-    framework.insert(framework.end(), bmp.begin(), bmp.end());
-    forms.push_back(framework);
+    forms.push_back(LengthPrefixed(bmp));
   }
-  Run(forms, 18 + 124 + 64, 100, [](TDIBitmap& graphic, const Bytes& bytes) {
-    TGuardedStream stream(bytes);
-    graphic.ReadData(stream);
-  });
+  Run(forms, 18 + 124 + 64, 100, Guarded(&TDIBitmap::ReadData));
 }
 
-TEST_F(Fuzz, PackedDIBs) {
-  std::vector<Bytes> packed;
-  for (const Bytes& bmp : ValidBmps()) packed.emplace_back(bmp.begin() + 14, bmp.end());
-  Run(packed, 124 + 64, 150, [](TDIBitmap& graphic, const Bytes& bytes) {
-    TGuardedStream stream(bytes);
-    graphic.ReadDIB(stream);
-  });
-}
+TEST_F(Fuzz, PackedDIBs) { Run(PackedDIBs(), 124 + 64, 150, Guarded(&TDIBitmap::ReadDIB)); }
 
 TEST_F(Fuzz, ClipboardBlocks) {
-  std::vector<Bytes> packed;
-  for (const Bytes& bmp : ValidBmps()) packed.emplace_back(bmp.begin() + 14, bmp.end());
-  Run(packed, 124 + 64, 60, [](TDIBitmap& graphic, const Bytes& bytes) {
+  Run(PackedDIBs(), 124 + 64, 60, [](TDIBitmap& graphic, const Bytes& bytes) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size());
     ASSERT_NE(block, nullptr);
     if (!bytes.empty()) {
@@ -142,26 +135,13 @@ TEST_F(Fuzz, ClipboardBlocks) {
   });
 }
 
-}  // namespace
-
-namespace {
-
 // RIFF palettes: a mutated one is a palette or not (0), never a crash or a read past its end.
 TEST(PaletteFuzz, RiffPalettes) {
   std::vector<Bytes> valid;
-  for (uint32_t count : {1u, 16u, 256u}) {
-    Bytes riff = {'R', 'I', 'F', 'F'};
-    Put32(riff, 12 + 4 + 4 * count);
-    for (char c : std::string("PAL data")) riff.push_back(uint8_t(c));
-    Put32(riff, 4 + 4 * count);
-    riff.push_back(0x00);
-    riff.push_back(0x03);
-    riff.push_back(uint8_t(count));
-    riff.push_back(uint8_t(count >> 8));
-    for (uint32_t i = 0; i < count; ++i) {
-      for (uint8_t b : {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), uint8_t(0)}) riff.push_back(b);
-    }
-    valid.push_back(riff);
+  for (int count : {1, 16, 256}) {
+    std::vector<PALETTEENTRY> entries;
+    for (int i = 0; i < count; ++i) entries.push_back(Entry(i, 255 - i, i * 7));
+    valid.push_back(RiffPalette(entries));
   }
   Random random(0xC0FFEEu);
   int palettes = 0, refused = 0;

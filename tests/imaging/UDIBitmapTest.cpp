@@ -25,8 +25,6 @@ namespace {
 using namespace testing_support;
 using framework::TRect;
 using imaging::TDIBitmap;
-using testing_support::MessageOf;
-using testing_support::PaletteEntries;
 
 constexpr Rgb kFill = MakeRgb(1, 2, 3);
 
@@ -132,40 +130,34 @@ TEST(DrawMode, IsDirectOutsideTheNTFamilyAndSetFromTheSystemAtStartUp) {
 
 // --- loading BMP streams
 
-class LoadBmp : public ::testing::Test {};
-
-TEST_F(LoadBmp, AFourBitTableWithoutCountHasSixteenColours) {
-  Image image = Indexed(4, 9, 3, 16);
-  Bytes bmp = MakeBmp(image);
-  ByteStream stream(bmp);
-  TDIBitmap graphic;
-  graphic.LoadFromStream(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
-  EXPECT_EQ(graphic.ColorCount(), 16);
-  for (int i = 0; i < 16; ++i) {
-    EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbRed, image.colors[i].rgbRed) << i;
-    EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbBlue, image.colors[i].rgbBlue) << i;
+// A four-bit table without a count has sixteen colours, one with a count that many; the table is
+// read and saved with that many entries.
+TEST(LoadBmp, AFourBitTableHasItsCountOfColoursOrSixteen) {
+  for (int count : {16, 5}) {
+    SCOPED_TRACE(count);
+    Image image = Indexed(4, 9, 3, count);
+    Bytes bmp = MakeBmp(image, {.clrUsed = count == 16 ? 0u : uint32_t(count)});
+    ByteStream stream(bmp);
+    TDIBitmap graphic;
+    graphic.LoadFromStream(stream);
+    EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
+    ASSERT_EQ(graphic.ColorCount(), count);
+    for (int i = 0; i < count; ++i) {
+      EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbRed, image.colors[i].rgbRed) << i;
+      EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbBlue, image.colors[i].rgbBlue) << i;
+    }
+    EXPECT_TRUE(DrawsImage(graphic, image));
+    Bytes saved = Saved(graphic);
+    ASSERT_GE(saved.size(), 54u);
+    if (count != 16) {
+      EXPECT_EQ(Get32(saved, 14 + 32), uint32_t(count));  // biClrUsed
+    }
+    EXPECT_EQ(Get32(saved, 10), 14u + 40 + 4 * count);      // bfOffBits
+    EXPECT_EQ(saved.size(), 14u + 40 + 4 * count + 8 * 3);  // 9 pixels of 4 bits: 8 bytes a row
   }
-  EXPECT_TRUE(DrawsImage(graphic, image));
 }
 
-TEST_F(LoadBmp, AFourBitTableOfFiveColoursIsReadAsFive) {
-  Image image = Indexed(4, 9, 3, 5);
-  Bytes bmp = MakeBmp(image, {.clrUsed = 5});
-  ByteStream stream(bmp);
-  TDIBitmap graphic;
-  graphic.LoadFromStream(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
-  EXPECT_EQ(graphic.ColorCount(), 5);
-  EXPECT_TRUE(DrawsImage(graphic, image));
-  Bytes saved = Saved(graphic);
-  ASSERT_GE(saved.size(), 54u);
-  EXPECT_EQ(Get32(saved, 14 + 32), 5u);               // biClrUsed
-  EXPECT_EQ(Get32(saved, 10), 14u + 40 + 5 * 4);      // bfOffBits
-  EXPECT_EQ(saved.size(), 14u + 40 + 5 * 4 + 8 * 3);  // 9 pixels of 4 bits: 8 bytes a row
-}
-
-TEST_F(LoadBmp, EveryDepthKeepsItsPixels) {
+TEST(LoadBmp, EveryDepthKeepsItsPixels) {
   for (int bits : {1, 4, 8, 24, 32}) {
     SCOPED_TRACE(bits);
     Image image = bits <= 8 ? Indexed(bits, 13, 5, 1 << std::min(bits, 4)) : Coordinates(13, 5);
@@ -176,7 +168,7 @@ TEST_F(LoadBmp, EveryDepthKeepsItsPixels) {
   }
 }
 
-TEST_F(LoadBmp, TopDownRowsStayTheRightWayUp) {
+TEST(LoadBmp, TopDownRowsStayTheRightWayUp) {
   Image image = Coordinates(6, 9);
   auto graphic = Load(MakeBmp(image, {.topDown = true}));
   EXPECT_LT(graphic->BitmapInfo().Header.biHeight, 0);
@@ -188,7 +180,7 @@ TEST_F(LoadBmp, TopDownRowsStayTheRightWayUp) {
   EXPECT_EQ(Saved(*Load(saved)), saved);
 }
 
-TEST_F(LoadBmp, RunLengthDataLoadsToThePixelsOfThePlainForm) {
+TEST(LoadBmp, RunLengthDataLoadsToThePixelsOfThePlainForm) {
   for (auto [bits, compression] : {std::pair{8, uint32_t(BI_RLE8)}, std::pair{4, uint32_t(BI_RLE4)}}) {
     SCOPED_TRACE(bits);
     Image image = Indexed(bits, 37, 9, bits == 8 ? 11 : 7);
@@ -207,7 +199,7 @@ TEST_F(LoadBmp, RunLengthDataLoadsToThePixelsOfThePlainForm) {
   }
 }
 
-TEST_F(LoadBmp, ACoreHeaderLoadsLikeTheFortyByteOneAndIsSavedAsIt) {
+TEST(LoadBmp, ACoreHeaderLoadsLikeTheFortyByteOneAndIsSavedAsIt) {
   for (int bits : {1, 4, 8, 24}) {
     SCOPED_TRACE(bits);
     Image image = bits <= 8 ? Indexed(bits, 11, 6, 1 << std::min(bits, 4)) : Coordinates(11, 6);
@@ -223,7 +215,7 @@ TEST_F(LoadBmp, ACoreHeaderLoadsLikeTheFortyByteOneAndIsSavedAsIt) {
   }
 }
 
-TEST_F(LoadBmp, LargerHeadersAndBitFieldMasksAreRead) {
+TEST(LoadBmp, LargerHeadersAndBitFieldMasksAreRead) {
   Image rgb565 = MakeImage(7, 4, 16, [](int32_t x, int32_t y) { return uint32_t((x * 9) << 11 | (y * 15) << 5 | x * 4); });
   Image bgr32 = Coordinates(7, 4);
   bgr32.bitCount = 32;
@@ -246,7 +238,7 @@ TEST_F(LoadBmp, LargerHeadersAndBitFieldMasksAreRead) {
   }
 }
 
-TEST_F(LoadBmp, AStreamNotBeginningWithBMIsRefusedAndTheImageKept) {
+TEST(LoadBmp, AStreamNotBeginningWithBMIsRefusedAndTheImageKept) {
   Image image = Rows(3, 3);
   auto graphic = Load(MakeBmp(image));
   Bytes other = MakeBmp(Coordinates(5, 5));
@@ -257,19 +249,28 @@ TEST_F(LoadBmp, AStreamNotBeginningWithBMIsRefusedAndTheImageKept) {
   EXPECT_TRUE(DrawsImage(*graphic, image));
 }
 
-TEST_F(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
-  Bytes good = MakeBmp(Indexed(8, 4, 4, 4));
-  auto refused = [&](size_t offset, uint32_t value, int width = 4) {
+// Whether loading the BMP raises E and leaves the graphic empty.
+template <typename E>
+bool Refused(const Bytes& bmp) {
+  TDIBitmap graphic;
+  ByteStream stream(bmp);
+  try {
+    graphic.LoadFromStream(stream);
+  } catch (const E&) {
+    return graphic.Empty();
+  }
+  return false;
+}
+
+TEST(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
+  const Bytes good = MakeBmp(Indexed(8, 4, 4, 4));
+  auto with = [&](size_t offset, uint32_t value, int width = 4) {
     Bytes bad = good;
     for (int i = 0; i < width; ++i) bad[offset + size_t(i)] = uint8_t(value >> (8 * i));
-    TDIBitmap graphic;
-    ByteStream stream(bad);
-    try {
-      graphic.LoadFromStream(stream);
-    } catch (const framework::EInvalidGraphic&) {
-      return graphic.Empty();
-    }
-    return false;
+    return bad;
+  };
+  auto refused = [&](size_t offset, uint32_t value, int width = 4) {
+    return Refused<framework::EInvalidGraphic>(with(offset, value, width));
   };
   for (uint32_t size : {0u, 4u, 11u, 13u, 16u, 39u, 41u, 64u, 125u, 200u, 0xFFFFFFFFu}) {
     EXPECT_TRUE(refused(14, size)) << "header size " << size;
@@ -287,34 +288,24 @@ TEST_F(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
   EXPECT_TRUE(refused(18, 0x08000000)) << "a section over the size limit";
   EXPECT_TRUE(refused(18, 0x7FFFFFFF)) << "rows too long for 32 bits";
   Bytes rleTopDown = MakeBmp(Indexed(8, 4, 4, 4), {.compression = BI_RLE8});
-  for (int i = 0; i < 4; ++i) rleTopDown[22 + size_t(i)] = uint8_t(uint32_t(-4) >> (8 * i));
-  ByteStream stream(rleTopDown);
-  TDIBitmap graphic;
-  EXPECT_THROW(graphic.LoadFromStream(stream), framework::EInvalidGraphic);
-}
-
-// The compression code is kept in 16 bits: beyond them the range error, before any check of its
-// meaning.
-TEST_F(LoadBmp, ACompressionCodeBeyondSixteenBitsIsARangeError) {
+  Patch32(rleTopDown, 22, uint32_t(-4));
+  EXPECT_TRUE(Refused<framework::EInvalidGraphic>(rleTopDown)) << "top-down run-length rows";
+  // The compression code is kept in 16 bits: beyond them the range error, before any check of its
+  // meaning.
   for (uint32_t code : {0x10000u, 0x10001u, 0xFFFFFFFFu}) {
-    Bytes bad = MakeBmp(Indexed(8, 4, 4, 4));
-    for (int i = 0; i < 4; ++i) bad[30 + size_t(i)] = uint8_t(code >> (8 * i));
-    TDIBitmap graphic;
-    ByteStream stream(bad);
-    EXPECT_THROW(graphic.LoadFromStream(stream), rtl::ERangeError) << code;
-    EXPECT_TRUE(graphic.Empty());
+    EXPECT_TRUE(Refused<rtl::ERangeError>(with(30, code))) << "compression code " << code;
   }
 }
 
 // Run-length data whose size is 0 decodes nothing: a blank image of the header's size, all pixels
 // the first colour, and the stream stands behind the colour table.
-TEST_F(LoadBmp, RunLengthDataOfSizeZeroReadsAsABlankImage) {
+TEST(LoadBmp, RunLengthDataOfSizeZeroReadsAsABlankImage) {
   for (uint32_t compression : {uint32_t{BI_RLE8}, uint32_t{BI_RLE4}}) {
     const int bits = compression == BI_RLE8 ? 8 : 4;
     SCOPED_TRACE(bits);
     Image image = Indexed(bits, 6, 3, 5);
     Bytes bmp = MakeBmp(image, {.compression = compression, .clrUsed = 5});
-    for (int i = 0; i < 4; ++i) bmp[34 + size_t(i)] = 0;
+    Patch32(bmp, 34, 0);
     const size_t tableEnd = 14 + 40 + 4 * 5;
     ByteStream stream(bmp);
     TDIBitmap graphic;
@@ -327,7 +318,7 @@ TEST_F(LoadBmp, RunLengthDataOfSizeZeroReadsAsABlankImage) {
   }
 }
 
-TEST_F(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
+TEST(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
   Image kept = Rows(2, 2);
   std::vector<Bytes> inputs = {MakeBmp(Indexed(8, 9, 5, 11)), MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8}),
                                MakeBmp(Indexed(4, 9, 5, 16), {.headerSize = 12}), MakeBmp(Coordinates(5, 3)),
@@ -348,7 +339,7 @@ TEST_F(LoadBmp, EveryShortenedStreamFailsAndLosesNothing) {
   }
 }
 
-TEST_F(LoadBmp, LoadingTellsOfTheChangeBeforeThePixelsAreRead) {
+TEST(LoadBmp, LoadingTellsOfTheChangeBeforeThePixelsAreRead) {
   auto graphic = Load(MakeBmp(Rows(3, 3)));
   int changes = 0;
   int32_t widthSeen = -1;
@@ -369,9 +360,7 @@ TEST_F(LoadBmp, LoadingTellsOfTheChangeBeforeThePixelsAreRead) {
 
 // --- the view rectangle and the stored form
 
-class StoredForm : public ::testing::Test {};
-
-TEST_F(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
+TEST(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   Image image = Coordinates(100, 50);
   auto graphic = Load(MakeBmp(image));
   graphic->SetWidth(10);
@@ -391,21 +380,16 @@ TEST_F(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   Target target(100, 50, kFill);
   restored.Draw(target.Canvas(), {0, 0, 100, 50});
   EXPECT_TRUE(ShowsAt(target, {0, 0, 100, 50}, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }, kFill));
-}
-
-TEST_F(StoredForm, AnEmptyViewOfAnImageIsNotEmpty) {
-  auto graphic = Load(MakeBmp(Rows(4, 4)));
+  // An empty view of an image is no empty graphic.
   graphic->SetWidth(0);
   EXPECT_FALSE(graphic->Empty());
   EXPECT_EQ(graphic->Width(), 0);
 }
 
-TEST_F(StoredForm, TheFrameworkBitmapsFormLoadsTheWholeImageAndReadsNoFurther) {
+TEST(StoredForm, TheFrameworkBitmapsFormLoadsTheWholeImageAndReadsNoFurther) {
   Image image = Indexed(8, 6, 4, 9);
   Bytes bmp = MakeBmp(image);
-  Bytes data;
-  Put32(data, uint32_t(bmp.size()));
-  data.insert(data.end(), bmp.begin(), bmp.end());
+  Bytes data = LengthPrefixed(bmp);
   data.insert(data.end(), {'X', 'Y', 'Z'});
   TDIBitmap graphic;
   ByteStream stream(data);
@@ -415,16 +399,14 @@ TEST_F(StoredForm, TheFrameworkBitmapsFormLoadsTheWholeImageAndReadsNoFurther) {
   EXPECT_TRUE(DrawsImage(graphic, image));
 }
 
-TEST_F(StoredForm, ALengthThatLooksLikeBMIsStillTheBitmapsForm) {
+TEST(StoredForm, ALengthThatLooksLikeBMIsStillTheBitmapsForm) {
   // A u32 length of 0x00004D42 begins with "BM" too.
   Image image = Coordinates(91, 71);  // 14 + 40 + 71 * 276 = 19650 bytes
   Bytes bmp = MakeBmp(image);
   bmp.resize(0x4D42, 0);  // padding after the pixels belongs to the length
-  Bytes data;
-  Put32(data, uint32_t(bmp.size()));
+  Bytes data = LengthPrefixed(bmp);
   ASSERT_EQ(data[0], 'B');
   ASSERT_EQ(data[1], 'M');
-  data.insert(data.end(), bmp.begin(), bmp.end());
   TDIBitmap graphic;
   ByteStream stream(data);
   graphic.ReadData(stream);
@@ -432,7 +414,7 @@ TEST_F(StoredForm, ALengthThatLooksLikeBMIsStillTheBitmapsForm) {
   EXPECT_TRUE(DrawsImage(graphic, image));
 }
 
-TEST_F(StoredForm, DataOfNeitherFormIsRefused) {
+TEST(StoredForm, DataOfNeitherFormOrAnImpossibleViewIsRefused) {
   Bytes data = WithView(MakeBmp(Rows(2, 2)), 0, 0, 2, 2);
   data[0] = 'b';
   TDIBitmap graphic;
@@ -440,20 +422,15 @@ TEST_F(StoredForm, DataOfNeitherFormIsRefused) {
   EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.ReadData(stream); }),
             rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
   EXPECT_TRUE(graphic.Empty());
-}
-
-TEST_F(StoredForm, AViewWhoseSizeOverflowsIsRefused) {
-  Bytes data = WithView(MakeBmp(Rows(2, 2)), INT32_MIN, 0, INT32_MAX, 2);
-  TDIBitmap graphic;
-  ByteStream stream(data);
-  EXPECT_THROW(graphic.ReadData(stream), framework::EInvalidGraphic);
+  ByteStream overflowing(WithView(MakeBmp(Rows(2, 2)), INT32_MIN, 0, INT32_MAX, 2));
+  EXPECT_THROW(graphic.ReadData(overflowing), framework::EInvalidGraphic) << "a view whose size overflows";
   Bytes shortView = WithView(MakeBmp(Rows(2, 2)), 0, 0, 2, 2);
   shortView.pop_back();
   ByteStream shortStream(shortView);
   EXPECT_THROW(graphic.ReadData(shortStream), rtl::EReadError);
 }
 
-TEST_F(StoredForm, ThePicturesDataKeepsTheGraphicAndItsView) {
+TEST(StoredForm, ThePicturesDataKeepsTheGraphicAndItsView) {
   DrawModeScope restore(TDIBitmap::DefaultDrawDirect());
   imaging::InitDIBitmapDrawMode();
   Image image = Coordinates(20, 10);
@@ -516,36 +493,37 @@ TEST_P(DIBitmapDraw, AViewInsideTheImageIsStretched) {
   }
 }
 
-TEST_P(DIBitmapDraw, ARefusedStretchIsDrawnRowByRow) {
-  auto graphic = Read(WithView(MakeBmp(Rows(4, 10)), 0, 0, 4, 10));
-  Target target(4, 25, kFill);
-  RefusingDevice device;
-  graphic->Draw(target.Canvas(), {0, 0, 4, 25});
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 25}, [](int32_t, int32_t dy) { return MakeRgb(10 + dy * 10 / 25, 10 + dy * 10 / 25, 10 + dy * 10 / 25); },
-                      kFill));
-}
-
-TEST_P(DIBitmapDraw, TheRowByRowFallbackStartsAtTheViewsTopAndSkipsClippedRows) {
-  auto graphic = Read(WithView(MakeBmp(Coordinates(8, 10)), 2, 3, 6, 8));
-  Target target(8, 12, kFill);
-  IntersectClipRect(target.dc(), 0, 0, 8, 6);
-  RefusingDevice device;
-  graphic->Draw(target.Canvas(), {0, 0, 8, 10});
-  EXPECT_LE(RefusingDevice::calls(), 1 + 7) << "rows below the clip are not tried";
-  SelectClipRgn(target.dc(), nullptr);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [](int32_t dx, int32_t dy) { return MakeRgb(2 + dx / 2, 3 + dy * 5 / 10, 7); },
-                      kFill));
-}
-
-TEST_P(DIBitmapDraw, AnInvisibleDestinationDrawsNothingAndTriesNoRows) {
-  auto graphic = Read(WithView(MakeBmp(Rows(4, 10)), 0, 0, 4, 10));
-  Target target(20, 20, kFill);
-  IntersectClipRect(target.dc(), 0, 0, 5, 5);
-  RefusingDevice device;
-  graphic->Draw(target.Canvas(), {10, 10, 14, 20});
-  EXPECT_EQ(RefusingDevice::calls(), 0);
-  SelectClipRgn(target.dc(), nullptr);
-  EXPECT_TRUE(ShowsAt(target, {}, nullptr, kFill));
+// A refused stretch is drawn row by row from the view's top; rows the clip hides are not tried, and
+// a destination the clip hides entirely tries none.
+TEST_P(DIBitmapDraw, ARefusedStretchIsDrawnRowByRowWithinTheClip) {
+  const struct {
+    const char* name;
+    Bytes data;
+    int32_t width, height;  // of the target
+    TRect clip;             // none when empty
+    TRect dest;
+    int maxCalls;
+    TRect shown;
+    std::function<Rgb(int32_t, int32_t)> expected;
+  } cases[] = {
+      {"rows stretched", WithView(MakeBmp(Rows(4, 10)), 0, 0, 4, 10), 4, 25, {}, {0, 0, 4, 25}, 1 + 25, {0, 0, 4, 25},
+       [](int32_t, int32_t dy) { return MakeRgb(10 + dy * 10 / 25, 10 + dy * 10 / 25, 10 + dy * 10 / 25); }},
+      {"clipped below", WithView(MakeBmp(Coordinates(8, 10)), 2, 3, 6, 8), 8, 12, {0, 0, 8, 6}, {0, 0, 8, 10}, 1 + 7,
+       {0, 0, 8, 6}, [](int32_t dx, int32_t dy) { return MakeRgb(2 + dx / 2, 3 + dy * 5 / 10, 7); }},
+      {"clipped away", WithView(MakeBmp(Rows(4, 10)), 0, 0, 4, 10), 20, 20, {0, 0, 5, 5}, {10, 10, 14, 20}, 0, {},
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto graphic = Read(c.data);
+    Target target(c.width, c.height, kFill);
+    if (!c.clip.IsEmpty()) IntersectClipRect(target.dc(), c.clip.Left, c.clip.Top, c.clip.Right, c.clip.Bottom);
+    RefusingDevice device;
+    graphic->Draw(target.Canvas(), c.dest);
+    EXPECT_LE(RefusingDevice::calls(), c.maxCalls);
+    SelectClipRgn(target.dc(), nullptr);
+    EXPECT_TRUE(ShowsAt(target, c.shown, c.expected, kFill));
+  }
 }
 
 TEST_P(DIBitmapDraw, DrawingOnTheGraphicsCanvasChangesItsPixels) {
@@ -735,9 +713,7 @@ TEST_F(Clipboard, ABlockShorterThanItsDIBFailsAndStaysWithItsOwner) {
 
 // --- assignment
 
-class DIBitmapAssign : public ::testing::Test {};
-
-TEST_F(DIBitmapAssign, FromAFrameworkBitmapThroughItsStream) {
+TEST(DIBitmapAssign, FromAFrameworkBitmapThroughItsStream) {
   Image image = Indexed(8, 9, 6, 12);
   framework::TBitmap bitmap;
   ByteStream stream(MakeBmp(image));
@@ -752,7 +728,7 @@ TEST_F(DIBitmapAssign, FromAFrameworkBitmapThroughItsStream) {
   EXPECT_EQ(graphic.Width(), 0);
 }
 
-TEST_F(DIBitmapAssign, FromAnotherDIBitmapWithItsView) {
+TEST(DIBitmapAssign, FromAnotherDIBitmapWithItsView) {
   Image image = Coordinates(30, 20);
   TDIBitmap source;
   ByteStream stream(WithView(MakeBmp(image), 3, 4, 13, 9));
@@ -766,7 +742,7 @@ TEST_F(DIBitmapAssign, FromAnotherDIBitmapWithItsView) {
   EXPECT_TRUE(graphic.Empty());
 }
 
-TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
+TEST(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   Image image = Indexed(8, 20, 10, 6);
   TDIBitmap source;
   ByteStream stream(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
@@ -785,7 +761,7 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
 }
 
 // The bitmap keeps the format it has; the graphic's pixels are drawn into it.
-TEST_F(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
+TEST(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
   Image image = Indexed(8, 12, 5, 6);
   auto source = Load(MakeBmp(image, {.clrUsed = 6}));
   const std::vector<uint32_t> expected =
@@ -807,7 +783,7 @@ TEST_F(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
   EXPECT_EQ(device.Width(), 12);
 }
 
-TEST_F(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
+TEST(DIBitmapAssign, OtherClassesAreRefusedBothWays) {
   TDIBitmap graphic;
   framework::TBrush brush;
   EXPECT_EQ(MessageOf<framework::EConvertError>([&] { graphic.Assign(&brush); }),

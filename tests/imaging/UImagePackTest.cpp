@@ -94,6 +94,7 @@ TEST_F(ImagePack, TheBaseSettersRaise) {
   EXPECT_EQ(message([&] { pack.SetImageHeight(0, 1); }), rectMessage);
 }
 
+// The getters read the rectangle; invalid indexes are those outside the count.
 TEST_F(ImagePack, TheGettersReadTheRectangle) {
   EXPECT_EQ(pack.Count(), 3);
   EXPECT_EQ(pack.ImageRect(1), (TRect{150, 0, 200, 40}));
@@ -101,9 +102,6 @@ TEST_F(ImagePack, TheGettersReadTheRectangle) {
   EXPECT_EQ(pack.ImageTop(1), 0);
   EXPECT_EQ(pack.ImageWidth(1), 50);
   EXPECT_EQ(pack.ImageHeight(1), 40);
-}
-
-TEST_F(ImagePack, InvalidIndexesAreThoseOutsideTheCount) {
   EXPECT_TRUE(pack.IsInvalidIndex(-1));
   EXPECT_TRUE(pack.IsInvalidIndex(3));
   EXPECT_FALSE(pack.IsInvalidIndex(0));

@@ -41,9 +41,9 @@ class MatrixImagePack : public ::testing::Test {
     pack.OnChange = [this](framework::TObject*) { ++changes; };
   }
 
-  // Fills the pack's picture from the test program's bitmap resource.
-  void LoadBitmap(const char* name) {
-    pack.ImageLoader().SetResType("RT_BITMAP");
+  // Fills the pack's picture from the test program's resource, a bitmap unless said otherwise.
+  void LoadBitmap(const char* name, const char* type = "RT_BITMAP") {
+    pack.ImageLoader().SetResType(type);
     pack.ImageLoader().SetResName(name);
     pack.ImageLoader().Load();
   }
@@ -94,9 +94,7 @@ TEST_F(MatrixImagePack, OneByOneGivesTheWholePictureAsACopyOfItsClass) {
 }
 
 TEST_F(MatrixImagePack, OneByOneKeepsAJpegAJpeg) {
-  pack.ImageLoader().SetResType("JPEG");
-  pack.ImageLoader().SetResName("PHOTO");
-  pack.ImageLoader().Load();
+  LoadBitmap("PHOTO", "JPEG");
   framework::TPicture copy;
   pack.GetImage(copy, 0);
   ASSERT_NE(copy.Graphic(), nullptr);
@@ -152,7 +150,9 @@ TEST_F(MatrixImagePack, InvalidIndexesGiveEmptyRectanglesAndEmptyPictures) {
   EXPECT_RECT(pack.ImageRect(0), 0, 0, 0, 0);
 }
 
-TEST_F(MatrixImagePack, NoColumnsMeansNoImagesAndNoDivision) {
+// No columns or rows: no images and no division. Negative counts with a positive product: that many
+// empty cells. A count beyond 32 bits: an overflow.
+TEST_F(MatrixImagePack, CountsAtTheirEdges) {
   LoadBitmap("PACK");
   Grid(0, 2);
   EXPECT_EQ(pack.GetCount(), 0);
@@ -161,10 +161,6 @@ TEST_F(MatrixImagePack, NoColumnsMeansNoImagesAndNoDivision) {
   Grid(2, 0);
   EXPECT_EQ(pack.GetCount(), 0);
   EXPECT_RECT(pack.ImageRect(1), 0, 0, 0, 0);
-}
-
-TEST_F(MatrixImagePack, NegativeCountsWithAPositiveProductGiveEmptyCells) {
-  LoadBitmap("PACK");
   Grid(-2, -3);
   EXPECT_EQ(pack.GetCount(), 6);
   for (int32_t index = 0; index < 6; ++index) {
@@ -174,10 +170,6 @@ TEST_F(MatrixImagePack, NegativeCountsWithAPositiveProductGiveEmptyCells) {
   Grid(-2, 3);
   EXPECT_EQ(pack.GetCount(), -6);
   EXPECT_TRUE(pack.IsInvalidIndex(0));
-}
-
-TEST_F(MatrixImagePack, ACountBeyond32BitsIsAnOverflow) {
-  LoadBitmap("PACK");
   Grid(65536, 32768);
   EXPECT_THROW(pack.GetCount(), rtl::EIntOverflow);
   EXPECT_THROW(pack.ImageRect(0), rtl::EIntOverflow);
@@ -292,9 +284,7 @@ TEST_F(MatrixImagePack, DrawPlacesACellAtItsOwnSize) {
 }
 
 TEST_F(MatrixImagePack, AJpegCellIsDrawnThroughACopy) {
-  pack.ImageLoader().SetResType("JPEG");
-  pack.ImageLoader().SetResName("PHOTO");
-  pack.ImageLoader().Load();
+  LoadBitmap("PHOTO", "JPEG");
   Grid(1, 3);
   TBitmap whole;
   testing_support::Fill24(whole, 67, 45, 0);

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "DIBImages.h"
 #include "PaletteEntries.h"
 #include "rtl/Exception.h"
 #include "rtl/ScopeExit.h"
 #include "rtl/Stream.h"
+#include "support/MemoryStreams.h"
 #include "support/Palettes.h"
 
 namespace {
@@ -55,22 +57,31 @@ class ArrangePalette : public ::testing::Test {
   const std::vector<PALETTEENTRY> stock = StockEntries();
 };
 
-TEST_F(ArrangePalette, BlackAndWhiteSixteenOnRedBlackRed) {
-  auto result = Arranged({red, black, red}, true, 16);
-  EXPECT_EQ(result, Concat({{black, red}, BlueFillers(1, 13), {white}}));
-}
-
-TEST_F(ArrangePalette, AFillerAlreadyPresentIsSkipped) {
-  auto result = Arranged({Entry(0, 0, 1)}, true, 256);
-  EXPECT_EQ(result, Concat({{black, Entry(0, 0, 1)}, BlueFillers(2, 254), {white}}));
-}
-
-TEST_F(ArrangePalette, KeepsTheFirstColoursWhenTheyDoNotAllFit) {
-  std::vector<PALETTEENTRY> own;
-  for (int i = 1; i <= 20; ++i) own.push_back(Entry(i * 10, 5, 7));
-  auto result = Arranged(own, true, 16);
-  std::vector<PALETTEENTRY> kept(own.begin(), own.begin() + 14);
-  EXPECT_EQ(result, Concat({{black}, kept, {white}}));
+// Black first and white last, or the static colours half at the start and half at the end; the own
+// colours between them in their order, as many as fit, and blues not yet present for the rest.
+TEST_F(ArrangePalette, PutsTheOwnColoursBetweenTheStaticOnesAndFillsWithBlues) {
+  std::vector<PALETTEENTRY> twenty;
+  for (int i = 1; i <= 20; ++i) twenty.push_back(Entry(i * 10, 5, 7));
+  const struct {
+    const char* name;
+    std::vector<PALETTEENTRY> own;
+    bool blackAndWhite;
+    int32_t count;
+    std::vector<PALETTEENTRY> expected;
+  } cases[] = {
+      {"sixteen on red, black, red", {red, black, red}, true, 16, Concat({{black, red}, BlueFillers(1, 13), {white}})},
+      {"a filler already present is skipped", {Entry(0, 0, 1)}, true, 256,
+       Concat({{black, Entry(0, 0, 1)}, BlueFillers(2, 254), {white}})},
+      {"the first colours when not all fit", twenty, true, 16,
+       Concat({{black}, {twenty.begin(), twenty.begin() + 14}, {white}})},
+      {"grown to the count", {red}, true, 200, Concat({{black, red}, BlueFillers(1, 197), {white}})},
+      {"flags travel with their entry but make no colour new",
+       {Entry(9, 9, 9, PC_NOCOLLAPSE), Entry(9, 9, 9), Entry(0, 0, 0, PC_NOCOLLAPSE)}, true, 4,
+       {black, Entry(9, 9, 9, PC_NOCOLLAPSE), Entry(0, 0, 1), white}},
+      {"a count of black and white alone", {red}, true, 2, {black, white}},
+      {"a count of the static colours alone", {red}, false, 20, stock},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Arranged(c.own, c.blackAndWhite, c.count), c.expected) << c.name;
 }
 
 TEST_F(ArrangePalette, TheStaticColoursGoHalfToTheStartAndHalfToTheEnd) {
@@ -81,23 +92,6 @@ TEST_F(ArrangePalette, TheStaticColoursGoHalfToTheStartAndHalfToTheEnd) {
   // (0, 0, 128) is a static colour, so that filler is skipped.
   std::vector<PALETTEENTRY> first(stock.begin(), stock.begin() + 10), second(stock.begin() + 10, stock.end());
   EXPECT_EQ(result, Concat({first, BlueFillers(1, 127), BlueFillers(129, 237), second}));
-}
-
-TEST_F(ArrangePalette, FlagsTravelWithTheirEntryButDoNotMakeAColourNew) {
-  auto result = Arranged({Entry(9, 9, 9, PC_NOCOLLAPSE), Entry(9, 9, 9), Entry(0, 0, 0, PC_NOCOLLAPSE)}, true, 4);
-  EXPECT_EQ(result, (std::vector<PALETTEENTRY>{black, Entry(9, 9, 9, PC_NOCOLLAPSE), Entry(0, 0, 1), white}));
-}
-
-TEST_F(ArrangePalette, ShrinksAndGrowsThePaletteToCount) {
-  std::vector<PALETTEENTRY> own;
-  for (int i = 0; i < 40; ++i) own.push_back(Entry(i, 100, 100));
-  EXPECT_EQ(Arranged(own, true, 16).size(), 16u);
-  EXPECT_EQ(Arranged({red}, true, 200).size(), 200u);
-}
-
-TEST_F(ArrangePalette, CountAtTheNumberOfStaticColoursHoldsOnlyThem) {
-  EXPECT_EQ(Arranged({red}, true, 2), (std::vector<PALETTEENTRY>{black, white}));
-  EXPECT_EQ(Arranged({red}, false, 20), stock);
 }
 
 TEST_F(ArrangePalette, CountOutsideItsRangeRaisesRangeErrorAndLeavesThePalette) {
@@ -128,58 +122,44 @@ TEST_F(ArrangePalette, RefusesNoPaletteAndTheSharedStockPalette) {
 
 // --- ReadRiffPalette
 
-std::vector<unsigned char> RiffPalette(const std::vector<PALETTEENTRY>& entries) {
-  const uint32_t dataSize = static_cast<uint32_t>(4 + 4 * entries.size());
-  std::vector<unsigned char> bytes;
-  auto put = [&bytes](const void* data, std::size_t size) {
-    auto* p = static_cast<const unsigned char*>(data);
-    bytes.insert(bytes.end(), p, p + size);
-  };
-  auto put32 = [&put](uint32_t value) {
-    const unsigned char le[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                 static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    put(le, 4);
-  };
-  put("RIFF", 4);
-  put32(12 + dataSize);
-  put("PAL data", 8);
-  put32(dataSize);
-  const unsigned char header[4] = {0x00, 0x03, static_cast<unsigned char>(entries.size()),
-                                   static_cast<unsigned char>(entries.size() >> 8)};
-  put(header, 4);
-  for (const PALETTEENTRY& e : entries) put(&e, 4);
-  return bytes;
-}
-
-void Put32(std::vector<unsigned char>& bytes, std::size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 class ReadRiffPalette : public ::testing::Test {
  protected:
-  TPaletteHandle Read(const std::vector<unsigned char>& bytes, int32_t position = 0) {
+  TPaletteHandle Read(const Bytes& bytes) {
     rtl::TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    stream.SetPosition(position);
+    Fill(stream, bytes);
     return imaging::ReadRiffPalette(stream);
   }
 
   const std::vector<PALETTEENTRY> three = {Entry(1, 2, 3), Entry(200, 100, 50, PC_NOCOLLAPSE), Entry(255, 255, 255)};
 };
 
+// The entries of the data chunk, whatever the form's size says and whatever follows them in the chunk.
 TEST_F(ReadRiffPalette, ReadsTheEntriesOfTheDataChunk) {
-  TPaletteHandle palette = Read(RiffPalette(three));
-  ASSERT_TRUE(palette);
-  EXPECT_EQ(PaletteEntries(palette.get()), three);
+  std::vector<PALETTEENTRY> full;
+  for (int i = 0; i < 256; ++i) full.push_back(Entry(i, 255 - i, i / 2));
+  Bytes beyond = RiffPalette(three);
+  Patch32(beyond, 16, 4 + 12 + 3);
+  beyond.insert(beyond.end(), {9, 9, 9});
+  std::vector<std::pair<Bytes, std::vector<PALETTEENTRY>>> cases = {{RiffPalette(full), full}, {beyond, three}};
+  for (uint32_t formSize : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    cases.push_back({RiffPalette(three), three});
+    Patch32(cases.back().first, 4, formSize);
+  }
+  for (const auto& [bytes, entries] : cases) {
+    SCOPED_TRACE(testing::Message() << bytes.size() << " bytes, form size " << Get32(bytes, 4));
+    TPaletteHandle palette = Read(bytes);
+    ASSERT_TRUE(palette);
+    EXPECT_EQ(PaletteEntries(palette.get()), entries);
+  }
 }
 
 TEST_F(ReadRiffPalette, ReadsFromTheStreamsPositionAndStopsAfterTheChunk) {
-  std::vector<unsigned char> bytes = {'j', 'u', 'n', 'k', '!'};
-  auto riff = RiffPalette(three);
+  Bytes bytes = {'j', 'u', 'n', 'k', '!'};
+  const Bytes riff = RiffPalette(three);
   bytes.insert(bytes.end(), riff.begin(), riff.end());
   bytes.push_back('x');
   rtl::TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  Fill(stream, bytes);
   stream.SetPosition(5);
   TPaletteHandle palette = imaging::ReadRiffPalette(stream);
   ASSERT_TRUE(palette);
@@ -187,98 +167,35 @@ TEST_F(ReadRiffPalette, ReadsFromTheStreamsPositionAndStopsAfterTheChunk) {
   EXPECT_EQ(stream.GetPosition(), 5 + 20 + 16);
 }
 
-TEST_F(ReadRiffPalette, AnyFormSizeIsAccepted) {
-  for (uint32_t formSize : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-    auto bytes = RiffPalette(three);
-    Put32(bytes, 4, formSize);
-    EXPECT_TRUE(Read(bytes)) << formSize;
+TEST_F(ReadRiffPalette, DataThatIsNoWholePaletteFileIsNotAPalette) {
+  const Bytes good = RiffPalette(three);
+  const Bytes full = RiffPalette(std::vector<PALETTEENTRY>(256, Entry(7, 7, 7)));
+  Bytes longer = full;
+  longer.push_back(0);  // the stream does hold 1,029 bytes
+  auto with = [](Bytes bytes, std::size_t at, const std::string& text) {
+    std::copy(text.begin(), text.end(), bytes.begin() + std::ptrdiff_t(at));
+    return bytes;
+  };
+  std::vector<std::pair<std::string, Bytes>> cases = {
+      {"a RIFX form", with(good, 3, "X")},
+      {"a first chunk other than data", with(good, 12, "LIST")},
+      {"a header one byte short", Bytes(good.begin(), good.begin() + 19)},
+      {"nothing", {}},
+      {"data one byte short of its size", Bytes(good.begin(), good.end() - 1)},
+      {"four entries claimed, three present", with(good, 18, "\x04")},
+      {"257 entries in a 1,028-byte chunk", with(full, 18, "\x01\x01")},
+      {"no entries", RiffPalette({})},
+  };
+  for (std::size_t at : {0, 1, 2, 3, 8, 9, 10, 11, 12, 13, 14, 15}) {
+    cases.push_back({"a letter of the signature changed at " + std::to_string(at), good});
+    cases.back().second[at] ^= 0x20;
   }
-}
-
-TEST_F(ReadRiffPalette, ARifxFormIsNotAPalette) {
-  auto bytes = RiffPalette(three);
-  bytes[3] = 'X';
-  EXPECT_FALSE(Read(bytes));
-}
-
-TEST_F(ReadRiffPalette, AnyOtherLetterInTheSignatureIsNotAPalette) {
-  const std::size_t signature[] = {0, 1, 2, 3, 8, 9, 10, 11, 12, 13, 14, 15};
-  for (std::size_t offset : signature) {
-    auto bytes = RiffPalette(three);
-    bytes[offset] ^= 0x20;
-    EXPECT_FALSE(Read(bytes)) << "changed byte " << offset;
+  // A record that cannot hold its header, or claims more than the chunk.
+  for (uint32_t size : {3u, 0u, 1029u, 0xFFFFFFFFu, 0x80000000u}) {
+    cases.push_back({"a record of " + std::to_string(size) + " bytes", size <= 3 ? good : longer});
+    Patch32(cases.back().second, 16, size);
   }
-}
-
-TEST_F(ReadRiffPalette, AFirstChunkOtherThanDataIsNotAPalette) {
-  auto bytes = RiffPalette(three);
-  std::memcpy(bytes.data() + 12, "LIST", 4);
-  EXPECT_FALSE(Read(bytes));
-}
-
-TEST_F(ReadRiffPalette, AHeaderOneByteShortIsNotAPalette) {
-  auto bytes = RiffPalette(three);
-  bytes.resize(19);
-  EXPECT_FALSE(Read(bytes));
-  EXPECT_FALSE(Read({}));
-}
-
-TEST_F(ReadRiffPalette, DataOneByteShortOfItsSizeIsNotAPalette) {
-  auto bytes = RiffPalette(three);
-  bytes.pop_back();
-  EXPECT_FALSE(Read(bytes));
-}
-
-TEST_F(ReadRiffPalette, AChunkOfAllTwoHundredFiftySixEntriesIsRead) {
-  std::vector<PALETTEENTRY> full;
-  for (int i = 0; i < 256; ++i) full.push_back(Entry(i, 255 - i, i / 2));
-  auto bytes = RiffPalette(full);
-  ASSERT_EQ(bytes.size(), 20u + 1028u);
-  TPaletteHandle palette = Read(bytes);
-  ASSERT_TRUE(palette);
-  EXPECT_EQ(PaletteEntries(palette.get()), full);
-}
-
-TEST_F(ReadRiffPalette, DataClaimingMoreThanTheRecordIsNotAPalette) {
-  std::vector<PALETTEENTRY> full(256, Entry(7, 7, 7));
-  auto bytes = RiffPalette(full);
-  bytes.push_back(0);  // the stream does hold 1,029 bytes
-  for (uint32_t size : {1029u, 0xFFFFFFFFu, 0x80000000u}) {
-    Put32(bytes, 16, size);
-    EXPECT_FALSE(Read(bytes)) << size;
-  }
-}
-
-TEST_F(ReadRiffPalette, ARecordThatCannotHoldItsHeaderIsNotAPalette) {
-  auto bytes = RiffPalette(three);
-  for (uint32_t size : {3u, 0u}) {
-    Put32(bytes, 16, size);
-    EXPECT_FALSE(Read(bytes)) << size;
-  }
-}
-
-TEST_F(ReadRiffPalette, AnEntryCountBeyondTheChunkIsNotAPalette) {
-  auto bytes = RiffPalette(three);
-  bytes[18] = 4;  // four entries claimed, three present
-  EXPECT_FALSE(Read(bytes));
-  std::vector<PALETTEENTRY> full(256, Entry(7, 7, 7));
-  bytes = RiffPalette(full);
-  bytes[18] = 1;  // 257 entries in a 1,028-byte chunk
-  bytes[19] = 1;
-  EXPECT_FALSE(Read(bytes));
-}
-
-TEST_F(ReadRiffPalette, NoEntriesIsNotAPalette) {
-  EXPECT_FALSE(Read(RiffPalette({})));
-}
-
-TEST_F(ReadRiffPalette, BytesBeyondTheEntriesInTheChunkAreIgnored) {
-  auto bytes = RiffPalette(three);
-  Put32(bytes, 16, 4 + 12 + 3);
-  bytes.insert(bytes.end(), {9, 9, 9});
-  TPaletteHandle palette = Read(bytes);
-  ASSERT_TRUE(palette);
-  EXPECT_EQ(PaletteEntries(palette.get()), three);
+  for (const auto& [name, bytes] : cases) EXPECT_FALSE(Read(bytes)) << name;
 }
 
 // --- Palettes among the module's resources (ImagingTest.rc)
@@ -302,13 +219,10 @@ TEST(LoadPaletteResource, ReadsARiffPaletteResource) {
   EXPECT_EQ(PaletteEntries(palette.get()), ResourceEntries());
 }
 
-TEST(LoadPaletteResource, NoSuchResourceGivesNone) {
+TEST(LoadPaletteResource, NoSuchResourceOrOneThatIsNotARiffPaletteGivesNone) {
   EXPECT_FALSE(imaging::LoadPaletteResource(ThisModule(), "NoSuchPalette", L"Palette"));
   EXPECT_FALSE(imaging::LoadPaletteResource(ThisModule(), "DefaultPalette", L"Palettes"));
   EXPECT_FALSE(imaging::LoadPaletteResource(ModuleWithoutPalettes(), "DefaultPalette", L"Palette"));
-}
-
-TEST(LoadPaletteResource, AResourceThatIsNotARiffPaletteGivesNone) {
   EXPECT_FALSE(imaging::LoadPaletteResource(ThisModule(), "BrokenPalette", L"Palette"));
 }
 
@@ -321,22 +235,17 @@ std::vector<PALETTEENTRY> HalftoneEntries() {
   return PaletteEntries(halftone.get());
 }
 
-TEST(CreateHalftonePaletteCopy, HoldsTheHalftoneEntries) {
-  TPaletteHandle copy = imaging::CreateHalftonePaletteCopy();
-  ASSERT_TRUE(copy);
-  auto expected = HalftoneEntries();
+TEST(CreateHalftonePaletteCopy, EachCallGivesAPaletteOfItsOwnWithTheHalftoneEntries) {
+  const std::vector<PALETTEENTRY> expected = HalftoneEntries();
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(PaletteEntries(copy.get()), expected);
-}
-
-TEST(CreateHalftonePaletteCopy, EachCallGivesAPaletteOfItsOwn) {
   TPaletteHandle first = imaging::CreateHalftonePaletteCopy();
   TPaletteHandle second = imaging::CreateHalftonePaletteCopy();
   ASSERT_TRUE(first && second);
   EXPECT_NE(first.get(), second.get());
+  EXPECT_EQ(PaletteEntries(first.get()), expected);
   first.reset();
   EXPECT_EQ(GetObjectType(second.get()), static_cast<DWORD>(OBJ_PAL));
-  EXPECT_EQ(PaletteEntries(second.get()), HalftoneEntries());
+  EXPECT_EQ(PaletteEntries(second.get()), expected);
 }
 
 class DefaultPalette : public ::testing::Test {
@@ -358,10 +267,6 @@ std::vector<PALETTEENTRY> SystemPalette() {
 
 int CountPresent(const std::vector<PALETTEENTRY>& colors, const std::vector<PALETTEENTRY>& in) {
   return static_cast<int>(std::count_if(colors.begin(), colors.end(), [&](const PALETTEENTRY& c) { return HasColor(in, c); }));
-}
-
-TEST_F(DefaultPalette, NoneBeforeItIsMade) {
-  EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
 }
 
 // Realises a palette of these colours in the foreground: through a window of this program that is
@@ -407,8 +312,15 @@ TEST_F(DefaultPalette, IsRealisedIntoThePaletteDisplaysSystemPalette) {
   EXPECT_NE(imaging::DefaultPaletteHandle(), nullptr);
 }
 
+// The screen is left with the palette it had.
 TEST_F(DefaultPalette, ComesFromThePaletteResourceArrangedAroundTheStaticColours) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ before = GetCurrentObject(screen, OBJ_PAL);
+  ReleaseDC(nullptr, screen);
   imaging::InitDefaultPalette(ThisModule());
+  screen = GetDC(nullptr);
+  EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), before);
+  ReleaseDC(nullptr, screen);
   ASSERT_NE(imaging::DefaultPaletteHandle(), nullptr);
   // 20 static and 16 own colours leave room for 220 fillers; (0, 0, 128) is static.
   EXPECT_EQ(PaletteEntries(imaging::DefaultPaletteHandle()),
@@ -431,17 +343,8 @@ TEST_F(DefaultPalette, FallsBackToTheHalftoneColoursWithoutAResource) {
   EXPECT_EQ(result, Concat({FirstStatics(), middle, LastStatics()}));
 }
 
-TEST_F(DefaultPalette, LeavesTheScreenWithItsPreviousPalette) {
-  HDC screen = GetDC(nullptr);
-  HGDIOBJ before = GetCurrentObject(screen, OBJ_PAL);
-  ReleaseDC(nullptr, screen);
-  imaging::InitDefaultPalette(ThisModule());
-  screen = GetDC(nullptr);
-  EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), before);
-  ReleaseDC(nullptr, screen);
-}
-
-TEST_F(DefaultPalette, DoneDeletesItAndMakingItAgainReplacesIt) {
+TEST_F(DefaultPalette, NoneBeforeItIsMadeAndDoneDeletesItAndMakingItAgainReplacesIt) {
+  EXPECT_EQ(imaging::DefaultPaletteHandle(), nullptr);
   imaging::InitDefaultPalette(ThisModule());
   HPALETTE first = imaging::DefaultPaletteHandle();
   imaging::InitDefaultPalette(ModuleWithoutPalettes());

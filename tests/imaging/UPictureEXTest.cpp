@@ -36,6 +36,12 @@ using testing_support::Fill;
 
 std::string NotFound(const char* name) { return rtl::Utf8ToSjis(std::string(name) + " ﾘｿｰｽが見つかりません"); }
 
+// A resource file beside the program, holding one entry after the empty one.
+FileBesideProgram ResFileBeside(const std::string& stem, const Field& type, const Field& name,
+                                const std::string& data) {
+  return FileBesideProgram(stem, ResFileWriter().EmptyEntry().Entry(type, name, data).Bytes());
+}
+
 // The bytes of the test program's bitmap resource (a DIB without file header).
 std::string BitmapResource(const wchar_t* name) {
   return testing_support::AsString(testing_support::ResourceBytes(name, MAKEINTRESOURCEW(2)));
@@ -95,10 +101,8 @@ TEST_F(ResourceImageLoader, ASafetyBitmapAlreadyThereIsReusedAndAnythingElseRepl
   broken[4] = 2;  // width
   broken[8] = 2;  // height
   broken[14] = 24;
-  FileBesideProgram file("broken", ResFileWriter()
-                                       .EmptyEntry()
-                                       .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), broken + std::string(16, 'x'))
-                                       .Bytes());
+  FileBesideProgram file =
+      ResFileBeside("broken", Field::Ordinal(2), Field::Name(u"LOGO"), broken + std::string(16, 'x'));
   Use(file.Name(), "RT_BITMAP", "LOGO");
   EXPECT_THROW(loader.Load(), framework::EInvalidGraphic);
   EXPECT_EQ(changes, 0);
@@ -114,10 +118,8 @@ TEST_F(ResourceImageLoader, ASafetyBitmapAlreadyThereIsReusedAndAnythingElseRepl
 
 TEST_F(ResourceImageLoader, LowerCaseRtBitmapIsATypeNameAndLoadsNothing) {
   // Found under that name in a resource file: no kind applies, nothing is loaded.
-  FileBesideProgram file("lower", ResFileWriter()
-                                      .EmptyEntry()
-                                      .Entry(Field::Name(u"rt_bitmap"), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"))
-                                      .Bytes());
+  FileBesideProgram file =
+      ResFileBeside("lower", Field::Name(u"rt_bitmap"), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"));
   Use(file.Name(), "rt_bitmap", "LOGO");
   loader.Load();
   EXPECT_EQ(picture.Graphic(), nullptr);
@@ -159,10 +161,7 @@ TEST_F(ResourceImageLoader, AJpegImageOfThePlatformClassIsKept) {
 }
 
 TEST_F(ResourceImageLoader, BadJpegDataRaisesTheJpegErrorAndSetsNoMark) {
-  FileBesideProgram file("badjpeg", ResFileWriter()
-                                        .EmptyEntry()
-                                        .Entry(Field::Name(u"JPEG"), Field::Name(u"PIC"), "not a jpeg at all")
-                                        .Bytes());
+  FileBesideProgram file = ResFileBeside("badjpeg", Field::Name(u"JPEG"), Field::Name(u"PIC"), "not a jpeg at all");
   Use("", "JPEG", "SMALL");
   loader.Load();
   EXPECT_TRUE(picture.FromResource());
@@ -192,10 +191,7 @@ TEST_F(ResourceImageLoader, MetafileTypeInAnyCaseLoadsAMetafile) {
   std::string bytes(GetEnhMetaFileBits(made, 0, nullptr), '\0');
   GetEnhMetaFileBits(made, static_cast<UINT>(bytes.size()), reinterpret_cast<BYTE*>(bytes.data()));
   DeleteEnhMetaFile(made);
-  FileBesideProgram file("metafile", ResFileWriter()
-                                         .EmptyEntry()
-                                         .Entry(Field::Name(u"METAFILE"), Field::Name(u"DRAWING"), bytes)
-                                         .Bytes());
+  FileBesideProgram file = ResFileBeside("metafile", Field::Name(u"METAFILE"), Field::Name(u"DRAWING"), bytes);
   Use(file.Name(), "MetaFile", "DRAWING");
   loader.Load();
   auto* metafile = dynamic_cast<framework::TMetafile*>(picture.Graphic());
@@ -223,11 +219,10 @@ TEST_F(ResourceImageLoader, EmptyNameOrTypeLoadsNothingAtAll) {
   EXPECT_EQ(changes, 0);
 }
 
+// A file named relative to the program's folder is the only source while it is there; a full path is
+// joined to the folder too, and so names no file.
 TEST_F(ResourceImageLoader, AFileBesideTheProgramIsTheSourceWhenThere) {
-  FileBesideProgram file("beside", ResFileWriter()
-                                       .EmptyEntry()
-                                       .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"))
-                                       .Bytes());
+  FileBesideProgram file = ResFileBeside("beside", Field::Ordinal(2), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"));
   Use(file.Name(), "RT_BITMAP", "logo");
   loader.Load();
   EXPECT_EQ(picture.Width(), 60) << "the file's LOGO, not the program's";
@@ -235,6 +230,12 @@ TEST_F(ResourceImageLoader, AFileBesideTheProgramIsTheSourceWhenThere) {
   // No fallback once the file exists.
   loader.SetResName("PACK");
   EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>([&] { loader.Load(); }), NotFound("PACK"));
+  const std::string fullPath = testing_support::ProgramFolder() + file.Name();
+  EXPECT_EQ(TResourceImageLoader::ResourcePath(fullPath), testing_support::ProgramFolder() + fullPath);
+  EXPECT_EQ(TResourceImageLoader::ResourcePath(""), "");
+  Use(fullPath, "RT_BITMAP", "LOGO");
+  loader.Load();
+  EXPECT_EQ(picture.Width(), 400) << "the program's LOGO, since the joined path names no file";
 }
 
 TEST_F(ResourceImageLoader, WithoutTheFileTheProgramsOwnResourceIsUsed) {
@@ -245,19 +246,6 @@ TEST_F(ResourceImageLoader, WithoutTheFileTheProgramsOwnResourceIsUsed) {
   EXPECT_EQ(picture.Width(), 400);
   EXPECT_EQ(picture.Height(), 360);
   EXPECT_TRUE(picture.FromResource());
-}
-
-TEST_F(ResourceImageLoader, AFullPathIsStillTakenRelativeToTheProgram) {
-  FileBesideProgram file("fullpath", ResFileWriter()
-                                         .EmptyEntry()
-                                         .Entry(Field::Ordinal(2), Field::Name(u"LOGO"), BitmapResource(L"INDEXED"))
-                                         .Bytes());
-  const std::string fullPath = testing_support::ProgramFolder() + file.Name();
-  EXPECT_EQ(TResourceImageLoader::ResourcePath(fullPath), testing_support::ProgramFolder() + fullPath);
-  EXPECT_EQ(TResourceImageLoader::ResourcePath(""), "");
-  Use(fullPath, "RT_BITMAP", "LOGO");
-  loader.Load();
-  EXPECT_EQ(picture.Width(), 400) << "the program's LOGO, since the joined path names no file";
 }
 
 TEST_F(ResourceImageLoader, SettingsReloadOnlyWhenReadyWithAutoLoadAndChanged) {
@@ -289,10 +277,8 @@ TEST_F(ResourceImageLoader, ResTypeAndResFileChangesReloadToo) {
   EXPECT_EQ(picture.Graphic(), nullptr);
   loader.SetResType("JPEG");
   EXPECT_EQ(picture.Width(), 16);
-  FileBesideProgram file("reload", ResFileWriter()
-                                       .EmptyEntry()
-                                       .Entry(Field::Name(u"JPEG"), Field::Name(u"SMALL"), testing_support::AsString(testing_support::ResourceBytes(L"PHOTO", L"JPEG")))
-                                       .Bytes());
+  FileBesideProgram file = ResFileBeside("reload", Field::Name(u"JPEG"), Field::Name(u"SMALL"),
+                                         testing_support::AsString(testing_support::ResourceBytes(L"PHOTO", L"JPEG")));
   loader.SetResFile(file.Name());
   EXPECT_EQ(picture.Width(), 67);
 }

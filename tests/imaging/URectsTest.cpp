@@ -20,14 +20,11 @@ struct FieldRect {
   int32_t Bottom;
 };
 
-TEST(RectSize, IsTheDifferenceOfTheEdges) {
+TEST(RectSize, IsTheDifferenceOfTheEdgesNegativeForAnInvertedRectangle) {
   EXPECT_EQ(imaging::RectWidth(FieldRect{100, 0, 150, 40}), 50);
   EXPECT_EQ(imaging::RectHeight(FieldRect{100, 0, 150, 40}), 40);
   EXPECT_EQ(imaging::RectWidth(RECT{100, 0, 150, 40}), 50);
   EXPECT_EQ(imaging::RectHeight(RECT{100, 0, 150, 40}), 40);
-}
-
-TEST(RectSize, NegativeForAnInvertedRectangle) {
   EXPECT_EQ(imaging::RectWidth(FieldRect{10, 0, 4, 0}), -6);
   EXPECT_EQ(imaging::RectHeight(FieldRect{0, 10, 0, 4}), -6);
   EXPECT_EQ(imaging::RectWidth(RECT{10, 0, 4, 0}), -6);

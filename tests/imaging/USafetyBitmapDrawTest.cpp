@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,41 +115,6 @@ class SafetyDraw : public ::testing::TestWithParam<bool>, protected SceneBitmap 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyDraw, ::testing::Values(true, false),
                          FamilyName);
 
-TEST_P(SafetyDraw, A24BitPictureWithTransparentRedMasksExactlyItsRedPixels) {
-  LoadScene(8, 6);
-  MakeTransparent(framework::clRed);
-  Target target(8, 6, kFill);
-  target.Canvas().StretchDraw({0, 0, 8, 6}, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, kRed), kFill));
-}
-
-TEST_P(SafetyDraw, AStretchedDrawMasksTheSamePixelsAtTheirNewSize) {
-  LoadScene(8, 6);
-  MakeTransparent(framework::clRed);
-  Target target(20, 16, kFill);
-  target.Canvas().StretchDraw({2, 2, 18, 14}, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {2, 2, 18, 14}, Through(image, kRed, 2), kFill));
-}
-
-TEST_P(SafetyDraw, TheAutomaticTransparentColourIsTheBottomLeftPixels) {
-  LoadScene(8, 6);
-  bitmap.SetTransparent(true);
-  const Rgb bottomLeft = image.ColorAt(0, 5);
-  Target target(8, 6, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, bottomLeft), kFill));
-}
-
-TEST_P(SafetyDraw, A32BitPictureComparesColoursAndIgnoresItsFourthByte) {
-  image = MakeImage(7, 5, 32, [](int32_t x, int32_t y) { return Scene(x, y) | (uint32_t(x * 40 + y) << 24); });
-  LoadBytes(bitmap, MakeBmp(image));
-  ASSERT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf32bit);
-  MakeTransparent(framework::clBlue);
-  Target target(7, 5, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 7, 5}, Through(image, kBlue), kFill));
-}
-
 std::vector<RGBQUAD> TableWithRed() {
   std::vector<RGBQUAD> colours = testing_support::TestColors(256);
   colours[0] = {0, 0, 0, 0};
@@ -157,49 +123,56 @@ std::vector<RGBQUAD> TableWithRed() {
   return colours;
 }
 
-TEST_P(SafetyDraw, An8BitPictureMasksThePixelsOfThePaletteEntryOfItsColour) {
-  image = MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed());
-  LoadBytes(bitmap, MakeBmp(image));
-  ASSERT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf8bit);
-  MakeTransparent(framework::clRed);
-  Target target(9, 4, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 9, 4}, Through(image, kRed), kFill));
-}
-
-TEST_P(SafetyDraw, An8BitPictureWhoseColourIsNotExactlyInItsPaletteDrawsOpaque) {
-  image = MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed());
-  LoadBytes(bitmap, MakeBmp(image));
-  MakeTransparent(static_cast<framework::TColor>(RGB(254, 0, 0)));
-  Target target(9, 4, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 9, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y); }, kFill));
-}
-
-TEST_P(SafetyDraw, A4BitPictureIsReadPixelByPixel) {
-  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
-  colours[0] = {0, 0, 0, 0};
-  colours[6] = {0, 0, 255, 0};
-  colours[15] = {255, 255, 255, 0};
-  image = MakeImage(11, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x * 2 + y) % 8); }, colours);
-  LoadBytes(bitmap, MakeBmp(image));
-  ASSERT_EQ(bitmap.PixelFormat(), framework::TPixelFormat::pf4bit);
-  MakeTransparent(framework::clRed);
-  Target target(11, 3, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 11, 3}, Through(image, kRed), kFill));
-}
-
-TEST_P(SafetyDraw, ADeviceBitmapIsReadPixelByPixel) {
+// Every format masks exactly the pixels of the transparent colour, drawn at its size and stretched:
+// the bottom-left pixel's colour unless one is given, compared without a 32-bit picture's fourth
+// byte; an 8-bit picture's colour must be an entry of its palette, or nothing is masked.
+TEST_P(SafetyDraw, APictureMasksExactlyThePixelsOfItsTransparentColour) {
+  std::vector<RGBQUAD> sixteen = testing_support::TestColors(16);
+  sixteen[0] = {0, 0, 0, 0};
+  sixteen[6] = {0, 0, 255, 0};
+  sixteen[15] = {255, 255, 255, 0};
   // Colours every screen shows exactly, palette screens included.
   static const Rgb pure[] = {kRed, kBlue, 0x00FF00, 0xFFFF00, 0x000000};
-  image = MakeImage(6, 4, 24, [](int32_t x, int32_t y) { return pure[(x + 2 * y) % 5]; });
-  LoadBytes(bitmap, MakeBmp(image));
-  bitmap.SetPixelFormat(framework::TPixelFormat::pfDevice);
-  MakeTransparent(framework::clRed);
-  Target target(6, 4, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, kRed), kFill));
+  using framework::TPixelFormat;
+  const struct {
+    const char* name;
+    testing_support::Image picture;
+    TPixelFormat format;
+    std::optional<framework::TColor> transparent;  // none: the bottom-left pixel's colour
+    Rgb masked;                                     // the colour whose pixels the draw leaves out
+  } cases[] = {
+      {"24 bits", Rgb24(8, 6, Scene), TPixelFormat::pf24bit, framework::clRed, kRed},
+      {"24 bits, automatic", Rgb24(8, 6, Scene), TPixelFormat::pf24bit, std::nullopt, Scene(0, 5)},
+      {"32 bits",
+       MakeImage(7, 5, 32, [](int32_t x, int32_t y) { return Scene(x, y) | (uint32_t(x * 40 + y) << 24); }),
+       TPixelFormat::pf32bit, framework::clBlue, kBlue},
+      {"8 bits", MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed()),
+       TPixelFormat::pf8bit, framework::clRed, kRed},
+      {"8 bits, a colour not in the palette",
+       MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed()),
+       TPixelFormat::pf8bit, static_cast<framework::TColor>(RGB(254, 0, 0)), kFill},  // no pixel has it
+      {"4 bits", MakeImage(11, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x * 2 + y) % 8); }, sixteen),
+       TPixelFormat::pf4bit, framework::clRed, kRed},
+      {"device", MakeImage(6, 4, 24, [](int32_t x, int32_t y) { return pure[(x + 2 * y) % 5]; }),
+       TPixelFormat::pfDevice, framework::clRed, kRed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSafetyBitmap picture;
+    LoadBytes(picture, MakeBmp(c.picture));
+    if (c.format == TPixelFormat::pfDevice) picture.SetPixelFormat(c.format);
+    ASSERT_EQ(picture.PixelFormat(), c.format);
+    picture.SetTransparent(true);
+    if (c.transparent) picture.SetTransparentColor(*c.transparent);
+    const int32_t w = c.picture.width, h = c.picture.height;
+    Target target(w, h, kFill);
+    target.Canvas().Draw(0, 0, picture);
+    EXPECT_TRUE(ShowsAt(target, {0, 0, w, h}, Through(c.picture, c.masked), kFill));
+    Target stretched(2 * w + 4, 2 * h + 4, kFill);
+    stretched.Canvas().StretchDraw({2, 2, 2 + 2 * w, 2 + 2 * h}, picture);
+    EXPECT_TRUE(ShowsAt(stretched, {2, 2, 2 + 2 * w, 2 + 2 * h}, Through(c.picture, c.masked, 2), kFill))
+        << "stretched";
+  }
 }
 
 // Channel levels either side of the ends and of the middle of a byte.
@@ -342,36 +315,32 @@ TEST_P(SafetyDraw, AnEmptyPictureDrawsNothing) {
 
 // --- the caches ---
 
-TEST_P(SafetyDraw, ChangesMakeBothCachesStaleAndATransparentDrawRebuildsThem) {
+// A new picture or a drawing on it makes both caches stale, a new transparent colour the mask; the
+// next transparent draw rebuilds them with the colour it has then.
+TEST_P(SafetyDraw, ChangesMakeTheCachesStaleAndATransparentDrawRebuildsThem) {
   EXPECT_FALSE(bitmap.MaskStale());
   EXPECT_FALSE(bitmap.MaskedImageStale());
-  LoadScene(6, 4);
-  EXPECT_TRUE(bitmap.MaskStale());
-  EXPECT_TRUE(bitmap.MaskedImageStale());
-  MakeTransparent(framework::clRed);
-  Target target(6, 4, kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_FALSE(bitmap.MaskStale());
-  EXPECT_FALSE(bitmap.MaskedImageStale());
-
-  bitmap.Canvas().SetPixel(1, 1, framework::clRed);
-  EXPECT_TRUE(bitmap.MaskStale());
-  EXPECT_TRUE(bitmap.MaskedImageStale());
-  target.Fill(kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_EQ(target.Pixel(1, 1), kFill) << "the pixel made red is transparent now";
-}
-
-TEST_P(SafetyDraw, TheMaskTakesTheTransparentColourOfTheDrawThatRebuildsIt) {
   LoadScene(8, 6);
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
   MakeTransparent(framework::clRed);
   Target target(8, 6, kFill);
   target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_FALSE(bitmap.MaskStale());
+  EXPECT_FALSE(bitmap.MaskedImageStale());
+
   bitmap.SetTransparentColor(framework::clBlue);
   EXPECT_TRUE(bitmap.MaskStale());
   target.Fill(kFill);
   target.Canvas().Draw(0, 0, bitmap);
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, kBlue), kFill));
+
+  bitmap.Canvas().SetPixel(1, 1, framework::clBlue);
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+  target.Fill(kFill);
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_EQ(target.Pixel(1, 1), kFill) << "the pixel made blue is transparent now";
 }
 
 TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
@@ -414,23 +383,10 @@ class SafetyPrint : public SafetyDraw {
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyPrint, ::testing::Values(true, false),
                          FamilyName);
 
-TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
-  LoadScene(8, 6);
-  MakeTransparent(framework::clRed);
-  MemoryTarget target(16, 12, printer);
-  ASSERT_TRUE(imaging::IsPrinterCanvas(target));
-  StretchCounter counter;
-  target.StretchDraw({0, 0, 16, 12}, bitmap);
-  // Outside the NT family: the masked copy's build, then mask and picture, each through a DIB.
-  EXPECT_EQ(counter.count(), GetParam() ? 0 : 3);
-  EXPECT_EQ(target.Pixels(), ExpectedPixels(16, 12, Through(image, kRed, 2)));
-  EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
-  EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.Mask()).Canvas().LockCount(), 0);
-}
+int32_t Locks(const framework::TBitmap& bitmap) { return const_cast<framework::TBitmap&>(bitmap).Canvas().LockCount(); }
 
 // The lock counts of the picture's canvas, its mask's and its masked copy's, each time the printer
-// canvas reports a drawing: on the NT family's path after each of the two stretches inside the
-// locks, then once more after the whole draw.
+// canvas reports a drawing.
 class LockWatch {
  public:
   LockWatch(framework::TCanvas& target, TSafetyBitmap& picture) : picture_(picture) {
@@ -443,25 +399,26 @@ class LockWatch {
   std::size_t failAt = 0;  // the report that raises an error; 0: none
 
  private:
-  static int32_t Locks(const framework::TBitmap& bitmap) {
-    return const_cast<framework::TBitmap&>(bitmap).Canvas().LockCount();
-  }
   TSafetyBitmap& picture_;
 };
 
-TEST_P(SafetyPrint, TheNTPathHoldsThePicturesCanvasesLockedWhileItDraws) {
+// On the NT family's path the picture's canvases stay locked while it draws (a report after each of
+// the two stretches inside the locks, then one after the whole draw) and no DIB is stretched;
+// elsewhere the masked copy's build, then mask and picture, each go through a DIB, unlocked.
+TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
   LoadScene(8, 6);
   MakeTransparent(framework::clRed);
   MemoryTarget target(16, 12, printer);
+  ASSERT_TRUE(imaging::IsPrinterCanvas(target));
   LockWatch watch(target, bitmap);
+  StretchCounter counter;
   target.StretchDraw({0, 0, 16, 12}, bitmap);
   using Seen = std::vector<std::array<int32_t, 3>>;
-  if (GetParam()) {
-    EXPECT_EQ(watch.seen, (Seen{{1, 1, 1}, {1, 1, 1}, {0, 0, 0}}));
-  } else {
-    EXPECT_EQ(watch.seen, (Seen{{0, 0, 0}})) << "elsewhere the picture goes through DIBs, unlocked";
-  }
+  EXPECT_EQ(watch.seen, (GetParam() ? Seen{{1, 1, 1}, {1, 1, 1}, {0, 0, 0}} : Seen{{0, 0, 0}}));
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 3);
   EXPECT_EQ(target.Pixels(), ExpectedPixels(16, 12, Through(image, kRed, 2)));
+  EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
+  EXPECT_EQ(Locks(bitmap.Mask()), 0);
 }
 
 TEST_P(SafetyPrint, AnErrorWhileDrawingOnThePrinterReleasesTheLocks) {
@@ -474,8 +431,8 @@ TEST_P(SafetyPrint, AnErrorWhileDrawingOnThePrinterReleasesTheLocks) {
   ASSERT_EQ(watch.seen.size(), 1u);
   EXPECT_EQ(watch.seen[0][0], GetParam() ? 1 : 0) << "the error came from inside the locks";
   EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
-  EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.Mask()).Canvas().LockCount(), 0);
-  EXPECT_EQ(const_cast<framework::TBitmap&>(bitmap.MaskedImage()).Canvas().LockCount(), 0);
+  EXPECT_EQ(Locks(bitmap.Mask()), 0);
+  EXPECT_EQ(Locks(bitmap.MaskedImage()), 0);
 }
 
 TEST_P(SafetyPrint, APictureThatIsNotTransparentIsPrintedWholeAndBuildsNoMask) {
@@ -494,7 +451,7 @@ TEST_P(SafetyPrint, AMetafileMadeForThePrinterRecordsTheDrawAndKeepsItsState) {
   HDC metafile = CreateEnhMetaFileA(printer, nullptr, nullptr, nullptr);
   ASSERT_NE(metafile, nullptr);
   framework::TCanvas canvas(metafile);
-  ASSERT_TRUE(imaging::IsPrinterCanvas(canvas));
+  EXPECT_TRUE(imaging::IsPrinterCanvas(canvas)) << "a metafile made for a printer counts as one";
   SetBkColor(metafile, RGB(1, 1, 1));
   canvas.SetCopyMode(SRCCOPY);
   const int recordsBefore = [&] {

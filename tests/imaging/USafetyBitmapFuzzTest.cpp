@@ -16,15 +16,8 @@
 
 namespace {
 
-using testing_support::Bytes;
-using testing_support::MakeBmp;
-using testing_support::MakeImage;
 using imaging::TSafetyBitmap;
 using namespace testing_support;
-using testing_support::Mutate;
-using testing_support::Random;
-using testing_support::TGuardedMemoryStreams;
-using testing_support::TGuardedStream;
 
 std::vector<Bytes> ValidBmps() {
   auto indexed = [](int bits, int32_t w, int32_t h, int colours) {
@@ -154,12 +147,7 @@ TEST_F(SafetyFuzz, ContainersOfMutatedBmps) {
 TEST_F(SafetyFuzz, StoredForms) {
   std::vector<Bytes> forms;
   for (const Bytes& data : ValidBmps()) {
-    for (const Bytes& payload : {data, Wrap(data)}) {
-      Bytes form;
-      testing_support::Put32(form, uint32_t(payload.size()));
-      form.insert(form.end(), payload.begin(), payload.end());
-      forms.push_back(form);
-    }
+    for (const Bytes& payload : {data, Wrap(data)}) forms.push_back(LengthPrefixed(payload));
   }
   Run(960, 0x5AFE0005u, Mutations(forms, 4 + kBmpHeaders), [](TSafetyBitmap& bitmap, const Bytes& bytes) {
     TGuardedStream stream(bytes);

@@ -20,16 +20,9 @@
 
 namespace {
 
-using testing_support::Bytes;
-using testing_support::ByteStream;
-using testing_support::MakeBmp;
-using testing_support::MakeImage;
 using framework::TPixelFormat;
 using imaging::TSafetyBitmap;
 using namespace testing_support;
-using testing_support::PaletteEntries;
-using testing_support::Pixels;
-using testing_support::TGuardedStream;
 
 uint32_t Rgb(const PALETTEENTRY& e) { return testing_support::MakeRgb(e.peRed, e.peGreen, e.peBlue); }
 
@@ -49,23 +42,50 @@ class SafetyLoad : public ::testing::Test {
 
 // --- plain and container-wrapped ---
 
-TEST_F(SafetyLoad, APlainBmpLoadsAsThePlatformLoaderReadsIt) {
-  const testing_support::Image image = Rgb24(13, 7);
-  Load(MakeBmp(image));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyLoad, AContainerHoldingA24BitBmpLoadsToTheSamePixelsAsTheBmp) {
-  const testing_support::Image image = Rgb24(31, 17);
-  TSafetyBitmap plain;
-  ByteStream plainStream(MakeBmp(image));
-  plain.LoadFromStream(plainStream);
-  Load(Wrap(MakeBmp(image)));
-  EXPECT_EQ(bitmap.Width(), 31);
-  EXPECT_EQ(bitmap.Height(), 17);
-  EXPECT_EQ(Pixels(bitmap), Pixels(plain));
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
+// Plain, repaired, run-length and container-wrapped data all load to the pixels of their image, in
+// the format of its depth; run-length data without a colour count gets the depth's whole palette.
+TEST_F(SafetyLoad, EveryKindOfBmpDataLoadsToThePixelsOfItsImage) {
+  auto patched = [](Bytes bmp, std::size_t at, uint32_t value) {
+    Patch32(bmp, at, value);
+    return bmp;
+  };
+  const testing_support::Image small = Rgb24(13, 7), large = Rgb24(31, 17), fewer = Rgb24(6, 5);
+  const testing_support::Image rle8 = Indexed(8, 37, 9, 11), rle4 = Indexed(4, 21, 6, 7), full = Indexed(8, 16, 3, 256);
+  const testing_support::Image shortTable = Indexed(8, 9, 5, 16), core = Indexed(4, 9, 5, 14);
+  const struct {
+    const char* name;
+    const testing_support::Image& image;
+    Bytes bytes;
+    TPixelFormat format;
+    std::size_t entries;  // of the palette; 0: not checked
+  } cases[] = {
+      {"plain", small, MakeBmp(small), TPixelFormat::pf24bit, 0},
+      // The platform loader alone would read 5 bytes of pixels, or none.
+      {"stating a wrong image size", small, patched(MakeBmp(small), kSizeImageAt, 5), TPixelFormat::pf24bit, 0},
+      {"stating an image size of 0", fewer, patched(MakeBmp(fewer), kSizeImageAt, 0), TPixelFormat::pf24bit, 0},
+      {"a short colour table", shortTable, MakeBmp(shortTable, {.clrUsed = 16}), TPixelFormat::pf8bit, 0},
+      // Fourteen colours: the normalised palette adds black and white and keeps all of them.
+      {"a core header", core, MakeBmp(core, {.headerSize = 12}), TPixelFormat::pf4bit, 16},
+      {"RLE8", rle8, MakeBmp(rle8, {.compression = BI_RLE8}), TPixelFormat::pf8bit, 256},
+      {"RLE8 stating a size of 0", rle8, patched(MakeBmp(rle8, {.compression = BI_RLE8}), kSizeImageAt, 0),
+       TPixelFormat::pf8bit, 256},
+      {"RLE8 of exactly 256 colours", full, MakeBmp(full, {.compression = BI_RLE8, .clrUsed = 256}),
+       TPixelFormat::pf8bit, 256},
+      {"RLE4", rle4, MakeBmp(rle4, {.compression = BI_RLE4}), TPixelFormat::pf4bit, 16},
+      {"a container", large, Wrap(MakeBmp(large)), TPixelFormat::pf24bit, 0},
+      {"a container stating a wrong image size", small, Wrap(patched(MakeBmp(small), kSizeImageAt, 5)),
+       TPixelFormat::pf24bit, 0},
+      {"a container of RLE8", rle8, Wrap(MakeBmp(rle8, {.compression = BI_RLE8})), TPixelFormat::pf8bit, 256},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Load(c.bytes);
+    EXPECT_EQ(bitmap.PixelFormat(), c.format);
+    if (c.entries != 0) {
+      EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), c.entries);
+    }
+    EXPECT_EQ(Pixels(bitmap), ColoursOf(c.image));
+  }
 }
 
 TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
@@ -76,21 +96,6 @@ TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
   TGuardedStream stream(bytes);
   stream.SetPosition(3);
   bitmap.LoadFromStream(stream);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyLoad, AContainerWhoseBmpStatesAWrongImageSizeIsRepairedBeforeLoading) {
-  const testing_support::Image image = Rgb24(9, 6);
-  Bytes bmp = MakeBmp(image);
-  Patch32(bmp, kSizeImageAt, 5);  // the platform loader alone would read 5 bytes of pixels
-  Load(Wrap(bmp));
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyLoad, AContainerHoldingRunLengthDataIsDecoded) {
-  const testing_support::Image image = Indexed(8, 37, 9, 11);
-  Load(Wrap(MakeBmp(image, {.compression = BI_RLE8})));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
@@ -147,36 +152,28 @@ TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
 }
 
-TEST_F(SafetyHeaderRepair, AStoredSizeOfZeroTakesTheRepairAndLoadsNormally) {
-  const testing_support::Image image = Rgb24(6, 5);
-  Bytes bmp = MakeBmp(image);
-  Patch32(bmp, kSizeImageAt, 0);
-  ByteStream stream(bmp);
-  EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(stream));
-  bitmap.LoadFromStream(stream);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyHeaderRepair, AnIndexedBmpWithAShortColourTableAndRightSizeGoesToThePlatformLoaderUnchanged) {
-  const testing_support::Image image = Indexed(8, 9, 5, 16);
-  const Bytes bmp = MakeBmp(image, {.clrUsed = 16});
-  ByteStream stream(bmp);
-  EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
-  EXPECT_FALSE(TSafetyBitmap::IsRLEBitmap(stream));
-  bitmap.LoadFromStream(stream);
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyHeaderRepair, ACoreHeaderGetsNeitherRepairNorRunLengthHandling) {
-  // Fourteen colours: the normalised palette adds black and white and keeps all of them.
-  const testing_support::Image image = Indexed(4, 9, 5, 14);
-  Bytes bmp = MakeBmp(image, {.headerSize = 12});
-  ByteStream stream(bmp);
-  EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
-  EXPECT_FALSE(TSafetyBitmap::IsRLEBitmap(stream));
-  bitmap.LoadFromStream(stream);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
+// Only an uncompressed info header whose image size is not that of its rows needs the repair; only
+// run-length compression makes run-length data. Neither probe moves the stream.
+TEST_F(SafetyHeaderRepair, TheProbesTellWhatTheHeadersSay) {
+  Bytes unsized = MakeBmp(Rgb24(6, 5));
+  Patch32(unsized, kSizeImageAt, 0);
+  const struct {
+    const char* name;
+    Bytes bytes;
+    bool repair, rle;
+  } cases[] = {
+      {"an image size of 0", unsized, true, false},
+      {"a short colour table", MakeBmp(Indexed(8, 9, 5, 16), {.clrUsed = 16}), false, false},
+      {"a core header", MakeBmp(Indexed(4, 9, 5, 14), {.headerSize = 12}), false, false},
+      {"RLE8", MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8}), false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ByteStream stream(c.bytes);
+    EXPECT_EQ(TSafetyBitmap::NeedsHeaderRepair(stream), c.repair);
+    EXPECT_EQ(TSafetyBitmap::IsRLEBitmap(stream), c.rle);
+    EXPECT_EQ(stream.GetPosition(), 0);
+  }
 }
 
 TEST_F(SafetyHeaderRepair, DataShorterThanTheHeadersDoesNotMatchAndKeepsItsPosition) {
@@ -231,42 +228,6 @@ TEST_F(SafetyHeaderRepair, ARowOfTwoToTheThirtyOneBitsOverflowsBeforeAnythingIsM
 
 class SafetyRunLength : public SafetyLoad {};
 
-TEST_F(SafetyRunLength, Rle8WithoutAColourCountBecomesAn8BitPictureWith256Entries) {
-  const testing_support::Image image = Indexed(8, 37, 9, 11);
-  const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
-  ByteStream probe(bmp);
-  EXPECT_TRUE(TSafetyBitmap::IsRLEBitmap(probe));
-  EXPECT_EQ(probe.GetPosition(), 0);
-  Load(bmp);
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyRunLength, Rle4BecomesA4BitPictureWith16Entries) {
-  const testing_support::Image image = Indexed(4, 21, 6, 7);
-  Load(MakeBmp(image, {.compression = BI_RLE4}));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
-  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 16u);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyRunLength, AShortColourTableBecomesAPaletteOfThatManyBeforeNormalising) {
-  // Black first and white last already: the palette stays as the file gave it.
-  std::vector<RGBQUAD> colours = testing_support::TestColors(5);
-  colours[0] = {0, 0, 0, 0};
-  colours[4] = {255, 255, 255, 0};
-  const testing_support::Image image =
-      MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, colours);
-  Load(MakeBmp(image, {.compression = BI_RLE4, .clrUsed = 5}));
-  std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
-  // Five entries have no white at index 15: normalised to 16, black first and white last.
-  ASSERT_EQ(entries.size(), 16u);
-  EXPECT_EQ(Rgb(entries[0]), 0u);
-  EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
 TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage) {
   std::vector<RGBQUAD> colours = testing_support::TestColors(4);
   colours[0] = {0, 0, 0, 0};
@@ -294,33 +255,17 @@ TEST_F(SafetyRunLength, AColourCountOf300RaisesTheRangeError) {
   EXPECT_THROW(Load(bmp), rtl::ERangeError);
 }
 
-TEST_F(SafetyRunLength, ExactlyTheColoursOf256Load) {
-  const testing_support::Image image = Indexed(8, 16, 3, 256);
-  Load(MakeBmp(image, {.compression = BI_RLE8, .clrUsed = 256}));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 256u);
-}
-
-TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndLoadsTheSame) {
+// A stream outside memory is copied and loads the same; a memory stream is used in place and left
+// at its end.
+TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndAMemoryStreamUsedInPlace) {
   const testing_support::Image image = Indexed(8, 37, 9, 11);
-  PlainStream stream(MakeBmp(image, {.compression = BI_RLE8}));
-  bitmap.LoadFromStream(stream);
+  const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
+  PlainStream other(bmp);
+  bitmap.LoadFromStream(other);
   EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyRunLength, AMemoryStreamIsUsedInPlaceAndLeftAtItsEnd) {
-  const Bytes bmp = MakeBmp(Indexed(4, 21, 6, 7), {.compression = BI_RLE4});
-  TGuardedStream stream(bmp);
-  bitmap.LoadFromStream(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
-}
-
-TEST_F(SafetyRunLength, AStoredSizeOfZeroTakesTheDataUpToItsEnd) {
-  const testing_support::Image image = Indexed(8, 37, 9, 11);
-  Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
-  Patch32(bmp, kSizeImageAt, 0);
-  Load(bmp);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
+  TGuardedStream memory(bmp);
+  bitmap.LoadFromStream(memory);
+  EXPECT_EQ(memory.GetPosition(), int32_t(bmp.size()));
 }
 
 TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsIsRejectedWithoutReadingPastIt) {
@@ -409,17 +354,28 @@ TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirCol
   EXPECT_EQ(static_cast<const uint8_t*>(bitmap.ScanLine(0))[whiteX], 255);
 }
 
+// A 4-bit picture gets black at 0 and white at 15: one whose table has them elsewhere, and a
+// run-length one whose short table (black first and white last already) becomes a palette of five
+// entries before the normalisation, which has no white at 15.
 TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
-  std::vector<RGBQUAD> colours = testing_support::TestColors(16);
-  colours[3] = {0, 0, 0, 0};
-  colours[4] = {255, 255, 255, 0};
-  const testing_support::Image image = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, colours);
-  Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
-  ASSERT_EQ(entries.size(), 16u);
-  EXPECT_EQ(Rgb(entries[0]), 0u);
-  EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
+  std::vector<RGBQUAD> sixteen = testing_support::TestColors(16), five = testing_support::TestColors(5);
+  sixteen[3] = five[0] = {0, 0, 0, 0};
+  sixteen[4] = five[4] = {255, 255, 255, 0};
+  const testing_support::Image plain =
+      MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, sixteen);
+  const testing_support::Image rle =
+      MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, five);
+  const std::pair<const testing_support::Image*, Bytes> cases[] = {
+      {&plain, MakeBmp(plain)}, {&rle, MakeBmp(rle, {.compression = BI_RLE4, .clrUsed = 5})}};
+  for (const auto& [image, bmp] : cases) {
+    SCOPED_TRACE(image == &plain ? "plain" : "run-length");
+    Load(bmp);
+    const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
+    ASSERT_EQ(entries.size(), 16u);
+    EXPECT_EQ(Rgb(entries[0]), 0u);
+    EXPECT_EQ(Rgb(entries[15]), 0xFFFFFFu);
+    EXPECT_EQ(Pixels(bitmap), ColoursOf(*image));
+  }
 }
 
 TEST_F(SafetyPalette, PicturesWithoutAnIndexedFormatAreLeftAlone) {
@@ -441,31 +397,25 @@ class SafetyStoredForm : public SafetyLoad {
   }
 };
 
-TEST_F(SafetyStoredForm, MoreBytesThanTheLengthAreLeftUnread) {
-  const testing_support::Image image = Rgb24(7, 3);
-  const Bytes bmp = MakeBmp(image);
-  TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 5));
-  bitmap.ReadData(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-}
-
-TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadFromTheStreamItself) {
-  const testing_support::Image image = Indexed(8, 37, 9, 11);
-  const Bytes bmp = MakeBmp(image, {.compression = BI_RLE8});
-  TGuardedStream stream(Stored(bmp, uint32_t(bmp.size()), 0));
-  bitmap.ReadData(stream);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-  EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
-}
-
-TEST_F(SafetyStoredForm, AContainerIsReadFromTheStoredFormToo) {
-  const testing_support::Image image = Rgb24(6, 6);
-  const Bytes wrapped = Wrap(MakeBmp(image));
-  TGuardedStream stream(Stored(wrapped, uint32_t(wrapped.size()), 3));
-  bitmap.ReadData(stream);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-  EXPECT_EQ(stream.GetPosition(), int32_t(4 + wrapped.size()));
+// Exactly the length is read, of plain, run-length (from the stream itself) or wrapped data, and
+// whatever follows is left unread.
+TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadOfEveryKindOfData) {
+  const testing_support::Image plain = Rgb24(7, 3), rle8 = Indexed(8, 37, 9, 11), wrapped = Rgb24(6, 6);
+  const struct {
+    const char* name;
+    const testing_support::Image& image;
+    Bytes data;
+    std::size_t extra;  // bytes after the data
+  } cases[] = {{"plain", plain, MakeBmp(plain), 5},
+               {"RLE8", rle8, MakeBmp(rle8, {.compression = BI_RLE8}), 0},
+               {"a container", wrapped, Wrap(MakeBmp(wrapped)), 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TGuardedStream stream(Stored(c.data, uint32_t(c.data.size()), c.extra));
+    bitmap.ReadData(stream);
+    EXPECT_EQ(stream.GetPosition(), int32_t(4 + c.data.size()));
+    EXPECT_EQ(Pixels(bitmap), ColoursOf(c.image));
+  }
 }
 
 TEST_F(SafetyStoredForm, ALengthOfZeroLoadsAnEmptyPictureWhateverFollows) {

@@ -16,6 +16,7 @@
 #include "rtl/Sjis.h"
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -40,23 +41,19 @@ class StreamCopyTest : public ::testing::Test {
   RecordingStream dest;
 };
 
-TEST_F(StreamCopyTest, ReadBufferIsExactOrAReadError) {
+TEST_F(StreamCopyTest, ReadBufferAndWriteBufferAreExactOrAnError) {
   Fill(source, Counting(10));
   unsigned char buffer[11] = {};
   source.ReadBuffer(buffer, 10);
   EXPECT_EQ(0, std::memcmp(buffer, Counting(10).data(), 10));
   source.ReadBuffer(buffer, 0);  // nothing asked, nothing missing
   source.SetPosition(1);
-  std::string message = MessageOf<rtl::EReadError>([&] { source.ReadBuffer(buffer, 10); });
-  EXPECT_EQ(message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
-}
-
-TEST_F(StreamCopyTest, WriteBufferIsExactOrAWriteError) {
+  EXPECT_EQ(MessageOf<rtl::EReadError>([&] { source.ReadBuffer(buffer, 10); }),
+            rtl::Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
   dest.writeLimit = 5;
-  unsigned char buffer[6] = {1, 2, 3, 4, 5, 6};
   dest.WriteBuffer(buffer, 5);
-  std::string message = MessageOf<rtl::EWriteError>([&] { dest.WriteBuffer(buffer, 1); });
-  EXPECT_EQ(message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
+  EXPECT_EQ(MessageOf<rtl::EWriteError>([&] { dest.WriteBuffer(buffer, 1); }),
+            rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
 }
 
 TEST_F(StreamCopyTest, CopiesCountBytesFromTheCurrentPositionInPiecesOf61440) {
@@ -81,16 +78,13 @@ TEST_F(StreamCopyTest, CountOfOneWholePieceAndOneByteMore) {
 }
 
 TEST_F(StreamCopyTest, CountZeroCopiesTheWholeSourceFromItsBeginning) {
+  EXPECT_EQ(dest.CopyFrom(source, 0), 0) << "an empty source";
+  EXPECT_EQ(dest.GetSize(), 0);
   Bytes data = Counting(70000);
   Fill(source, data);
   source.SetPosition(12345);
   EXPECT_EQ(dest.CopyFrom(source, 0), 70000);
   EXPECT_EQ(Contents(dest), data);
-}
-
-TEST_F(StreamCopyTest, CountZeroOfAnEmptySourceCopiesNothing) {
-  EXPECT_EQ(dest.CopyFrom(source, 0), 0);
-  EXPECT_EQ(dest.GetSize(), 0);
 }
 
 TEST_F(StreamCopyTest, NegativeCountIsARangeError) {
@@ -155,17 +149,13 @@ TEST_F(MemoryStreamTest, ShrinkingPullsThePositionBackToTheEnd) {
   EXPECT_EQ(Contents(stream), Counting(10));
 }
 
-TEST_F(MemoryStreamTest, NegativeSizeIsARangeError) {
+// A negative size is a range error; one byte more than the largest size that rounds up to 8,192
+// would overflow: both fail and keep the data.
+TEST_F(MemoryStreamTest, SizesOutOfRangeFailAndKeepTheData) {
   Fill(stream, Counting(10));
   EXPECT_THROW(stream.SetSize(-1), rtl::ERangeError);
-  EXPECT_EQ(Contents(stream), Counting(10));
-}
-
-TEST_F(MemoryStreamTest, SizesThatCannotBeRoundedFailWithTheTextAndKeepTheData) {
-  Fill(stream, Counting(10));
-  const std::string text = rtl::Utf8ToSjis("ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました");
-  // One byte more than the largest size that rounds up to 8,192 would overflow.
-  EXPECT_EQ(MessageOf<rtl::EOutOfMemory>([&] { stream.SetSize(INT32_MAX - 8190); }), text);
+  EXPECT_EQ(MessageOf<rtl::EOutOfMemory>([&] { stream.SetSize(INT32_MAX - 8190); }),
+            rtl::Utf8ToSjis("ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました"));
   EXPECT_EQ(Contents(stream), Counting(10));
   EXPECT_EQ(stream.Capacity(), 8192);
 }
@@ -270,27 +260,14 @@ TEST_F(MemoryStreamTest, LoadFromStreamTakesTheWholeSourceAndSaveToStreamGivesIt
 
 class FileStreamTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    folder = rtl::WideToSjis(temp) + "peupdate-stream-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryW(rtl::SjisToWide(folder).c_str(), nullptr));
-  }
-  void TearDown() override {
-    for (const std::string& file : created) DeleteFileW(rtl::SjisToWide(file).c_str());
-    RemoveDirectoryW(rtl::SjisToWide(folder).c_str());
-  }
-  std::string File(const std::string& name) {
-    created.push_back(folder + "\\" + name);
-    return created.back();
-  }
+  std::string File(const std::string& name) { return folder + "\\" + name; }
   static Bytes Read(rtl::TStream& stream, int32_t count) {
     Bytes bytes(static_cast<std::size_t>(count));
     bytes.resize(static_cast<std::size_t>(stream.Read(bytes.data(), count)));
     return bytes;
   }
-  std::string folder;
-  std::vector<std::string> created;
+  testing_support::ScratchFolder scratch;
+  std::string folder = rtl::WideToSjis(scratch.path());
 };
 
 TEST_F(FileStreamTest, CreatesWritesSeeksAndReads) {
@@ -337,16 +314,13 @@ TEST_F(FileStreamTest, ReadOnlyFileRefusesWrites) {
   EXPECT_EQ(file.GetSize(), 3);
 }
 
-TEST_F(FileStreamTest, CreateFailureNamesTheFile) {
-  std::string path = folder + "\\no such folder\\new.bin";
-  std::string message = MessageOf<rtl::EFCreateError>([&] { rtl::TFileStream(path, rtl::fmCreate); });
-  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" を作成できません"));
-}
-
-TEST_F(FileStreamTest, OpenFailureNamesTheFile) {
-  std::string path = folder + "\\missing.bin";
-  std::string message = MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(path, rtl::fmOpenRead); });
-  EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" は開けません"));
+TEST_F(FileStreamTest, CreateAndOpenFailuresNameTheFile) {
+  const std::string path = File("no such folder\\new.bin");
+  EXPECT_EQ(MessageOf<rtl::EFCreateError>([&] { rtl::TFileStream(path, rtl::fmCreate); }),
+            rtl::Utf8ToSjis("ﾌｧｲﾙ ") + path + rtl::Utf8ToSjis(" を作成できません"));
+  const std::string missing = File("missing.bin");
+  EXPECT_EQ(MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(missing, rtl::fmOpenRead); }),
+            rtl::Utf8ToSjis("ﾌｧｲﾙ ") + missing + rtl::Utf8ToSjis(" は開けません"));
 }
 
 TEST_F(FileStreamTest, FileHeldExclusivelyCannotBeOpenedAgain) {
@@ -362,7 +336,7 @@ TEST_F(FileStreamTest, JapaneseNamesWorkAndAppearIntactInMessages) {
   { rtl::TFileStream(path, rtl::fmCreate).WriteBuffer("ok", 2); }
   rtl::TFileStream file(path, rtl::fmOpenRead);
   EXPECT_EQ(Read(file, 10), (Bytes{'o', 'k'}));
-  std::string missing = folder + "\\" + rtl::Utf8ToSjis("表なし.bin");
+  std::string missing = File(rtl::Utf8ToSjis("表なし.bin"));
   std::string message = MessageOf<rtl::EFOpenError>([&] { rtl::TFileStream(missing, rtl::fmOpenRead); });
   EXPECT_EQ(message, rtl::Utf8ToSjis("ﾌｧｲﾙ ") + missing + rtl::Utf8ToSjis(" は開けません"));
 }
@@ -384,7 +358,8 @@ class ResourceStreamTest : public ::testing::Test {
   HMODULE module = GetModuleHandleW(nullptr);
 };
 
-TEST_F(ResourceStreamTest, ReadsANamedResource) {
+// By name in any letter case, Japanese names included, by number, and of a custom type.
+TEST_F(ResourceStreamTest, ReadsResourcesByNameOrNumber) {
   rtl::TResourceStream stream(module, "TESTDATA", RT_RCDATA);
   EXPECT_EQ(stream.GetSize(), 10);
   char buffer[16] = {};
@@ -394,22 +369,13 @@ TEST_F(ResourceStreamTest, ReadsANamedResource) {
   rtl::TMemoryStream copy;
   copy.CopyFrom(stream, 0);
   EXPECT_EQ(copy.GetSize(), 10);
-}
-
-TEST_F(ResourceStreamTest, NamesAreCaseInsensitiveAndMayBeJapanese) {
-  rtl::TResourceStream lower(module, "testdata", RT_RCDATA);
-  EXPECT_EQ(lower.GetSize(), 10);
+  EXPECT_EQ(rtl::TResourceStream(module, "testdata", RT_RCDATA).GetSize(), 10);
   rtl::TResourceStream japanese(module, rtl::Utf8ToSjis("テスト"), RT_RCDATA);
-  EXPECT_EQ(japanese.GetSize(), 2);
-}
-
-TEST_F(ResourceStreamTest, ReadsByNumberAndOfACustomType) {
+  EXPECT_EQ(std::string(static_cast<const char*>(japanese.Memory()), japanese.GetSize()), "jp");
   rtl::TResourceStream numbered(module, 101, RT_RCDATA);
-  EXPECT_EQ(numbered.GetSize(), 3);
-  EXPECT_EQ(0, std::memcmp(numbered.Memory(), "abc", 3));
+  EXPECT_EQ(std::string(static_cast<const char*>(numbered.Memory()), numbered.GetSize()), "abc");
   rtl::TResourceStream custom(module, "STREAMDATA", L"TESTTYPE");
-  EXPECT_EQ(custom.GetSize(), 3);
-  EXPECT_EQ(0, std::memcmp(custom.Memory(), "xyz", 3));
+  EXPECT_EQ(std::string(static_cast<const char*>(custom.Memory()), custom.GetSize()), "xyz");
 }
 
 TEST_F(ResourceStreamTest, MissingResourceNamesIt) {
