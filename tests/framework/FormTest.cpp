@@ -89,25 +89,6 @@ TEST_F(FormFromLayout, GivesEveryWindowTheSharedFont) {
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
 }
 
-TEST_F(FormFromLayout, LabelsTakeTheSizeOfTheirText) {
-  HDC screen = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(screen, SharedFont());
-  std::wstring text = rtl::SjisToWide(form->Label1->Caption());
-  RECT r{0, 0, 0, 0};
-  DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_EXPANDTABS);
-  SelectObject(screen, old);
-  ReleaseDC(nullptr, screen);
-  EXPECT_GT(r.right, 200);
-  EXPECT_EQ(form->Label1->Width(), r.right);
-  EXPECT_EQ(form->Label1->Height(), r.bottom);
-  form->Label1->SetCaption("");
-  EXPECT_GT(form->Label1->Height(), 0);  // an empty label keeps one line's height
-  form->Label1->SetAutoSize(false);
-  int32_t width = form->Label1->Width();
-  form->Label1->SetCaption(S("とても長いキャプションにしても大きさは変わらない"));
-  EXPECT_EQ(form->Label1->Width(), width);
-}
-
 TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
   form->Show();
   testing_support::PumpUntilFocused(form->Edit1->Handle());
@@ -269,25 +250,6 @@ TEST_F(ModalForm, RunsNestedModalForms) {
   EXPECT_EQ(form->browseClicks, 1);
 }
 
-TEST_F(FormFromLayout, EditChangeRunsOnEveryChangeOfTheText) {
-  form->Edit1->SetText("");  // the text it has: setting it still counts
-  form->Edit1->SetText("C:\\A");  // before the window exists
-  form->Edit1->SetText("C:\\A");
-  ASSERT_FALSE(form->Edit1->HandleAllocated());
-  form->Edit1->SetText("C:\\B");
-  form->Edit1->Handle();
-  form->Edit1->SetText("C:\\C");  // through the window
-  form->Edit1->SetText("C:\\C");  // the same text again, as the edit control reports it too
-  SendMessageW(form->Edit1->Handle(), EM_SETSEL, 4, 4);
-  SendMessageW(form->Edit1->Handle(), WM_CHAR, 'x', 0);  // typed
-  std::vector<std::string> expected = {"", "C:\\A", "C:\\A", "C:\\B", "C:\\C", "C:\\C", "C:\\Cx"};
-  EXPECT_EQ(form->changes, expected);
-  EXPECT_EQ(form->Edit1->Text(), "C:\\Cx");
-  form->Edit1->SetText(S("D:\\ぺらの"));
-  EXPECT_EQ(form->Edit1->Text(), S("D:\\ぺらの"));
-  EXPECT_EQ(form->changes.back(), S("D:\\ぺらの"));
-}
-
 TEST(FormLayoutFailure, EscapesTheConstructor) {
   EXPECT_EQ(testing_support::MessageOf<ELayoutError>([] { testing_support::TfrmBrokenTest broken(nullptr); }),
             S("ﾚｲｱｳﾄ TfrmBrokenTest の 5 行目: ｸﾗｽ TNoSuchThing が登録されていません"));
@@ -339,32 +301,6 @@ TEST(FormPalette, IsRealisedWhenTheSystemAsksForIt) {
   TForm without(nullptr);
   EXPECT_EQ(SendMessageW(withPalette.Handle(), WM_QUERYNEWPALETTE, 0, 0), TRUE);
   EXPECT_EQ(SendMessageW(without.Handle(), WM_QUERYNEWPALETTE, 0, 0), FALSE);
-}
-
-// Counts its paintings.
-class TPaintCounter : public TGraphicControl {
- public:
-  explicit TPaintCounter(TComponent* owner) : TGraphicControl(owner) {}
-  int paints = 0;
-
- protected:
-  void Paint() override { ++paints; }
-};
-
-TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
-  TForm form(nullptr);
-  form.SetClientSize(100, 60);
-  auto* counter = testing_support::Place<TPaintCounter>(form, 5, 5, 20, 20);
-  form.Show();
-  form.Update();
-  int before = counter->paints;
-  EXPECT_GE(before, 1);
-  counter->Invalidate();
-  EXPECT_EQ(counter->paints, before);  // only marked
-  form.Repaint();
-  EXPECT_EQ(counter->paints, before + 1);
-  counter->Repaint();
-  EXPECT_EQ(counter->paints, before + 2);
 }
 
 }  // namespace
