@@ -16,6 +16,7 @@
 #include "framework/Label.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/MessageOf.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -78,6 +79,12 @@ class FileLists : public testing::Test {
   }
 
   std::string Folder(const std::string& relative) { return root + "\\" + relative; }
+  int DriveIndex(char letter) const {
+    for (std::size_t i = 0; i < combo->Entries().size(); ++i) {
+      if (combo->Entries()[i].Letter == letter) return static_cast<int>(i);
+    }
+    return -1;
+  }
 
   testing_support::ScratchFolder scratch;
   std::string root;
@@ -133,22 +140,15 @@ TEST_F(FileLists, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
   std::string before = list->Directory();
   int entries = list->EntryCount();
   std::string caption = label->Caption();
-
-  DWORD drives = GetLogicalDrives();
-  char absent = 0;
-  for (char letter = 'Y'; letter >= 'D' && absent == 0; --letter) {
-    if (!(drives & (1u << (letter - 'A')))) absent = letter;
-  }
+  const char absent = testing_support::AbsentDrive();
   ASSERT_NE(absent, 0);
   const std::string bad[] = {Folder("missing"), Folder("missing\\deeper"), Folder("file.txt"),
                              std::string(1, absent) + ":\\", Folder("*"), Folder("Al?ha")};
   for (const std::string& path : bad) {
-    try {
-      list->SetDirectory(path);
-      ADD_FAILURE() << "entered " << path;
-    } catch (const EInOutError& error) {
-      EXPECT_EQ(error.Message, Utf8ToSjis("ﾌｫﾙﾀﾞ ") + path + Utf8ToSjis(" に移動できません"));
-      EXPECT_NE(error.SystemError, 0u) << path;
+    SCOPED_TRACE(path);
+    if (const auto error = testing_support::ExceptionOf<EInOutError>([&] { list->SetDirectory(path); })) {
+      EXPECT_EQ(error->Message, Utf8ToSjis("ﾌｫﾙﾀﾞ ") + path + Utf8ToSjis(" に移動できません"));
+      EXPECT_NE(error->SystemError, 0u);
     }
     EXPECT_EQ(list->Directory(), before);
     EXPECT_EQ(list->EntryCount(), entries);
@@ -369,21 +369,15 @@ TEST_F(FileLists, TheDriveListHasTheWineDrivesInUpperCase) {
 TEST_F(FileLists, TheDriveListFollowsTheDirectoryListAndLeadsIt) {
   form->Show();
   HWND window = combo->Handle();
-  auto indexOf = [&](char letter) {
-    for (std::size_t i = 0; i < combo->Entries().size(); ++i) {
-      if (combo->Entries()[i].Letter == letter) return static_cast<int>(i);
-    }
-    return -1;
-  };
   list->SetDirectory("Z:\\");
   EXPECT_EQ(combo->Drive(), 'Z');
-  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), indexOf('Z'));
+  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), DriveIndex('Z'));
   list->SetDirectory("C:\\windows");
   EXPECT_EQ(combo->Drive(), 'C');
-  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), indexOf('C'));
+  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), DriveIndex('C'));
 
   // The user picks Z in the closed list: the notification reaches the combo box through its parent.
-  SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(indexOf('Z')), 0);
+  SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(DriveIndex('Z')), 0);
   SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(window));
   EXPECT_EQ(combo->Drive(), 'Z');
@@ -430,21 +424,12 @@ TEST_F(FileLists, TheDriveListDropsDownFarEnoughForItsDrives) {
 
 TEST_F(FileLists, ADriveTheListCannotEnterPutsTheSelectionBack) {
   list->SetDirectory("C:\\");
-  DWORD drives = GetLogicalDrives();
-  char absent = 0;
-  for (char letter = 'Y'; letter >= 'D' && absent == 0; --letter) {
-    if (!(drives & (1u << (letter - 'A')))) absent = letter;
-  }
+  const char absent = testing_support::AbsentDrive();
   ASSERT_NE(absent, 0);
   EXPECT_THROW(combo->SetDrive(absent), EInOutError);
   EXPECT_EQ(combo->Drive(), 'C');
   EXPECT_EQ(list->Directory(), "C:\\");
-  EXPECT_EQ(combo->ItemIndex(), [&] {
-    for (std::size_t i = 0; i < combo->Entries().size(); ++i) {
-      if (combo->Entries()[i].Letter == 'C') return static_cast<int>(i);
-    }
-    return -1;
-  }());
+  EXPECT_EQ(combo->ItemIndex(), DriveIndex('C'));
 }
 
 TEST_F(FileLists, LinksAreDroppedWhenTheLinkedControlsGo) {
@@ -457,40 +442,6 @@ TEST_F(FileLists, LinksAreDroppedWhenTheLinkedControlsGo) {
   EXPECT_EQ(combo->DirList(), nullptr);
   combo->SetDrive('Z');
   EXPECT_EQ(combo->Drive(), 'Z');
-}
-
-// --- MinimizeName ---
-
-std::string Minimize(const std::string& path, std::size_t limit) {
-  return MinimizeName(path, [limit](const std::string& text) { return text.size() <= limit; });
-}
-
-TEST(MinimizeName, KeepsAPathThatFits) {
-  std::string path = "C:\\Program Files\\Pelano\\Data";
-  EXPECT_EQ(Minimize(path, path.size()), path);
-}
-
-TEST(MinimizeName, CutsLeadingFoldersOneAtATime) {
-  std::string path = "C:\\Program Files\\Pelano\\Data";  // 28 bytes
-  EXPECT_EQ(Minimize(path, 27), "C:\\...\\Pelano\\Data");
-  EXPECT_EQ(Minimize(path, 18), "C:\\...\\Pelano\\Data");
-  EXPECT_EQ(Minimize(path, 17), "C:\\...\\Data");
-  EXPECT_EQ(Minimize(path, 11), "C:\\...\\Data");
-  EXPECT_EQ(Minimize(path, 10), "...\\Data");
-  EXPECT_EQ(Minimize(path, 8), "...\\Data");
-  // Nothing fits: the shortest form.
-  EXPECT_EQ(Minimize(path, 3), "...\\Data");
-}
-
-TEST(MinimizeName, KeepsARootAndAShareInFront) {
-  EXPECT_EQ(Minimize("C:\\", 1), "C:\\");
-  EXPECT_EQ(Minimize("\\\\server\\share\\apps\\b\\c", 20), "\\\\server\\share\\...\\c");
-}
-
-TEST(MinimizeName, SplitsOnlyAtRealBackslashes) {
-  // The second byte of "表" is 0x5C: split there, the path would offer "C:\...\c\データ" first.
-  std::string path = Utf8ToSjis("C:\\abcdefgh表c\\データ");
-  EXPECT_EQ(Minimize(path, 15), Utf8ToSjis("C:\\...\\データ"));
 }
 
 }  // namespace
