@@ -1,5 +1,5 @@
-// Bitmaps, canvases, pictures and the printer object, checked by their pixels read back with
-// GetDIBits.
+// Bitmaps and the canvases, fonts and printer object they are drawn with, checked by their pixels
+// read back with GetDIBits.
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
@@ -15,7 +15,6 @@
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
-#include "support/ScratchFolder.h"
 #include "support/TestPrinter.h"
 
 #include <gtest/gtest.h>
@@ -95,8 +94,8 @@ TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
 TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   TBitmap bitmap;
   Load(bitmap, Small24());
-  for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit,
-                              TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
+  for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit, TPixelFormat::pf8bit,
+                              TPixelFormat::pfDevice, TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
     bitmap.SetPixelFormat(format);
     EXPECT_EQ(bitmap.PixelFormat(), format);
     EXPECT_EQ(Pixels(bitmap), kSmall24) << static_cast<int>(format);
@@ -162,9 +161,10 @@ TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
   device.SetSize(2, 2);
   device.Canvas().SetPixel(1, 1, clBlue);
   ASSERT_EQ(device.HandleType(), TBitmapHandleType::bmDDB);
+  device.SetSize(2, 3);  // a device bitmap, too, keeps its top-left and grows black
   device.ScanLine(1);
   EXPECT_EQ(device.HandleType(), TBitmapHandleType::bmDIB);
-  EXPECT_EQ(Pixels(device)[3], B);
+  EXPECT_EQ(Pixels(device), (std::vector<uint32_t>{0, 0, 0, B, 0, 0}));
 }
 
 TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
@@ -177,6 +177,8 @@ TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
   bitmap.SetHeight(0);
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.Width(), 2);
+  bitmap.SetSize(0, 3);
+  EXPECT_TRUE(bitmap.Empty());
 }
 
 class BitmapPalettes : public ::testing::Test {};
@@ -260,6 +262,31 @@ TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) 
   EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, M, M, M, M, 0}));
 }
 
+TEST_F(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUntouched) {
+  TBitmap glyph;
+  glyph.LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
+  TBitmap dest;
+  dest.SetSize(16, 16);
+  dest.Canvas().Draw(0, 0, glyph);
+  EXPECT_EQ(Pixels(dest), Pixels(glyph)) << "opaque, it covers its rectangle";
+  glyph.SetTransparent(true);
+  dest.SetSize(20, 20);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 20; ++x) dest.Canvas().SetPixel(x, y, static_cast<TColor>(RGB(x * 12, 100, y * 12)));
+  }
+  dest.Canvas().Draw(2, 3, glyph);
+  const std::vector<uint32_t> pixels = Pixels(dest);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const int gx = x - 2;
+      const int gy = y - 3;
+      uint32_t expected = (static_cast<uint32_t>(x * 12) << 16) | (100u << 8) | static_cast<uint32_t>(y * 12);
+      if (gx >= 4 && gx < 12 && gy >= 4 && gy < 12) expected = gy == 7 ? B : R;
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * 20 + x)], expected) << x << "," << y;
+    }
+  }
+}
+
 class BitmapAssign : public ::testing::Test {};
 
 TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
@@ -296,8 +323,13 @@ TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
 TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
   TBitmap bitmap;
   int told = 0;
-  bitmap.OnChange = [&](TObject*) { ++told; };
+  bitmap.OnChange = [&](TObject* sender) {
+    EXPECT_EQ(sender, &bitmap);
+    ++told;
+  };
   bitmap.SetSize(2, 2);
+  EXPECT_EQ(told, 1);
+  bitmap.SetSize(2, 2);  // no change
   EXPECT_EQ(told, 1);
   EXPECT_TRUE(bitmap.Modified());
   bitmap.SetModified(false);
@@ -307,6 +339,10 @@ TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
   EXPECT_EQ(told, 2);
   bitmap.Canvas().FillRect({0, 0, 1, 1});
   EXPECT_EQ(told, 3);
+  bitmap.Canvas().SetPixel(0, 0, clWhite);
+  EXPECT_EQ(told, 4);
+  bitmap.SetTransparent(true);
+  EXPECT_EQ(told, 5);
 }
 
 class BitmapData : public ::testing::Test {};
@@ -437,91 +473,6 @@ TEST(Font, SizeInPointsFollowsHeightAndPixelsPerInch) {
   EXPECT_EQ(lf.lfHeight, -38);
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
   EXPECT_THROW(font.SetPixelsPerInch(0), rtl::ERangeError);
-}
-
-// A graphic class of the tests' own for the registries.
-class TTestGraphic : public TBitmap {
- public:
-  static const TClass& StaticClass() {
-    static const TClass info = TClassBuilder<TTestGraphic>("TTestGraphic", &TBitmap::StaticClass());
-    return info;
-  }
-  const TClass& ClassType() const override { return StaticClass(); }
-};
-
-class PictureRegistry : public ::testing::Test {
- protected:
-  void TearDown() override { TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass()); }
-};
-
-TEST_F(PictureRegistry, TheLastClassRegisteredForAnExtensionIsUsed) {
-  EXPECT_EQ(TPicture::FileFormatClass("bmp"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("BMP"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
-  TPicture::RegisterFileFormat("BMP", "Bitmaps", TTestGraphic::StaticClass());
-  TPicture::RegisterFileFormat(".cbm", "Compressed Bitmaps", TTestGraphic::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass(".bmp"), &TTestGraphic::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("Cbm"), &TTestGraphic::StaticClass());
-  TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("bmp"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
-}
-
-TEST_F(PictureRegistry, LoadingAFileUsesItsExtensionsClass) {
-  testing_support::ScratchFolder folder;
-  const std::string path = rtl::WideToSjis(folder.File(L"picture.BMP"));
-  TBitmap bitmap;
-  Load(bitmap, Small24());
-  bitmap.SaveToFile(path);
-  TPicture picture;
-  picture.LoadFromFile(path);
-  ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TBitmap");
-  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
-
-  TPicture::RegisterFileFormat("bmp", "Bitmaps", TTestGraphic::StaticClass());
-  picture.LoadFromFile(path);
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
-
-  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(rtl::WideToSjis(folder.File(L"x.xyz"))); }),
-            S("拡張子 .xyz の画像ﾌｧｲﾙには対応していません"));
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
-}
-
-TEST_F(PictureRegistry, TheExtensionOfAShiftJisNameIsFoundByCharacters) {
-  // "表" ends in the byte of a backslash; it is the extension, not a folder separator.
-  const std::string extension = S("表");
-  TPicture::RegisterFileFormat(extension, "Test", TTestGraphic::StaticClass());
-  TPicture picture;
-  EXPECT_THROW(picture.LoadFromFile("C:\\no-such-folder\\x." + extension), rtl::EFOpenError);
-}
-
-TEST_F(PictureRegistry, GivingAGraphicStoresACopyOfItsClass) {
-  TTestGraphic graphic;
-  Load(graphic, Small24());
-  TPicture picture;
-  picture.SetGraphic(&graphic);
-  ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_NE(picture.Graphic(), &graphic);
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
-  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
-  picture.SetGraphic(nullptr);
-  EXPECT_EQ(picture.Graphic(), nullptr);
-}
-
-TEST_F(PictureRegistry, ClipboardFormatsFindTheirClass) {
-  TBitmap bitmap;
-  Load(bitmap, Small24());
-  UINT format = 0;
-  HANDLE data = nullptr;
-  HPALETTE palette = nullptr;
-  bitmap.SaveToClipboardFormat(format, data, palette);
-  TPicture picture;
-  picture.LoadFromClipboardFormat(format, data, palette);
-  DeleteObject(data);
-  ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
-  EXPECT_THROW(picture.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), EInvalidGraphic);
 }
 
 class PrinterObject : public ::testing::Test {
