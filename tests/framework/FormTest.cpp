@@ -1,14 +1,16 @@
+// The form: built from its layout, shown and shown modally, with its dialog keys, its palette and
+// windows made while it is read.
 #include "TestForms.h"
 #include "framework/Application.h"
 #include "framework/Errors.h"
 #include "framework/Form.h"
 #include "support/Gui.h"
+#include "support/Layout.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-
 
 namespace {
 
@@ -36,44 +38,18 @@ TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
   EXPECT_EQ(form->creates, 1);
   EXPECT_EQ(form->Name(), "frmLayoutTest");
   HWND window = form->Handle();
-  RECT client{};
-  GetClientRect(window, &client);
-  EXPECT_EQ(client.right, 491);
-  EXPECT_EQ(client.bottom, 215);
   EXPECT_EQ(testing_support::WindowText(window), S("ぺらのテスト"));
-  LONG style = GetWindowLongW(window, GWL_STYLE);
-  EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  testing_support::ExpectDialogFrame(window, 491, 215, true);
   EXPECT_FALSE(IsWindowVisible(window));
-
-  HWND start = form->BitBtn2->Handle();
-  RECT r = testing_support::ChildRect(start);
-  EXPECT_EQ(r.left, 112);
-  EXPECT_EQ(r.top, 164);
-  EXPECT_EQ(r.right - r.left, 105);
-  EXPECT_EQ(r.bottom - r.top, 43);
-  EXPECT_EQ(testing_support::WindowText(start), S("開始"));
-  EXPECT_EQ(GetParent(start), window);
-  EXPECT_EQ(GetWindowLongW(start, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-
-  HWND edit = form->Edit1->Handle();
-  EXPECT_EQ(GetParent(edit), form->Panel1->Handle());
-  r = testing_support::ChildRect(edit);
-  EXPECT_EQ(r.left, 16);
-  EXPECT_EQ(r.top, 83);
-  EXPECT_EQ(r.right - r.left, 337);
-  EXPECT_EQ(r.bottom - r.top, 20);
-  r = testing_support::ChildRect(form->Panel1->Handle());
-  EXPECT_EQ(r.left, 8);
-  EXPECT_EQ(r.top, 12);
-  EXPECT_EQ(r.right, 8 + 473);
-  EXPECT_EQ(r.bottom, 12 + 129);
-
+  testing_support::ExpectPlaced({{form->BitBtn2, 112, 164, 105, 43, "開始"},
+                                 {form->Panel1, 8, 12, 473, 129, nullptr},
+                                 {form->Edit1, 16, 83, 337, 20, nullptr},
+                                 {form->Label1, 48, 16, -1, -1, nullptr},
+                                 {form->Bevel1, 16, 40, 441, 13, nullptr}});
+  EXPECT_EQ(GetParent(form->BitBtn2->Handle()), window);
+  EXPECT_EQ(GetWindowLongW(form->BitBtn2->Handle(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  EXPECT_EQ(GetParent(form->Edit1->Handle()), form->Panel1->Handle());
   EXPECT_EQ(form->Label1->Parent(), form->Panel1);
-  EXPECT_EQ(form->Label1->Left(), 48);
-  EXPECT_EQ(form->Label1->Top(), 16);
-  EXPECT_EQ(form->Bevel1->BoundsRect(), (TRect{16, 40, 457, 53}));
   EXPECT_EQ(form->Label2->FocusControl(), form->Edit1);
   EXPECT_EQ(form->ActiveControl(), form->Edit1);
 }
@@ -272,12 +248,6 @@ TEST(FormClientSize, SurvivesChangesOfTheBorder) {
   EXPECT_EQ(form.ClientWidth(), 250);
 }
 
-}  // namespace
-
-namespace {
-
-using namespace framework;
-
 // A form that answers the palette query with a palette of its own.
 class TPaletteForm : public TForm {
  public:
@@ -302,12 +272,6 @@ TEST(FormPalette, IsRealisedWhenTheSystemAsksForIt) {
   EXPECT_EQ(SendMessageW(withPalette.Handle(), WM_QUERYNEWPALETTE, 0, 0), TRUE);
   EXPECT_EQ(SendMessageW(without.Handle(), WM_QUERYNEWPALETTE, 0, 0), FALSE);
 }
-
-}  // namespace
-
-namespace {
-
-using namespace framework;
 
 // Like a ready notifier: at its construction it asks for its form's window, puts a one-pixel
 // control at the form's origin and posts that control a release of the right button.
@@ -369,13 +333,8 @@ class TfrmSignalTest : public TForm {
 TEST(FormWindowMadeWhileReading, KeepsItsLayout) {
   TfrmSignalTest form(nullptr);
   ASSERT_TRUE(form.HandleAllocated());
-  RECT client{};
-  GetClientRect(form.Handle(), &client);
-  EXPECT_EQ(client.right, 368);
-  EXPECT_EQ(client.bottom, 142);
-  RECT bar = testing_support::ChildRect(form.ProgressBar1->Handle());
-  EXPECT_EQ(bar.top, 126);
-  EXPECT_EQ(bar.right - bar.left, 368);
+  testing_support::ExpectDialogFrame(form.Handle(), 368, 142, false);
+  testing_support::ExpectPlaced({{form.ProgressBar1, 0, 126, 368, 16, nullptr}});
 }
 
 TEST(FormWindowMadeWhileReading, RunsTheSignalOnceTheFormIsShownModally) {
