@@ -1,4 +1,4 @@
-// Where the app tests find the modules built beside them.
+// Where the app tests find the modules built beside them, and what the updater's dialogs share.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include "framework/GraphicsObjects.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/Pixels.h"
 
 namespace testing_support {
 
@@ -43,6 +44,14 @@ inline void ExpectConfirmAndCancelButtons(const framework::TBitBtn* confirm, con
   EXPECT_TRUE(cancel->Cancel());
   EXPECT_EQ(cancel->ModalResult(), framework::mrCancel);
   EXPECT_EQ(cancel->TabOrder(), 1);
+}
+
+// Whether glyph is the updater's own 32 x 32 button picture, pixel for pixel.
+inline bool IsTheUpdatersGlyph(const framework::TBitmap& glyph) {
+  if (glyph.Width() != 32 || glyph.Height() != 32) return false;
+  framework::TBitmap expected;
+  expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
+  return Pixels(glyph) == Pixels(expected);
 }
 
 inline BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {
