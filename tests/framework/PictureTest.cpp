@@ -4,6 +4,7 @@
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
 #include "framework/Graphic.h"
+#include "framework/Icon.h"
 #include "framework/Picture.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,11 @@
 
 #include "framework/Errors.h"
 #include "rtl/Sjis.h"
+#include "support/Graphics.h"
 #include "support/Gui.h"
 #include "support/MessageOf.h"
 #include "support/Painting.h"
+#include "support/PictureData.h"
 #include "support/Pixels.h"
 #include "support/ScratchFolder.h"
 
@@ -23,32 +26,6 @@ namespace {
 using namespace framework;
 using testing_support::Pixels;
 using testing_support::ReadPixels;
-
-// A graphic of another kind than a bitmap.
-class TMark : public TGraphic {
- public:
-  static const TClass& StaticClass() {
-    static const TClass info = TClassBuilder<TMark>("TMark", &TGraphic::StaticClass());
-    return info;
-  }
-  const TClass& ClassType() const override { return StaticClass(); }
-  void Assign(const TPersistent* source) override {
-    if (auto* mark = dynamic_cast<const TMark*>(source)) {
-      size = mark->size;
-      return;
-    }
-    TGraphic::Assign(source);
-  }
-  bool Empty() const override { return size == 0; }
-  int32_t Width() const override { return size; }
-  int32_t Height() const override { return size; }
-  void SetWidth(int32_t width) override { size = width; }
-  void SetHeight(int32_t height) override { size = height; }
-  void Draw(TCanvas&, const TRect&) override {}
-  void LoadFromStream(rtl::TStream& stream) override { stream.ReadBuffer(&size, 4); }
-  void SaveToStream(rtl::TStream& stream) const override { stream.WriteBuffer(&size, 4); }
-  int32_t size = 0;
-};
 
 // A bitmap class of its own, to see that copies keep the class and that the registries use it.
 class TMyBitmap : public TBitmap {
@@ -62,7 +39,7 @@ class TMyBitmap : public TBitmap {
 
 class Pictures : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { RegisterClasses({&TMark::StaticClass(), &TMyBitmap::StaticClass()}); }
+  static void SetUpTestSuite() { RegisterClasses({&TMyBitmap::StaticClass()}); }
   void TearDown() override { TPicture::UnregisterGraphicClass(TMyBitmap::StaticClass()); }
 };
 
@@ -89,11 +66,11 @@ TEST_F(Pictures, HoldACopyOfTheSameClass) {
   EXPECT_EQ(changes, 2);
   EXPECT_EQ(picture.Graphic()->ClassName(), "TMyBitmap");  // Bitmap() keeps a bitmap of a derived class
 
-  TMark mark;
-  mark.size = 9;
-  picture.SetGraphic(&mark);
-  EXPECT_EQ(picture.Graphic()->ClassName(), "TMark");
-  EXPECT_EQ(picture.Width(), 9);
+  TIcon icon;  // a graphic of another kind
+  testing_support::LoadFrom(icon, testing_support::ResourceBytes(L"TESTICON", MAKEINTRESOURCEW(3)));
+  picture.SetGraphic(&icon);
+  EXPECT_EQ(picture.Graphic()->ClassName(), "TIcon");
+  EXPECT_EQ(picture.Width(), 32);
   TBitmap& bitmap = picture.Bitmap();  // another kind is replaced by an empty bitmap
   EXPECT_EQ(picture.Graphic(), &bitmap);
   EXPECT_TRUE(bitmap.Empty());
