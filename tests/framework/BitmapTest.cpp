@@ -11,6 +11,7 @@
 #include "rtl/Stream.h"
 #include "support/Bmp.h"
 #include "support/GdiObjects.h"
+#include "support/Graphics.h"
 #include "support/Gui.h"
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
@@ -29,19 +30,13 @@ namespace {
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
 using testing_support::S;
-using testing_support::Fill;
+using testing_support::LoadFrom;
 using testing_support::Pixels;
 
 constexpr uint32_t W = 0xFFFFFF;
 constexpr uint32_t R = 0xFF0000;  // 0x00RRGGBB as ReadPixels gives them
 constexpr uint32_t G = 0x00FF00;
 constexpr uint32_t B = 0x0000FF;
-
-void Load(TBitmap& bitmap, const Bytes& data) {
-  rtl::TMemoryStream stream;
-  Fill(stream, data);
-  bitmap.LoadFromStream(stream);
-}
 
 // 4 x 2 at 24 bits: red, green, blue, white over white, white, white, black.
 Bytes Small24() {
@@ -93,7 +88,7 @@ TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
 
 TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit, TPixelFormat::pf8bit,
                               TPixelFormat::pfDevice, TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
     bitmap.SetPixelFormat(format);
@@ -110,7 +105,7 @@ TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
 
 TEST_F(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   bitmap.SetMonochrome(true);
   EXPECT_TRUE(bitmap.Monochrome());
   BITMAP bm{};
@@ -146,7 +141,7 @@ TEST_F(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
 
 TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   bitmap.SetHandleType(TBitmapHandleType::bmDDB);
   bitmap.SetPixelFormat(TPixelFormat::pf24bit);
   auto* top = static_cast<uint8_t*>(bitmap.ScanLine(0));
@@ -169,7 +164,7 @@ TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
 
 TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   bitmap.SetSize(5, 3);
   EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{R, G, B, W, 0, W, W, W, 0, 0, 0, 0, 0, 0, 0}));
   bitmap.SetWidth(2);
@@ -185,7 +180,7 @@ class BitmapPalettes : public ::testing::Test {};
 
 TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
   TBitmap bitmap;
-  Load(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
+  LoadFrom(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
   const std::vector<uint32_t> before = Pixels(bitmap);
   // The ramp backwards: index i of the new palette is index 255 - i of the old.
   std::vector<uint8_t> record(4 + 256 * 4);
@@ -208,7 +203,7 @@ TEST_F(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
   HPALETTE palette = nullptr;
   {
     TBitmap bitmap;
-    Load(bitmap, Small24());
+    LoadFrom(bitmap, Small24());
     palette = CreateHalftonePalette(bitmap.Canvas().Handle());
     bitmap.SetPalette(palette);
     EXPECT_EQ(GetObjectType(palette), static_cast<DWORD>(OBJ_PAL));
@@ -237,7 +232,7 @@ class BitmapTransparency : public ::testing::Test {};
 TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
   TBitmap bitmap;
   EXPECT_EQ(bitmap.TransparentColor(), clDefault);
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   EXPECT_EQ(bitmap.TransparentColor(), clWhite);  // bottom-left
   bitmap.SetTransparentColor(clRed);
   EXPECT_EQ(bitmap.TransparentColor(), clRed);
@@ -249,7 +244,7 @@ TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
 
 TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
   TBitmap picture;
-  Load(picture, Small24());
+  LoadFrom(picture, Small24());
   picture.SetTransparent(true);
   picture.SetTransparentColor(clWhite);
   TBitmap target;
@@ -294,7 +289,7 @@ TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
   // Two indexes of the same colour: a copy keeps each pixel's own index.
   std::vector<RGBQUAD> colors = Ramp();
   colors[9] = colors[3];
-  Load(source, testing_support::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
+  LoadFrom(source, testing_support::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
   source.PaletteNeeded();
   source.SetTransparentColor(clBlue);
   source.SetTransparent(true);
@@ -349,7 +344,7 @@ class BitmapData : public ::testing::Test {};
 
 TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   rtl::TMemoryStream data;
   bitmap.WriteData(data);
   uint32_t length = 0;
@@ -373,7 +368,7 @@ TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
 
 TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
   TBitmap bitmap;
-  Load(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
+  LoadFrom(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
   bitmap.PaletteNeeded();
   UINT format = 0;
   HANDLE data = nullptr;
@@ -409,7 +404,7 @@ TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
 class CanvasDrawing : public ::testing::Test {
  protected:
   void SetUp() override {
-    Load(picture, Small24());
+    LoadFrom(picture, Small24());
     target.SetPixelFormat(TPixelFormat::pf24bit);
     target.SetSize(4, 2);
     target.Canvas().Brush().SetColor(static_cast<TColor>(0x00FF00));  // green
@@ -511,7 +506,7 @@ TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
     target.SetSize(32, 32);
     for (const Bytes* data : {&data24, &data8}) {
       TBitmap bitmap;
-      Load(bitmap, *data);
+      LoadFrom(bitmap, *data);
       bitmap.PaletteNeeded();
       target.Canvas().StretchDraw({0, 0, 32, 32}, bitmap);
       bitmap.SetTransparent(true);
