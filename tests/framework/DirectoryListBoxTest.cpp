@@ -101,36 +101,28 @@ TEST_F(FileLists, StartsOnTheProcesssCurrentFolder) {
   EXPECT_EQ(list->Entries()[list->CurrentIndex()].Glyph, TFolderGlyph::Current);
 }
 
-TEST_F(FileLists, EntersAFolderAndSpellsItAsTheDiskDoes) {
+// A folder is entered as the disk spells it; the same folder in another case or with a trailing
+// backslash, and an empty path, change nothing.
+TEST_F(FileLists, EntersAFolderAsTheDiskSpellsItAndTheSameFolderChangesNothing) {
+  const std::string start = list->Directory();
+  list->SetDirectory("");
+  EXPECT_EQ(list->Directory(), start);
+  EXPECT_EQ(listChanges, 0);
   MakeFolder(scratch.File(L"Alpha"));
   list->SetDirectory(Folder("ALPHA"));
-  EXPECT_EQ(list->Directory().substr(list->Directory().size() - 6), "\\Alpha");
+  const std::string entered = list->Directory();
+  EXPECT_EQ(entered.substr(entered.size() - 6), "\\Alpha");
   EXPECT_EQ(listChanges, 1);
   EXPECT_EQ(combo->Drive(), list->Drive());
-}
-
-TEST_F(FileLists, TheSameFolderInAnotherCaseChangesNothing) {
-  MakeFolder(scratch.File(L"Alpha"));
-  list->SetDirectory(Folder("Alpha"));
-  std::string before = list->Directory();
   label->SetCaption("untouched");
-  std::string upper = before;
+  std::string upper = entered;
   for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  ASSERT_NE(upper, before);
-  list->SetDirectory(upper);
-  EXPECT_EQ(list->Directory(), before);
+  for (const std::string& same : {upper, entered + "\\", std::string()}) {
+    list->SetDirectory(same);
+    EXPECT_EQ(list->Directory(), entered) << same;
+  }
   EXPECT_EQ(label->Caption(), "untouched");
   EXPECT_EQ(listChanges, 1);
-  // The same folder reached another way (a trailing "\") is no change either.
-  list->SetDirectory(before + "\\");
-  EXPECT_EQ(listChanges, 1);
-}
-
-TEST_F(FileLists, AnEmptyPathChangesNothing) {
-  std::string before = list->Directory();
-  list->SetDirectory("");
-  EXPECT_EQ(list->Directory(), before);
-  EXPECT_EQ(listChanges, 0);
 }
 
 TEST_F(FileLists, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {

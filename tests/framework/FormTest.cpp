@@ -142,10 +142,12 @@ TEST_F(ModalForm, EndsWithTheModalResultOfAClickedButton) {
   EXPECT_FALSE(form->Modal());
 }
 
-TEST_F(ModalForm, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
+TEST_F(ModalForm, EnterPressesTheDefaultButtonEscapeTheCancelButtonAndTheCloseBoxGivesCancel) {
   Post(form->Edit1, WM_KEYDOWN, VK_RETURN);
   EXPECT_EQ(form->ShowModal(), mrOk);
   Post(form->Edit1, WM_KEYDOWN, VK_ESCAPE);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+  Post(form.get(), WM_CLOSE);
   EXPECT_EQ(form->ShowModal(), mrCancel);
 }
 
@@ -185,11 +187,6 @@ TEST_F(ModalForm, ARefusedCloseQueryKeepsTheFormUpWithResultZero) {
   }, 50);
   EXPECT_EQ(form->ShowModal(), mrOk);
   EXPECT_EQ(form->closeQueries, 2);
-}
-
-TEST_F(ModalForm, TheCloseBoxGivesCancel) {
-  Post(form.get(), WM_CLOSE);
-  EXPECT_EQ(form->ShowModal(), mrCancel);
 }
 
 TEST_F(ModalForm, DisablesTheOtherWindowsWhileUpAndGivesThemBack) {
