@@ -70,8 +70,7 @@ TEST_F(ExceptionReport, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
 TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramGoesOn) {
   TForm form(nullptr);
   form.SetClientSize(200, 100);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
+  auto* button = testing_support::Place<TBitBtn>(form, 0, 0, 75, 25);
   int clicks = 0;
   button->OnClick = [&](TObject*) {
     ++clicks;
@@ -91,8 +90,7 @@ TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramG
 
 TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
   TForm form(nullptr);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
+  auto* button = testing_support::Place<TBitBtn>(form, 0, 0, 75, 25);
   button->OnClick = [](TObject*) { throw rtl::EWriteError(); };
   Application().SetOnException([](const std::exception&) { throw rtl::ERangeError(); });
   EXPECT_EQ(ReportOfClick(*button), S("範囲ﾁｪｯｸｴﾗｰ."));
@@ -101,8 +99,7 @@ TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
 TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
   TForm form(nullptr);
   form.SetClientSize(200, 100);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
+  auto* button = testing_support::Place<TBitBtn>(form, 0, 0, 75, 25);
   button->SetDefault(true);
   button->OnClick = [](TObject*) { throw rtl::EIntOverflow(); };
   form.Show();

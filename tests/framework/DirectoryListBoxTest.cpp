@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "TestForms.h"
 #include "support/Gui.h"
 #include "framework/Application.h"
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
-#include "framework/Form.h"
-#include "framework/Label.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
 #include "support/MessageOf.h"
@@ -47,18 +46,12 @@ class FileLists : public testing::Test {
     Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
     form = std::make_unique<TForm>(nullptr);
     form->SetClientSize(320, 300);
-    label = new TLabel(form.get());
-    label->SetParent(form.get());
+    label = testing_support::Place<TLabel>(*form, 80, 12, 213, 16);
     label->SetAutoSize(false);
     label->SetShowAccelChar(false);
-    label->SetBounds(80, 12, 213, 16);
-    list = new TDirectoryListBox(form.get());
-    list->SetParent(form.get());
-    list->SetBounds(16, 32, 273, 205);
+    list = testing_support::Place<TDirectoryListBox>(*form, 16, 32, 273, 205);
     list->SetDirLabel(label);
-    combo = new TDriveComboBox(form.get());
-    combo->SetParent(form.get());
-    combo->SetBounds(83, 246, 206, 18);
+    combo = testing_support::Place<TDriveComboBox>(*form, 83, 246, 206, 18);
     combo->SetTextCase(TTextCase::tcUpperCase);
     combo->SetDirList(list);
     list->OnChange = [this](TObject*) { ++listChanges; };
