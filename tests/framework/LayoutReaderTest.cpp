@@ -197,21 +197,22 @@ TEST_F(LayoutReading, SetsAllPropertiesBeforeAnyLoadedAndLoadsRootFirst) {
 }
 
 TEST_F(LayoutReading, ReportsFaultsWithTheirLine) {
-  EXPECT_EQ(ErrorOf("object B: TBox\n  object T: TNoSuch\n  end\nend\n"),
-            S("ﾚｲｱｳﾄ TBox の 2 行目: ｸﾗｽ TNoSuch が登録されていません"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Colour = 1\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Colour がありません"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Mode = mdMedium\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Mode の値が不正です"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  OnPing = Pong\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾒｿｯﾄﾞ Pong がないか、型が合いません"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Buddy = Nobody\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ｺﾝﾎﾟｰﾈﾝﾄ Nobody がありません"));
-  EXPECT_EQ(ErrorOf("object B: TThing\nend"), S("ﾚｲｱｳﾄ TBox の 1 行目: ﾙｰﾄのｸﾗｽ TThing がﾌｫｰﾑのｸﾗｽと違います"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Settings = 1\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Settings の値が不正です"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n end\n object T: TThing\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 4 行目: ｺﾝﾎﾟｰﾈﾝﾄ名 T はすでに使われています"));
+  const std::string thing = "object B: TBox\n object T: TThing\n  ";
+  const struct {
+    std::string layout;
+    const char* fault;  // after "ﾚｲｱｳﾄ TBox の "
+  } cases[] = {
+      {"object B: TBox\n  object T: TNoSuch\n  end\nend\n", "2 行目: ｸﾗｽ TNoSuch が登録されていません"},
+      {thing + "Colour = 1\n end\nend", "3 行目: ﾌﾟﾛﾊﾟﾃｨ Colour がありません"},
+      {thing + "Mode = mdMedium\n end\nend", "3 行目: ﾌﾟﾛﾊﾟﾃｨ Mode の値が不正です"},
+      {thing + "OnPing = Pong\n end\nend", "3 行目: ﾒｿｯﾄﾞ Pong がないか、型が合いません"},
+      {thing + "Buddy = Nobody\n end\nend", "3 行目: ｺﾝﾎﾟｰﾈﾝﾄ Nobody がありません"},
+      {"object B: TThing\nend", "1 行目: ﾙｰﾄのｸﾗｽ TThing がﾌｫｰﾑのｸﾗｽと違います"},
+      {thing + "Settings = 1\n end\nend", "3 行目: ﾌﾟﾛﾊﾟﾃｨ Settings の値が不正です"},
+      {"object B: TBox\n object T: TThing\n end\n object T: TThing\n end\nend",
+       "4 行目: ｺﾝﾎﾟｰﾈﾝﾄ名 T はすでに使われています"},
+  };
+  for (const auto& each : cases) EXPECT_EQ(ErrorOf(each.layout), S("ﾚｲｱｳﾄ TBox の ") + S(each.fault)) << each.layout;
 }
 
 TEST_F(LayoutReading, RejectsBadSyntaxAtItsEdges) {
