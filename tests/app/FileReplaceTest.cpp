@@ -316,15 +316,10 @@ class FileReplaceVerifyTest : public FileReplaceTest {
   }
 };
 
-TEST_F(FileReplaceVerifyTest, AVanishedTargetIsReportedAndTheOldFileIsBack) {
+TEST_F(FileReplaceVerifyTest, AVanishedOrAlteredTargetIsReportedAndTheOldFileIsBack) {
   WriteWholeFile(TargetWide(), oldContent);
   ExpectWriteErrorWhenAfterRename([&] { ASSERT_TRUE(DeleteFileW(TargetWide().c_str())); });
-  EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
-}
-
-TEST_F(FileReplaceVerifyTest, AnAlteredTargetIsReportedAndTheOldFileIsBack) {
-  WriteWholeFile(TargetWide(), oldContent);
+  EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent) << "vanished";
   for (std::size_t at : {std::size_t{0}, newContent.size() / 2, newContent.size() - 1}) {
     std::vector<char> altered = newContent;
     altered[at] = static_cast<char>(altered[at] ^ 1);
