@@ -89,8 +89,9 @@ TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
 TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   TBitmap bitmap;
   LoadFrom(bitmap, Small24());
-  for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit, TPixelFormat::pf8bit,
-                              TPixelFormat::pfDevice, TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
+  for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit,
+                              TPixelFormat::pf8bit, TPixelFormat::pfDevice, TPixelFormat::pf8bit,
+                              TPixelFormat::pf24bit}) {
     bitmap.SetPixelFormat(format);
     EXPECT_EQ(bitmap.PixelFormat(), format);
     EXPECT_EQ(Pixels(bitmap), kSmall24) << static_cast<int>(format);

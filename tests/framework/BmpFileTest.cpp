@@ -466,7 +466,8 @@ TEST(BmpWriter, AnIndexedImageKeepsItsWholeTableAndItsIndexes) {
   for (int i = 0; i < 256; ++i) colors[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
   colors[3] = {1, 2, 3, 0};
   TBitmap bitmap;
-  LoadFrom(bitmap, testing_support::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
+  LoadFrom(bitmap,
+           testing_support::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
   const Bytes saved = Saved(bitmap);
   EXPECT_EQ(saved.size(), 14u + 40 + 256 * 4 + 8 * 4);
   TBitmap again;

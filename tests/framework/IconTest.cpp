@@ -203,8 +203,8 @@ TEST_F(Icon, ShortenedAndMutatedFilesAreReadWithinTheirBytes) {
     return testing_support::RefusedFromGuarded<EInvalidGraphic>(bytes, framework::ChooseIconImage);
   };
   for (std::size_t length = 0; length < file.size(); ++length) {
-    EXPECT_TRUE(refused(Bytes(file.begin(), file.begin() + length))) << "every shortened file lacks part of its image: "
-                                                                     << length;
+    EXPECT_TRUE(refused(Bytes(file.begin(), file.begin() + length)))
+        << "every shortened file lacks part of its image: " << length;
   }
   testing_support::Random random(7);
   for (int round = 0; round < 2000; ++round) {

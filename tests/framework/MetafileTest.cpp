@@ -148,8 +148,8 @@ TEST_F(Metafile, ShortenedAndMutatedDataIsReadWithinItsBytes) {
       return testing_support::RefusedFromGuarded<EInvalidGraphic>(bytes, framework::ReadMetafile);
     };
     for (std::size_t length = 0; length < file.size(); ++length) {
-      EXPECT_TRUE(refused(Bytes(file.begin(), file.begin() + length))) << "every shortened metafile lacks its end record: "
-                                                                       << length;
+      EXPECT_TRUE(refused(Bytes(file.begin(), file.begin() + length)))
+          << "every shortened metafile lacks its end record: " << length;
     }
     for (int round = 0; round < 1000; ++round) {
       Bytes mutated = file;

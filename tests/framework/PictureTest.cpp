@@ -134,7 +134,8 @@ TEST_F(Pictures, LoadingAFileUsesItsExtensionsClass) {
   picture.LoadFromFile(path);
   EXPECT_EQ(picture.Graphic()->ClassName(), "TMyBitmap");
 
-  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(rtl::WideToSjis(folder.File(L"x.xyz"))); }),
+  const std::string unknown = rtl::WideToSjis(folder.File(L"x.xyz"));
+  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(unknown); }),
             testing_support::S("拡張子 .xyz の画像ﾌｧｲﾙには対応していません"));
   EXPECT_EQ(picture.Graphic()->ClassName(), "TMyBitmap");
 }

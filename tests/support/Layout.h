@@ -41,7 +41,8 @@ inline void ExpectPlaced(std::initializer_list<TPlaced> controls) {
     SCOPED_TRACE(each.control->Name());
     auto* windowed = dynamic_cast<framework::TWinControl*>(each.control);
     const framework::TRect bounds = each.control->BoundsRect();
-    const RECT r = windowed ? ChildRect(windowed->Handle()) : RECT{bounds.Left, bounds.Top, bounds.Right, bounds.Bottom};
+    const RECT r =
+        windowed ? ChildRect(windowed->Handle()) : RECT{bounds.Left, bounds.Top, bounds.Right, bounds.Bottom};
     EXPECT_EQ(r.left, each.left);
     EXPECT_EQ(r.top, each.top);
     if (each.width >= 0) {
