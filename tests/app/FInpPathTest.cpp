@@ -34,9 +34,10 @@ using testing_support::IsTheUpdatersGlyph;
 
 // HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE are this process's own, and %ProgramFiles% is unset
 // unless a test sets it, whatever runs beside it.
-class InputPathTest : public testing::Test {
+class InputPathTest : public testing_support::DialogTest<TfrmInputPath> {
  protected:
   void SetUp() override {
+    DialogTest::SetUp();
     ASSERT_TRUE(registry.redirected());
     wchar_t value[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"ProgramFiles", value, MAX_PATH) > 0) programFiles = value;
@@ -45,21 +46,11 @@ class InputPathTest : public testing::Test {
     app::UpdateMinorRelease = 16;
     app::TargetPath = "stale";
     Application().SetTitle(Utf8ToSjis("ぺらの5.16アップデーター"));
-    Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
     folder = WideToSjis(scratch.path());
   }
   void TearDown() override {
-    testing_support::CancelLater();
-    form.reset();
-    testing_support::Pump();
-    Application().SetOnException(nullptr);
+    DialogTest::TearDown();
     if (programFiles) SetEnvironmentVariableW(L"ProgramFiles", programFiles->c_str());
-  }
-
-  void Create() {
-    form = std::make_unique<TfrmInputPath>(nullptr);
-    // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
   }
   // The registered install folder, stored with exactly these characters (a terminating zero only if
   // given); RegisterFolder stores it as the application's installer does.
@@ -100,8 +91,6 @@ class InputPathTest : public testing::Test {
   std::optional<std::wstring> programFiles;
   testing_support::ScratchFolder scratch;
   std::string folder;
-  std::unique_ptr<TfrmInputPath> form;
-  std::vector<std::string> errors;
   bool refused = false;
   testing_support::TBoxWatcher boxes;
 };

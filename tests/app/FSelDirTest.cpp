@@ -28,20 +28,12 @@ using rtl::WideToSjis;
 using testing_support::CurrentFolder;
 using testing_support::SamePath;
 
-class SelDirTest : public testing::Test {
+class SelDirTest : public testing_support::DialogTest<TfrmSelDir> {
  protected:
   void SetUp() override {
-    Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
-    form = std::make_unique<TfrmSelDir>(nullptr);
-    // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+    DialogTest::SetUp();
+    Create();
     root = WideToSjis(scratch.path());
-  }
-  void TearDown() override {
-    testing_support::CancelLater();
-    form.reset();
-    testing_support::Pump();
-    Application().SetOnException(nullptr);
   }
 
   std::string Folder(const std::string& relative) { return root + "\\" + relative; }
@@ -51,8 +43,6 @@ class SelDirTest : public testing::Test {
 
   testing_support::ScratchFolder scratch;
   std::string root;
-  std::unique_ptr<TfrmSelDir> form;
-  std::vector<std::string> errors;
 };
 
 TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {

@@ -5,14 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/Application.h"
 #include "framework/BitBtn.h"
 #include "framework/Form.h"
 #include "framework/GraphicsObjects.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/Gui.h"
 #include "support/Pixels.h"
 
 namespace testing_support {
@@ -33,6 +36,31 @@ class DataModule {
 
  private:
   HMODULE module_;
+};
+
+// The tests of a dialog of class F, made by Create: what reaches the application's exception handler
+// is collected, and a modal loop that has not ended in 10 s is ended, so that a fault fails a test,
+// not the run.
+template <typename F>
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    framework::Application().SetOnException(
+        [this](const std::exception& error) { errors.push_back(framework::ExceptionMessage(error)); });
+  }
+  void TearDown() override {
+    CancelLater();
+    form.reset();
+    Pump();
+    framework::Application().SetOnException(nullptr);
+  }
+  void Create() {
+    form = std::make_unique<F>(nullptr);
+    Later([this] { form->SetModalResult(framework::mrAbort); }, 10000);
+  }
+
+  std::unique_ptr<F> form;
+  std::vector<std::string> errors;
 };
 
 // A dialog's confirming and cancelling pair: Enter presses the first (modal result OK, first in the
