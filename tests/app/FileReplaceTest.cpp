@@ -125,44 +125,44 @@ TEST_F(FileReplaceTest, ATargetHeldOpenWithoutSharingOrDeniedIsReportedAndKeptWh
 }
 
 // Another program holds the target, or the new file the moment it has taken the target's place (a
-// scanner, an indexer, a backup agent), for reading and writing with each way of sharing it: the
-// replacement waits for it and goes through. (The end-to-end tests hold it for longer.)
-TEST_F(FileReplaceTest, AFileHeldForAWhileWithAnySharingIsWaitedFor) {
+// scanner, an indexer, a backup agent), for reading and writing with each way of sharing it, or as
+// a scanner looks at it: the replacement waits for it and goes through. (The end-to-end tests hold
+// it for longer.)
+TEST_F(FileReplaceTest, AFileHeldForAWhileIsWaitedFor) {
+  struct Hold {
+    DWORD access;
+    DWORD share;
+    app::ReplaceStep from;  // held before the replacement starts, or by the time it reads the new file back
+    DWORD ms;
+  };
+  std::vector<Hold> holds;
   for (DWORD share = 0; share <= (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE); ++share) {
-    for (app::ReplaceStep holdAt : {app::ReplaceStep::NewContentWritten, app::ReplaceStep::Renamed}) {
-      SCOPED_TRACE(testing::Message() << "share " << share << ", held from step " << static_cast<int>(holdAt));
-      WriteWholeFile(TargetWide(), oldContent);
-      rtl::TFileHandle held;
-      std::optional<TLetGoLater> releaser;
-      auto hold = [&] {
-        held.reset(CreateFileW(TargetWide().c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0,
-                               nullptr));
-        EXPECT_TRUE(held);
-        releaser.emplace(held, 400);
-      };
-      // Held before the replacement starts, or by the time it reads the new file back.
-      if (holdAt == app::ReplaceStep::NewContentWritten) hold();
-      app::SetReplaceStepHook([&](app::ReplaceStep step) {
-        if (step == holdAt && !releaser) hold();
-      });
-      EXPECT_NO_THROW(Replace(newContent));
-      releaser.reset();
-      EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
-      EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+    for (app::ReplaceStep from : {app::ReplaceStep::NewContentWritten, app::ReplaceStep::Renamed}) {
+      holds.push_back({GENERIC_READ | GENERIC_WRITE, share, from, 400});
     }
   }
-}
-
-TEST_F(FileReplaceTest, ATargetAScannerLooksAtIsReplacedOnceItLetsGo) {
-  WriteWholeFile(TargetWide(), oldContent);
-  rtl::TFileHandle held(HoldLikeAScanner(TargetWide()));
-  ASSERT_TRUE(held);
-  {
-    TLetGoLater releaser(held, 700);
+  holds.push_back({FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   app::ReplaceStep::NewContentWritten, 700});  // as HoldLikeAScanner
+  for (const Hold& each : holds) {
+    SCOPED_TRACE(testing::Message() << "access " << each.access << ", share " << each.share << ", held from step "
+                                    << static_cast<int>(each.from));
+    WriteWholeFile(TargetWide(), oldContent);
+    rtl::TFileHandle held;
+    std::optional<TLetGoLater> releaser;
+    auto hold = [&] {
+      held.reset(CreateFileW(TargetWide().c_str(), each.access, each.share, nullptr, OPEN_EXISTING, 0, nullptr));
+      EXPECT_TRUE(held);
+      releaser.emplace(held, each.ms);
+    };
+    if (each.from == app::ReplaceStep::NewContentWritten) hold();
+    app::SetReplaceStepHook([&](app::ReplaceStep step) {
+      if (step == each.from && !releaser) hold();
+    });
     EXPECT_NO_THROW(Replace(newContent));
+    releaser.reset();
+    EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
   }
-  EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
 }
 
 TEST_F(FileReplaceTest, AScannerThatNeverLetsGoIsReportedOnceThePatienceIsSpent) {
