@@ -1,12 +1,10 @@
-// Bitmaps and the canvases, fonts and printer object they are drawn with, checked by their pixels
-// read back with GetDIBits.
+// Bitmaps: their kinds and formats, palettes, transparency, copies, stored data and clipboard
+// formats, checked by their pixels read back with GetDIBits; and no GDI object left behind.
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
 #include "framework/Errors.h"
-#include "framework/GraphicsObjects.h"
 #include "framework/Picture.h"
-#include "framework/Printers.h"
 #include "rtl/Sjis.h"
 #include "rtl/Stream.h"
 #include "support/Bmp.h"
@@ -16,7 +14,6 @@
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
-#include "support/TestPrinter.h"
 
 #include <gtest/gtest.h>
 
@@ -53,9 +50,7 @@ std::vector<RGBQUAD> Ramp() {
 }
 uint32_t RampColor(int index) { return static_cast<uint32_t>(index << 16 | (255 - index) << 8 | 7); }
 
-class BitmapKinds : public ::testing::Test {};
-
-TEST_F(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
+TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
   TBitmap bitmap;
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pfDevice);
@@ -72,7 +67,7 @@ TEST_F(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
   EXPECT_EQ(ds.dsBm.bmHeight, 3);
 }
 
-TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
+TEST(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
   TBitmap bitmap;
   bitmap.SetPixelFormat(TPixelFormat::pf8bit);
   bitmap.SetSize(3, 2);
@@ -86,7 +81,7 @@ TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
   EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 256u);
 }
 
-TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
+TEST(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   TBitmap bitmap;
   LoadFrom(bitmap, Small24());
   for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit,
@@ -104,7 +99,7 @@ TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   EXPECT_THROW(bitmap.SetPixelFormat(TPixelFormat::pfCustom), EInvalidGraphicOperation);
 }
 
-TEST_F(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
+TEST(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
   TBitmap bitmap;
   LoadFrom(bitmap, Small24());
   bitmap.SetMonochrome(true);
@@ -121,7 +116,7 @@ TEST_F(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
   EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{0, 0, 0, W, W, W, W, 0}));
 }
 
-TEST_F(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
+TEST(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
   TBitmap mask;
   mask.SetMonochrome(true);
   mask.SetWidth(16);
@@ -140,7 +135,7 @@ TEST_F(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
   EXPECT_EQ(pixels[16 + 14], 0u);
 }
 
-TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
+TEST(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
   TBitmap bitmap;
   LoadFrom(bitmap, Small24());
   bitmap.SetHandleType(TBitmapHandleType::bmDDB);
@@ -163,7 +158,7 @@ TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
   EXPECT_EQ(Pixels(device), (std::vector<uint32_t>{0, 0, 0, B, 0, 0}));
 }
 
-TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
+TEST(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
   TBitmap bitmap;
   LoadFrom(bitmap, Small24());
   bitmap.SetSize(5, 3);
@@ -177,9 +172,7 @@ TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
   EXPECT_TRUE(bitmap.Empty());
 }
 
-class BitmapPalettes : public ::testing::Test {};
-
-TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
+TEST(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
   TBitmap bitmap;
   LoadFrom(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
   const std::vector<uint32_t> before = Pixels(bitmap);
@@ -200,7 +193,7 @@ TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
   EXPECT_EQ(before[1], RampColor(60));
 }
 
-TEST_F(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
+TEST(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
   HPALETTE palette = nullptr;
   {
     TBitmap bitmap;
@@ -216,7 +209,7 @@ TEST_F(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
   EXPECT_EQ(GetObjectType(palette), 0u);
 }
 
-TEST_F(BitmapPalettes, IgnoringThePaletteMakesNone) {
+TEST(BitmapPalettes, IgnoringThePaletteMakesNone) {
   TBitmap bitmap;
   bitmap.SetIgnorePalette(true);
   bitmap.SetPixelFormat(TPixelFormat::pf8bit);
@@ -228,9 +221,7 @@ TEST_F(BitmapPalettes, IgnoringThePaletteMakesNone) {
   EXPECT_NE(bitmap.Palette(), nullptr);
 }
 
-class BitmapTransparency : public ::testing::Test {};
-
-TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
+TEST(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
   TBitmap bitmap;
   EXPECT_EQ(bitmap.TransparentColor(), clDefault);
   LoadFrom(bitmap, Small24());
@@ -243,7 +234,7 @@ TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
   EXPECT_EQ(bitmap.TransparentColor(), clLime) << "back to the bottom-left pixel's";
 }
 
-TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
+TEST(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
   TBitmap picture;
   LoadFrom(picture, Small24());
   picture.SetTransparent(true);
@@ -258,7 +249,7 @@ TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) 
   EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, M, M, M, M, 0}));
 }
 
-TEST_F(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUntouched) {
+TEST(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUntouched) {
   TBitmap glyph;
   glyph.LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
   TBitmap dest;
@@ -283,9 +274,7 @@ TEST_F(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUn
   }
 }
 
-class BitmapAssign : public ::testing::Test {};
-
-TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
+TEST(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
   TBitmap source;
   // Two indexes of the same colour: a copy keeps each pixel's own index.
   std::vector<RGBQUAD> colors = Ramp();
@@ -316,7 +305,7 @@ TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
   EXPECT_TRUE(copy.Empty());
 }
 
-TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
+TEST(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
   TBitmap bitmap;
   int told = 0;
   bitmap.OnChange = [&](TObject* sender) {
@@ -341,9 +330,7 @@ TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
   EXPECT_EQ(told, 5);
 }
 
-class BitmapData : public ::testing::Test {};
-
-TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
+TEST(BitmapData, TheFormDataIsALengthAndABmpStream) {
   TBitmap bitmap;
   LoadFrom(bitmap, Small24());
   rtl::TMemoryStream data;
@@ -367,7 +354,7 @@ TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
   EXPECT_THROW(again.ReadData(cut), rtl::EReadError);
 }
 
-TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
+TEST(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
   TBitmap bitmap;
   LoadFrom(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
   bitmap.PaletteNeeded();
@@ -400,102 +387,6 @@ TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
             unsupported);
   EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { pasted.LoadFromClipboardFormat(CF_BITMAP, nullptr, nullptr); }),
             unsupported);
-}
-
-class CanvasDrawing : public ::testing::Test {
- protected:
-  void SetUp() override {
-    LoadFrom(picture, Small24());
-    target.SetPixelFormat(TPixelFormat::pf24bit);
-    target.SetSize(4, 2);
-    target.Canvas().Brush().SetColor(static_cast<TColor>(0x00FF00));  // green
-    target.Canvas().FillRect({0, 0, 4, 2});
-  }
-  TBitmap picture;
-  TBitmap target;
-};
-
-TEST_F(CanvasDrawing, DrawHonoursTheCopyMode) {
-  target.Canvas().SetCopyMode(SRCAND);
-  target.Canvas().Draw(0, 0, picture);
-  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{0, G, 0, G, G, G, G, 0}));
-  target.Canvas().SetCopyMode(SRCPAINT);
-  target.Canvas().Draw(0, 0, picture);
-  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, W, W, W, W, 0}));
-  target.Canvas().SetCopyMode(NOTSRCCOPY);
-  target.Canvas().Draw(0, 0, picture);
-  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{W ^ R, W ^ G, W ^ B, 0, 0, 0, 0, W}));
-}
-
-TEST_F(CanvasDrawing, StretchDrawScalesIntoTheRectangle) {
-  TBitmap big;
-  big.SetPixelFormat(TPixelFormat::pf24bit);
-  big.SetSize(8, 4);
-  big.Canvas().StretchDraw({0, 0, 8, 4}, picture);
-  const std::vector<uint32_t> pixels = Pixels(big);
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(pixels[y * 8 + x], kSmall24[(y / 2) * 4 + x / 2]) << x << ',' << y;
-  }
-}
-
-TEST_F(CanvasDrawing, LocksAreCounted) {
-  TCanvas& canvas = target.Canvas();
-  EXPECT_EQ(canvas.LockCount(), 0);
-  {
-    TCanvasLock outer(canvas);
-    canvas.Lock();
-    EXPECT_EQ(canvas.LockCount(), 2);
-    canvas.Unlock();
-  }
-  EXPECT_EQ(canvas.LockCount(), 0);
-  EXPECT_THROW(canvas.Unlock(), EInvalidOperation);
-}
-
-TEST(Font, SizeInPointsFollowsHeightAndPixelsPerInch) {
-  TFont font;
-  EXPECT_EQ(font.PixelsPerInch(), ScreenPixelsPerInch());
-  EXPECT_EQ(font.Height(), -12);
-  EXPECT_EQ(font.Handle(), SharedFont());
-  font.SetPixelsPerInch(96);
-  EXPECT_EQ(font.Size(), 9);
-  font.SetPixelsPerInch(300);
-  EXPECT_EQ(font.Height(), -12);
-  font.SetSize(9);
-  EXPECT_EQ(font.Height(), -38);  // 9 x 300 / 72 = 37.5
-  HFONT own = font.Handle();
-  EXPECT_NE(own, SharedFont());
-  LOGFONTW lf{};
-  GetObjectW(own, sizeof lf, &lf);
-  EXPECT_EQ(lf.lfHeight, -38);
-  EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
-  EXPECT_THROW(font.SetPixelsPerInch(0), rtl::ERangeError);
-}
-
-class PrinterObject : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    Printer().SetPrinterName(testing_support::kTestPrinterName);
-  }
-  void TearDown() override { Printer().SetPrinterName({}); }
-};
-
-TEST_F(PrinterObject, ItsCanvasDrawsOnAPrinterContextWithTheFontAtItsResolution) {
-  HDC dc = Printer().Handle();
-  EXPECT_EQ(GetDeviceCaps(dc, TECHNOLOGY), DT_RASPRINTER);
-  const int resolution = GetDeviceCaps(dc, LOGPIXELSY);
-  EXPECT_GT(resolution, 96);
-  TCanvas& canvas = Printer().Canvas();
-  const int32_t points = canvas.Font().Size();
-  EXPECT_EQ(canvas.Handle(), dc);
-  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
-  EXPECT_EQ(canvas.Font().Size(), points);
-}
-
-TEST_F(PrinterObject, AnUnknownPrinterIsAnError) {
-  Printer().SetPrinterName("no such printer");
-  EXPECT_EQ(testing_support::MessageOf<EPrinter>([] { Printer().Handle(); }),
-            S("ﾌﾟﾘﾝﾀが選択されていないか、使用できません"));
 }
 
 // A few hundred loads, conversions and draws leave the process with the GDI objects it had.
