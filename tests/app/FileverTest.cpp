@@ -81,39 +81,24 @@ TEST(InstalledVersionTest, JapaneseFolderIsFoundWhateverTheSystemCodePage) {
   EXPECT_EQ(InstalledVersion(path), (Installed{5, 16}));
 }
 
-// A path longer than 255 bytes is looked up by its first 255 bytes.
-class LongPathTest : public testing::Test {
- protected:
-  void SetUp() override {
-    // Pad one folder name so that <scratch><padding>\Pelano5.exe is exactly 255 bytes.
-    const std::string name = "\\Pelano5.exe";
-    const std::string base = Base(scratch_);
-    ASSERT_LT(base.size() + name.size(), 254u);
-    std::string padding(255 - base.size() - name.size(), 'p');
-    ASSERT_LE(padding.size(), 255u);
-    std::string folder = base + padding;
-    ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
-    at255_ = folder + name;
-    ASSERT_EQ(at255_.size(), 255u);
-  }
-
-  ScratchFolder scratch_;
-  std::string at255_;
-};
-
-TEST_F(LongPathTest, PathOf255BytesIsReadWhole) {
-  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255_));
-  EXPECT_EQ(InstalledVersion(at255_), (Installed{5, 15}));
-}
-
-TEST_F(LongPathTest, PathOf256BytesIsReadByItsFirst255) {
+// A path longer than 255 bytes is looked up by its first 255 bytes; one of 255 is read whole.
+TEST(InstalledVersionTest, APathIsReadByItsFirst255Bytes) {
+  ScratchFolder scratch;
+  // One folder name padded so that <scratch><padding>\Pelano5.exe is exactly 255 bytes.
+  const std::string name = "\\Pelano5.exe";
+  const std::string base = Base(scratch);
+  ASSERT_LT(base.size() + name.size(), 254u);
+  const std::string folder = base + std::string(255 - base.size() - name.size(), 'p');
+  ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
+  const std::string at255 = folder + name;
   // The 256-byte file carries 5.1.6.0, but its first 255 bytes name a file not there yet.
-  const std::string at256 = at255_ + "x";
+  const std::string at256 = at255 + "x";
   ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", at256));
   EXPECT_EQ(InstalledVersion(at256), (Installed{0, 0}));
-  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255_));
+  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255));
+  EXPECT_EQ(InstalledVersion(at255), (Installed{5, 15}));
   EXPECT_EQ(InstalledVersion(at256), (Installed{5, 15}));
-  EXPECT_EQ(InstalledVersion(at255_ + "\\junk\\beyond.exe"), (Installed{5, 15}));
+  EXPECT_EQ(InstalledVersion(at255 + "\\junk\\beyond.exe"), (Installed{5, 15}));
 }
 
 TEST(FileVerTest, GetVersionFillsTheFourProductNumbersInOrder) {
