@@ -217,25 +217,23 @@ TEST_F(FileLists, AFolderNameWithA5CSecondByteIsOneEntry) {
 TEST_F(FileLists, DoubleClickEntersTheClickedFolder) {
   ShowAlphaWithBeta();
   HWND window = list->Handle();
-  int target = list->CurrentIndex() + 1;
-  RECT item{};
-  SendMessageW(window, LB_GETITEMRECT, static_cast<WPARAM>(target), reinterpret_cast<LPARAM>(&item));
-  LPARAM at = MAKELPARAM(item.left + 40, (item.top + item.bottom) / 2);
-  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
+  // Presses and releases the button over the entry at index, x pixels in; twice, a double-click.
+  auto click = [window](int index, int x, bool twice) {
+    RECT item{};
+    SendMessageW(window, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    const LPARAM at = MAKELPARAM(item.left + x, (item.top + item.bottom) / 2);
+    for (UINT down : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONDBLCLK}}) {
+      if (down == WM_LBUTTONDBLCLK && !twice) break;
+      SendMessageW(window, down, MK_LBUTTON, at);
+      SendMessageW(window, WM_LBUTTONUP, 0, at);
+    }
+  };
+  click(list->CurrentIndex() + 1, 40, false);
   EXPECT_EQ(list->Directory(), Folder("Alpha"));  // a single click only selects
-  SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
+  click(list->CurrentIndex() + 1, 40, true);
   EXPECT_EQ(list->Directory(), Folder("Alpha\\Beta"));
   EXPECT_EQ(SendMessageW(window, LB_GETCURSEL, 0, 0), list->CurrentIndex());
-
-  // Going up: a double-click on the root.
-  SendMessageW(window, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
-  at = MAKELPARAM(item.left + 20, (item.top + item.bottom) / 2);
-  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
-  SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
+  click(0, 20, true);  // going up: a double-click on the root
   EXPECT_EQ(list->Directory(), list->EntryPath(0));
   EXPECT_EQ(list->CurrentIndex(), 0);
   EXPECT_TRUE(errors.empty());
