@@ -115,22 +115,30 @@ TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   EXPECT_TRUE(form->BitBtn1->Glyph().Empty());
 }
 
+// The registered folder is proposed as it is, and enables the start button with the updater's glyph
+// when the executable is there. An empty value is a folder text like any other: the target is the
+// bare file name, looked up in the current folder.
 TEST_F(InputPathTest, TheRegisteredFolderIsProposedAndEnablesStartWithTheGlyph) {
   Install("version_5_1_5_9.dll");
-  RegisterFolder(scratch.path());
-  Create();
-  EXPECT_EQ(form->Edit1->Text(), folder);
-  EXPECT_EQ(app::TargetPath, folder + "\\Pelano5.exe");
-  EXPECT_TRUE(form->BitBtn2->Enabled());
-  EXPECT_TRUE(IsTheUpdatersGlyph(form->BitBtn2->Glyph()));
-  form.reset();
-
-  // With a trailing backslash the target is the same.
-  RegisterFolder(scratch.path() + L"\\");
-  Create();
-  EXPECT_EQ(form->Edit1->Text(), folder + "\\");
-  EXPECT_EQ(app::TargetPath, folder + "\\Pelano5.exe");
-  EXPECT_TRUE(form->BitBtn2->Enabled());
+  const std::wstring before = testing_support::CurrentFolder();
+  ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
+  rtl::TScopeExit back([&before] { SetCurrentDirectoryW(before.c_str()); });
+  const struct {
+    std::wstring registered;
+    std::string shown;
+    std::string target;
+  } cases[] = {{scratch.path(), folder, folder + "\\Pelano5.exe"},
+               {scratch.path() + L"\\", folder + "\\", folder + "\\Pelano5.exe"},
+               {L"", "", "Pelano5.exe"}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.shown);
+    RegisterFolder(each.registered);
+    Create();
+    EXPECT_EQ(form->Edit1->Text(), each.shown);
+    EXPECT_EQ(app::TargetPath, each.target);
+    EXPECT_TRUE(form->BitBtn2->Enabled());
+    EXPECT_TRUE(IsTheUpdatersGlyph(form->BitBtn2->Glyph()));
+  }
 }
 
 TEST_F(InputPathTest, TheGlyphComesAndGoesWithTheExecutable) {
@@ -148,21 +156,6 @@ TEST_F(InputPathTest, TheGlyphComesAndGoesWithTheExecutable) {
     EXPECT_EQ(app::TargetPath, folder + without + "\\Pelano5.exe");
   }
   form->Edit1->SetText(folder);
-  EXPECT_TRUE(form->BitBtn2->Enabled());
-  EXPECT_TRUE(IsTheUpdatersGlyph(form->BitBtn2->Glyph()));
-}
-
-// An empty registered value is a folder text like any other: the target is the bare file name,
-// looked up in the current folder, and the button follows it.
-TEST_F(InputPathTest, AnEmptyRegisteredValueGivesTheBareFileNameInTheCurrentFolder) {
-  Install("version_5_1_5_9.dll");
-  std::wstring before = testing_support::CurrentFolder();
-  ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
-  RegisterFolder(L"");
-  Create();
-  SetCurrentDirectoryW(before.c_str());
-  EXPECT_EQ(form->Edit1->Text(), "");
-  EXPECT_EQ(app::TargetPath, "Pelano5.exe");
   EXPECT_TRUE(form->BitBtn2->Enabled());
   EXPECT_TRUE(IsTheUpdatersGlyph(form->BitBtn2->Glyph()));
 }

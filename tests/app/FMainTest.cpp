@@ -58,7 +58,8 @@ class MainLogo : public ::testing::Test {
   std::unique_ptr<app::TfrmMain> window;
 };
 
-TEST_F(MainLogo, ThePackOfTheLayoutHoldsTheLogoFromItsResource) {
+// The image pack of the layout holds the logo from its resource, and the logo fills the client area.
+TEST_F(MainLogo, ThePackOfTheLayoutHoldsTheLogoThatFillsTheClientArea) {
   ASSERT_TRUE(errors.empty()) << errors.front();
   ASSERT_NE(window->MatrixImagePack1, nullptr);
   const imaging::TResourceImageLoader& loader = window->MatrixImagePack1->ImageLoader();
@@ -70,14 +71,7 @@ TEST_F(MainLogo, ThePackOfTheLayoutHoldsTheLogoFromItsResource) {
   EXPECT_EQ(window->MatrixImagePack1->CountRow(), 1);
   EXPECT_TRUE(window->MatrixImagePack1->Image().FromResource());
   EXPECT_NE(dynamic_cast<imaging::TSafetyBitmap*>(window->MatrixImagePack1->Image().Graphic()), nullptr);
-}
-
-TEST_F(MainLogo, TheLogoFillsTheClientArea) {
-  ASSERT_TRUE(errors.empty()) << errors.front();
-  EXPECT_EQ(window->Image1->Left(), 0);
-  EXPECT_EQ(window->Image1->Top(), 0);
-  EXPECT_EQ(window->Image1->Width(), 400);
-  EXPECT_EQ(window->Image1->Height(), 360);
+  testing_support::ExpectPlaced({{window->Image1, 0, 0, 400, 360, nullptr}});
   EXPECT_EQ(window->ClientWidth(), 400);
   EXPECT_EQ(window->ClientHeight(), 360);
   EXPECT_EQ(window->btnSetup->Left(), 52);
