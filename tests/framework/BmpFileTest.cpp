@@ -56,15 +56,17 @@ class BmpReader : public ::testing::Test {
   TBitmap bitmap;
 };
 
-TEST_F(BmpReader, TwentyFourBitsBottomUpAndTopDown) {
-  for (bool topDown : {false, true}) {
-    Load(testing_support::MakeBmp(13, 7, 24, {}, Pattern, topDown));
+TEST_F(BmpReader, TwentyFourBitsBottomUpTopDownAndWithoutAnImageSize) {
+  for (const char* variant : {"bottom-up", "top-down", "image size 0"}) {
+    Bytes data = testing_support::MakeBmp(13, 7, 24, {}, Pattern, variant[0] == 't');
+    if (variant[0] == 'i') Set32(data, 34, 0);  // which means the rows' size
+    Load(data);
     EXPECT_EQ(bitmap.Width(), 13);
     EXPECT_EQ(bitmap.Height(), 7);
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
     EXPECT_EQ(bitmap.Palette(), nullptr);
-    EXPECT_EQ(Pixels(), ExpectedPixels(13, 7, Pattern)) << topDown;
+    EXPECT_EQ(Pixels(), ExpectedPixels(13, 7, Pattern)) << variant;
     EXPECT_EQ(static_cast<uint8_t*>(bitmap.ScanLine(0))[2], (Pattern(0, 0) >> 16) & 0xFF) << "row 0 is the top row";
   }
 }
@@ -140,13 +142,6 @@ TEST_F(BmpReader, PixelsFollowTheColourTableWhateverTheOffsetSays) {
     Load(data);
     EXPECT_EQ(Pixels(), ExpectedPixels(8, 4, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << offset;
   }
-}
-
-TEST_F(BmpReader, ASizeImageOfZeroMeansTheRowsSize) {
-  Bytes data = testing_support::MakeBmp(5, 3, 24, {}, Pattern);
-  Set32(data, 34, 0);
-  Load(data);
-  EXPECT_EQ(Pixels(), ExpectedPixels(5, 3, Pattern));
 }
 
 TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
