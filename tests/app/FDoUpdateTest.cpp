@@ -1,26 +1,69 @@
+// The update window against a scratch target, with the payload of a fixture module: its look, the
+// payload it reads and writes, and every failure reported at its step with the old file kept.
+#include "app/FDoUpdate.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "Fixtures.h"
-#include "app/FDoUpdate.h"
-#include "app/FileReplace.h"
 #include "app/FInpPath.h"
+#include "app/FileReplace.h"
 #include "app/UMessage.h"
+#include "data/UZLIB.h"
 #include "framework/Application.h"
-#include "support/Gui.h"
 #include "rtl/Handles.h"
 #include "rtl/ResourceStream.h"
+#include "support/Gui.h"
+#include "support/Layout.h"
+#include "support/MessageOf.h"
 #include "support/ScratchFolder.h"
 
 namespace {
 
 using rtl::Utf8ToSjis;
+using testing_support::MessageOf;
 using testing_support::ReadWholeFile;
 using testing_support::WriteWholeFile;
 
-// Runs the update window against a scratch target, with the payload of a fixture module.
+std::vector<char> Bytes(rtl::TCustomMemoryStream& stream) {
+  const auto* bytes = static_cast<const char*>(stream.Memory());
+  return std::vector<char>(bytes, bytes + stream.GetSize());
+}
+
+// What every payload holds once inflated: the test program's own PLAINDATA.
+std::vector<char> PlainPayload() {
+  rtl::TResourceStream resource(GetModuleHandleW(nullptr), "PLAINDATA", RT_RCDATA);
+  return Bytes(resource);
+}
+
+TEST(ReadPayloadTest, InflatesAContainerOrCopiesOtherDataAfterWhatTheStreamHolds) {
+  for (const char* name : {"GOODDATA", "PLAINDATA"}) {
+    for (const std::string& head : {std::string(), std::string("head")}) {
+      rtl::TMemoryStream dest;
+      dest.WriteBuffer(head.data(), static_cast<int32_t>(head.size()));
+      app::ReadPayload(dest, name, RT_RCDATA);
+      std::vector<char> expected(head.begin(), head.end());
+      for (char c : PlainPayload()) expected.push_back(c);
+      EXPECT_EQ(Bytes(dest), expected) << name << " after " << head.size() << " bytes";
+      EXPECT_EQ(dest.GetPosition(), dest.GetSize()) << "the position is after the data";
+    }
+  }
+}
+
+TEST(ReadPayloadTest, AFailureNamesItsCause) {
+  rtl::TMemoryStream missing, damaged, shortened;
+  EXPECT_EQ(MessageOf<rtl::EResNotFound>([&] { app::ReadPayload(missing, "UPDATEDATA", RT_RCDATA); }),
+            Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません"));
+  EXPECT_EQ(MessageOf<data::EZlibError>([&] { app::ReadPayload(damaged, "DAMAGEDDATA", RT_RCDATA); }), "error");
+  // A body shorter than its header announces.
+  EXPECT_EQ(MessageOf<rtl::EReadError>([&] { app::ReadPayload(shortened, "SHORTDATA", RT_RCDATA); }),
+            Utf8ToSjis("ｽﾄﾘｰﾑからの読み込みｴﾗｰ"));
+  EXPECT_EQ(shortened.GetSize(), 0);
+}
+
 class DoUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -55,13 +98,6 @@ class DoUpdateTest : public ::testing::Test {
     return result;
   }
 
-  std::vector<char> PlainPayload() {
-    testing_support::DataModule plain("payload_plain.dll");
-    rtl::TResourceStream resource(plain.get(), "UPDATEDATA", RT_RCDATA);
-    const char* bytes = static_cast<const char*>(resource.Memory());
-    return std::vector<char>(bytes, bytes + resource.GetSize());
-  }
-
   std::string Unexpected(const std::string& reason) const {
     return rtl::Format(app::msgUnexpectedError().c_str(), reason.c_str());
   }
@@ -75,45 +111,34 @@ class DoUpdateTest : public ::testing::Test {
   bool handlerLeft = true;
 };
 
-TEST_F(DoUpdateTest, WritesTheInflatedPayloadAndEndsAtThreeOfThree) {
-  EXPECT_EQ(Run("payload_container.dll"), framework::mrOk);
-  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
-  EXPECT_EQ(progress, 3);
-  EXPECT_EQ(progressMax, 3);
-  EXPECT_TRUE(boxes.boxes.empty());
-  EXPECT_FALSE(handlerLeft) << "the exception handler outlived the window";
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
-}
-
-TEST_F(DoUpdateTest, ShowsTheTitleAndTheVersionInItsLabel) {
-  Run("payload_container.dll");
-  EXPECT_EQ(caption, Utf8ToSjis("ぺらの5.16アップデーター"));
-  EXPECT_EQ(label, Utf8ToSjis("ぺらのちゃん5.16にアップデート中です"));
+TEST_F(DoUpdateTest, WritesThePayloadEndsAtThreeOfThreeAndShowsTheVersion) {
+  const struct {
+    const char* module;
+    bool targetThere;  // else deleted after the check
+  } cases[] = {{"payload_container.dll", true}, {"payload_plain.dll", true}, {"payload_container.dll", false}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(testing::Message() << each.module << (each.targetThere ? "" : ", no target"));
+    WriteWholeFile(Target(), oldContent);
+    if (!each.targetThere) DeleteFileW(Target().c_str());
+    EXPECT_EQ(Run(each.module), framework::mrOk);
+    EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
+    EXPECT_EQ(progress, 3);
+    EXPECT_EQ(progressMax, 3);
+    EXPECT_EQ(caption, Utf8ToSjis("ぺらの5.16アップデーター"));
+    EXPECT_EQ(label, Utf8ToSjis("ぺらのちゃん5.16にアップデート中です"));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(handlerLeft) << "the exception handler outlived the window";
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+  }
 }
 
 TEST_F(DoUpdateTest, OffersNoWayToCloseItInItsTitleBar) {
   auto window = Create("payload_container.dll");
-  HWND handle = window->Handle();
-  RECT client{};
-  GetClientRect(handle, &client);
-  EXPECT_EQ(client.right, 368);
-  EXPECT_EQ(client.bottom, 142);
-  LONG style = GetWindowLongW(handle, GWL_STYLE);
-  EXPECT_TRUE(style & WS_CAPTION);
-  EXPECT_FALSE(style & WS_SYSMENU) << "a system menu brings a close box with it";
-  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  testing_support::ExpectDialogFrame(window->Handle(), 368, 142, false);
   testing_support::ExpectWindowFont(*window);
-  RECT bar = testing_support::ChildRect(window->ProgressBar1->Handle());
-  EXPECT_EQ(bar.left, 0);
-  EXPECT_EQ(bar.right, 368);
-  EXPECT_EQ(bar.bottom, 142);
-  EXPECT_EQ(bar.bottom - bar.top, 16);
-  EXPECT_EQ(window->Label1->Left(), 56);
-  EXPECT_EQ(window->Label1->Top(), 44);
-  EXPECT_EQ(window->Label2->Left(), 56);
-  EXPECT_EQ(window->Label2->Top(), 68);
-  EXPECT_EQ(window->Label2->Caption(), Utf8ToSjis("少しお待ちください・・・"));
+  testing_support::ExpectPlaced({{window->ProgressBar1, 0, 126, 368, 16, nullptr},
+                                 {window->Label1, 56, 44, -1, -1, nullptr},
+                                 {window->Label2, 56, 68, -1, -1, "少しお待ちください・・・"}});
 }
 
 // A modal loop ended by a quit request leaves without the close query; the handler, which refers
@@ -137,73 +162,65 @@ TEST_F(DoUpdateTest, AWindowThatNeverWorkedLeavesTheApplicationsHandlerAlone) {
   testing_support::Pump();
 }
 
-TEST_F(DoUpdateTest, WritesAPayloadWithoutTheSignatureByteForByte) {
-  EXPECT_EQ(Run("payload_plain.dll"), framework::mrOk);
-  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
+TEST_F(DoUpdateTest, AFailureIsReportedAtItsStepAndTheOldFileKept) {
+  rtl::TFileHandle held;
+  const struct {
+    const char* what;
+    const char* module;
+    std::function<void()> prepare;
+    std::string message;
+    int progress;
+  } cases[] = {
+      {"a read-only target", "payload_container.dll",
+       [this] { SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_READONLY); },
+       rtl::Format(app::msgReadOnly().c_str(), app::TargetPath.c_str()), 2},
+      {"no payload", "payload_none.dll", [] {}, Unexpected(Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません")), 1},
+      {"a damaged payload", "payload_damaged.dll", [] {}, Unexpected("error"), 1},
+      {"a target held open by another program", "payload_container.dll",
+       [&] {
+         held.reset(CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+         ASSERT_TRUE(held);
+         app::SetPatience(300);
+       },
+       Unexpected(rtl::Format(Utf8ToSjis("ﾌｧｲﾙ %s を作成できません").c_str(), app::TargetPath.c_str())), 3},
+      // A scanner that quarantines the new file the moment it is in place: no success is reported.
+      {"the new file gone right after the write", "payload_container.dll",
+       [this] {
+         app::SetReplaceStepHook([this](app::ReplaceStep step) {
+           if (step == app::ReplaceStep::Renamed) DeleteFileW(Target().c_str());
+         });
+       },
+       Unexpected(Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ")), 3},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.what);
+    SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_NORMAL);
+    WriteWholeFile(Target(), oldContent);
+    boxes.boxes.clear();
+    each.prepare();
+    EXPECT_EQ(Run(each.module), framework::mrCancel);
+    held.reset();
+    app::SetReplaceStepHook(nullptr);
+    app::SetPatience(app::kPatience);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, each.message);
+    EXPECT_EQ(boxes.boxes[0].caption, Utf8ToSjis("ぺらの5.16アップデーター"));
+    EXPECT_TRUE(boxes.boxes[0].exclamationIcon);
+    EXPECT_EQ(progress, each.progress);
+    EXPECT_FALSE(handlerLeft);
+    EXPECT_EQ(ReadWholeFile(Target()), oldContent);
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+  }
 }
 
-TEST_F(DoUpdateTest, CreatesATargetDeletedAfterTheCheck) {
-  DeleteFileW(Target().c_str());
-  EXPECT_EQ(Run("payload_container.dll"), framework::mrOk);
-  EXPECT_EQ(ReadWholeFile(Target()), PlainPayload());
-}
-
-TEST_F(DoUpdateTest, RefusesAReadOnlyTargetAtTwoOfThree) {
+TEST_F(DoUpdateTest, CheckNotReadOnlyRefusesOnlyAReadOnlyTargetWithItsPath) {
+  SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_NO_THROW(app::CheckNotReadOnly());
   SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(Run("payload_container.dll"), framework::mrCancel);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, rtl::Format(app::msgReadOnly().c_str(), app::TargetPath.c_str()));
-  EXPECT_EQ(boxes.boxes[0].caption, Utf8ToSjis("ぺらの5.16アップデーター"));
-  EXPECT_TRUE(boxes.boxes[0].exclamationIcon);
-  EXPECT_EQ(progress, 2);
-  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
-  EXPECT_FALSE(handlerLeft);
-}
-
-TEST_F(DoUpdateTest, AMissingPayloadStopsAtOneOfThree) {
-  EXPECT_EQ(Run("payload_none.dll"), framework::mrCancel);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, Unexpected(Utf8ToSjis("UPDATEDATA ﾘｿｰｽが見つかりません")));
-  EXPECT_EQ(progress, 1);
-  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
-}
-
-TEST_F(DoUpdateTest, ADamagedPayloadLeavesTheOldFile) {
-  EXPECT_EQ(Run("payload_damaged.dll"), framework::mrCancel);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, Unexpected("error"));
-  EXPECT_EQ(progress, 1);
-  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
-}
-
-TEST_F(DoUpdateTest, ATargetHeldOpenByAnotherProgramIsReportedAndKeptWhole) {
-  rtl::TFileHandle held(CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(held);
-  app::SetPatience(300);
-  int result = Run("payload_container.dll");
-  held.reset();
-  EXPECT_EQ(result, framework::mrCancel);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text,
-            Unexpected(rtl::Format(Utf8ToSjis("ﾌｧｲﾙ %s を作成できません").c_str(), app::TargetPath.c_str())));
-  EXPECT_EQ(progress, 3);
-  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
-}
-
-// A scanner that quarantines the new file the moment it is in place: no success is reported.
-TEST_F(DoUpdateTest, ANewFileGoneRightAfterTheWriteIsReportedAndTheOldFileIsBack) {
-  app::SetReplaceStepHook([this](app::ReplaceStep step) {
-    if (step == app::ReplaceStep::Renamed) DeleteFileW(Target().c_str());
-  });
-  int result = Run("payload_container.dll");
-  app::SetReplaceStepHook(nullptr);
-  EXPECT_EQ(result, framework::mrCancel);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, Unexpected(Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ")));
-  EXPECT_EQ(progress, 3);
-  EXPECT_EQ(ReadWholeFile(Target()), oldContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+  EXPECT_EQ(MessageOf<app::EReadOnly>([] { app::CheckNotReadOnly(); }), app::TargetPath);
+  SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(Target().c_str());
+  EXPECT_NO_THROW(app::CheckNotReadOnly()) << "a missing target passes";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The install-folder dialog with real windows: its layout, the folder it proposes from the registry
-// or the program-files folder, the start button and its glyph, and the version check at closing.
+// or the program-files folder (read as the system stores them and brought into code page 932
+// whatever the system's own code page), the start button and its glyph, and the version check at
+// closing.
 #include "app/FInpPath.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +20,7 @@
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
 #include "support/Gui.h"
-#include "support/Pixels.h"
+#include "support/Layout.h"
 #include "support/Registry.h"
 #include "support/ScratchFolder.h"
 
@@ -28,67 +30,52 @@ using namespace framework;
 using app::TfrmInputPath;
 using rtl::Utf8ToSjis;
 using rtl::WideToSjis;
-using testing_support::ReadPixels;
+using testing_support::IsTheUpdatersGlyph;
 
-const wchar_t kClassKey[] = L"Pelano5.Application";
-const wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
-
-// Registers the install folder as the application's installer does, under HKEY_CLASSES_ROOT.
-void Register(const std::wstring& folder) {
-  std::wstring key = std::wstring(kClassKey) + L"\\dstDir";
-  ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, folder.c_str(),
-                         static_cast<DWORD>(folder.size() * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-}
-
-// A value of HKLM\Software\Microsoft\Windows\CurrentVersion as it is stored, type and bytes;
-// an empty type when there is none.
-struct StoredValue {
-  std::optional<DWORD> type;
-  std::vector<BYTE> bytes;
-};
-
-void WriteCurrentVersionValue(const wchar_t* name, const StoredValue& value) {
-  rtl::TRegistryKey key = testing_support::CreateKey(HKEY_LOCAL_MACHINE, kCurrentVersionKey);
-  ASSERT_TRUE(key);
-  if (value.type) {
-    RegSetValueExW(key.get(), name, 0, *value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
-  } else {
-    RegDeleteValueW(key.get(), name);
-  }
-}
-
-StoredValue Text(const std::wstring& text) {
-  const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-  return {REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t))};
-}
-
-class InputPathTest : public testing::Test {
+// HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE are this process's own, and %ProgramFiles% is unset
+// unless a test sets it, whatever runs beside it.
+class InputPathTest : public testing_support::DialogTest<TfrmInputPath> {
  protected:
   void SetUp() override {
+    DialogTest::SetUp();
     ASSERT_TRUE(registry.redirected());
+    wchar_t value[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"ProgramFiles", value, MAX_PATH) > 0) programFiles = value;
+    SetEnvironmentVariableW(L"ProgramFiles", nullptr);
     app::UpdateMajor = 5;
     app::UpdateMinorRelease = 16;
     app::TargetPath = "stale";
     Application().SetTitle(Utf8ToSjis("ぺらの5.16アップデーター"));
-    Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
     folder = WideToSjis(scratch.path());
   }
   void TearDown() override {
-    testing_support::CancelLater();
-    form.reset();
-    testing_support::Pump();
-    Application().SetOnException(nullptr);
+    DialogTest::TearDown();
+    if (programFiles) SetEnvironmentVariableW(L"ProgramFiles", programFiles->c_str());
   }
-
-  void Create() {
-    form = std::make_unique<TfrmInputPath>(nullptr);
-    // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+  // The registered install folder, stored with exactly these characters (a terminating zero only if
+  // given); RegisterFolder stores it as the application's installer does.
+  void Register(const std::wstring& data, DWORD type = REG_SZ) {
+    rtl::TRegistryKey key = testing_support::CreateKey(registry.classes(), L"Pelano5.Application\\dstDir");
+    ASSERT_TRUE(key);
+    ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+  void RegisterFolder(const std::wstring& path) { Register(path + L'\0'); }
+  void SetProgramFilesDir(const std::wstring& data) {
+    rtl::TRegistryKey key =
+        testing_support::CreateKey(registry.machine(), L"Software\\Microsoft\\Windows\\CurrentVersion");
+    ASSERT_TRUE(key);
+    RegSetValueExW(key.get(), L"ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  }
+  std::string Proposed() {
+    refused = true;
+    return app::ProposedInstallFolder(refused);
   }
   // Copies a fixture module in as the installed executable.
-  void Install(const char* fixture, const std::wstring& into = L"") {
-    std::wstring target = (into.empty() ? scratch.path() : into) + L"\\Pelano5.exe";
+  void Install(const char* fixture) {
+    const std::wstring target = scratch.File(L"Pelano5.exe");
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(CopyFileW(rtl::SjisToWide(testing_support::FixturePath(fixture)).c_str(), target.c_str(), FALSE));
   }
@@ -99,76 +86,59 @@ class InputPathTest : public testing::Test {
     form->FormCloseQuery(form.get(), canClose);
     return canClose;
   }
-  bool HasTheUpdatersGlyph(TBitBtn& button) {
-    TBitmap& glyph = button.Glyph();
-    if (glyph.Width() != 32 || glyph.Height() != 32) return false;
-    TBitmap expected;
-    expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
-    return ReadPixels(glyph.Handle(), 32, 32) == ReadPixels(expected.Handle(), 32, 32);
-  }
 
-  // The registered folder and ProgramFilesDir are this process's own, whatever runs beside it.
   testing_support::RedirectedRegistry registry;
+  std::optional<std::wstring> programFiles;
   testing_support::ScratchFolder scratch;
   std::string folder;
-  std::unique_ptr<TfrmInputPath> form;
-  std::vector<std::string> errors;
+  bool refused = false;
   testing_support::TBoxWatcher boxes;
 };
 
 TEST_F(InputPathTest, BuildsTheWindowAsLaidOut) {
   Create();
-  HWND window = form->Handle();
-  EXPECT_EQ(testing_support::WindowText(window), Utf8ToSjis("ぺらの5.16アップデーター"));
-  RECT client{};
-  GetClientRect(window, &client);
-  EXPECT_EQ(client.right, 491);
-  EXPECT_EQ(client.bottom, 215);
-  LONG style = GetWindowLongW(window, GWL_STYLE);
-  EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
-
-  testing_support::ExpectChildRect(form->BitBtn2->Handle(), 112, 164, 105, 43, "BitBtn2");
-  testing_support::ExpectChildRect(form->BitBtn3->Handle(), 240, 164, 105, 43, "BitBtn3");
-  testing_support::ExpectChildRect(form->Panel1->Handle(), 8, 12, 473, 129, "Panel1");
-  testing_support::ExpectChildRect(form->Edit1->Handle(), 16, 83, 337, 20, "Edit1");
-  testing_support::ExpectChildRect(form->BitBtn1->Handle(), 366, 74, 93, 39, "BitBtn1");
+  EXPECT_EQ(testing_support::WindowText(form->Handle()), Utf8ToSjis("ぺらの5.16アップデーター"));
+  testing_support::ExpectDialogFrame(form->Handle(), 491, 215, true);
+  testing_support::ExpectPlaced({{form->BitBtn2, 112, 164, 105, 43, "開始"},
+                                 {form->BitBtn3, 240, 164, 105, 43, "いいえ"},
+                                 {form->Panel1, 8, 12, 473, 129, nullptr},
+                                 {form->Edit1, 16, 83, 337, 20, nullptr},
+                                 {form->BitBtn1, 366, 74, 93, 39, "参照(&R)..."},
+                                 {form->Bevel1, 16, 40, 441, 13, nullptr},
+                                 {form->Label1, 48, 16, -1, -1, "ぺらのちゃん５がインストールされているフォルダを指定してください"},
+                                 {form->Label2, 16, 64, -1, -1, "フォルダ(&F)"}});
   for (TWinControl* child : {static_cast<TWinControl*>(form->Edit1), static_cast<TWinControl*>(form->BitBtn1)}) {
     EXPECT_EQ(GetParent(child->Handle()), form->Panel1->Handle());
   }
-  EXPECT_EQ(form->Bevel1->BoundsRect(), (TRect{16, 40, 16 + 441, 40 + 13}));
-  EXPECT_EQ(form->Label1->Left(), 48);
-  EXPECT_EQ(form->Label1->Top(), 16);
-  EXPECT_EQ(form->Label2->Left(), 16);
-  EXPECT_EQ(form->Label2->Top(), 64);
-
-  EXPECT_EQ(testing_support::WindowText(form->BitBtn2->Handle()), Utf8ToSjis("開始"));
-  EXPECT_EQ(testing_support::WindowText(form->BitBtn3->Handle()), Utf8ToSjis("いいえ"));
-  EXPECT_EQ(testing_support::WindowText(form->BitBtn1->Handle()), Utf8ToSjis("参照(&R)..."));
-  EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("ぺらのちゃん５がインストールされているフォルダを指定してください"));
-  EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("フォルダ(&F)"));
   testing_support::ExpectConfirmAndCancelButtons(form->BitBtn2, form->BitBtn3);
   testing_support::ExpectWindowFont(*form);
   EXPECT_TRUE(form->BitBtn1->Glyph().Empty());
 }
 
+// The registered folder is proposed as it is, and enables the start button with the updater's glyph
+// when the executable is there. An empty value is a folder text like any other: the target is the
+// bare file name, looked up in the current folder.
 TEST_F(InputPathTest, TheRegisteredFolderIsProposedAndEnablesStartWithTheGlyph) {
   Install("version_5_1_5_9.dll");
-  Register(scratch.path());
-  Create();
-  EXPECT_EQ(form->Edit1->Text(), folder);
-  EXPECT_EQ(app::TargetPath, folder + "\\Pelano5.exe");
-  EXPECT_TRUE(form->BitBtn2->Enabled());
-  EXPECT_TRUE(HasTheUpdatersGlyph(*form->BitBtn2));
-  form.reset();
-
-  // With a trailing backslash the target is the same.
-  Register(scratch.path() + L"\\");
-  Create();
-  EXPECT_EQ(form->Edit1->Text(), folder + "\\");
-  EXPECT_EQ(app::TargetPath, folder + "\\Pelano5.exe");
-  EXPECT_TRUE(form->BitBtn2->Enabled());
+  const std::wstring before = testing_support::CurrentFolder();
+  ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
+  rtl::TScopeExit back([&before] { SetCurrentDirectoryW(before.c_str()); });
+  const struct {
+    std::wstring registered;
+    std::string shown;
+    std::string target;
+  } cases[] = {{scratch.path(), folder, folder + "\\Pelano5.exe"},
+               {scratch.path() + L"\\", folder + "\\", folder + "\\Pelano5.exe"},
+               {L"", "", "Pelano5.exe"}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.shown);
+    RegisterFolder(each.registered);
+    Create();
+    EXPECT_EQ(form->Edit1->Text(), each.shown);
+    EXPECT_EQ(app::TargetPath, each.target);
+    EXPECT_TRUE(form->BitBtn2->Enabled());
+    EXPECT_TRUE(IsTheUpdatersGlyph(form->BitBtn2->Glyph()));
+  }
 }
 
 TEST_F(InputPathTest, TheGlyphComesAndGoesWithTheExecutable) {
@@ -176,7 +146,7 @@ TEST_F(InputPathTest, TheGlyphComesAndGoesWithTheExecutable) {
   ASSERT_TRUE(CreateDirectoryW(scratch.File(L"empty").c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(scratch.File(L"withFolder").c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(scratch.File(L"withFolder\\Pelano5.exe").c_str(), nullptr));
-  Register(scratch.path());
+  RegisterFolder(scratch.path());
   Create();
   ASSERT_TRUE(form->BitBtn2->Enabled());
   for (const char* without : {"\\empty", "\\withFolder"}) {
@@ -187,56 +157,79 @@ TEST_F(InputPathTest, TheGlyphComesAndGoesWithTheExecutable) {
   }
   form->Edit1->SetText(folder);
   EXPECT_TRUE(form->BitBtn2->Enabled());
-  EXPECT_TRUE(HasTheUpdatersGlyph(*form->BitBtn2));
+  EXPECT_TRUE(IsTheUpdatersGlyph(form->BitBtn2->Glyph()));
 }
 
-// An empty registered value is a folder text like any other: the target is the bare file name,
-// looked up in the current folder, and the button follows it.
-TEST_F(InputPathTest, AnEmptyRegisteredValueGivesTheBareFileNameInTheCurrentFolder) {
-  Install("version_5_1_5_9.dll");
-  std::wstring before = testing_support::CurrentFolder();
-  ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
+// --- the proposed folder as the registry and the environment give it ---
+
+TEST_F(InputPathTest, AJapaneseRegisteredFolderArrivesInCodePage932WhateverTheSystemsCodePage) {
+  Register(L"C:\\\u30d7\u30ed\u30b0\u30e9\u30e0\\\u307a\u3089\u306e\u8868\u793a" + std::wstring(1, L'\0'));
+  EXPECT_EQ(Proposed(), Utf8ToSjis("C:\\プログラム\\ぺらの表示"));
+  EXPECT_FALSE(refused);
+}
+
+TEST_F(InputPathTest, TheValueEndsAtItsFirstZeroWhateverItsStoredLength) {
+  Register(L"D:\\Apps\\X");  // stored without a terminating zero
+  EXPECT_EQ(Proposed(), "D:\\Apps\\X");
+  Register(std::wstring(L"D:\\Apps\\Y\0garbage after the zero", 31));
+  EXPECT_EQ(Proposed(), "D:\\Apps\\Y");
+  Register(L"D:\\Apps\\Z", REG_EXPAND_SZ);
+  EXPECT_EQ(Proposed(), "D:\\Apps\\Z");
+}
+
+TEST_F(InputPathTest, AKeyWithoutValueProposesAnEmptyFolderAndNoKeyTheDefault) {
+  SetEnvironmentVariableW(L"ProgramFiles", L"C:\\Program Files");
+  EXPECT_EQ(Proposed(), "C:\\Program Files\\PELANO5W");
+  EXPECT_FALSE(refused);
+  ASSERT_TRUE(testing_support::CreateKey(HKEY_CLASSES_ROOT, L"Pelano5.Application\\dstDir"));
+  EXPECT_EQ(Proposed(), "");
   Register(L"");
-  Create();
-  SetCurrentDirectoryW(before.c_str());
-  EXPECT_EQ(form->Edit1->Text(), "");
-  EXPECT_EQ(app::TargetPath, "Pelano5.exe");
-  EXPECT_TRUE(form->BitBtn2->Enabled());
-  EXPECT_TRUE(HasTheUpdatersGlyph(*form->BitBtn2));
+  EXPECT_EQ(Proposed(), "");
 }
 
-// Without %ProgramFiles% unless a test sets it; put back afterwards.
-class ProgramFilesTest : public InputPathTest {
- protected:
-  void SetUp() override {
-    InputPathTest::SetUp();
-    wchar_t value[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"ProgramFiles", value, MAX_PATH) > 0) variable = value;
-    SetEnvironmentVariableW(L"ProgramFiles", nullptr);
-  }
-  void TearDown() override {
-    if (variable) SetEnvironmentVariableW(L"ProgramFiles", variable->c_str());
-    InputPathTest::TearDown();
-  }
+TEST_F(InputPathTest, ARegisteredFolderBeyondTheBufferIsPassedOver) {
+  SetEnvironmentVariableW(L"ProgramFiles", L"C:\\PF");
+  std::wstring fits = L"C:\\" + std::wstring(126, L'\u3042');  // 3 + 252 bytes: 255 and the zero
+  Register(fits);
+  EXPECT_EQ(Proposed().size(), 255u);
+  Register(fits + L"x");
+  EXPECT_EQ(Proposed(), "C:\\PF\\PELANO5W");
+  EXPECT_FALSE(refused);
+}
 
-  std::optional<std::wstring> variable;
-};
+TEST_F(InputPathTest, AFolderCodePage932CannotRepresentIsRefusedNotGuessed) {
+  SetEnvironmentVariableW(L"ProgramFiles", L"C:\\Program Files");
+  Register(L"C:\\\ud55c\uae00");  // Hangul, which code page 932 lacks
+  EXPECT_EQ(Proposed(), "C:\\Program Files\\PELANO5W");
+  EXPECT_TRUE(refused);
+  Register(L"C:\\caf\u00e9");  // a Latin letter with an accent: no "best fit" to a plain e either
+  EXPECT_EQ(Proposed(), "C:\\Program Files\\PELANO5W");
+  EXPECT_TRUE(refused);
+}
 
-TEST_F(ProgramFilesTest, TheEnvironmentComesFirstThenTheRegistry) {
-  WriteCurrentVersionValue(L"ProgramFilesDir", Text(L"Q:\\Programs"));
-  SetEnvironmentVariableW(L"ProgramFiles", L"P:\\Apps");
-  EXPECT_EQ(app::ProgramFilesFolder(), "P:\\Apps");
+TEST_F(InputPathTest, TheProgramFilesFolderComesFromTheEnvironmentElseTheRegistry) {
+  SetEnvironmentVariableW(L"ProgramFiles", L"C:\\\u30d7\u30ed\u30b0\u30e9\u30e0");
+  SetProgramFilesDir(L"D:\\Registry Programs");
+  EXPECT_EQ(app::ProgramFilesFolder(), Utf8ToSjis("C:\\プログラム"));
+  SetEnvironmentVariableW(L"ProgramFiles", L"");  // set, but empty
+  EXPECT_EQ(app::ProgramFilesFolder(), "D:\\Registry Programs");
+  EXPECT_EQ(Proposed(), "D:\\Registry Programs\\PELANO5W");
   SetEnvironmentVariableW(L"ProgramFiles", nullptr);
-  EXPECT_EQ(app::ProgramFilesFolder(), "Q:\\Programs");
+  EXPECT_EQ(app::ProgramFilesFolder(), "D:\\Registry Programs");
   Create();
-  EXPECT_EQ(form->Edit1->Text(), "Q:\\Programs\\PELANO5W");
-  EXPECT_EQ(app::TargetPath, "Q:\\Programs\\PELANO5W\\Pelano5.exe");
+  EXPECT_EQ(form->Edit1->Text(), "D:\\Registry Programs\\PELANO5W");
+  EXPECT_EQ(app::TargetPath, "D:\\Registry Programs\\PELANO5W\\Pelano5.exe");
   EXPECT_FALSE(form->BitBtn2->Enabled());
+  SetProgramFilesDir(L"D:\\\ud55c");
+  EXPECT_EQ(app::ProgramFilesFolder(), "");
+  EXPECT_EQ(Proposed(), "\\PELANO5W");
+  EXPECT_TRUE(refused);
 }
 
-TEST_F(ProgramFilesTest, WithNeitherTheProposalIsTheFolderNameAlone) {
-  WriteCurrentVersionValue(L"ProgramFilesDir", StoredValue{});
+TEST_F(InputPathTest, WithoutAnyProgramFilesFolderTheProposalIsTheFolderNameAlone) {
   EXPECT_EQ(app::ProgramFilesFolder(), "");
+  EXPECT_EQ(Proposed(), "\\PELANO5W");
+  EXPECT_FALSE(refused);
   Create();
   EXPECT_EQ(form->Edit1->Text(), "\\PELANO5W");
   EXPECT_EQ(app::TargetPath, "\\PELANO5W\\Pelano5.exe");
@@ -247,7 +240,7 @@ TEST_F(ProgramFilesTest, WithNeitherTheProposalIsTheFolderNameAlone) {
 // --- pressing "開始" ---
 
 TEST_F(InputPathTest, AcceptsCopiesOlderThanTheUpdateOfTheSameMajorVersion) {
-  Register(scratch.path());
+  RegisterFolder(scratch.path());
   // 5.1.5.0 and 5.1.5.9 both stand for 5.15: the fourth number never counts.
   for (const char* fixture : {"version_5_1_5_0.dll", "version_5_1_5_9.dll"}) {
     Install(fixture);
@@ -268,7 +261,7 @@ TEST_F(InputPathTest, RefusesOtherCopiesWithTheirMessageAndStaysOpen) {
       {"version_4_9_9_0.dll", app::msgCannotUpdate()},   {"version_6_0_0_0.dll", app::msgCannotUpdate()},
       {"record_none.dll", app::msgCannotUpdate()},
   };
-  Register(scratch.path());
+  RegisterFolder(scratch.path());
   Install(cases[0].fixture);
   Create();
   for (const Case& each : cases) {
@@ -284,7 +277,7 @@ TEST_F(InputPathTest, RefusesOtherCopiesWithTheirMessageAndStaysOpen) {
 
 TEST_F(InputPathTest, AnExecutableDeletedAfterTheButtonWasEnabledKeepsTheDialogOpenWithoutAMessage) {
   Install("version_5_1_5_9.dll");
-  Register(scratch.path());
+  RegisterFolder(scratch.path());
   Create();
   ASSERT_TRUE(form->BitBtn2->Enabled());
   ASSERT_TRUE(DeleteFileW(scratch.File(L"Pelano5.exe").c_str()));
@@ -296,7 +289,7 @@ TEST_F(InputPathTest, AnExecutableDeletedAfterTheButtonWasEnabledKeepsTheDialogO
 
 TEST_F(InputPathTest, ShownModallyItClosesWithOneOnlyForAnAcceptedCopyAndWithTwoWhenCancelled) {
   Install("version_5_1_5_9.dll");
-  Register(scratch.path());
+  RegisterFolder(scratch.path());
   Create();
   testing_support::Later([&] { SendMessageW(form->BitBtn2->Handle(), BM_CLICK, 0, 0); }, 100);
   EXPECT_EQ(form->ShowModal(), mrOk);
@@ -312,10 +305,6 @@ TEST_F(InputPathTest, ShownModallyItClosesWithOneOnlyForAnAcceptedCopyAndWithTwo
   EXPECT_TRUE(errors.empty());
 }
 
-}  // namespace
-
-namespace {
-
 // Until "開始" has been pressed and the version accepted, the folder is looked at and nothing in it
 // touched: what an update stopped half-way left there stays. A folder where our backup stands in
 // for the executable is offered and judged by the backup; a target a link leads elsewhere is refused.
@@ -325,7 +314,7 @@ TEST_F(InputPathTest, TheFolderIsOnlyLookedAtAndAnInterruptedUpdateCanBeChosen) 
   ASSERT_TRUE(CopyFileW(target.c_str(), app::NewContentPathFor(target).c_str(), FALSE));
   ASSERT_TRUE(MoveFileW(target.c_str(), app::BackupPathFor(target).c_str()));
   const std::vector<std::wstring> left = scratch.Entries();
-  Register(scratch.path());
+  RegisterFolder(scratch.path());
   Create();
   EXPECT_TRUE(form->BitBtn2->Enabled());
   EXPECT_TRUE(PressStart());

@@ -14,12 +14,13 @@
 #include "support/ResFileWriter.h"
 #include "framework/Application.h"
 #include "support/Gui.h"
+#include "support/Layout.h"
 #include "imaging/UPalette.h"
 #include "imaging/USafetyBitmap.h"
 #include "rtl/Sjis.h"
 #include "support/Palettes.h"
+#include "support/PictureData.h"
 #include "support/Pixels.h"
-#include "support/ScratchFolder.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ class MainLogo : public ::testing::Test {
   std::unique_ptr<app::TfrmMain> window;
 };
 
-TEST_F(MainLogo, ThePackOfTheLayoutHoldsTheLogoFromItsResource) {
+// The image pack of the layout holds the logo from its resource, and the logo fills the client area.
+TEST_F(MainLogo, ThePackOfTheLayoutHoldsTheLogoThatFillsTheClientArea) {
   ASSERT_TRUE(errors.empty()) << errors.front();
   ASSERT_NE(window->MatrixImagePack1, nullptr);
   const imaging::TResourceImageLoader& loader = window->MatrixImagePack1->ImageLoader();
@@ -69,14 +71,7 @@ TEST_F(MainLogo, ThePackOfTheLayoutHoldsTheLogoFromItsResource) {
   EXPECT_EQ(window->MatrixImagePack1->CountRow(), 1);
   EXPECT_TRUE(window->MatrixImagePack1->Image().FromResource());
   EXPECT_NE(dynamic_cast<imaging::TSafetyBitmap*>(window->MatrixImagePack1->Image().Graphic()), nullptr);
-}
-
-TEST_F(MainLogo, TheLogoFillsTheClientArea) {
-  ASSERT_TRUE(errors.empty()) << errors.front();
-  EXPECT_EQ(window->Image1->Left(), 0);
-  EXPECT_EQ(window->Image1->Top(), 0);
-  EXPECT_EQ(window->Image1->Width(), 400);
-  EXPECT_EQ(window->Image1->Height(), 360);
+  testing_support::ExpectPlaced({{window->Image1, 0, 0, 400, 360, nullptr}});
   EXPECT_EQ(window->ClientWidth(), 400);
   EXPECT_EQ(window->ClientHeight(), 360);
   EXPECT_EQ(window->btnSetup->Left(), 52);
@@ -105,10 +100,7 @@ class MainWindow : public MainLogo {
 TEST_F(MainWindow, HasACloseBoxAloneAndItsButtonsAnswerEnterAndEscape) {
   ASSERT_TRUE(errors.empty()) << errors.front();
   HWND handle = window->Handle();
-  const LONG style = GetWindowLongW(handle, GWL_STYLE);
-  EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_TRUE(GetWindowLongW(handle, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  testing_support::ExpectDialogFrame(handle, 400, 360, true);
   testing_support::ExpectWindowFont(*window);
   EXPECT_TRUE(window->btnSetup->Default());
   EXPECT_FALSE(window->btnSetup->Cancel());
@@ -201,12 +193,9 @@ TEST_F(MainLogo, ALogoFromAResourceFileTakesThePlaceOfTheProgramsOwn) {
                                 .EmptyEntry()
                                 .Entry(testing_support::Field::Ordinal(2), testing_support::Field::Name(u"LOGO"), dib)
                                 .Bytes();
-  const std::string name = "MainLogo-" + std::to_string(GetCurrentProcessId()) + ".res";
-  const std::wstring path = rtl::SjisToWide(testing_support::ProgramFolder() + name);
-  testing_support::WriteWholeFile(path, std::vector<char>(bytes.begin(), bytes.end()));
-  window->MatrixImagePack1->ImageLoader().SetResFile(name);
+  const testing_support::FileBesideProgram file("MainLogo", bytes);
+  window->MatrixImagePack1->ImageLoader().SetResFile(file.Name());
   window->ShowLogo();
-  DeleteFileW(path.c_str());
   EXPECT_EQ(window->Image1->Picture().Width(), 120);
   EXPECT_EQ(window->Image1->Picture().Height(), 80);
   if (!imaging::IsPaletteDisplay()) {

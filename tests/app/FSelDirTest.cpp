@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "Fixtures.h"
-#include "app/Paths.h"
 #include "app/UMessage.h"
 #include "framework/Application.h"
 #include "support/Gui.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
-#include "support/Pixels.h"
+#include "support/Layout.h"
 #include "support/ScratchFolder.h"
 #include "support/MessageOf.h"
 
@@ -27,32 +26,14 @@ using app::TfrmSelDir;
 using rtl::Utf8ToSjis;
 using rtl::WideToSjis;
 using testing_support::CurrentFolder;
-using testing_support::ReadPixels;
 using testing_support::SamePath;
 
-// A drive letter with no drive behind it.
-char AbsentDrive() {
-  DWORD drives = GetLogicalDrives();
-  for (char letter = 'Y'; letter >= 'D'; --letter) {
-    if (!(drives & (1u << (letter - 'A')))) return letter;
-  }
-  return 0;
-}
-
-class SelDirTest : public testing::Test {
+class SelDirTest : public testing_support::DialogTest<TfrmSelDir> {
  protected:
   void SetUp() override {
-    Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
-    form = std::make_unique<TfrmSelDir>(nullptr);
-    // A modal loop that does not end in time is ended, so that a fault fails a test, not the run.
-    testing_support::Later([this] { form->SetModalResult(mrAbort); }, 10000);
+    DialogTest::SetUp();
+    Create();
     root = WideToSjis(scratch.path());
-  }
-  void TearDown() override {
-    testing_support::CancelLater();
-    form.reset();
-    testing_support::Pump();
-    Application().SetOnException(nullptr);
   }
 
   std::string Folder(const std::string& relative) { return root + "\\" + relative; }
@@ -62,44 +43,28 @@ class SelDirTest : public testing::Test {
 
   testing_support::ScratchFolder scratch;
   std::string root;
-  std::unique_ptr<TfrmSelDir> form;
-  std::vector<std::string> errors;
 };
 
 TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   HWND window = form->Handle();
   EXPECT_EQ(testing_support::WindowText(window), Utf8ToSjis("フォルダの選択"));
-  RECT client{};
-  GetClientRect(window, &client);
-  EXPECT_EQ(client.right, 464);
-  EXPECT_EQ(client.bottom, 298);
-  LONG style = GetWindowLongW(window, GWL_STYLE);
-  LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
-  EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME);
-  EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
-
-  testing_support::ExpectChildRect(form->OKBtn->Handle(), 343, 16, 105, 43, "OKBtn");
-  testing_support::ExpectChildRect(form->CancelBtn->Handle(), 343, 71, 105, 43, "CancelBtn");
-  testing_support::ExpectChildRect(form->Panel1->Handle(), 12, 12, 305, 277, "Panel1");
-  testing_support::ExpectChildRect(form->DirectoryListBox->Handle(), 16, 32, 273, 205, "DirectoryListBox");
-  testing_support::ExpectChildRect(form->DriveComboBox1->Handle(), 83, 246, 206, 18, "DriveComboBox1");
+  testing_support::ExpectDialogFrame(window, 464, 298, true);
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  testing_support::ExpectPlaced({{form->OKBtn, 343, 16, 105, 43, "はい"},
+                                 {form->CancelBtn, 343, 71, 105, 43, "いいえ"},
+                                 {form->Panel1, 12, 12, 305, 277, nullptr},
+                                 {form->DirectoryListBox, 16, 32, 273, 205, nullptr},
+                                 {form->DriveComboBox1, 83, 246, 206, 18, nullptr},
+                                 {form->lblDirName, 80, 12, 213, 16, nullptr},
+                                 {form->Label1, 16, 12, -1, -1, "フォルダ(&F):"},
+                                 {form->Label2, 20, 250, -1, -1, "ドライブ(&V)"}});
   EXPECT_EQ(GetParent(form->DirectoryListBox->Handle()), form->Panel1->Handle());
   EXPECT_EQ(GetParent(form->DriveComboBox1->Handle()), form->Panel1->Handle());
-  EXPECT_EQ(form->lblDirName->BoundsRect(), (TRect{80, 12, 80 + 213, 12 + 16}));
   EXPECT_FALSE(form->lblDirName->AutoSize());
-  EXPECT_EQ(form->Label1->Left(), 16);
-  EXPECT_EQ(form->Label1->Top(), 12);
-  EXPECT_EQ(form->Label2->Left(), 20);
-  EXPECT_EQ(form->Label2->Top(), 250);
-
-  EXPECT_EQ(testing_support::WindowText(form->OKBtn->Handle()), Utf8ToSjis("はい"));
-  EXPECT_EQ(testing_support::WindowText(form->CancelBtn->Handle()), Utf8ToSjis("いいえ"));
-  EXPECT_EQ(form->Label1->Caption(), Utf8ToSjis("フォルダ(&F):"));
-  EXPECT_EQ(form->Label2->Caption(), Utf8ToSjis("ドライブ(&V)"));
   testing_support::ExpectConfirmAndCancelButtons(form->OKBtn, form->CancelBtn);
   testing_support::ExpectWindowFont(*form);
+  EXPECT_TRUE(testing_support::IsTheUpdatersGlyph(form->OKBtn->Glyph()));
+  EXPECT_TRUE(form->CancelBtn->Glyph().Empty());
 
   EXPECT_EQ(form->Label1->FocusControl(), form->DirectoryListBox);
   EXPECT_EQ(form->Label2->FocusControl(), form->DriveComboBox1);
@@ -115,80 +80,44 @@ TEST_F(SelDirTest, BuildsTheWindowAsLaidOut) {
   EXPECT_TRUE(SamePath(form->lblDirName->Caption(), "C:\\windows")) << form->lblDirName->Caption();
 }
 
-TEST_F(SelDirTest, PutsTheUpdatersGlyphOnTheOkButton) {
-  TBitmap& glyph = form->OKBtn->Glyph();
-  ASSERT_EQ(glyph.Width(), 32);
-  ASSERT_EQ(glyph.Height(), 32);
-  TBitmap expected;
-  expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
-  EXPECT_EQ(ReadPixels(glyph.Handle(), 32, 32), ReadPixels(expected.Handle(), 32, 32));
-  EXPECT_TRUE(form->CancelBtn->Glyph().Empty());
-}
-
-TEST_F(SelDirTest, StartsOnTheProcesssCurrentFolderAndStaysThereForAnEmptyStart) {
+TEST_F(SelDirTest, StartsOnTheProcesssCurrentFolderAndFindsTheSystemsProgramFilesFolderBelowAMissingOne) {
   EXPECT_TRUE(SamePath(form->SelectedFolder(), WideToSjis(CurrentFolder()))) << form->SelectedFolder();
-  std::string before = form->SelectedFolder();
-  form->SetStartFolder("");
-  EXPECT_EQ(form->SelectedFolder(), before);
-}
-
-TEST_F(SelDirTest, AMissingFolderOpensOnItsNearestExistingParent) {
-  MakeFolder(L"Program Files");
-  form->SetStartFolder(Folder("Program Files\\PELANO5W"));
-  EXPECT_EQ(form->SelectedFolder(), Folder("Program Files"));
-  form->SetStartFolder(Folder("a\\b\\c"));
-  EXPECT_EQ(form->SelectedFolder(), root);
-  EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(SelDirTest, TheSystemsProgramFilesFolderIsFoundBelowAMissingOne) {
   wchar_t programFiles[MAX_PATH] = {};
   ASSERT_GT(ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH), 0u);
-  std::string folder = WideToSjis(programFiles);
-  form->SetStartFolder(folder + "\\PELANO5W");
-  EXPECT_TRUE(SamePath(form->SelectedFolder(), folder)) << form->SelectedFolder();
+  form->SetStartFolder(WideToSjis(programFiles) + "\\PELANO5W");
+  EXPECT_TRUE(SamePath(form->SelectedFolder(), WideToSjis(programFiles))) << form->SelectedFolder();
 }
 
-TEST_F(SelDirTest, AMissingFolderWithATrailingBackslashLeavesTheListWhereItWas) {
+// A start folder that is not there opens on its nearest existing parent, and one that gives none
+// (nothing, a trailing backslash, a drive that is not there) leaves the list where it was.
+TEST_F(SelDirTest, AStartFolderOpensOnItselfOrItsNearestExistingParent) {
+  MakeFolder(L"Program Files");
   MakeFolder(L"Apps");
-  std::string before = form->SelectedFolder();
-  form->SetStartFolder(Folder("Apps\\X\\"));
-  EXPECT_EQ(form->SelectedFolder(), before);
-  // Without the backslash the same folder falls back to its parent.
-  form->SetStartFolder(Folder("Apps\\X"));
-  EXPECT_EQ(form->SelectedFolder(), Folder("Apps"));
-  EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(SelDirTest, ABareDriveOpensOnItsRoot) {
-  form->SetStartFolder("C:");
-  EXPECT_EQ(form->SelectedFolder(), "C:\\");
-}
-
-TEST_F(SelDirTest, AFolderOnADriveThatIsNotThereLeavesTheListWhereItWas) {
-  char absent = AbsentDrive();
-  ASSERT_NE(absent, 0);
-  std::string before = form->SelectedFolder();
-  form->SetStartFolder(std::string(1, absent) + ":\\X");
-  EXPECT_EQ(form->SelectedFolder(), before);
-  form->SetStartFolder(std::string(1, absent) + ":");
-  EXPECT_EQ(form->SelectedFolder(), before);
-  EXPECT_TRUE(errors.empty());
-}
-
-TEST_F(SelDirTest, AFileIsNotAFolderButItsFolderIs) {
   testing_support::WriteWholeFile(scratch.File(L"Pelano5.exe"), {'M', 'Z'});
-  form->SetStartFolder(Folder("Pelano5.exe"));
-  EXPECT_EQ(form->SelectedFolder(), root);
-}
-
-TEST_F(SelDirTest, ADriveRootJoinsTheFileNameWithoutADoubledBackslash) {
-  form->SetStartFolder("C:\\");
-  ASSERT_EQ(form->SelectedFolder(), "C:\\");
-  EXPECT_EQ(app::JoinPath(form->SelectedFolder(), app::exeFileName()), "C:\\Pelano5.exe");
-  MakeFolder(L"Apps");
-  form->SetStartFolder(Folder("Apps"));
-  EXPECT_EQ(app::JoinPath(form->SelectedFolder(), app::exeFileName()), Folder("Apps\\Pelano5.exe"));
+  const std::string absent(1, testing_support::AbsentDrive());
+  ASSERT_NE(absent[0], 0);
+  const struct {
+    std::string start;
+    std::string selected;  // empty: where the list was
+  } cases[] = {
+      {Folder("Program Files\\PELANO5W"), Folder("Program Files")},
+      {Folder("a\\b\\c"), root},
+      {Folder("Apps\\X\\"), ""},
+      {Folder("Apps\\X"), Folder("Apps")},
+      {"C:", "C:\\"},
+      {"C:\\", "C:\\"},  // a root keeps its backslash
+      {absent + ":\\X", ""},
+      {absent + ":", ""},
+      {Folder("Pelano5.exe"), root},  // a file is no folder, but its folder is
+      {"", ""},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.start);
+    form->SetStartFolder(Folder("Apps"));
+    form->SetStartFolder(each.start);
+    EXPECT_EQ(form->SelectedFolder(), each.selected.empty() ? Folder("Apps") : each.selected);
+  }
+  EXPECT_TRUE(errors.empty());
 }
 
 // --- shown modally ---

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "rtl/Exception.h"
@@ -34,6 +35,21 @@ HANDLE HoldLikeAScanner(const std::wstring& path) {
                      nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
+// Lets go of a held file after ms milliseconds, from a thread of its own; joined when it goes.
+class TLetGoLater {
+ public:
+  TLetGoLater(rtl::TFileHandle& held, DWORD ms) : thread_([&held, ms] {
+    Sleep(ms);
+    held.reset();
+  }) {}
+  ~TLetGoLater() { thread_.join(); }
+  TLetGoLater(const TLetGoLater&) = delete;
+  TLetGoLater& operator=(const TLetGoLater&) = delete;
+
+ private:
+  std::thread thread_;
+};
+
 bool EndsWith(const std::wstring& path, const std::wstring& end) {
   return path.size() >= end.size() && path.compare(path.size() - end.size(), end.size(), end) == 0;
 }
@@ -57,12 +73,9 @@ class FileReplaceTest : public ::testing::Test {
   // The user's message names the target; the system's code tells in use from denied (0: the file
   // was refused without a failed call).
   void ExpectCreateError(DWORD systemError) {
-    try {
-      Replace(newContent);
-      ADD_FAILURE() << "replaced";
-    } catch (const rtl::EFCreateError& error) {
-      EXPECT_EQ(error.Message, ExpectedCreateError());
-      EXPECT_EQ(error.SystemError, systemError);
+    if (const auto error = testing_support::ExceptionOf<rtl::EFCreateError>([&] { Replace(newContent); })) {
+      EXPECT_EQ(error->Message, ExpectedCreateError());
+      EXPECT_EQ(error->SystemError, systemError);
     }
   }
   std::vector<std::wstring> SortedEntries() const {
@@ -76,30 +89,23 @@ class FileReplaceTest : public ::testing::Test {
   std::vector<char> newContent = Pattern(300000, 'n');
 };
 
-TEST_F(FileReplaceTest, ReplacesAnExistingFileAndLeavesNothingElseBehind) {
-  WriteWholeFile(TargetWide(), oldContent);
-  Replace(newContent);
-  EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
-}
-
-TEST_F(FileReplaceTest, CreatesATargetThatNoLongerExists) {
-  Replace(newContent);
-  EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
-}
-
-TEST_F(FileReplaceTest, ShrinksALargerFileToTheNewContent) {
-  WriteWholeFile(TargetWide(), newContent);
-  Replace(oldContent);
-  EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent);
-}
-
-TEST_F(FileReplaceTest, WritesAnEmptyContent) {
-  WriteWholeFile(TargetWide(), oldContent);
-  Replace({});
-  EXPECT_TRUE(ReadWholeFile(TargetWide()).empty());
-  EXPECT_EQ(folder.Entries().size(), 1u);
+TEST_F(FileReplaceTest, ReplacesWhateverTheTargetHeldAndLeavesNothingElseBehind) {
+  const struct {
+    const char* what;
+    std::optional<std::vector<char>> before;  // none: no target
+    std::vector<char> after;
+  } cases[] = {{"a smaller file", oldContent, newContent},
+               {"no file", std::nullopt, newContent},
+               {"a larger file", newContent, oldContent},
+               {"an empty content", oldContent, {}}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.what);
+    DeleteFileW(TargetWide().c_str());
+    if (each.before) WriteWholeFile(TargetWide(), *each.before);
+    Replace(each.after);
+    EXPECT_EQ(ReadWholeFile(TargetWide()), each.after);
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+  }
 }
 
 TEST_F(FileReplaceTest, ATargetHeldOpenWithoutSharingOrDeniedIsReportedAndKeptWhole) {
@@ -119,49 +125,44 @@ TEST_F(FileReplaceTest, ATargetHeldOpenWithoutSharingOrDeniedIsReportedAndKeptWh
 }
 
 // Another program holds the target, or the new file the moment it has taken the target's place (a
-// scanner, an indexer, a backup agent), for reading and writing with each way of sharing it: the
-// replacement waits for it and goes through. (The end-to-end tests hold it for longer.)
-TEST_F(FileReplaceTest, AFileHeldForAWhileWithAnySharingIsWaitedFor) {
+// scanner, an indexer, a backup agent), for reading and writing with each way of sharing it, or as
+// a scanner looks at it: the replacement waits for it and goes through. (The end-to-end tests hold
+// it for longer.)
+TEST_F(FileReplaceTest, AFileHeldForAWhileIsWaitedFor) {
+  struct Hold {
+    DWORD access;
+    DWORD share;
+    app::ReplaceStep from;  // held before the replacement starts, or by the time it reads the new file back
+    DWORD ms;
+  };
+  std::vector<Hold> holds;
   for (DWORD share = 0; share <= (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE); ++share) {
-    for (app::ReplaceStep holdAt : {app::ReplaceStep::NewContentWritten, app::ReplaceStep::Renamed}) {
-      SCOPED_TRACE(testing::Message() << "share " << share << ", held from step " << static_cast<int>(holdAt));
-      WriteWholeFile(TargetWide(), oldContent);
-      rtl::TFileHandle held;
-      std::thread releaser;
-      auto hold = [&] {
-        held.reset(CreateFileW(TargetWide().c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0,
-                               nullptr));
-        EXPECT_TRUE(held);
-        releaser = std::thread([&held] {
-          Sleep(400);
-          held.reset();
-        });
-      };
-      // Held before the replacement starts, or by the time it reads the new file back.
-      if (holdAt == app::ReplaceStep::NewContentWritten) hold();
-      app::SetReplaceStepHook([&](app::ReplaceStep step) {
-        if (step == holdAt && !releaser.joinable()) hold();
-      });
-      EXPECT_NO_THROW(Replace(newContent));
-      if (releaser.joinable()) releaser.join();
-      EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
-      EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+    for (app::ReplaceStep from : {app::ReplaceStep::NewContentWritten, app::ReplaceStep::Renamed}) {
+      holds.push_back({GENERIC_READ | GENERIC_WRITE, share, from, 400});
     }
   }
-}
-
-TEST_F(FileReplaceTest, ATargetAScannerLooksAtIsReplacedOnceItLetsGo) {
-  WriteWholeFile(TargetWide(), oldContent);
-  rtl::TFileHandle held(HoldLikeAScanner(TargetWide()));
-  ASSERT_TRUE(held);
-  std::thread releaser([&held] {
-    Sleep(700);
-    held.reset();
-  });
-  EXPECT_NO_THROW(Replace(newContent));
-  releaser.join();
-  EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+  holds.push_back({FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   app::ReplaceStep::NewContentWritten, 700});  // as HoldLikeAScanner
+  for (const Hold& each : holds) {
+    SCOPED_TRACE(testing::Message() << "access " << each.access << ", share " << each.share << ", held from step "
+                                    << static_cast<int>(each.from));
+    WriteWholeFile(TargetWide(), oldContent);
+    rtl::TFileHandle held;
+    std::optional<TLetGoLater> releaser;
+    auto hold = [&] {
+      held.reset(CreateFileW(TargetWide().c_str(), each.access, each.share, nullptr, OPEN_EXISTING, 0, nullptr));
+      EXPECT_TRUE(held);
+      releaser.emplace(held, each.ms);
+    };
+    if (each.from == app::ReplaceStep::NewContentWritten) hold();
+    app::SetReplaceStepHook([&](app::ReplaceStep step) {
+      if (step == each.from && !releaser) hold();
+    });
+    EXPECT_NO_THROW(Replace(newContent));
+    releaser.reset();
+    EXPECT_EQ(ReadWholeFile(TargetWide()), newContent);
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
+  }
 }
 
 TEST_F(FileReplaceTest, AScannerThatNeverLetsGoIsReportedOnceThePatienceIsSpent) {
@@ -315,15 +316,10 @@ class FileReplaceVerifyTest : public FileReplaceTest {
   }
 };
 
-TEST_F(FileReplaceVerifyTest, AVanishedTargetIsReportedAndTheOldFileIsBack) {
+TEST_F(FileReplaceVerifyTest, AVanishedOrAlteredTargetIsReportedAndTheOldFileIsBack) {
   WriteWholeFile(TargetWide(), oldContent);
   ExpectWriteErrorWhenAfterRename([&] { ASSERT_TRUE(DeleteFileW(TargetWide().c_str())); });
-  EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
-}
-
-TEST_F(FileReplaceVerifyTest, AnAlteredTargetIsReportedAndTheOldFileIsBack) {
-  WriteWholeFile(TargetWide(), oldContent);
+  EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent) << "vanished";
   for (std::size_t at : {std::size_t{0}, newContent.size() / 2, newContent.size() - 1}) {
     std::vector<char> altered = newContent;
     altered[at] = static_cast<char>(altered[at] ^ 1);
@@ -470,12 +466,9 @@ TEST_F(FileReplaceTest, DiskFullLeavesTheOldFileWhole) {
   if (limit == nullptr) GTEST_SKIP() << "needs the file-size limit of the app_disk_full test";
   std::vector<char> tooLarge = Pattern(static_cast<std::size_t>(std::atoi(limit)) * 4, 'x');
   WriteWholeFile(TargetWide(), oldContent);
-  try {
-    Replace(tooLarge);
-    ADD_FAILURE() << "a write beyond the limit succeeded";
-  } catch (const rtl::EWriteError& error) {
-    EXPECT_EQ(error.Message, rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"));
-  }
+  EXPECT_EQ(testing_support::MessageOf<rtl::EWriteError>([&] { Replace(tooLarge); }),
+            rtl::Utf8ToSjis("ｽﾄﾘｰﾑへの書き込みｴﾗｰ"))
+      << "a write beyond the limit";
   EXPECT_EQ(ReadWholeFile(TargetWide()), oldContent);
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});
 }

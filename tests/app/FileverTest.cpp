@@ -40,38 +40,29 @@ bool CopyFixture(const char* fixture, const std::string& to) {
   return CopyFileW(Wide(FixturePath(fixture)).c_str(), Wide(to).c_str(), FALSE) != 0;
 }
 
-class InstalledVersionTest : public testing::Test {};
-
-TEST_F(InstalledVersionTest, ProductVersionNotFileVersionIsRead) {
-  // Product 5.1.6.0, file 5.2.0.0.
-  EXPECT_EQ(InstalledVersion(FixturePath("version_5_1_6_0.dll")), (Installed{5, 16}));
-  EXPECT_EQ(InstalledVersion(FixturePath("standin\\Pelano5.exe")), (Installed{5, 16}));
+TEST(InstalledVersionTest, IsTheProductVersionOrZerosWithoutOne) {
+  const struct {
+    std::string path;
+    Installed version;
+    const char* why;
+  } cases[] = {
+      {FixturePath("version_5_1_6_0.dll"), {5, 16}, "the product version, not the file version 5.2.0.0"},
+      {FixturePath("standin\\Pelano5.exe"), {5, 16}, "the stand-in application"},
+      {FixturePath("version_5_1_5_9.dll"), {5, 15}, "the fourth number never matters"},
+      {FixturePath("version_5_1_12_0.dll"), {5, 22}, "a release of ten or more carries, as the update's does"},
+      {FixturePath("version_5_2_2_0.dll"), {5, 22}, "the same version written otherwise"},
+      {FixturePath("version_max.dll"), {65535, 65535 * 10 + 65535}, "the largest words do not overflow"},
+      {FixturePath("record_none.dll"), {0, 0}, "no version information"},
+      {FixturePath("version_nofixed.dll"), {0, 0}, "no fixed version information"},
+      {FixturePath("no-such-file.exe"), {0, 0}, "no file"},
+      {FixturePath("no-such-folder\\Pelano5.exe"), {0, 0}, "no folder"},
+      {"", {0, 0}, "no name"},
+      {FixturePath("standin"), {0, 0}, "a folder is no executable"},
+  };
+  for (const auto& each : cases) EXPECT_EQ(InstalledVersion(each.path), each.version) << each.why;
 }
 
-TEST_F(InstalledVersionTest, FourthNumberNeverMatters) {
-  EXPECT_EQ(InstalledVersion(FixturePath("version_5_1_5_9.dll")), (Installed{5, 15}));
-}
-
-TEST_F(InstalledVersionTest, ReleaseOfTenOrMoreCarriesLikeTheUpdateVersion) {
-  EXPECT_EQ(InstalledVersion(FixturePath("version_5_1_12_0.dll")), (Installed{5, 22}));
-  EXPECT_EQ(InstalledVersion(FixturePath("version_5_2_2_0.dll")), (Installed{5, 22}));
-}
-
-TEST_F(InstalledVersionTest, LargestWordsDoNotOverflow) {
-  EXPECT_EQ(InstalledVersion(FixturePath("version_max.dll")), (Installed{65535, 65535 * 10 + 65535}));
-}
-
-TEST_F(InstalledVersionTest, NoVersionInformationGivesZeros) {
-  EXPECT_EQ(InstalledVersion(FixturePath("record_none.dll")), (Installed{0, 0}));
-  EXPECT_EQ(InstalledVersion(FixturePath("version_nofixed.dll")), (Installed{0, 0}));
-  EXPECT_EQ(InstalledVersion(FixturePath("no-such-file.exe")), (Installed{0, 0}));
-  EXPECT_EQ(InstalledVersion(FixturePath("no-such-folder\\Pelano5.exe")), (Installed{0, 0}));
-  EXPECT_EQ(InstalledVersion(""), (Installed{0, 0}));
-  // A folder is no executable.
-  EXPECT_EQ(InstalledVersion(FixturePath("standin")), (Installed{0, 0}));
-}
-
-TEST_F(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
+TEST(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
   ScratchFolder scratch;
   for (std::string content : {std::string(), std::string("MZ"), std::string(4096, 'x')}) {
     std::string path = Base(scratch) + "Pelano5.exe";
@@ -81,7 +72,7 @@ TEST_F(InstalledVersionTest, FileThatIsNoExecutableGivesZeros) {
   }
 }
 
-TEST_F(InstalledVersionTest, JapaneseFolderIsFoundWhateverTheSystemCodePage) {
+TEST(InstalledVersionTest, JapaneseFolderIsFoundWhateverTheSystemCodePage) {
   ScratchFolder scratch;
   std::string folder = Base(scratch) + rtl::Utf8ToSjis("ぺらの表");
   ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
@@ -90,44 +81,27 @@ TEST_F(InstalledVersionTest, JapaneseFolderIsFoundWhateverTheSystemCodePage) {
   EXPECT_EQ(InstalledVersion(path), (Installed{5, 16}));
 }
 
-// A path longer than 255 bytes is looked up by its first 255 bytes.
-class LongPathTest : public testing::Test {
- protected:
-  void SetUp() override {
-    // Pad one folder name so that <scratch><padding>\Pelano5.exe is exactly 255 bytes.
-    const std::string name = "\\Pelano5.exe";
-    const std::string base = Base(scratch_);
-    ASSERT_LT(base.size() + name.size(), 254u);
-    std::string padding(255 - base.size() - name.size(), 'p');
-    ASSERT_LE(padding.size(), 255u);
-    std::string folder = base + padding;
-    ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
-    at255_ = folder + name;
-    ASSERT_EQ(at255_.size(), 255u);
-  }
-
-  ScratchFolder scratch_;
-  std::string at255_;
-};
-
-TEST_F(LongPathTest, PathOf255BytesIsReadWhole) {
-  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255_));
-  EXPECT_EQ(InstalledVersion(at255_), (Installed{5, 15}));
-}
-
-TEST_F(LongPathTest, PathOf256BytesIsReadByItsFirst255) {
+// A path longer than 255 bytes is looked up by its first 255 bytes; one of 255 is read whole.
+TEST(InstalledVersionTest, APathIsReadByItsFirst255Bytes) {
+  ScratchFolder scratch;
+  // One folder name padded so that <scratch><padding>\Pelano5.exe is exactly 255 bytes.
+  const std::string name = "\\Pelano5.exe";
+  const std::string base = Base(scratch);
+  ASSERT_LT(base.size() + name.size(), 254u);
+  const std::string folder = base + std::string(255 - base.size() - name.size(), 'p');
+  ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
+  const std::string at255 = folder + name;
   // The 256-byte file carries 5.1.6.0, but its first 255 bytes name a file not there yet.
-  const std::string at256 = at255_ + "x";
+  const std::string at256 = at255 + "x";
   ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", at256));
   EXPECT_EQ(InstalledVersion(at256), (Installed{0, 0}));
-  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255_));
+  ASSERT_TRUE(CopyFixture("version_5_1_5_9.dll", at255));
+  EXPECT_EQ(InstalledVersion(at255), (Installed{5, 15}));
   EXPECT_EQ(InstalledVersion(at256), (Installed{5, 15}));
-  EXPECT_EQ(InstalledVersion(at255_ + "\\junk\\beyond.exe"), (Installed{5, 15}));
+  EXPECT_EQ(InstalledVersion(at255 + "\\junk\\beyond.exe"), (Installed{5, 15}));
 }
 
-class FileVerTest : public testing::Test {};
-
-TEST_F(FileVerTest, GetVersionFillsTheFourProductNumbersInOrder) {
+TEST(FileVerTest, GetVersionFillsTheFourProductNumbersInOrder) {
   app::TFileVer fileVer(FixturePath("version_5_1_5_9.dll"));
   std::array<uint16_t, 4> v{};
   ASSERT_TRUE(fileVer.GetVersion(v));
@@ -137,7 +111,7 @@ TEST_F(FileVerTest, GetVersionFillsTheFourProductNumbersInOrder) {
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
 }
 
-TEST_F(FileVerTest, NoVersionLeavesTheArrayUntouched) {
+TEST(FileVerTest, NoVersionLeavesTheArrayUntouched) {
   for (const char* name : {"record_none.dll", "version_nofixed.dll", "no-such-file.dll"}) {
     app::TFileVer fileVer(FixturePath(name));
     std::array<uint16_t, 4> v{7, 7, 7, 7};
@@ -147,7 +121,7 @@ TEST_F(FileVerTest, NoVersionLeavesTheArrayUntouched) {
   }
 }
 
-TEST_F(FileVerTest, ShortArrayRaisesRangeErrorAtTheFirstIndexBeyondIt) {
+TEST(FileVerTest, ShortArrayRaisesRangeErrorAtTheFirstIndexBeyondIt) {
   app::TFileVer fileVer(FixturePath("version_5_1_6_0.dll"));
   std::array<uint16_t, 4> v{9, 9, 9, 9};
   EXPECT_EQ(testing_support::MessageOf<rtl::ERangeError>([&] { fileVer.GetVersion(std::span<uint16_t>(v.data(), 3)); }),
@@ -157,14 +131,14 @@ TEST_F(FileVerTest, ShortArrayRaisesRangeErrorAtTheFirstIndexBeyondIt) {
   EXPECT_THROW(fileVer.GetVersion(std::span<uint16_t>()), rtl::ERangeError);
 }
 
-TEST_F(FileVerTest, LongerArrayKeepsItsFifthEntry) {
+TEST(FileVerTest, LongerArrayKeepsItsFifthEntry) {
   app::TFileVer fileVer(FixturePath("version_5_1_6_0.dll"));
   std::array<uint16_t, 5> v{9, 9, 9, 9, 9};
   ASSERT_TRUE(fileVer.GetVersion(v));
   EXPECT_EQ(v, (std::array<uint16_t, 5>{5, 1, 6, 0, 9}));
 }
 
-TEST_F(FileVerTest, BlockIsKeptUntilTheNameChanges) {
+TEST(FileVerTest, BlockIsKeptUntilTheNameChanges) {
   ScratchFolder scratch;
   std::string path = Base(scratch) + "Pelano5.exe";
   ASSERT_TRUE(CopyFixture("version_5_1_6_0.dll", path));

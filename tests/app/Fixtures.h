@@ -1,18 +1,22 @@
-// Where the app tests find the modules built beside them.
+// Where the app tests find the modules built beside them, and what the updater's dialogs share.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/Application.h"
 #include "framework/BitBtn.h"
 #include "framework/Form.h"
 #include "framework/GraphicsObjects.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/Gui.h"
+#include "support/Pixels.h"
 
 namespace testing_support {
 
@@ -34,6 +38,31 @@ class DataModule {
   HMODULE module_;
 };
 
+// The tests of a dialog of class F, made by Create: what reaches the application's exception handler
+// is collected, and a modal loop that has not ended in 10 s is ended, so that a fault fails a test,
+// not the run.
+template <typename F>
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    framework::Application().SetOnException(
+        [this](const std::exception& error) { errors.push_back(framework::ExceptionMessage(error)); });
+  }
+  void TearDown() override {
+    CancelLater();
+    form.reset();
+    Pump();
+    framework::Application().SetOnException(nullptr);
+  }
+  void Create() {
+    form = std::make_unique<F>(nullptr);
+    Later([this] { form->SetModalResult(framework::mrAbort); }, 10000);
+  }
+
+  std::unique_ptr<F> form;
+  std::vector<std::string> errors;
+};
+
 // A dialog's confirming and cancelling pair: Enter presses the first (modal result OK, first in the
 // tab order), Escape the second (Cancel, second).
 inline void ExpectConfirmAndCancelButtons(const framework::TBitBtn* confirm, const framework::TBitBtn* cancel) {
@@ -43,6 +72,14 @@ inline void ExpectConfirmAndCancelButtons(const framework::TBitBtn* confirm, con
   EXPECT_TRUE(cancel->Cancel());
   EXPECT_EQ(cancel->ModalResult(), framework::mrCancel);
   EXPECT_EQ(cancel->TabOrder(), 1);
+}
+
+// Whether glyph is the updater's own 32 x 32 button picture, pixel for pixel.
+inline bool IsTheUpdatersGlyph(const framework::TBitmap& glyph) {
+  if (glyph.Width() != 32 || glyph.Height() != 32) return false;
+  framework::TBitmap expected;
+  expected.LoadFromResourceName(GetModuleHandleW(nullptr), "ButtonPelano");
+  return Pixels(glyph) == Pixels(expected);
 }
 
 inline BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {

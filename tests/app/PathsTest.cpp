@@ -58,6 +58,7 @@ TEST(PathsTest, RemoveBackslash) {
 TEST(PathsTest, JoinPath) {
   EXPECT_EQ(JoinPath("C:\\PELANO5W", "Pelano5.exe"), "C:\\PELANO5W\\Pelano5.exe");
   EXPECT_EQ(JoinPath("C:\\PELANO5W\\", "Pelano5.exe"), "C:\\PELANO5W\\Pelano5.exe");
+  EXPECT_EQ(JoinPath("C:\\", "Pelano5.exe"), "C:\\Pelano5.exe");  // a drive root: no doubled backslash
   EXPECT_EQ(JoinPath("C:\\" + kHyo, "Pelano5.exe"), "C:\\" + kHyo + "\\Pelano5.exe");
   // An empty folder gives the bare name.
   EXPECT_EQ(JoinPath("", "Pelano5.exe"), "Pelano5.exe");

@@ -23,11 +23,16 @@ class ExceptionReport : public ::testing::Test {
     testing_support::CancelLater();
   }
 
-  testing_support::TShownBox Report(const std::string& message) {
+  // The text of the one box that reporting message brings up, under the title with the error icon.
+  std::string Report(const std::string& message) {
     testing_support::TBoxWatcher watcher;
     Application().ShowException(rtl::Exception(message));
     EXPECT_EQ(watcher.boxes.size(), 1u);
-    return watcher.boxes.empty() ? testing_support::TShownBox{} : watcher.boxes[0];
+    if (watcher.boxes.empty()) return {};
+    EXPECT_EQ(watcher.boxes[0].caption, S("ぺらの5.16アップデーター"));
+    EXPECT_TRUE(watcher.boxes[0].errorIcon);
+    EXPECT_FALSE(watcher.boxes[0].exclamationIcon);
+    return watcher.boxes[0].text;
   }
   // The text of the one box that a click of the button brings up.
   static std::string ReportOfClick(TBitBtn& button) {
@@ -37,13 +42,6 @@ class ExceptionReport : public ::testing::Test {
     return watcher.boxes.empty() ? std::string() : watcher.boxes[0].text;
   }
 };
-
-TEST_F(ExceptionReport, ShowsTheMessageUnderTheTitleWithTheErrorIcon) {
-  testing_support::TShownBox box = Report(S("LOGO ﾘｿｰｽが見つかりません"));
-  EXPECT_EQ(box.caption, S("ぺらの5.16アップデーター"));
-  EXPECT_EQ(box.text, S("LOGO ﾘｿｰｽが見つかりません."));
-  EXPECT_TRUE(box.errorIcon);
-}
 
 // Before anyone sets a title, the report is still captioned: with the program's name.
 TEST(ApplicationTitle, StartsAsTheProgramsNameAndCaptionsTheReport) {
@@ -56,22 +54,24 @@ TEST(ApplicationTitle, StartsAsTheProgramsNameAndCaptionsTheReport) {
   EXPECT_TRUE(watcher.boxes[0].errorIcon);
 }
 
-TEST_F(ExceptionReport, AppendsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
-  EXPECT_EQ(Report("done.").text, "done.");
-  EXPECT_EQ(Report("Stop!").text, "Stop!");
-  EXPECT_EQ(Report("(a-b)").text, "(a-b)");  // ")" sorts before "."
-  EXPECT_EQ(Report("1/2").text, "1/2.");     // "/" sorts just after "."
-  EXPECT_EQ(Report("abc").text, "abc.");
-  EXPECT_EQ(Report(S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ")).text, S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
-  EXPECT_EQ(Report(S("表")).text, S("表."));  // a double-byte character whose second byte is "\"
-  EXPECT_EQ(Report("").text, "");
+// The message under the title with the error icon, a full stop appended only after a character
+// that sorts after it.
+TEST_F(ExceptionReport, ShowsTheMessageWithAFullStopOnlyAfterACharacterThatSortsAfterIt) {
+  EXPECT_EQ(Report(S("LOGO ﾘｿｰｽが見つかりません")), S("LOGO ﾘｿｰｽが見つかりません."));
+  EXPECT_EQ(Report("done."), "done.");
+  EXPECT_EQ(Report("Stop!"), "Stop!");
+  EXPECT_EQ(Report("(a-b)"), "(a-b)");  // ")" sorts before "."
+  EXPECT_EQ(Report("1/2"), "1/2.");     // "/" sorts just after "."
+  EXPECT_EQ(Report("abc"), "abc.");
+  EXPECT_EQ(Report(S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ")), S("ｽﾄﾘｰﾑからの読み込みｴﾗｰ."));
+  EXPECT_EQ(Report(S("表")), S("表."));  // a double-byte character whose second byte is "\"
+  EXPECT_EQ(Report(""), "");
 }
 
 TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramGoesOn) {
   TForm form(nullptr);
   form.SetClientSize(200, 100);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
+  auto* button = testing_support::Place<TBitBtn>(form, 0, 0, 75, 25);
   int clicks = 0;
   button->OnClick = [&](TObject*) {
     ++clicks;
@@ -91,8 +91,7 @@ TEST_F(ExceptionReport, AnExceptionInAHandlerReachesTheHandlerSlotAndTheProgramG
 
 TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
   TForm form(nullptr);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
+  auto* button = testing_support::Place<TBitBtn>(form, 0, 0, 75, 25);
   button->OnClick = [](TObject*) { throw rtl::EWriteError(); };
   Application().SetOnException([](const std::exception&) { throw rtl::ERangeError(); });
   EXPECT_EQ(ReportOfClick(*button), S("範囲ﾁｪｯｸｴﾗｰ."));
@@ -101,8 +100,7 @@ TEST_F(ExceptionReport, AFailingHandlerGetsTheStandardReportOfItsOwnException) {
 TEST_F(ExceptionReport, AnExceptionFromAKeyHandledByTheLoopReachesTheHandler) {
   TForm form(nullptr);
   form.SetClientSize(200, 100);
-  auto* button = new TBitBtn(&form);
-  button->SetParent(&form);
+  auto* button = testing_support::Place<TBitBtn>(form, 0, 0, 75, 25);
   button->SetDefault(true);
   button->OnClick = [](TObject*) { throw rtl::EIntOverflow(); };
   form.Show();

@@ -1,22 +1,19 @@
-// Bitmaps, canvases, pictures and the printer object, checked by their pixels read back with
-// GetDIBits.
+// Bitmaps: their kinds and formats, palettes, transparency, copies, stored data and clipboard
+// formats, checked by their pixels read back with GetDIBits; and no GDI object left behind.
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
 #include "framework/Colors.h"
 #include "framework/Errors.h"
-#include "framework/GraphicsObjects.h"
 #include "framework/Picture.h"
-#include "framework/Printers.h"
 #include "rtl/Sjis.h"
 #include "rtl/Stream.h"
 #include "support/Bmp.h"
 #include "support/GdiObjects.h"
+#include "support/Graphics.h"
 #include "support/Gui.h"
 #include "support/MemoryStreams.h"
 #include "support/MessageOf.h"
 #include "support/Pixels.h"
-#include "support/ScratchFolder.h"
-#include "support/TestPrinter.h"
 
 #include <gtest/gtest.h>
 
@@ -30,19 +27,13 @@ namespace {
 using namespace framework;
 using Bytes = std::vector<uint8_t>;
 using testing_support::S;
-using testing_support::Fill;
+using testing_support::LoadFrom;
 using testing_support::Pixels;
 
 constexpr uint32_t W = 0xFFFFFF;
 constexpr uint32_t R = 0xFF0000;  // 0x00RRGGBB as ReadPixels gives them
 constexpr uint32_t G = 0x00FF00;
 constexpr uint32_t B = 0x0000FF;
-
-void Load(TBitmap& bitmap, const Bytes& data) {
-  rtl::TMemoryStream stream;
-  Fill(stream, data);
-  bitmap.LoadFromStream(stream);
-}
 
 // 4 x 2 at 24 bits: red, green, blue, white over white, white, white, black.
 Bytes Small24() {
@@ -59,9 +50,7 @@ std::vector<RGBQUAD> Ramp() {
 }
 uint32_t RampColor(int index) { return static_cast<uint32_t>(index << 16 | (255 - index) << 8 | 7); }
 
-class BitmapKinds : public ::testing::Test {};
-
-TEST_F(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
+TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
   TBitmap bitmap;
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pfDevice);
@@ -78,7 +67,7 @@ TEST_F(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
   EXPECT_EQ(ds.dsBm.bmHeight, 3);
 }
 
-TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
+TEST(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
   TBitmap bitmap;
   bitmap.SetPixelFormat(TPixelFormat::pf8bit);
   bitmap.SetSize(3, 2);
@@ -92,11 +81,12 @@ TEST_F(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
   EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 256u);
 }
 
-TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
+TEST(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   for (TPixelFormat format : {TPixelFormat::pf32bit, TPixelFormat::pfDevice, TPixelFormat::pf24bit,
-                              TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
+                              TPixelFormat::pf8bit, TPixelFormat::pfDevice, TPixelFormat::pf8bit,
+                              TPixelFormat::pf24bit}) {
     bitmap.SetPixelFormat(format);
     EXPECT_EQ(bitmap.PixelFormat(), format);
     EXPECT_EQ(Pixels(bitmap), kSmall24) << static_cast<int>(format);
@@ -109,9 +99,9 @@ TEST_F(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
   EXPECT_THROW(bitmap.SetPixelFormat(TPixelFormat::pfCustom), EInvalidGraphicOperation);
 }
 
-TEST_F(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
+TEST(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   bitmap.SetMonochrome(true);
   EXPECT_TRUE(bitmap.Monochrome());
   BITMAP bm{};
@@ -126,7 +116,7 @@ TEST_F(BitmapKinds, MonochromeMakesWhiteWhiteAndEverythingElseBlack) {
   EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{0, 0, 0, W, W, W, W, 0}));
 }
 
-TEST_F(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
+TEST(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
   TBitmap mask;
   mask.SetMonochrome(true);
   mask.SetWidth(16);
@@ -145,9 +135,9 @@ TEST_F(BitmapKinds, AnEmptyMonochromeBitmapTakesItsBitsWhole) {
   EXPECT_EQ(pixels[16 + 14], 0u);
 }
 
-TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
+TEST(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   bitmap.SetHandleType(TBitmapHandleType::bmDDB);
   bitmap.SetPixelFormat(TPixelFormat::pf24bit);
   auto* top = static_cast<uint8_t*>(bitmap.ScanLine(0));
@@ -162,14 +152,15 @@ TEST_F(BitmapKinds, ScanLinesAreRowsFromTheTopAndADeviceBitmapBecomesADib) {
   device.SetSize(2, 2);
   device.Canvas().SetPixel(1, 1, clBlue);
   ASSERT_EQ(device.HandleType(), TBitmapHandleType::bmDDB);
+  device.SetSize(2, 3);  // a device bitmap, too, keeps its top-left and grows black
   device.ScanLine(1);
   EXPECT_EQ(device.HandleType(), TBitmapHandleType::bmDIB);
-  EXPECT_EQ(Pixels(device)[3], B);
+  EXPECT_EQ(Pixels(device), (std::vector<uint32_t>{0, 0, 0, B, 0, 0}));
 }
 
-TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
+TEST(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   bitmap.SetSize(5, 3);
   EXPECT_EQ(Pixels(bitmap), (std::vector<uint32_t>{R, G, B, W, 0, W, W, W, 0, 0, 0, 0, 0, 0, 0}));
   bitmap.SetWidth(2);
@@ -177,13 +168,13 @@ TEST_F(BitmapKinds, ResizingKeepsTheTopLeftAndNewPixelsAreBlack) {
   bitmap.SetHeight(0);
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.Width(), 2);
+  bitmap.SetSize(0, 3);
+  EXPECT_TRUE(bitmap.Empty());
 }
 
-class BitmapPalettes : public ::testing::Test {};
-
-TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
+TEST(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
   TBitmap bitmap;
-  Load(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
+  LoadFrom(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 60); }));
   const std::vector<uint32_t> before = Pixels(bitmap);
   // The ramp backwards: index i of the new palette is index 255 - i of the old.
   std::vector<uint8_t> record(4 + 256 * 4);
@@ -202,11 +193,11 @@ TEST_F(BitmapPalettes, AGivenPaletteReRendersAnIndexedDibWithTheSameColours) {
   EXPECT_EQ(before[1], RampColor(60));
 }
 
-TEST_F(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
+TEST(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
   HPALETTE palette = nullptr;
   {
     TBitmap bitmap;
-    Load(bitmap, Small24());
+    LoadFrom(bitmap, Small24());
     palette = CreateHalftonePalette(bitmap.Canvas().Handle());
     bitmap.SetPalette(palette);
     EXPECT_EQ(GetObjectType(palette), static_cast<DWORD>(OBJ_PAL));
@@ -218,7 +209,7 @@ TEST_F(BitmapPalettes, APaletteGivenIsOwnedAndFreedWithTheBitmap) {
   EXPECT_EQ(GetObjectType(palette), 0u);
 }
 
-TEST_F(BitmapPalettes, IgnoringThePaletteMakesNone) {
+TEST(BitmapPalettes, IgnoringThePaletteMakesNone) {
   TBitmap bitmap;
   bitmap.SetIgnorePalette(true);
   bitmap.SetPixelFormat(TPixelFormat::pf8bit);
@@ -230,12 +221,10 @@ TEST_F(BitmapPalettes, IgnoringThePaletteMakesNone) {
   EXPECT_NE(bitmap.Palette(), nullptr);
 }
 
-class BitmapTransparency : public ::testing::Test {};
-
-TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
+TEST(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
   TBitmap bitmap;
   EXPECT_EQ(bitmap.TransparentColor(), clDefault);
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   EXPECT_EQ(bitmap.TransparentColor(), clWhite);  // bottom-left
   bitmap.SetTransparentColor(clRed);
   EXPECT_EQ(bitmap.TransparentColor(), clRed);
@@ -245,9 +234,9 @@ TEST_F(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
   EXPECT_EQ(bitmap.TransparentColor(), clLime) << "back to the bottom-left pixel's";
 }
 
-TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
+TEST(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
   TBitmap picture;
-  Load(picture, Small24());
+  LoadFrom(picture, Small24());
   picture.SetTransparent(true);
   picture.SetTransparentColor(clWhite);
   TBitmap target;
@@ -260,14 +249,37 @@ TEST_F(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) 
   EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, M, M, M, M, 0}));
 }
 
-class BitmapAssign : public ::testing::Test {};
+TEST(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUntouched) {
+  TBitmap glyph;
+  glyph.LoadFromResourceName(GetModuleHandleW(nullptr), "GLYPH8");
+  TBitmap dest;
+  dest.SetSize(16, 16);
+  dest.Canvas().Draw(0, 0, glyph);
+  EXPECT_EQ(Pixels(dest), Pixels(glyph)) << "opaque, it covers its rectangle";
+  glyph.SetTransparent(true);
+  dest.SetSize(20, 20);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 20; ++x) dest.Canvas().SetPixel(x, y, static_cast<TColor>(RGB(x * 12, 100, y * 12)));
+  }
+  dest.Canvas().Draw(2, 3, glyph);
+  const std::vector<uint32_t> pixels = Pixels(dest);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const int gx = x - 2;
+      const int gy = y - 3;
+      uint32_t expected = (static_cast<uint32_t>(x * 12) << 16) | (100u << 8) | static_cast<uint32_t>(y * 12);
+      if (gx >= 4 && gx < 12 && gy >= 4 && gy < 12) expected = gy == 7 ? B : R;
+      ASSERT_EQ(pixels[static_cast<std::size_t>(y * 20 + x)], expected) << x << "," << y;
+    }
+  }
+}
 
-TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
+TEST(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
   TBitmap source;
   // Two indexes of the same colour: a copy keeps each pixel's own index.
   std::vector<RGBQUAD> colors = Ramp();
   colors[9] = colors[3];
-  Load(source, testing_support::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
+  LoadFrom(source, testing_support::MakeBmp(2, 1, 8, colors, [](int x, int) { return x == 0 ? 3u : 9u; }));
   source.PaletteNeeded();
   source.SetTransparentColor(clBlue);
   source.SetTransparent(true);
@@ -293,11 +305,16 @@ TEST_F(BitmapAssign, CopiesPixelsIndexesPaletteAndSettings) {
   EXPECT_TRUE(copy.Empty());
 }
 
-TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
+TEST(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
   TBitmap bitmap;
   int told = 0;
-  bitmap.OnChange = [&](TObject*) { ++told; };
+  bitmap.OnChange = [&](TObject* sender) {
+    EXPECT_EQ(sender, &bitmap);
+    ++told;
+  };
   bitmap.SetSize(2, 2);
+  EXPECT_EQ(told, 1);
+  bitmap.SetSize(2, 2);  // no change
   EXPECT_EQ(told, 1);
   EXPECT_TRUE(bitmap.Modified());
   bitmap.SetModified(false);
@@ -307,13 +324,15 @@ TEST_F(BitmapAssign, ChangesAreToldAndModifiedFollowsThem) {
   EXPECT_EQ(told, 2);
   bitmap.Canvas().FillRect({0, 0, 1, 1});
   EXPECT_EQ(told, 3);
+  bitmap.Canvas().SetPixel(0, 0, clWhite);
+  EXPECT_EQ(told, 4);
+  bitmap.SetTransparent(true);
+  EXPECT_EQ(told, 5);
 }
 
-class BitmapData : public ::testing::Test {};
-
-TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
+TEST(BitmapData, TheFormDataIsALengthAndABmpStream) {
   TBitmap bitmap;
-  Load(bitmap, Small24());
+  LoadFrom(bitmap, Small24());
   rtl::TMemoryStream data;
   bitmap.WriteData(data);
   uint32_t length = 0;
@@ -335,9 +354,9 @@ TEST_F(BitmapData, TheFormDataIsALengthAndABmpStream) {
   EXPECT_THROW(again.ReadData(cut), rtl::EReadError);
 }
 
-TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
+TEST(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
   TBitmap bitmap;
-  Load(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
+  LoadFrom(bitmap, testing_support::MakeBmp(4, 1, 8, Ramp(), [](int x, int) { return static_cast<uint32_t>(x * 70); }));
   bitmap.PaletteNeeded();
   UINT format = 0;
   HANDLE data = nullptr;
@@ -370,187 +389,6 @@ TEST_F(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
             unsupported);
 }
 
-class CanvasDrawing : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Load(picture, Small24());
-    target.SetPixelFormat(TPixelFormat::pf24bit);
-    target.SetSize(4, 2);
-    target.Canvas().Brush().SetColor(static_cast<TColor>(0x00FF00));  // green
-    target.Canvas().FillRect({0, 0, 4, 2});
-  }
-  TBitmap picture;
-  TBitmap target;
-};
-
-TEST_F(CanvasDrawing, DrawHonoursTheCopyMode) {
-  target.Canvas().SetCopyMode(SRCAND);
-  target.Canvas().Draw(0, 0, picture);
-  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{0, G, 0, G, G, G, G, 0}));
-  target.Canvas().SetCopyMode(SRCPAINT);
-  target.Canvas().Draw(0, 0, picture);
-  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, W, W, W, W, 0}));
-  target.Canvas().SetCopyMode(NOTSRCCOPY);
-  target.Canvas().Draw(0, 0, picture);
-  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{W ^ R, W ^ G, W ^ B, 0, 0, 0, 0, W}));
-}
-
-TEST_F(CanvasDrawing, StretchDrawScalesIntoTheRectangle) {
-  TBitmap big;
-  big.SetPixelFormat(TPixelFormat::pf24bit);
-  big.SetSize(8, 4);
-  big.Canvas().StretchDraw({0, 0, 8, 4}, picture);
-  const std::vector<uint32_t> pixels = Pixels(big);
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(pixels[y * 8 + x], kSmall24[(y / 2) * 4 + x / 2]) << x << ',' << y;
-  }
-}
-
-TEST_F(CanvasDrawing, LocksAreCounted) {
-  TCanvas& canvas = target.Canvas();
-  EXPECT_EQ(canvas.LockCount(), 0);
-  {
-    TCanvasLock outer(canvas);
-    canvas.Lock();
-    EXPECT_EQ(canvas.LockCount(), 2);
-    canvas.Unlock();
-  }
-  EXPECT_EQ(canvas.LockCount(), 0);
-  EXPECT_THROW(canvas.Unlock(), EInvalidOperation);
-}
-
-TEST(Font, SizeInPointsFollowsHeightAndPixelsPerInch) {
-  TFont font;
-  EXPECT_EQ(font.PixelsPerInch(), ScreenPixelsPerInch());
-  EXPECT_EQ(font.Height(), -12);
-  EXPECT_EQ(font.Handle(), SharedFont());
-  font.SetPixelsPerInch(96);
-  EXPECT_EQ(font.Size(), 9);
-  font.SetPixelsPerInch(300);
-  EXPECT_EQ(font.Height(), -12);
-  font.SetSize(9);
-  EXPECT_EQ(font.Height(), -38);  // 9 x 300 / 72 = 37.5
-  HFONT own = font.Handle();
-  EXPECT_NE(own, SharedFont());
-  LOGFONTW lf{};
-  GetObjectW(own, sizeof lf, &lf);
-  EXPECT_EQ(lf.lfHeight, -38);
-  EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
-  EXPECT_THROW(font.SetPixelsPerInch(0), rtl::ERangeError);
-}
-
-// A graphic class of the tests' own for the registries.
-class TTestGraphic : public TBitmap {
- public:
-  static const TClass& StaticClass() {
-    static const TClass info = TClassBuilder<TTestGraphic>("TTestGraphic", &TBitmap::StaticClass());
-    return info;
-  }
-  const TClass& ClassType() const override { return StaticClass(); }
-};
-
-class PictureRegistry : public ::testing::Test {
- protected:
-  void TearDown() override { TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass()); }
-};
-
-TEST_F(PictureRegistry, TheLastClassRegisteredForAnExtensionIsUsed) {
-  EXPECT_EQ(TPicture::FileFormatClass("bmp"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("BMP"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
-  TPicture::RegisterFileFormat("BMP", "Bitmaps", TTestGraphic::StaticClass());
-  TPicture::RegisterFileFormat(".cbm", "Compressed Bitmaps", TTestGraphic::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass(".bmp"), &TTestGraphic::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("Cbm"), &TTestGraphic::StaticClass());
-  TPicture::UnregisterGraphicClass(TTestGraphic::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("bmp"), &TBitmap::StaticClass());
-  EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
-}
-
-TEST_F(PictureRegistry, LoadingAFileUsesItsExtensionsClass) {
-  testing_support::ScratchFolder folder;
-  const std::string path = rtl::WideToSjis(folder.File(L"picture.BMP"));
-  TBitmap bitmap;
-  Load(bitmap, Small24());
-  bitmap.SaveToFile(path);
-  TPicture picture;
-  picture.LoadFromFile(path);
-  ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TBitmap");
-  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
-
-  TPicture::RegisterFileFormat("bmp", "Bitmaps", TTestGraphic::StaticClass());
-  picture.LoadFromFile(path);
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
-
-  EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(rtl::WideToSjis(folder.File(L"x.xyz"))); }),
-            S("拡張子 .xyz の画像ﾌｧｲﾙには対応していません"));
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
-}
-
-TEST_F(PictureRegistry, TheExtensionOfAShiftJisNameIsFoundByCharacters) {
-  // "表" ends in the byte of a backslash; it is the extension, not a folder separator.
-  const std::string extension = S("表");
-  TPicture::RegisterFileFormat(extension, "Test", TTestGraphic::StaticClass());
-  TPicture picture;
-  EXPECT_THROW(picture.LoadFromFile("C:\\no-such-folder\\x." + extension), rtl::EFOpenError);
-}
-
-TEST_F(PictureRegistry, GivingAGraphicStoresACopyOfItsClass) {
-  TTestGraphic graphic;
-  Load(graphic, Small24());
-  TPicture picture;
-  picture.SetGraphic(&graphic);
-  ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_NE(picture.Graphic(), &graphic);
-  EXPECT_EQ(picture.Graphic()->ClassType().Name(), "TTestGraphic");
-  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
-  picture.SetGraphic(nullptr);
-  EXPECT_EQ(picture.Graphic(), nullptr);
-}
-
-TEST_F(PictureRegistry, ClipboardFormatsFindTheirClass) {
-  TBitmap bitmap;
-  Load(bitmap, Small24());
-  UINT format = 0;
-  HANDLE data = nullptr;
-  HPALETTE palette = nullptr;
-  bitmap.SaveToClipboardFormat(format, data, palette);
-  TPicture picture;
-  picture.LoadFromClipboardFormat(format, data, palette);
-  DeleteObject(data);
-  ASSERT_NE(picture.Graphic(), nullptr);
-  EXPECT_EQ(Pixels(static_cast<TBitmap&>(*picture.Graphic())), kSmall24);
-  EXPECT_THROW(picture.LoadFromClipboardFormat(CF_TEXT, nullptr, nullptr), EInvalidGraphic);
-}
-
-class PrinterObject : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(testing_support::EnsureTestPrinter()) << testing_support::TestPrinterFailure();
-    Printer().SetPrinterName(testing_support::kTestPrinterName);
-  }
-  void TearDown() override { Printer().SetPrinterName({}); }
-};
-
-TEST_F(PrinterObject, ItsCanvasDrawsOnAPrinterContextWithTheFontAtItsResolution) {
-  HDC dc = Printer().Handle();
-  EXPECT_EQ(GetDeviceCaps(dc, TECHNOLOGY), DT_RASPRINTER);
-  const int resolution = GetDeviceCaps(dc, LOGPIXELSY);
-  EXPECT_GT(resolution, 96);
-  TCanvas& canvas = Printer().Canvas();
-  const int32_t points = canvas.Font().Size();
-  EXPECT_EQ(canvas.Handle(), dc);
-  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
-  EXPECT_EQ(canvas.Font().Size(), points);
-}
-
-TEST_F(PrinterObject, AnUnknownPrinterIsAnError) {
-  Printer().SetPrinterName("no such printer");
-  EXPECT_EQ(testing_support::MessageOf<EPrinter>([] { Printer().Handle(); }),
-            S("ﾌﾟﾘﾝﾀが選択されていないか、使用できません"));
-}
-
 // A few hundred loads, conversions and draws leave the process with the GDI objects it had.
 TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
   const Bytes data24 = Small24();
@@ -560,7 +398,7 @@ TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
     target.SetSize(32, 32);
     for (const Bytes* data : {&data24, &data8}) {
       TBitmap bitmap;
-      Load(bitmap, *data);
+      LoadFrom(bitmap, *data);
       bitmap.PaletteNeeded();
       target.Canvas().StretchDraw({0, 0, 32, 32}, bitmap);
       bitmap.SetTransparent(true);

@@ -13,6 +13,7 @@
 #include "rtl/Exception.h"
 #include "rtl/Stream.h"
 #include "support/Bmp.h"
+#include "support/Graphics.h"
 #include "support/GuardedStream.h"
 #include "support/Gui.h"
 #include "support/MemoryStreams.h"
@@ -26,15 +27,12 @@ using Bytes = std::vector<uint8_t>;
 using testing_support::S;
 using testing_support::ExpectedPixels;
 using testing_support::Fill;
+using testing_support::Get32;
+using testing_support::LoadFrom;
 using testing_support::ReadPixels;
-
-void Put32(Bytes& data, std::size_t at, uint32_t value) { std::memcpy(&data[at], &value, 4); }
-void Put16(Bytes& data, std::size_t at, uint16_t value) { std::memcpy(&data[at], &value, 2); }
-uint32_t Get32(const Bytes& data, std::size_t at) {
-  uint32_t value;
-  std::memcpy(&value, &data[at], 4);
-  return value;
-}
+using testing_support::Saved;
+using testing_support::Set16;
+using testing_support::Set32;
 
 // 0x00RRGGBB of a few distinct colours by position.
 uint32_t Pattern(int x, int y) { return static_cast<uint32_t>(((x * 37) & 0xFF) << 16 | ((y * 59) & 0xFF) << 8 | ((x + y) * 11 & 0xFF)); }
@@ -49,11 +47,7 @@ uint32_t Rgb(const RGBQUAD& c) { return static_cast<uint32_t>(c.rgbRed << 16 | c
 
 class BmpReader : public ::testing::Test {
  protected:
-  void Load(const Bytes& data) {
-    rtl::TMemoryStream stream;
-    Fill(stream, data);
-    bitmap.LoadFromStream(stream);
-  }
+  void Load(const Bytes& data) { LoadFrom(bitmap, data); }
   std::vector<uint32_t> Pixels() { return testing_support::Pixels(bitmap); }
   std::string Failure(const Bytes& data) {
     return testing_support::MessageOf<EInvalidGraphic>([&] { Load(data); });
@@ -62,15 +56,17 @@ class BmpReader : public ::testing::Test {
   TBitmap bitmap;
 };
 
-TEST_F(BmpReader, TwentyFourBitsBottomUpAndTopDown) {
-  for (bool topDown : {false, true}) {
-    Load(testing_support::MakeBmp(13, 7, 24, {}, Pattern, topDown));
+TEST_F(BmpReader, TwentyFourBitsBottomUpTopDownAndWithoutAnImageSize) {
+  for (const char* variant : {"bottom-up", "top-down", "image size 0"}) {
+    Bytes data = testing_support::MakeBmp(13, 7, 24, {}, Pattern, variant[0] == 't');
+    if (variant[0] == 'i') Set32(data, 34, 0);  // which means the rows' size
+    Load(data);
     EXPECT_EQ(bitmap.Width(), 13);
     EXPECT_EQ(bitmap.Height(), 7);
     EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf24bit);
     EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
     EXPECT_EQ(bitmap.Palette(), nullptr);
-    EXPECT_EQ(Pixels(), ExpectedPixels(13, 7, Pattern)) << topDown;
+    EXPECT_EQ(Pixels(), ExpectedPixels(13, 7, Pattern)) << variant;
     EXPECT_EQ(static_cast<uint8_t*>(bitmap.ScanLine(0))[2], (Pattern(0, 0) >> 16) & 0xFF) << "row 0 is the top row";
   }
 }
@@ -110,16 +106,16 @@ TEST_F(BmpReader, ThirtyTwoAndSixteenBitsWithAndWithoutMasks) {
 
   // 5-6-5 bit fields after a 40-byte header: red at the top.
   Bytes data = testing_support::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
-  Put32(data, 30, BI_BITFIELDS);
+  Set32(data, 30, BI_BITFIELDS);
   const uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};
   data.insert(data.begin() + 54, reinterpret_cast<const uint8_t*>(masks), reinterpret_cast<const uint8_t*>(masks) + 12);
-  Put16(data, 66, 0xF800);  // the bottom row's first pixel
+  Set16(data, 66, 0xF800);  // the bottom row's first pixel
   Load(data);
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf16bit);
   EXPECT_EQ(Pixels()[4], 0xFF0000u);
 
   Bytes plain = testing_support::MakeBmp(4, 2, 16, {}, [](int, int) { return 0u; });
-  Put16(plain, 54, 0x7C00);
+  Set16(plain, 54, 0x7C00);
   Load(plain);
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf15bit);
   EXPECT_EQ(Pixels()[4], 0xFF0000u);
@@ -142,17 +138,10 @@ TEST_F(BmpReader, PixelsFollowTheColourTableWhateverTheOffsetSays) {
   auto index = [](int x, int y) { return static_cast<uint32_t>((x + y) % 16); };
   Bytes data = testing_support::MakeBmp(8, 4, 4, table, index);
   for (uint32_t offset : {0u, 1u, 118u + 7u, 0xFFFFFFFFu}) {
-    Put32(data, 10, offset);
+    Set32(data, 10, offset);
     Load(data);
     EXPECT_EQ(Pixels(), ExpectedPixels(8, 4, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << offset;
   }
-}
-
-TEST_F(BmpReader, ASizeImageOfZeroMeansTheRowsSize) {
-  Bytes data = testing_support::MakeBmp(5, 3, 24, {}, Pattern);
-  Put32(data, 34, 0);
-  Load(data);
-  EXPECT_EQ(Pixels(), ExpectedPixels(5, 3, Pattern));
 }
 
 TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
@@ -161,7 +150,7 @@ TEST_F(BmpReader, ReadsAtMostSizeImageAndLeavesTheStreamAfterIt) {
   auto white = [](int, int) { return 0xFFFFFFu; };
   Bytes data = testing_support::MakeBmp(400, 360, 24, {}, white);
   ASSERT_EQ(Get32(data, 34), 432000u);
-  Put32(data, 34, 431999);
+  Set32(data, 34, 431999);
   data.insert(data.end(), {1, 2, 3, 4, 5});
   rtl::TMemoryStream stream;
   Fill(stream, data);
@@ -188,19 +177,19 @@ TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
   const std::string message = S("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
   Bytes good = testing_support::MakeBmp(3, 3, 24, {}, Pattern);
   Bytes tooManyColours = testing_support::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 0u; });
-  Put32(tooManyColours, 46, 0x40000000);
+  Set32(tooManyColours, 46, 0x40000000);
   EXPECT_EQ(Failure(tooManyColours), message);
   // Rows that would not fit in memory: the largest sizes the header can state, and the first
   // size past 2 GiB of pixels.
   Bytes huge = good;
-  Put32(huge, 18, 0x7FFFFFFF);
-  Put32(huge, 22, 0x80000001);  // -0x7FFFFFFF: top-down
-  Put16(huge, 28, 32);
+  Set32(huge, 18, 0x7FFFFFFF);
+  Set32(huge, 22, 0x80000001);  // -0x7FFFFFFF: top-down
+  Set16(huge, 28, 32);
   EXPECT_EQ(Failure(huge), message);
   Bytes justPast = good;
-  Put32(justPast, 18, 0x2000);   // 0x8000 bytes a row at 32 bits
-  Put32(justPast, 22, 0x10000);  // 2^31 bytes in all
-  Put16(justPast, 28, 32);
+  Set32(justPast, 18, 0x2000);   // 0x8000 bytes a row at 32 bits
+  Set32(justPast, 22, 0x10000);  // 2^31 bytes in all
+  Set16(justPast, 28, 32);
   EXPECT_EQ(Failure(justPast), message);
   // One field of the header set to a value that no BMP has.
   struct TBadField {
@@ -224,14 +213,14 @@ TEST_F(BmpReader, DataThatIsNoBmpRaisesInvalidGraphic) {
   for (const TBadField& field : badFields) {
     Bytes bad = good;
     if (field.wide) {
-      Put32(bad, field.at, field.value);
+      Set32(bad, field.at, field.value);
     } else {
-      Put16(bad, field.at, static_cast<uint16_t>(field.value));
+      Set16(bad, field.at, static_cast<uint16_t>(field.value));
     }
     EXPECT_EQ(Failure(bad), message) << field.at << ": " << field.value;
   }
   Bytes fullTable = testing_support::MakeBmp(2, 2, 8, std::vector<RGBQUAD>(256), [](int, int) { return 1u; });
-  Put32(fullTable, 46, 256);
+  Set32(fullTable, 46, 256);
   EXPECT_NO_THROW(Load(fullTable));
   // Every cut inside the headers and the colour table.
   Bytes indexed = testing_support::MakeBmp(3, 3, 8, Grey16(), [](int, int) { return 1u; });
@@ -297,8 +286,8 @@ Bytes RleFile(int width, int height, int bits, const Bytes& codes) {
   }
   Bytes file = testing_support::MakeBmp(width, height, bits, colors, [](int, int) { return 0u; });
   file.resize(14 + 40 + colors.size() * 4);
-  Put32(file, 30, bits == 8 ? BI_RLE8 : BI_RLE4);
-  Put32(file, 34, static_cast<uint32_t>(codes.size()));
+  Set32(file, 30, bits == 8 ? BI_RLE8 : BI_RLE4);
+  Set32(file, 34, static_cast<uint32_t>(codes.size()));
   file.insert(file.end(), codes.begin(), codes.end());
   return file;
 }
@@ -413,9 +402,9 @@ TEST(BmpReaderFuzz, MutatedAndCutInputsLoadOrRaiseWithoutReadingOutside) {
           const std::size_t at = fields[random() % std::size(fields)];
           const uint32_t value = edges[random() % std::size(edges)];
           if (at == 26 || at == 28) {
-            Put16(data, at, static_cast<uint16_t>(value));
+            Set16(data, at, static_cast<uint16_t>(value));
           } else {
-            Put32(data, at, value);
+            Set32(data, at, value);
           }
         }
       }
@@ -428,21 +417,7 @@ TEST(BmpReaderFuzz, MutatedAndCutInputsLoadOrRaiseWithoutReadingOutside) {
   std::printf("%d inputs: %d loaded, %d refused\n", loaded + refused, loaded, refused);
 }
 
-class BmpWriter : public ::testing::Test {
- protected:
-  static Bytes Save(const TBitmap& bitmap) {
-    rtl::TMemoryStream stream;
-    bitmap.SaveToStream(stream);
-    return testing_support::Contents(stream);
-  }
-  static void Load(TBitmap& bitmap, const Bytes& data) {
-    rtl::TMemoryStream stream;
-    Fill(stream, data);
-    bitmap.LoadFromStream(stream);
-  }
-};
-
-TEST_F(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
+TEST(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
   const std::vector<RGBQUAD> table = Grey16();
   const std::vector<Bytes> sources = {
       testing_support::MakeBmp(13, 7, 24, {}, Pattern, true),
@@ -451,8 +426,8 @@ TEST_F(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
   };
   for (const Bytes& source : sources) {
     TBitmap bitmap;
-    Load(bitmap, source);
-    const Bytes saved = Save(bitmap);
+    LoadFrom(bitmap, source);
+    const Bytes saved = Saved(bitmap);
     const uint32_t colors = Get32(saved, 46);
     EXPECT_EQ(Get32(saved, 14), 40u);
     EXPECT_EQ(Get32(saved, 10), 14 + 40 + 4 * colors);
@@ -460,14 +435,14 @@ TEST_F(BmpWriter, WritesHeadersTableAndRowsThatReadBackTheSame) {
     EXPECT_EQ(Get32(saved, 2), saved.size());
     EXPECT_EQ(Get32(saved, 10) + Get32(saved, 34), saved.size());
     TBitmap again;
-    Load(again, saved);
+    LoadFrom(again, saved);
     EXPECT_EQ(ReadPixels(again.Handle(), again.Width(), again.Height()),
               ReadPixels(bitmap.Handle(), bitmap.Width(), bitmap.Height()));
     EXPECT_EQ(again.PixelFormat(), bitmap.PixelFormat());
   }
 }
 
-TEST_F(BmpWriter, ADeviceBitmapIsWrittenAsADibOfItsDepth) {
+TEST(BmpWriter, ADeviceBitmapIsWrittenAsADibOfItsDepth) {
   TBitmap bitmap;
   bitmap.SetSize(5, 3);
   ASSERT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDDB);
@@ -475,29 +450,30 @@ TEST_F(BmpWriter, ADeviceBitmapIsWrittenAsADibOfItsDepth) {
   bitmap.Canvas().FillRect({0, 0, 5, 3});
   bitmap.Canvas().SetPixel(4, 0, clBlue);
   TBitmap again;
-  Load(again, Save(bitmap));
+  LoadFrom(again, Saved(bitmap));
   std::vector<uint32_t> pixels = ReadPixels(again.Handle(), 5, 3);
   EXPECT_EQ(pixels[0], 0xFF0000u);
   EXPECT_EQ(pixels[4], 0x0000FFu);
 }
 
-TEST_F(BmpWriter, AnIndexedImageKeepsItsWholeTableAndItsIndexes) {
+TEST(BmpWriter, AnIndexedImageKeepsItsWholeTableAndItsIndexes) {
   std::vector<RGBQUAD> colors(256);
   for (int i = 0; i < 256; ++i) colors[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
   colors[3] = {1, 2, 3, 0};
   TBitmap bitmap;
-  Load(bitmap, testing_support::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
-  const Bytes saved = Save(bitmap);
+  LoadFrom(bitmap,
+           testing_support::MakeBmp(5, 4, 8, colors, [](int x, int y) { return static_cast<uint32_t>(x * y); }));
+  const Bytes saved = Saved(bitmap);
   EXPECT_EQ(saved.size(), 14u + 40 + 256 * 4 + 8 * 4);
   TBitmap again;
-  Load(again, saved);
+  LoadFrom(again, saved);
   EXPECT_EQ(again.PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(static_cast<uint8_t*>(again.ScanLine(1))[3], 3);  // the indexes themselves, not only their colours
 }
 
-TEST_F(BmpWriter, AnEmptyBitmapWritesNothing) {
+TEST(BmpWriter, AnEmptyBitmapWritesNothing) {
   TBitmap bitmap;
-  EXPECT_TRUE(Save(bitmap).empty());
+  EXPECT_TRUE(Saved(bitmap).empty());
 }
 
 }  // namespace

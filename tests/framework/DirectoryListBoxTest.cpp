@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "TestForms.h"
 #include "support/Gui.h"
 #include "framework/Application.h"
 #include "framework/DirectoryListBox.h"
 #include "framework/DriveComboBox.h"
-#include "framework/Form.h"
-#include "framework/Label.h"
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/MessageOf.h"
 #include "support/ScratchFolder.h"
 
 namespace {
@@ -46,18 +46,12 @@ class FileLists : public testing::Test {
     Application().SetOnException([this](const std::exception& error) { errors.push_back(ExceptionMessage(error)); });
     form = std::make_unique<TForm>(nullptr);
     form->SetClientSize(320, 300);
-    label = new TLabel(form.get());
-    label->SetParent(form.get());
+    label = testing_support::Place<TLabel>(*form, 80, 12, 213, 16);
     label->SetAutoSize(false);
     label->SetShowAccelChar(false);
-    label->SetBounds(80, 12, 213, 16);
-    list = new TDirectoryListBox(form.get());
-    list->SetParent(form.get());
-    list->SetBounds(16, 32, 273, 205);
+    list = testing_support::Place<TDirectoryListBox>(*form, 16, 32, 273, 205);
     list->SetDirLabel(label);
-    combo = new TDriveComboBox(form.get());
-    combo->SetParent(form.get());
-    combo->SetBounds(83, 246, 206, 18);
+    combo = testing_support::Place<TDriveComboBox>(*form, 83, 246, 206, 18);
     combo->SetTextCase(TTextCase::tcUpperCase);
     combo->SetDirList(list);
     list->OnChange = [this](TObject*) { ++listChanges; };
@@ -78,6 +72,12 @@ class FileLists : public testing::Test {
   }
 
   std::string Folder(const std::string& relative) { return root + "\\" + relative; }
+  int DriveIndex(char letter) const {
+    for (std::size_t i = 0; i < combo->Entries().size(); ++i) {
+      if (combo->Entries()[i].Letter == letter) return static_cast<int>(i);
+    }
+    return -1;
+  }
 
   testing_support::ScratchFolder scratch;
   std::string root;
@@ -94,36 +94,28 @@ TEST_F(FileLists, StartsOnTheProcesssCurrentFolder) {
   EXPECT_EQ(list->Entries()[list->CurrentIndex()].Glyph, TFolderGlyph::Current);
 }
 
-TEST_F(FileLists, EntersAFolderAndSpellsItAsTheDiskDoes) {
+// A folder is entered as the disk spells it; the same folder in another case or with a trailing
+// backslash, and an empty path, change nothing.
+TEST_F(FileLists, EntersAFolderAsTheDiskSpellsItAndTheSameFolderChangesNothing) {
+  const std::string start = list->Directory();
+  list->SetDirectory("");
+  EXPECT_EQ(list->Directory(), start);
+  EXPECT_EQ(listChanges, 0);
   MakeFolder(scratch.File(L"Alpha"));
   list->SetDirectory(Folder("ALPHA"));
-  EXPECT_EQ(list->Directory().substr(list->Directory().size() - 6), "\\Alpha");
+  const std::string entered = list->Directory();
+  EXPECT_EQ(entered.substr(entered.size() - 6), "\\Alpha");
   EXPECT_EQ(listChanges, 1);
   EXPECT_EQ(combo->Drive(), list->Drive());
-}
-
-TEST_F(FileLists, TheSameFolderInAnotherCaseChangesNothing) {
-  MakeFolder(scratch.File(L"Alpha"));
-  list->SetDirectory(Folder("Alpha"));
-  std::string before = list->Directory();
   label->SetCaption("untouched");
-  std::string upper = before;
+  std::string upper = entered;
   for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  ASSERT_NE(upper, before);
-  list->SetDirectory(upper);
-  EXPECT_EQ(list->Directory(), before);
+  for (const std::string& same : {upper, entered + "\\", std::string()}) {
+    list->SetDirectory(same);
+    EXPECT_EQ(list->Directory(), entered) << same;
+  }
   EXPECT_EQ(label->Caption(), "untouched");
   EXPECT_EQ(listChanges, 1);
-  // The same folder reached another way (a trailing "\") is no change either.
-  list->SetDirectory(before + "\\");
-  EXPECT_EQ(listChanges, 1);
-}
-
-TEST_F(FileLists, AnEmptyPathChangesNothing) {
-  std::string before = list->Directory();
-  list->SetDirectory("");
-  EXPECT_EQ(list->Directory(), before);
-  EXPECT_EQ(listChanges, 0);
 }
 
 TEST_F(FileLists, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
@@ -133,22 +125,15 @@ TEST_F(FileLists, AFolderThatCannotBeEnteredRaisesAndKeepsEverything) {
   std::string before = list->Directory();
   int entries = list->EntryCount();
   std::string caption = label->Caption();
-
-  DWORD drives = GetLogicalDrives();
-  char absent = 0;
-  for (char letter = 'Y'; letter >= 'D' && absent == 0; --letter) {
-    if (!(drives & (1u << (letter - 'A')))) absent = letter;
-  }
+  const char absent = testing_support::AbsentDrive();
   ASSERT_NE(absent, 0);
   const std::string bad[] = {Folder("missing"), Folder("missing\\deeper"), Folder("file.txt"),
                              std::string(1, absent) + ":\\", Folder("*"), Folder("Al?ha")};
   for (const std::string& path : bad) {
-    try {
-      list->SetDirectory(path);
-      ADD_FAILURE() << "entered " << path;
-    } catch (const EInOutError& error) {
-      EXPECT_EQ(error.Message, Utf8ToSjis("ﾌｫﾙﾀﾞ ") + path + Utf8ToSjis(" に移動できません"));
-      EXPECT_NE(error.SystemError, 0u) << path;
+    SCOPED_TRACE(path);
+    if (const auto error = testing_support::ExceptionOf<EInOutError>([&] { list->SetDirectory(path); })) {
+      EXPECT_EQ(error->Message, Utf8ToSjis("ﾌｫﾙﾀﾞ ") + path + Utf8ToSjis(" に移動できません"));
+      EXPECT_NE(error->SystemError, 0u);
     }
     EXPECT_EQ(list->Directory(), before);
     EXPECT_EQ(list->EntryCount(), entries);
@@ -232,25 +217,23 @@ TEST_F(FileLists, AFolderNameWithA5CSecondByteIsOneEntry) {
 TEST_F(FileLists, DoubleClickEntersTheClickedFolder) {
   ShowAlphaWithBeta();
   HWND window = list->Handle();
-  int target = list->CurrentIndex() + 1;
-  RECT item{};
-  SendMessageW(window, LB_GETITEMRECT, static_cast<WPARAM>(target), reinterpret_cast<LPARAM>(&item));
-  LPARAM at = MAKELPARAM(item.left + 40, (item.top + item.bottom) / 2);
-  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
+  // Presses and releases the button over the entry at index, x pixels in; twice, a double-click.
+  auto click = [window](int index, int x, bool twice) {
+    RECT item{};
+    SendMessageW(window, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    const LPARAM at = MAKELPARAM(item.left + x, (item.top + item.bottom) / 2);
+    for (UINT down : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONDBLCLK}}) {
+      if (down == WM_LBUTTONDBLCLK && !twice) break;
+      SendMessageW(window, down, MK_LBUTTON, at);
+      SendMessageW(window, WM_LBUTTONUP, 0, at);
+    }
+  };
+  click(list->CurrentIndex() + 1, 40, false);
   EXPECT_EQ(list->Directory(), Folder("Alpha"));  // a single click only selects
-  SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
+  click(list->CurrentIndex() + 1, 40, true);
   EXPECT_EQ(list->Directory(), Folder("Alpha\\Beta"));
   EXPECT_EQ(SendMessageW(window, LB_GETCURSEL, 0, 0), list->CurrentIndex());
-
-  // Going up: a double-click on the root.
-  SendMessageW(window, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
-  at = MAKELPARAM(item.left + 20, (item.top + item.bottom) / 2);
-  SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
-  SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  SendMessageW(window, WM_LBUTTONUP, 0, at);
+  click(0, 20, true);  // going up: a double-click on the root
   EXPECT_EQ(list->Directory(), list->EntryPath(0));
   EXPECT_EQ(list->CurrentIndex(), 0);
   EXPECT_TRUE(errors.empty());
@@ -369,21 +352,15 @@ TEST_F(FileLists, TheDriveListHasTheWineDrivesInUpperCase) {
 TEST_F(FileLists, TheDriveListFollowsTheDirectoryListAndLeadsIt) {
   form->Show();
   HWND window = combo->Handle();
-  auto indexOf = [&](char letter) {
-    for (std::size_t i = 0; i < combo->Entries().size(); ++i) {
-      if (combo->Entries()[i].Letter == letter) return static_cast<int>(i);
-    }
-    return -1;
-  };
   list->SetDirectory("Z:\\");
   EXPECT_EQ(combo->Drive(), 'Z');
-  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), indexOf('Z'));
+  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), DriveIndex('Z'));
   list->SetDirectory("C:\\windows");
   EXPECT_EQ(combo->Drive(), 'C');
-  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), indexOf('C'));
+  EXPECT_EQ(SendMessageW(window, CB_GETCURSEL, 0, 0), DriveIndex('C'));
 
   // The user picks Z in the closed list: the notification reaches the combo box through its parent.
-  SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(indexOf('Z')), 0);
+  SendMessageW(window, CB_SETCURSEL, static_cast<WPARAM>(DriveIndex('Z')), 0);
   SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(window));
   EXPECT_EQ(combo->Drive(), 'Z');
@@ -430,21 +407,12 @@ TEST_F(FileLists, TheDriveListDropsDownFarEnoughForItsDrives) {
 
 TEST_F(FileLists, ADriveTheListCannotEnterPutsTheSelectionBack) {
   list->SetDirectory("C:\\");
-  DWORD drives = GetLogicalDrives();
-  char absent = 0;
-  for (char letter = 'Y'; letter >= 'D' && absent == 0; --letter) {
-    if (!(drives & (1u << (letter - 'A')))) absent = letter;
-  }
+  const char absent = testing_support::AbsentDrive();
   ASSERT_NE(absent, 0);
   EXPECT_THROW(combo->SetDrive(absent), EInOutError);
   EXPECT_EQ(combo->Drive(), 'C');
   EXPECT_EQ(list->Directory(), "C:\\");
-  EXPECT_EQ(combo->ItemIndex(), [&] {
-    for (std::size_t i = 0; i < combo->Entries().size(); ++i) {
-      if (combo->Entries()[i].Letter == 'C') return static_cast<int>(i);
-    }
-    return -1;
-  }());
+  EXPECT_EQ(combo->ItemIndex(), DriveIndex('C'));
 }
 
 TEST_F(FileLists, LinksAreDroppedWhenTheLinkedControlsGo) {
@@ -468,40 +436,6 @@ TEST_F(FileLists, LinksAreDroppedWhenTheLinkedControlsGo) {
   EXPECT_EQ(combo->DirList(), nullptr);
   combo->SetDrive('Z');
   EXPECT_EQ(combo->Drive(), 'Z');
-}
-
-// --- MinimizeName ---
-
-std::string Minimize(const std::string& path, std::size_t limit) {
-  return MinimizeName(path, [limit](const std::string& text) { return text.size() <= limit; });
-}
-
-TEST(MinimizeName, KeepsAPathThatFits) {
-  std::string path = "C:\\Program Files\\Pelano\\Data";
-  EXPECT_EQ(Minimize(path, path.size()), path);
-}
-
-TEST(MinimizeName, CutsLeadingFoldersOneAtATime) {
-  std::string path = "C:\\Program Files\\Pelano\\Data";  // 28 bytes
-  EXPECT_EQ(Minimize(path, 27), "C:\\...\\Pelano\\Data");
-  EXPECT_EQ(Minimize(path, 18), "C:\\...\\Pelano\\Data");
-  EXPECT_EQ(Minimize(path, 17), "C:\\...\\Data");
-  EXPECT_EQ(Minimize(path, 11), "C:\\...\\Data");
-  EXPECT_EQ(Minimize(path, 10), "...\\Data");
-  EXPECT_EQ(Minimize(path, 8), "...\\Data");
-  // Nothing fits: the shortest form.
-  EXPECT_EQ(Minimize(path, 3), "...\\Data");
-}
-
-TEST(MinimizeName, KeepsARootAndAShareInFront) {
-  EXPECT_EQ(Minimize("C:\\", 1), "C:\\");
-  EXPECT_EQ(Minimize("\\\\server\\share\\apps\\b\\c", 20), "\\\\server\\share\\...\\c");
-}
-
-TEST(MinimizeName, SplitsOnlyAtRealBackslashes) {
-  // The second byte of "表" is 0x5C: split there, the path would offer "C:\...\c\データ" first.
-  std::string path = Utf8ToSjis("C:\\abcdefgh表c\\データ");
-  EXPECT_EQ(Minimize(path, 15), Utf8ToSjis("C:\\...\\データ"));
 }
 
 }  // namespace

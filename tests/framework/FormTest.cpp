@@ -1,14 +1,16 @@
+// The form: built from its layout, shown and shown modally, with its dialog keys, its palette and
+// windows made while it is read.
 #include "TestForms.h"
 #include "framework/Application.h"
 #include "framework/Errors.h"
 #include "framework/Form.h"
 #include "support/Gui.h"
+#include "support/Layout.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-
 
 namespace {
 
@@ -36,44 +38,18 @@ TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
   EXPECT_EQ(form->creates, 1);
   EXPECT_EQ(form->Name(), "frmLayoutTest");
   HWND window = form->Handle();
-  RECT client{};
-  GetClientRect(window, &client);
-  EXPECT_EQ(client.right, 491);
-  EXPECT_EQ(client.bottom, 215);
   EXPECT_EQ(testing_support::WindowText(window), S("ぺらのテスト"));
-  LONG style = GetWindowLongW(window, GWL_STYLE);
-  EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  testing_support::ExpectDialogFrame(window, 491, 215, true);
   EXPECT_FALSE(IsWindowVisible(window));
-
-  HWND start = form->BitBtn2->Handle();
-  RECT r = testing_support::ChildRect(start);
-  EXPECT_EQ(r.left, 112);
-  EXPECT_EQ(r.top, 164);
-  EXPECT_EQ(r.right - r.left, 105);
-  EXPECT_EQ(r.bottom - r.top, 43);
-  EXPECT_EQ(testing_support::WindowText(start), S("開始"));
-  EXPECT_EQ(GetParent(start), window);
-  EXPECT_EQ(GetWindowLongW(start, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-
-  HWND edit = form->Edit1->Handle();
-  EXPECT_EQ(GetParent(edit), form->Panel1->Handle());
-  r = testing_support::ChildRect(edit);
-  EXPECT_EQ(r.left, 16);
-  EXPECT_EQ(r.top, 83);
-  EXPECT_EQ(r.right - r.left, 337);
-  EXPECT_EQ(r.bottom - r.top, 20);
-  r = testing_support::ChildRect(form->Panel1->Handle());
-  EXPECT_EQ(r.left, 8);
-  EXPECT_EQ(r.top, 12);
-  EXPECT_EQ(r.right, 8 + 473);
-  EXPECT_EQ(r.bottom, 12 + 129);
-
+  testing_support::ExpectPlaced({{form->BitBtn2, 112, 164, 105, 43, "開始"},
+                                 {form->Panel1, 8, 12, 473, 129, nullptr},
+                                 {form->Edit1, 16, 83, 337, 20, nullptr},
+                                 {form->Label1, 48, 16, -1, -1, nullptr},
+                                 {form->Bevel1, 16, 40, 441, 13, nullptr}});
+  EXPECT_EQ(GetParent(form->BitBtn2->Handle()), window);
+  EXPECT_EQ(GetWindowLongW(form->BitBtn2->Handle(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  EXPECT_EQ(GetParent(form->Edit1->Handle()), form->Panel1->Handle());
   EXPECT_EQ(form->Label1->Parent(), form->Panel1);
-  EXPECT_EQ(form->Label1->Left(), 48);
-  EXPECT_EQ(form->Label1->Top(), 16);
-  EXPECT_EQ(form->Bevel1->BoundsRect(), (TRect{16, 40, 457, 53}));
   EXPECT_EQ(form->Label2->FocusControl(), form->Edit1);
   EXPECT_EQ(form->ActiveControl(), form->Edit1);
 }
@@ -87,25 +63,6 @@ TEST_F(FormFromLayout, GivesEveryWindowTheSharedFont) {
   EXPECT_EQ(rtl::WideToSjis(lf.lfFaceName), S("ＭＳ Ｐゴシック"));
   EXPECT_EQ(lf.lfHeight, -12);
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
-}
-
-TEST_F(FormFromLayout, LabelsTakeTheSizeOfTheirText) {
-  HDC screen = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(screen, SharedFont());
-  std::wstring text = rtl::SjisToWide(form->Label1->Caption());
-  RECT r{0, 0, 0, 0};
-  DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_EXPANDTABS);
-  SelectObject(screen, old);
-  ReleaseDC(nullptr, screen);
-  EXPECT_GT(r.right, 200);
-  EXPECT_EQ(form->Label1->Width(), r.right);
-  EXPECT_EQ(form->Label1->Height(), r.bottom);
-  form->Label1->SetCaption("");
-  EXPECT_GT(form->Label1->Height(), 0);  // an empty label keeps one line's height
-  form->Label1->SetAutoSize(false);
-  int32_t width = form->Label1->Width();
-  form->Label1->SetCaption(S("とても長いキャプションにしても大きさは変わらない"));
-  EXPECT_EQ(form->Label1->Width(), width);
 }
 
 TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
@@ -185,10 +142,12 @@ TEST_F(ModalForm, EndsWithTheModalResultOfAClickedButton) {
   EXPECT_FALSE(form->Modal());
 }
 
-TEST_F(ModalForm, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
+TEST_F(ModalForm, EnterPressesTheDefaultButtonEscapeTheCancelButtonAndTheCloseBoxGivesCancel) {
   Post(form->Edit1, WM_KEYDOWN, VK_RETURN);
   EXPECT_EQ(form->ShowModal(), mrOk);
   Post(form->Edit1, WM_KEYDOWN, VK_ESCAPE);
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+  Post(form.get(), WM_CLOSE);
   EXPECT_EQ(form->ShowModal(), mrCancel);
 }
 
@@ -230,11 +189,6 @@ TEST_F(ModalForm, ARefusedCloseQueryKeepsTheFormUpWithResultZero) {
   EXPECT_EQ(form->closeQueries, 2);
 }
 
-TEST_F(ModalForm, TheCloseBoxGivesCancel) {
-  Post(form.get(), WM_CLOSE);
-  EXPECT_EQ(form->ShowModal(), mrCancel);
-}
-
 TEST_F(ModalForm, DisablesTheOtherWindowsWhileUpAndGivesThemBack) {
   TForm other(nullptr);
   other.SetClientSize(100, 50);
@@ -269,25 +223,6 @@ TEST_F(ModalForm, RunsNestedModalForms) {
   EXPECT_EQ(form->browseClicks, 1);
 }
 
-TEST_F(FormFromLayout, EditChangeRunsOnEveryChangeOfTheText) {
-  form->Edit1->SetText("");  // the text it has: setting it still counts
-  form->Edit1->SetText("C:\\A");  // before the window exists
-  form->Edit1->SetText("C:\\A");
-  ASSERT_FALSE(form->Edit1->HandleAllocated());
-  form->Edit1->SetText("C:\\B");
-  form->Edit1->Handle();
-  form->Edit1->SetText("C:\\C");  // through the window
-  form->Edit1->SetText("C:\\C");  // the same text again, as the edit control reports it too
-  SendMessageW(form->Edit1->Handle(), EM_SETSEL, 4, 4);
-  SendMessageW(form->Edit1->Handle(), WM_CHAR, 'x', 0);  // typed
-  std::vector<std::string> expected = {"", "C:\\A", "C:\\A", "C:\\B", "C:\\C", "C:\\C", "C:\\Cx"};
-  EXPECT_EQ(form->changes, expected);
-  EXPECT_EQ(form->Edit1->Text(), "C:\\Cx");
-  form->Edit1->SetText(S("D:\\ぺらの"));
-  EXPECT_EQ(form->Edit1->Text(), S("D:\\ぺらの"));
-  EXPECT_EQ(form->changes.back(), S("D:\\ぺらの"));
-}
-
 TEST(FormLayoutFailure, EscapesTheConstructor) {
   EXPECT_EQ(testing_support::MessageOf<ELayoutError>([] { testing_support::TfrmBrokenTest broken(nullptr); }),
             S("ﾚｲｱｳﾄ TfrmBrokenTest の 5 行目: ｸﾗｽ TNoSuchThing が登録されていません"));
@@ -309,12 +244,6 @@ TEST(FormClientSize, SurvivesChangesOfTheBorder) {
   EXPECT_EQ(client.right, 250);
   EXPECT_EQ(form.ClientWidth(), 250);
 }
-
-}  // namespace
-
-namespace {
-
-using namespace framework;
 
 // A form that answers the palette query with a palette of its own.
 class TPaletteForm : public TForm {
@@ -340,38 +269,6 @@ TEST(FormPalette, IsRealisedWhenTheSystemAsksForIt) {
   EXPECT_EQ(SendMessageW(withPalette.Handle(), WM_QUERYNEWPALETTE, 0, 0), TRUE);
   EXPECT_EQ(SendMessageW(without.Handle(), WM_QUERYNEWPALETTE, 0, 0), FALSE);
 }
-
-// Counts its paintings.
-class TPaintCounter : public TGraphicControl {
- public:
-  explicit TPaintCounter(TComponent* owner) : TGraphicControl(owner) {}
-  int paints = 0;
-
- protected:
-  void Paint() override { ++paints; }
-};
-
-TEST(FormRepaint, PaintsAtOnceWithoutTheMessageLoop) {
-  TForm form(nullptr);
-  form.SetClientSize(100, 60);
-  auto* counter = testing_support::Place<TPaintCounter>(form, 5, 5, 20, 20);
-  form.Show();
-  form.Update();
-  int before = counter->paints;
-  EXPECT_GE(before, 1);
-  counter->Invalidate();
-  EXPECT_EQ(counter->paints, before);  // only marked
-  form.Repaint();
-  EXPECT_EQ(counter->paints, before + 1);
-  counter->Repaint();
-  EXPECT_EQ(counter->paints, before + 2);
-}
-
-}  // namespace
-
-namespace {
-
-using namespace framework;
 
 // Like a ready notifier: at its construction it asks for its form's window, puts a one-pixel
 // control at the form's origin and posts that control a release of the right button.
@@ -433,13 +330,8 @@ class TfrmSignalTest : public TForm {
 TEST(FormWindowMadeWhileReading, KeepsItsLayout) {
   TfrmSignalTest form(nullptr);
   ASSERT_TRUE(form.HandleAllocated());
-  RECT client{};
-  GetClientRect(form.Handle(), &client);
-  EXPECT_EQ(client.right, 368);
-  EXPECT_EQ(client.bottom, 142);
-  RECT bar = testing_support::ChildRect(form.ProgressBar1->Handle());
-  EXPECT_EQ(bar.top, 126);
-  EXPECT_EQ(bar.right - bar.left, 368);
+  testing_support::ExpectDialogFrame(form.Handle(), 368, 142, false);
+  testing_support::ExpectPlaced({{form.ProgressBar1, 0, 126, 368, 16, nullptr}});
 }
 
 TEST(FormWindowMadeWhileReading, RunsTheSignalOnceTheFormIsShownModally) {

@@ -4,18 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "framework/Picture.h"
-#include "support/Painting.h"
-#include "support/PictureData.h"
 #include "rtl/Sjis.h"
 #include "support/GuardedStream.h"
-#include "support/MemoryStreams.h"
+#include "support/Graphics.h"
 #include "support/MessageOf.h"
-#include "support/Pixels.h"
+#include "support/Mutations.h"
+#include "support/PictureData.h"
 
 // After windows.h, as the framework includes them.
 #include <jerror.h>
@@ -26,24 +24,15 @@ namespace {
 using framework::EJPEG;
 using framework::TBitmap;
 using framework::TJPEGImage;
-using testing_support::ResourceBytes;
-using testing_support::Fill;
+using testing_support::LoadFrom;
 using testing_support::Pixels;
+using testing_support::ResourceBytes;
 
 std::vector<uint8_t> Jpeg(const wchar_t* name) { return ResourceBytes(name, L"JPEG"); }
 
-void LoadInto(TJPEGImage& image, const std::vector<uint8_t>& bytes) {
-  rtl::TMemoryStream stream;
-  Fill(stream, bytes);
-  image.LoadFromStream(stream);
-}
-
 // The image drawn at its own size onto a 24-bit bitmap, as 0x00RRGGBB pixels.
 std::vector<uint32_t> DrawnPixels(TJPEGImage& image) {
-  TBitmap target;
-  testing_support::Fill24(target, image.Width(), image.Height(), 0x123456);
-  target.Canvas().Draw(0, 0, image);
-  return Pixels(target);
+  return testing_support::DrawnPixels(image, image.Width(), image.Height(), 0x123456);
 }
 
 // Where the frame header's height and width lie (SOF0 or SOF2), or 0.
@@ -90,7 +79,7 @@ TEST_P(JpegDecoding, GivesImageMagicksPixels) {
   ASSERT_EQ(expected.width, 67);
   ASSERT_EQ(expected.height, 45);
   TJPEGImage image;
-  LoadInto(image, Jpeg(name));
+  LoadFrom(image, Jpeg(name));
   ASSERT_EQ(image.Width(), 67);
   ASSERT_EQ(image.Height(), 45);
   const std::vector<uint32_t> pixels = DrawnPixels(image);
@@ -109,10 +98,11 @@ INSTANTIATE_TEST_SUITE_P(Pictures, JpegDecoding,
 TEST(JpegImage, ReadsTheHeaderAtLoadAndDecodesOnFirstUse) {
   TJPEGImage image;
   EXPECT_TRUE(image.Empty());
-  LoadInto(image, Jpeg(L"PHOTO"));
+  LoadFrom(image, Jpeg(L"PHOTO"));
   EXPECT_FALSE(image.Empty());
   EXPECT_EQ(image.Width(), 67);
   EXPECT_EQ(image.Height(), 45);
+  EXPECT_EQ(testing_support::Saved(image), Jpeg(L"PHOTO")) << "saves the data it loaded";
   EXPECT_FALSE(image.Decoded());
   TBitmap bitmap;
   bitmap.Assign(&image);
@@ -126,7 +116,7 @@ TEST(JpegImage, ReadsTheHeaderAtLoadAndDecodesOnFirstUse) {
 TEST(JpegImage, TheFirstDrawReportsAChangeAndLaterDrawsDoNot) {
   framework::TPicture picture;
   TJPEGImage source;
-  LoadInto(source, Jpeg(L"SMALL"));
+  LoadFrom(source, Jpeg(L"SMALL"));
   picture.SetGraphic(&source);
   int changes = 0;
   picture.OnChange = [&](framework::TObject*) { ++changes; };
@@ -138,20 +128,10 @@ TEST(JpegImage, TheFirstDrawReportsAChangeAndLaterDrawsDoNot) {
   EXPECT_EQ(changes, 1);
 }
 
-TEST(JpegImage, SavesTheDataItLoaded) {
-  const std::vector<uint8_t> bytes = Jpeg(L"PHOTO");
-  TJPEGImage image;
-  LoadInto(image, bytes);
-  rtl::TMemoryStream saved;
-  image.SaveToStream(saved);
-  ASSERT_EQ(saved.GetSize(), static_cast<int32_t>(bytes.size()));
-  EXPECT_EQ(std::memcmp(saved.Memory(), bytes.data(), bytes.size()), 0);
-}
-
-TEST(JpegImage, StoredFormIsALengthAndTheData) {
+TEST(JpegImage, StoredFormIsALengthAndTheDataAndALengthBeyondTheStreamIsAReadError) {
   const std::vector<uint8_t> bytes = Jpeg(L"SMALL");
   TJPEGImage image;
-  LoadInto(image, bytes);
+  LoadFrom(image, bytes);
   rtl::TMemoryStream stored;
   image.WriteData(stored);
   EXPECT_EQ(stored.GetSize(), static_cast<int32_t>(bytes.size() + 4));
@@ -161,22 +141,18 @@ TEST(JpegImage, StoredFormIsALengthAndTheData) {
   copy.ReadData(stored);
   EXPECT_EQ(copy.Data(), bytes);
   EXPECT_EQ(stored.GetPosition(), static_cast<int32_t>(bytes.size() + 4));
-}
 
-TEST(JpegImage, StoredFormLongerThanItsStreamIsAReadError) {
-  const std::vector<uint8_t> bytes = Jpeg(L"SMALL");
-  rtl::TMemoryStream stored;
-  const uint32_t length = static_cast<uint32_t>(bytes.size() + 1);  // one byte more than follows
-  stored.WriteBuffer(&length, 4);
-  Fill(stored, bytes);
-  TJPEGImage image;
-  EXPECT_THROW(image.ReadData(stored), rtl::EReadError);
-  EXPECT_TRUE(image.Empty());
+  rtl::TMemoryStream cut;  // one byte more stated than follows
+  cut.WriteBuffer(stored.Memory(), static_cast<int32_t>(bytes.size() + 3));
+  cut.SetPosition(0);
+  TJPEGImage none;
+  EXPECT_THROW(none.ReadData(cut), rtl::EReadError);
+  EXPECT_TRUE(none.Empty());
 }
 
 TEST(JpegImage, AssignCopiesDataAndDecodedPixels) {
   TJPEGImage source;
-  LoadInto(source, Jpeg(L"PHOTO"));
+  LoadFrom(source, Jpeg(L"PHOTO"));
   DrawnPixels(source);
   TJPEGImage copy;
   copy.Assign(&source);
@@ -194,7 +170,7 @@ TEST(JpegImage, TakesNoBitmapAndKeepsItsSize) {
   const std::string message =
       testing_support::MessageOf<framework::EAssignError>([&] { image.Assign(&bitmap); });
   EXPECT_EQ(message, rtl::Utf8ToSjis("TBitmap を TJPEGImage に代入することはできません"));
-  LoadInto(image, Jpeg(L"SMALL"));
+  LoadFrom(image, Jpeg(L"SMALL"));
   EXPECT_THROW(image.SetWidth(10), framework::EInvalidGraphicOperation);
   EXPECT_THROW(image.SetHeight(10), framework::EInvalidGraphicOperation);
   EXPECT_EQ(image.Width(), 16);
@@ -202,8 +178,8 @@ TEST(JpegImage, TakesNoBitmapAndKeepsItsSize) {
 
 TEST(JpegImage, AnEmptyStreamEmptiesTheImage) {
   TJPEGImage image;
-  LoadInto(image, Jpeg(L"SMALL"));
-  LoadInto(image, {});
+  LoadFrom(image, Jpeg(L"SMALL"));
+  LoadFrom(image, {});
   EXPECT_TRUE(image.Empty());
   EXPECT_EQ(image.Width(), 0);
   TBitmap bitmap;
@@ -216,9 +192,9 @@ TEST(JpegImage, AnEmptyStreamEmptiesTheImage) {
 
 TEST(JpegErrors, DataThatIsNoJpegIsRefusedAndTheImageKept) {
   TJPEGImage image;
-  LoadInto(image, Jpeg(L"SMALL"));
+  LoadFrom(image, Jpeg(L"SMALL"));
   std::vector<uint8_t> bitmap = ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2));
-  const std::string message = testing_support::MessageOf<EJPEG>([&] { LoadInto(image, bitmap); });
+  const std::string message = testing_support::MessageOf<EJPEG>([&] { LoadFrom(image, bitmap); });
   EXPECT_EQ(message.rfind(rtl::Utf8ToSjis("JPEG ｴﾗｰ #"), 0), 0u) << message;
   EXPECT_EQ(image.Width(), 16);
   EXPECT_EQ(image.Data(), Jpeg(L"SMALL"));
@@ -228,19 +204,19 @@ TEST(JpegErrors, DataCutInsideTheHeaderIsRefused) {
   std::vector<uint8_t> bytes = Jpeg(L"PHOTO");
   bytes.resize(FrameHeaderSize(bytes) + 2);
   TJPEGImage image;
-  EXPECT_THROW(LoadInto(image, bytes), EJPEG);
+  EXPECT_THROW(LoadFrom(image, bytes), EJPEG);
   EXPECT_TRUE(image.Empty());
 }
 
 TEST(JpegErrors, DataCutInsideTheImageShowsWhatItHolds) {
   const std::vector<uint8_t> whole = Jpeg(L"PHOTO");
   TJPEGImage full;
-  LoadInto(full, whole);
+  LoadFrom(full, whole);
   const std::vector<uint32_t> expected = DrawnPixels(full);
   std::vector<uint8_t> cut = whole;
   cut.resize(whole.size() * 3 / 4);
   TJPEGImage image;
-  LoadInto(image, cut);
+  LoadFrom(image, cut);
   std::vector<uint32_t> pixels;
   EXPECT_NO_THROW(pixels = DrawnPixels(image));
   // The first row of 16-pixel blocks lies well within the first three quarters of the data; its
@@ -255,18 +231,15 @@ TEST(JpegErrors, PixelCountLimitHoldsAtItsEdge) {
   ASSERT_EQ(int64_t{8192} * 4096, framework::kMaxJpegPixels);
   EXPECT_EQ(framework::ReadJpegSize(WithSize(bytes, 8192, 4096).data(), bytes.size()).Height, 4096);
   TJPEGImage image;
-  try {
-    LoadInto(image, WithSize(bytes, 8192, 4097));
-    ADD_FAILURE() << "one row beyond the limit was accepted";
-  } catch (const EJPEG& error) {
-    EXPECT_EQ(error.Code(), JERR_IMAGE_TOO_BIG);
+  if (const auto error = testing_support::ExceptionOf<EJPEG>([&] { LoadFrom(image, WithSize(bytes, 8192, 4097)); })) {
+    EXPECT_EQ(error->Code(), JERR_IMAGE_TOO_BIG) << "one row beyond the limit";
   }
-  EXPECT_THROW(LoadInto(image, WithSize(bytes, 65500, 65500)), EJPEG);
+  EXPECT_THROW(LoadFrom(image, WithSize(bytes, 65500, 65500)), EJPEG);
 }
 
 TEST(JpegErrors, AFailedDecodingIsReportedOnceAndThenDrawsNothing) {
   TJPEGImage image;
-  LoadInto(image, BadProgression());
+  LoadFrom(image, BadProgression());
   EXPECT_EQ(image.Width(), 16);
   framework::TPicture picture;
   picture.SetGraphic(&image);
@@ -286,12 +259,8 @@ TEST(JpegErrors, AFailedDecodingIsReportedOnceAndThenDrawsNothing) {
 
 // Decodes data from guarded memory; true when it decoded, false when it was refused.
 bool DecodeGuarded(const std::vector<uint8_t>& bytes) {
-  testing_support::TGuardedStream guarded(bytes);
   try {
-    framework::DecodeJpeg(static_cast<const uint8_t*>(guarded.Memory()), bytes.size());
-    return true;
-  } catch (const framework::EInvalidGraphic&) {
-    return false;
+    return !testing_support::RefusedFromGuarded<framework::EInvalidGraphic>(bytes, framework::DecodeJpeg);
   } catch (const framework::EOutOfResources&) {
     return false;
   }
@@ -299,13 +268,10 @@ bool DecodeGuarded(const std::vector<uint8_t>& bytes) {
 
 class JpegFuzz : public ::testing::TestWithParam<const wchar_t*> {
  protected:
-  uint32_t Next() {
-    state_ = state_ * 1103515245u + 12345u;
-    return state_ >> 8;
-  }
+  uint32_t Next() { return random_.Next(); }
 
  private:
-  uint32_t state_ = 20240601;
+  testing_support::Random random_{20240601};
 };
 
 TEST_P(JpegFuzz, EveryShortenedDataDecodesOrIsRefused) {

@@ -6,6 +6,7 @@
 #include "framework/Errors.h"
 #include "framework/LayoutReader.h"
 #include "framework/LayoutWriter.h"
+#include "support/MessageOf.h"
 
 namespace {
 
@@ -132,14 +133,12 @@ class LayoutReading : public ::testing::Test {
   static void SetUpTestSuite() { RegisterClasses({&TThing::StaticClass(), &TBox::StaticClass()}); }
   void SetUp() override { journal.clear(); }
 
-  std::string ErrorOf(const std::string& text) {
-    try {
-      TBox box(nullptr);
-      ReadLayout(box, text, "TBox");
-    } catch (const ELayoutError& error) {
-      return error.Message;
-    }
-    return "no error";
+  static void Read(const std::string& text) {
+    TBox box(nullptr);
+    ReadLayout(box, text, "TBox");
+  }
+  static std::string ErrorOf(const std::string& text) {
+    return testing_support::MessageOf<ELayoutError>([&] { Read(text); });
   }
 };
 
@@ -198,54 +197,50 @@ TEST_F(LayoutReading, SetsAllPropertiesBeforeAnyLoadedAndLoadsRootFirst) {
 }
 
 TEST_F(LayoutReading, ReportsFaultsWithTheirLine) {
-  EXPECT_EQ(ErrorOf("object B: TBox\n  object T: TNoSuch\n  end\nend\n"),
-            S("ﾚｲｱｳﾄ TBox の 2 行目: ｸﾗｽ TNoSuch が登録されていません"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Colour = 1\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Colour がありません"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Mode = mdMedium\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Mode の値が不正です"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  OnPing = Pong\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾒｿｯﾄﾞ Pong がないか、型が合いません"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Buddy = Nobody\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ｺﾝﾎﾟｰﾈﾝﾄ Nobody がありません"));
-  EXPECT_EQ(ErrorOf("object B: TThing\nend"), S("ﾚｲｱｳﾄ TBox の 1 行目: ﾙｰﾄのｸﾗｽ TThing がﾌｫｰﾑのｸﾗｽと違います"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n  Settings = 1\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 3 行目: ﾌﾟﾛﾊﾟﾃｨ Settings の値が不正です"));
-  EXPECT_EQ(ErrorOf("object B: TBox\n object T: TThing\n end\n object T: TThing\n end\nend"),
-            S("ﾚｲｱｳﾄ TBox の 4 行目: ｺﾝﾎﾟｰﾈﾝﾄ名 T はすでに使われています"));
+  const std::string thing = "object B: TBox\n object T: TThing\n  ";
+  const struct {
+    std::string layout;
+    const char* fault;  // after "ﾚｲｱｳﾄ TBox の "
+  } cases[] = {
+      {"object B: TBox\n  object T: TNoSuch\n  end\nend\n", "2 行目: ｸﾗｽ TNoSuch が登録されていません"},
+      {thing + "Colour = 1\n end\nend", "3 行目: ﾌﾟﾛﾊﾟﾃｨ Colour がありません"},
+      {thing + "Mode = mdMedium\n end\nend", "3 行目: ﾌﾟﾛﾊﾟﾃｨ Mode の値が不正です"},
+      {thing + "OnPing = Pong\n end\nend", "3 行目: ﾒｿｯﾄﾞ Pong がないか、型が合いません"},
+      {thing + "Buddy = Nobody\n end\nend", "3 行目: ｺﾝﾎﾟｰﾈﾝﾄ Nobody がありません"},
+      {"object B: TThing\nend", "1 行目: ﾙｰﾄのｸﾗｽ TThing がﾌｫｰﾑのｸﾗｽと違います"},
+      {thing + "Settings = 1\n end\nend", "3 行目: ﾌﾟﾛﾊﾟﾃｨ Settings の値が不正です"},
+      {"object B: TBox\n object T: TThing\n end\n object T: TThing\n end\nend",
+       "4 行目: ｺﾝﾎﾟｰﾈﾝﾄ名 T はすでに使われています"},
+  };
+  for (const auto& each : cases) EXPECT_EQ(ErrorOf(each.layout), S("ﾚｲｱｳﾄ TBox の ") + S(each.fault)) << each.layout;
 }
 
 TEST_F(LayoutReading, RejectsBadSyntaxAtItsEdges) {
-  const std::string syntax = S("構文ｴﾗｰ");
-  auto prop = [&](const std::string& value) {
-    return ErrorOf("object B: TBox\n object T: TThing\n  Count = " + value + "\n end\nend");
+  const struct {
+    const char* property;  // of Thing1; none: value is the whole layout
+    const char* value;
+    bool accepted;
+  } cases[] = {
+      {"Count", "2147483647", true},   {"Count", "-2147483648", true},  {"Count", "2147483648", false},
+      {"Count", "-2147483649", false}, {"Count", "$100000000", false},  {"Count", "12abc", false},
+      {"Count", "-", false},           {"Data", "{}", true},            {"Data", "{0}", false},
+      {"Data", "{0G}", false},         {"Data", "{00", false},          {"Title", "'a' + 'b'#65", true},
+      {"Title", "'open", false},       {"Title", "#", false},           {"Title", "#1114112", false},
+      {"Title", "#55296", false},      {nullptr, "object B: TBox\n", false},
+      {nullptr, "object B: TBox\nend\nextra", false},                  {nullptr, "", false},
+      {nullptr, "object B TBox\nend", false},
   };
-  EXPECT_EQ(prop("2147483647"), "no error");
-  EXPECT_EQ(prop("-2147483648"), "no error");
-  EXPECT_NE(prop("2147483648").find(syntax), std::string::npos);
-  EXPECT_NE(prop("-2147483649").find(syntax), std::string::npos);
-  EXPECT_NE(prop("$100000000").find(syntax), std::string::npos);
-  EXPECT_NE(prop("12abc").find(syntax), std::string::npos);
-  EXPECT_NE(prop("-").find(syntax), std::string::npos);
-  auto data = [&](const std::string& value) {
-    return ErrorOf("object B: TBox\n object T: TThing\n  Data = " + value + "\n end\nend");
-  };
-  EXPECT_EQ(data("{}"), "no error");
-  EXPECT_NE(data("{0}").find(syntax), std::string::npos);
-  EXPECT_NE(data("{0G}").find(syntax), std::string::npos);
-  EXPECT_NE(data("{00").find(syntax), std::string::npos);
-  auto title = [&](const std::string& value) {
-    return ErrorOf("object B: TBox\n object T: TThing\n  Title = " + value + "\n end\nend");
-  };
-  EXPECT_EQ(title("'a' + 'b'#65"), "no error");
-  EXPECT_NE(title("'open").find(syntax), std::string::npos);
-  EXPECT_NE(title("#").find(syntax), std::string::npos);
-  EXPECT_NE(title("#1114112").find(syntax), std::string::npos);
-  EXPECT_NE(title("#55296").find(syntax), std::string::npos);
-  EXPECT_NE(ErrorOf("object B: TBox\n").find(syntax), std::string::npos);
-  EXPECT_NE(ErrorOf("object B: TBox\nend\nextra").find(syntax), std::string::npos);
-  EXPECT_NE(ErrorOf("").find(syntax), std::string::npos);
-  EXPECT_NE(ErrorOf("object B TBox\nend").find(syntax), std::string::npos);
+  for (const auto& each : cases) {
+    const std::string layout = each.property == nullptr ? std::string(each.value)
+                                                        : std::string("object B: TBox\n object T: TThing\n  ") +
+                                                              each.property + " = " + each.value + "\n end\nend";
+    SCOPED_TRACE(layout);
+    if (each.accepted) {
+      EXPECT_NO_THROW(Read(layout));
+    } else {
+      EXPECT_NE(ErrorOf(layout).find(S("構文ｴﾗｰ")), std::string::npos);
+    }
+  }
 }
 
 TEST_F(LayoutReading, LimitsNesting) {

@@ -2,10 +2,9 @@
 // point takes the press in its own coordinates, and the release goes to the one that was pressed.
 #include <gtest/gtest.h>
 
+#include "TestForms.h"
 #include "framework/Application.h"
-#include "framework/Form.h"
 #include "framework/Image.h"
-#include "framework/Label.h"
 #include "support/Gui.h"
 
 namespace {
@@ -31,14 +30,10 @@ class MouseRouting : public ::testing::Test {
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(TFormBorderStyle::bsDialog);
     form->SetClientSize(200, 100);
-    image = new TImage(form.get());
-    image->SetParent(form.get());
-    image->SetBounds(0, 0, 1, 1);
+    image = testing_support::Place<TImage>(*form, 0, 0, 1, 1);
     image->Picture().Bitmap().SetSize(200, 100);
     image->SetAutoSize(true);
-    label = new TLabel(form.get());
-    label->SetParent(form.get());
-    label->SetBounds(10, 10, 40, 20);
+    label = testing_support::Place<TLabel>(*form, 10, 10, 40, 20);
     label->SetAutoSize(false);
     label->SetCaption("Label");
     Watch(image, "image");
@@ -105,9 +100,7 @@ TEST_F(MouseRouting, TheReleaseGoesToTheControlThatWasPressedAndClicksOnlyInside
 }
 
 TEST_F(MouseRouting, APostedReleaseAtTheOriginReachesAOnePixelControlOnceItIsDisabled) {
-  auto* catcher = new TControl(form.get());
-  catcher->SetParent(form.get());
-  catcher->SetBounds(0, 0, 1, 1);
+  auto* catcher = testing_support::Place<TControl>(*form, 0, 0, 1, 1);
   Watch(catcher, "catcher");
   catcher->OnMouseUp = [this, catcher](TObject*, TMouseButton b, TShiftState, int32_t x, int32_t y) {
     catcher->SetEnabled(false);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -38,10 +39,7 @@ TEST(CopyPalette, GivesANewPaletteWithEveryEntryAndFlag) {
   const std::vector<PALETTEENTRY> copied = PaletteEntries(copy.get());
   ASSERT_EQ(copied.size(), entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    EXPECT_EQ(copied[i].peRed, entries[i].peRed) << i;
-    EXPECT_EQ(copied[i].peGreen, entries[i].peGreen) << i;
-    EXPECT_EQ(copied[i].peBlue, entries[i].peBlue) << i;
-    EXPECT_EQ(copied[i].peFlags, entries[i].peFlags) << i;
+    EXPECT_EQ(std::memcmp(&copied[i], &entries[i], sizeof(PALETTEENTRY)), 0) << "red, green, blue and flags of " << i;
   }
 }
 

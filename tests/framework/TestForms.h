@@ -8,8 +8,11 @@
 #include "framework/Edit.h"
 #include "framework/Form.h"
 #include "framework/Label.h"
+#include "framework/LayoutReader.h"
+#include "framework/LayoutWriter.h"
 #include "framework/Panel.h"
 #include "framework/ProgressBar.h"
+#include "support/Gui.h"
 
 namespace testing_support {
 
@@ -22,6 +25,14 @@ T* Place(TWinControl& parent, int32_t left, int32_t top, int32_t width, int32_t 
   control->SetParent(&parent);
   control->SetBounds(left, top, width, height);
   return control;
+}
+
+// form's layout read into copy (a plain TForm); what copy then writes must be the same layout.
+inline std::string WrittenAndReadBack(const TForm& form, TForm& copy) {
+  const std::string layout = WriteLayout(form);
+  ReadLayout(copy, layout, "TForm");
+  EXPECT_EQ(WriteLayout(copy), layout) << "the copy writes another layout";
+  return layout;
 }
 
 class TfrmLayoutTest : public TForm {
@@ -77,6 +88,13 @@ class TfrmLayoutTest : public TForm {
   int browseClicks = 0;
   std::function<void()> onBrowse;
 };
+
+// What Panel1 of the form shows once the form is up and painted.
+inline TCapture ShownPanel(TfrmLayoutTest& form) {
+  form.Show();
+  form.Repaint();
+  return CaptureClient(form.Panel1->Handle());
+}
 
 class TfrmProgressTest : public TForm {
  public:

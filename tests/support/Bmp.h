@@ -28,6 +28,15 @@ inline void Put32(Bytes& out, uint32_t v) {
 inline uint32_t Get32(const Bytes& in, std::size_t at) {
   return in[at] | (uint32_t(in[at + 1]) << 8) | (uint32_t(in[at + 2]) << 16) | (uint32_t(in[at + 3]) << 24);
 }
+// Overwrite the little-endian field at `at`.
+inline void Set16(Bytes& out, std::size_t at, uint32_t v) {
+  out[at] = uint8_t(v);
+  out[at + 1] = uint8_t(v >> 8);
+}
+inline void Set32(Bytes& out, std::size_t at, uint32_t v) {
+  Set16(out, at, v);
+  Set16(out, at + 2, v >> 16);
+}
 
 // An image as values per pixel, top row first: colour indexes for 1, 4 and 8 bits, 0xRRGGBB for
 // 24 and 32 bits, the raw 16-bit value otherwise.

@@ -1,5 +1,5 @@
-// The process's current folder, the test program's folder, and folder names compared as the file
-// system compares them.
+// The process's current folder, the test program's folder, folder names compared as the file
+// system compares them, and a drive that is not there.
 #pragma once
 
 #include <windows.h>
@@ -32,6 +32,15 @@ inline bool SamePath(const std::wstring& a, const std::wstring& b) {
 // The same for paths in CP932.
 inline bool SamePath(const std::string& a, const std::string& b) {
   return SamePath(rtl::SjisToWide(a), rtl::SjisToWide(b));
+}
+
+// A drive letter with no drive behind it, from Y down to D; 0 when every one is taken.
+inline char AbsentDrive() {
+  const DWORD drives = GetLogicalDrives();
+  for (char letter = 'Y'; letter >= 'D'; --letter) {
+    if (!(drives & (1u << (letter - 'A')))) return letter;
+  }
+  return 0;
 }
 
 }  // namespace testing_support

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "rtl/Stream.h"
@@ -77,5 +78,19 @@ class TGuardedMemoryStreams {
   }
   rtl::TMemoryStorage saved_;
 };
+
+// Whether read, given bytes that end right before an inaccessible page, refuses them with an E.
+// Any other exception escapes to fail the test.
+template <typename E>
+bool RefusedFromGuarded(const std::vector<uint8_t>& bytes,
+                        const std::function<void(const uint8_t* data, std::size_t size)>& read) {
+  TGuardedStream guarded(bytes);
+  try {
+    read(static_cast<const uint8_t*>(guarded.Memory()), bytes.size());
+  } catch (const E&) {
+    return true;
+  }
+  return false;
+}
 
 }  // namespace testing_support
