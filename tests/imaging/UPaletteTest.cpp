@@ -113,7 +113,9 @@ TEST_F(ArrangePalette, RefusesNoPaletteAndTheSharedStockPalette) {
   EXPECT_EQ(failed.Message, "cannot read palette(GLE=6)");
   HPALETTE shared = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
   const auto refused = ExceptionOf<imaging::EGdiError>([&] { imaging::ArrangePalette256(shared, false); });
-  if (refused) EXPECT_EQ(refused->SystemError, 0u);
+  if (refused) {
+    EXPECT_EQ(refused->SystemError, 0u);
+  }
   EXPECT_EQ(StockEntries(), stock);
 }
 

@@ -10,7 +10,9 @@
 namespace testing_support {
 
 // For a check of more than the message:
-//   if (const auto error = ExceptionOf<rtl::EFCreateError>([&] { ... })) EXPECT_EQ(error->SystemError, 5u);
+//   if (const auto error = ExceptionOf<rtl::EFCreateError>([&] { ... })) {
+//     EXPECT_EQ(error->SystemError, 5u);
+//   }
 template <typename E>
 std::optional<E> ExceptionOf(const std::function<void()>& action) {
   try {
