@@ -15,8 +15,6 @@ namespace {
 
 using namespace testing_support;
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::wstring LastName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 class HostileFolderTest : public ::testing::Test {
@@ -41,8 +39,6 @@ class HostileFolderTest : public ::testing::Test {
   void ExpectOutsideUnchanged(const char* after) {
     for (const auto& [path, content] : outsideFiles) EXPECT_EQ(ReadWholeFile(path), content) << after;
   }
-  // Presses "開始" in the dialog.
-  void Begin(HWND dialog) { Click(FindChildByText(dialog, Wide("開始"))); }
 
   Scenario scenario;
   ScratchFolder elsewhere;
@@ -61,7 +57,7 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
   const std::vector<char> old = ReadWholeFile(scenario.Target());
   scenario.Register(scenario.folder.path());
   PlantLinks();
-  scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
+  scenario.Start(exe);
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   Click(FindChildByText(dialog, Wide("いいえ")));
@@ -100,7 +96,7 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
       DeleteFileW(backup.c_str());
       scenario.Install(L"version_5_1_5_9.dll");
     }
-    scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
+    scenario.Start(exe);
     dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
     Begin(dialog);
@@ -111,7 +107,7 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
     EXPECT_TRUE(now == old || now == large) << now.size() << " bytes";
     ExpectOutsideUnchanged(moment.when);
   }
-  scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
+  scenario.Start(exe);
   dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   Begin(dialog);
@@ -124,10 +120,8 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
 // A second updater started while one runs brings the first one's dialog to the front and ends,
 // touching nothing.
 TEST_F(HostileFolderTest, ASecondUpdaterBringsTheFirstToTheFrontAndEnds) {
-  scenario.Install(L"version_5_1_5_9.dll");
-  scenario.Register(scenario.folder.path());
   WriteWholeFile(scenario.Target() + L".PeUpdate-new", {'l', 'e', 'f', 't'});
-  scenario.Start();
+  scenario.StartInstalled(L"version_5_1_5_9.dll");
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
@@ -153,9 +147,7 @@ TEST_F(HostileFolderTest, ATargetHeldForSecondsIsWaitedForWithTheWindowAnswering
   for (DWORD share : {FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}) {
     SCOPED_TRACE(share);
-    scenario.Install(L"version_5_1_5_9.dll");
-    scenario.Register(scenario.folder.path());
-    scenario.Start();
+    scenario.StartInstalled(L"version_5_1_5_9.dll");
     HWND dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
     rtl::TFileHandle held(

@@ -17,8 +17,6 @@ namespace {
 
 using namespace testing_support;
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // Tells Wine to load these DLLs native-first for every program named PeUpdate.exe, as long as it
 // lives. Wine prefers its own DLLs wherever it finds a file of that name; Windows takes the first
 // file it finds, and native-first makes Wine search as Windows does.
@@ -45,7 +43,7 @@ void UpdateFromTheProposal(Scenario& scenario, const std::wstring& expectedFolde
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_NE(FindChildByText(dialog, expectedFolder), nullptr) << "the folder is not proposed exactly";
-  Click(FindChildByText(dialog, Wide("開始")));
+  Begin(dialog);
   EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデートは正常に終了しました"));
   EXPECT_EQ(scenario.WaitForExit(), 0u);
 }
@@ -78,10 +76,8 @@ TEST(PlantedDllTest, DllsPlantedBesideTheUpdaterAreNeverUsed) {
   for (const wchar_t* name : {L"version.dll", L"mpr.dll", L"winspool.drv"}) {
     ASSERT_TRUE(CopyFileW(planted.c_str(), downloads.File(name).c_str(), FALSE));
   }
-  scenario.Install(L"version_5_1_5_9.dll");
-  scenario.Register(scenario.folder.path());
   const NativeFirst nativeFirst{L"version", L"mpr", L"winspool.drv"};
-  scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
+  scenario.StartInstalled(L"version_5_1_5_9.dll", exe);
   UpdateFromTheProposal(scenario, scenario.folder.path());
   EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")));
   for (const wchar_t* name : {L"mpr.dll", L"winspool.drv"}) {
@@ -124,9 +120,7 @@ TEST_F(SystemTextTest, AFolderCodePage932CannotNameIsRefusedAndNotGuessed) {
   EXPECT_EQ(scenario.AnswerMessage(), Wide("このぺらのちゃんを、アップデートすることはできません"));
   HWND dialog = WaitForWindow(scenario.Id(), Wide("ぺらの5.16アップデーター"), L"TfrmInputPath");
   ASSERT_NE(dialog, nullptr);
-  wchar_t programFiles[MAX_PATH] = L"";
-  ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-  EXPECT_NE(FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
+  EXPECT_NE(FindChildByText(dialog, ProgramFilesProposal()), nullptr);
 }
 
 // The real updater killed again and again while it writes a large update, at moments told by what
@@ -166,10 +160,10 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
   int mended = 0;
   for (const Moment& moment : moments) {
     SCOPED_TRACE(testing::Message() << "killed " << moment.delay << " ms after " << moment.when);
-    scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
+    scenario.Start(exe);
     HWND dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
-    Click(FindChildByText(dialog, Wide("開始")));
+    Begin(dialog);
     for (int waited = 0; !moment.reached() && waited < 20000; ++waited) Sleep(1);
     ASSERT_TRUE(moment.reached()) << "the moment never came";
     Sleep(moment.delay);
@@ -186,7 +180,7 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
     // this kill's leftovers.
     if (scenario.folder.Entries() != std::vector<std::wstring>{L"Pelano5.exe"}) {
       ++mended;
-      scenario.Start(exe, Wide("ぺらの5.16アップデーター"));
+      scenario.Start(exe);
       UpdateFromTheProposal(scenario, scenario.folder.path());
       EXPECT_TRUE(ReadWholeFile(scenario.Target()) == large) << "the next update did not write the payload";
       ASSERT_EQ(scenario.folder.Entries(), std::vector<std::wstring>{L"Pelano5.exe"});

@@ -21,6 +21,14 @@ std::wstring ExeFromEnvironment(const char* variable) {
 
 std::wstring Fixture(const std::wstring& name) { return ExeFromEnvironment("PEUPDATE_FIXTURES") + L"\\" + name; }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring ProgramFilesProposal() {
+  wchar_t programFiles[MAX_PATH] = L"";
+  ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
+  return std::wstring(programFiles) + L"\\PELANO5W";
+}
+
 Scenario::Scenario() { Unregister(); }
 
 Scenario::~Scenario() {
@@ -43,13 +51,17 @@ void Scenario::Register(const std::wstring& installFolder) {
 
 void Scenario::Unregister() { RegDeleteTreeW(HKEY_CLASSES_ROOT, kRegistryKey); }
 
-void Scenario::Start() { Start(ExeFromEnvironment("PEUPDATE_EXE"), Wide("ぺらの5.16アップデーター")); }
-
 void Scenario::Start(const std::wstring& exe, const std::wstring& title) {
   title_ = title;
   updater_ = std::make_unique<RunningProgram>(exe);
   main = WaitForWindow(updater_->Id(), title_, L"TfrmMain");
   ASSERT_NE(main, nullptr) << "the main window did not appear";
+}
+
+void Scenario::StartInstalled(const std::wstring& fixture, const std::wstring& exe) {
+  Install(fixture);
+  Register(folder.path());
+  Start(exe);
 }
 
 HWND Scenario::OpenInstallFolderDialog() {
@@ -78,6 +90,8 @@ std::wstring Scenario::AnswerMessage(const std::string& screenshot) {
   for (int waited = 0; IsWindow(box) && waited < 5000; waited += 20) Sleep(20);
   return content.text;
 }
+
+void Begin(HWND dialog) { Click(FindChildByText(dialog, Wide("開始"))); }
 
 bool IsVisible(HWND parent, const std::wstring& childText) {
   HWND child = FindChildByText(parent, childText);

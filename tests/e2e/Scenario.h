@@ -18,6 +18,9 @@ std::wstring Wide(const char* utf8);
 std::wstring ExeFromEnvironment(const char* variable);
 // A file the build leaves beside the app tests (fixtures with version information).
 std::wstring Fixture(const std::wstring& name);
+bool Exists(const std::wstring& path);
+// The folder the install-folder dialog proposes when no folder is registered.
+std::wstring ProgramFilesProposal();
 
 class Scenario {
  public:
@@ -35,8 +38,10 @@ class Scenario {
 
   // Starts the updater and waits for its main window, which carries the title: by default the
   // tree's own updater (PEUPDATE_EXE) with the stand-in's version.
-  void Start();
-  void Start(const std::wstring& exe, const std::wstring& title);
+  void Start(const std::wstring& exe = ExeFromEnvironment("PEUPDATE_EXE"),
+             const std::wstring& title = Wide("ぺらの5.16アップデーター"));
+  // Installs the fixture, registers the scratch folder and starts the updater.
+  void StartInstalled(const std::wstring& fixture, const std::wstring& exe = ExeFromEnvironment("PEUPDATE_EXE"));
   DWORD Id() const { return updater_->Id(); }
   void Kill() { updater_->Kill(); }
   DWORD WaitForExit(DWORD milliseconds = 10000) { return updater_->WaitForExit(milliseconds); }
@@ -53,5 +58,7 @@ class Scenario {
 };
 
 bool IsVisible(HWND parent, const std::wstring& childText);
+// Presses "開始" in the install-folder dialog.
+void Begin(HWND dialog);
 
 }  // namespace testing_support
