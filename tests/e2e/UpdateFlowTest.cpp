@@ -13,15 +13,18 @@ using namespace testing_support;
 
 std::vector<char> Payload() { return ReadWholeFile(ExeFromEnvironment("PEUPDATE_PAYLOAD_EXE")); }
 
+// Opens the folder browser from the dialog, takes a screenshot if asked, and confirms its folder.
+void BrowseAndConfirm(DWORD processId, HWND dialog, const std::string& screenshot = "") {
+  Click(FindChildByText(dialog, Wide("参照(&R)...")));
+  HWND browser = WaitForWindow(processId, Wide("フォルダの選択"), L"TfrmSelDir");
+  ASSERT_NE(browser, nullptr) << "the folder browser did not appear";
+  if (!screenshot.empty()) Screenshot(screenshot);
+  Click(FindChildByText(browser, Wide("はい")));
+  for (int waited = 0; IsWindow(browser) && IsWindowVisible(browser) && waited < 5000; waited += 20) Sleep(20);
+}
+
 class UpdateFlowTest : public ::testing::Test {
  protected:
-  void StartInstalled(const std::wstring& fixture) {
-    scenario.Install(fixture);
-    scenario.Register(scenario.folder.path());
-    scenario.Start();
-  }
-  // Presses "開始" in the dialog.
-  void Begin(HWND dialog) { Click(FindChildByText(dialog, Wide("開始"))); }
   void ExpectButtonsBack() {
     for (int waited = 0; !IsVisible(scenario.main, Wide("アップデート")) && waited < 5000; waited += 50) Sleep(50);
     EXPECT_TRUE(IsVisible(scenario.main, Wide("アップデート")));
@@ -35,7 +38,7 @@ class UpdateFlowTest : public ::testing::Test {
 };
 
 TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
-  StartInstalled(L"version_5_1_5_9.dll");
+  scenario.StartInstalled(L"version_5_1_5_9.dll");
   RECT client = ClientRectOnScreen(scenario.main);
   EXPECT_EQ(client.right - client.left, 400);
   EXPECT_EQ(client.bottom - client.top, 360);
@@ -73,8 +76,8 @@ TEST_F(UpdateFlowTest, TheWholeUpdateReplacesTheExecutableAndEnds) {
   EXPECT_EQ(ReadWholeFile(scenario.Target()), Payload());
 }
 
-TEST_F(UpdateFlowTest, CancellingShowsNoMessageAndWritesNothing) {
-  StartInstalled(L"version_5_1_5_9.dll");
+TEST_F(UpdateFlowTest, CancellingShowsNoMessageAndWritesNothingAndTheExitButtonEnds) {
+  scenario.StartInstalled(L"version_5_1_5_9.dll");
   std::vector<char> before = ReadWholeFile(scenario.Target());
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
@@ -82,6 +85,8 @@ TEST_F(UpdateFlowTest, CancellingShowsNoMessageAndWritesNothing) {
   ExpectButtonsBack();
   EXPECT_EQ(WaitForMessageBox(scenario.Id(), 500), nullptr);
   EXPECT_EQ(ReadWholeFile(scenario.Target()), before);
+  Click(FindChildByText(scenario.main, Wide("終了")));
+  EXPECT_EQ(scenario.WaitForExit(), 0u);
 }
 
 TEST_F(UpdateFlowTest, InstalledCopiesTheUpdateDoesNotApplyToAreRefused) {
@@ -97,7 +102,7 @@ TEST_F(UpdateFlowTest, InstalledCopiesTheUpdateDoesNotApplyToAreRefused) {
       {L"version_6_0_0_0.dll", "このぺらのちゃんを、アップデートすることはできません", ""},
       {L"record_none.dll", "このぺらのちゃんを、アップデートすることはできません", ""},
   };
-  StartInstalled(cases[0].fixture);
+  scenario.StartInstalled(cases[0].fixture);
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   for (const Case& each : cases) {
@@ -110,13 +115,12 @@ TEST_F(UpdateFlowTest, InstalledCopiesTheUpdateDoesNotApplyToAreRefused) {
   }
 }
 
-TEST_F(UpdateFlowTest, AFolderWithoutTheExecutableDisablesTheStartButton) {
+// The start button follows the folder typed; the browser opens on the nearest existing folder.
+TEST_F(UpdateFlowTest, AFolderWithoutTheExecutableDisablesTheStartButtonAndTheBrowserFindsTheNearestFolder) {
   CreateDirectoryW(scenario.folder.File(L"empty").c_str(), nullptr);
   CreateDirectoryW(scenario.folder.File(L"withFolder").c_str(), nullptr);
   CreateDirectoryW(scenario.folder.File(L"withFolder\\Pelano5.exe").c_str(), nullptr);
-  scenario.Install(L"version_5_1_5_9.dll");
-  scenario.Register(scenario.folder.path());
-  scenario.Start();
+  scenario.StartInstalled(L"version_5_1_5_9.dll");
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
   HWND start = FindChildByText(dialog, Wide("開始"));
@@ -129,19 +133,15 @@ TEST_F(UpdateFlowTest, AFolderWithoutTheExecutableDisablesTheStartButton) {
   EXPECT_FALSE(IsWindowEnabled(start));
   SetEditText(edit, scenario.folder.path() + L"\\");
   EXPECT_TRUE(IsWindowEnabled(start)) << "a trailing backslash must not double";
-}
-
-TEST_F(UpdateFlowTest, WithoutARegistryEntryTheProgramFilesFolderIsProposed) {
-  scenario.Start();
-  HWND dialog = scenario.OpenInstallFolderDialog();
-  ASSERT_NE(dialog, nullptr);
-  wchar_t programFiles[MAX_PATH] = L"";
-  ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-  EXPECT_NE(FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W"), nullptr);
+  SetEditText(edit, scenario.folder.File(L"missing\\deeper"));
+  EXPECT_FALSE(IsWindowEnabled(start));
+  BrowseAndConfirm(scenario.Id(), dialog, "folder-browser");
+  EXPECT_EQ(WindowText(edit), scenario.folder.path());
+  EXPECT_TRUE(IsWindowEnabled(start));
 }
 
 TEST_F(UpdateFlowTest, AReadOnlyTargetFailsTwiceOverAndCanBeRetried) {
-  StartInstalled(L"version_5_1_5_9.dll");
+  scenario.StartInstalled(L"version_5_1_5_9.dll");
   std::vector<char> before = ReadWholeFile(scenario.Target());
   SetFileAttributesW(scenario.Target().c_str(), FILE_ATTRIBUTE_READONLY);
   HWND dialog = scenario.OpenInstallFolderDialog();
@@ -163,39 +163,9 @@ TEST_F(UpdateFlowTest, AReadOnlyTargetFailsTwiceOverAndCanBeRetried) {
   EXPECT_EQ(ReadWholeFile(scenario.Target()), Payload());
 }
 
-TEST_F(UpdateFlowTest, TheExitButtonEndsTheUpdater) {
-  scenario.Start();
-  Click(FindChildByText(scenario.main, Wide("終了")));
-  EXPECT_EQ(scenario.WaitForExit(), 0u);
-}
-
-}  // namespace
-
-namespace {
-
-// Opens the folder browser from the dialog, takes a screenshot if asked, and confirms its folder.
-void BrowseAndConfirm(DWORD processId, HWND dialog, const std::string& screenshot = "") {
-  Click(FindChildByText(dialog, Wide("参照(&R)...")));
-  HWND browser = WaitForWindow(processId, Wide("フォルダの選択"), L"TfrmSelDir");
-  ASSERT_NE(browser, nullptr) << "the folder browser did not appear";
-  if (!screenshot.empty()) Screenshot(screenshot);
-  Click(FindChildByText(browser, Wide("はい")));
-  for (int waited = 0; IsWindow(browser) && IsWindowVisible(browser) && waited < 5000; waited += 20) Sleep(20);
-}
-
-TEST_F(UpdateFlowTest, TheBrowserOpensOnTheNearestExistingFolder) {
-  StartInstalled(L"version_5_1_5_9.dll");
-  HWND dialog = scenario.OpenInstallFolderDialog();
-  ASSERT_NE(dialog, nullptr);
-  HWND edit = FindChildByText(dialog, scenario.folder.path());
-  ASSERT_NE(edit, nullptr);
-  SetEditText(edit, scenario.folder.File(L"missing\\deeper"));
-  BrowseAndConfirm(scenario.Id(), dialog, "folder-browser");
-  EXPECT_EQ(WindowText(edit), scenario.folder.path());
-  EXPECT_TRUE(IsWindowEnabled(FindChildByText(dialog, Wide("開始"))));
-}
-
-TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
+// Without a registry entry the Program Files folder is proposed; the root of a drive chosen instead
+// gives a target without a doubled backslash.
+TEST_F(UpdateFlowTest, WithoutARegistryEntryProgramFilesIsProposedAndADriveRootGivesAPlainTarget) {
   // A read-only copy at the root of C: makes the updater show the target it computed.
   const wchar_t* rootTarget = L"C:\\Pelano5.exe";
   // The prefix outlives the test: the copy goes on every way out, a failed assertion included.
@@ -210,10 +180,8 @@ TEST_F(UpdateFlowTest, ADriveRootGivesATargetWithoutADoubledBackslash) {
   scenario.Start();
   HWND dialog = scenario.OpenInstallFolderDialog();
   ASSERT_NE(dialog, nullptr);
-  wchar_t programFiles[MAX_PATH] = L"";
-  ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
-  HWND edit = FindChildByText(dialog, std::wstring(programFiles) + L"\\PELANO5W");
-  ASSERT_NE(edit, nullptr);
+  HWND edit = FindChildByText(dialog, ProgramFilesProposal());
+  ASSERT_NE(edit, nullptr) << "the Program Files folder is not proposed";
   SetEditText(edit, L"C:\\");
   BrowseAndConfirm(scenario.Id(), dialog);
   EXPECT_EQ(WindowText(edit), L"C:\\");
