@@ -10,41 +10,35 @@ namespace {
 
 using namespace testing_support;
 
-class ReleaseTest : public ::testing::Test {
- protected:
-  // Installs the file, registers its folder, starts the updater and presses "開始" in its dialog.
-  void BeginOn(const char* updaterVariable, const std::wstring& installed) {
-    scenario.InstallFile(installed);
+TEST(ReleaseTest, TheMadeUpdatersUpdateAnInstalled5_2_1AndFindA5_2_3NeedsNoUpdate) {
+  struct Case {
+    const char* updater;
+    const wchar_t* installed;
+    bool updates;  // else the installed copy needs no update and stays as it was
+  };
+  const Case cases[] = {
+      {"PEUPDATE_RELEASE_EXE", L"version_5_2_1_0.dll", true},
+      {"PEUPDATE_RELEASE_EXE", L"version_5_2_3_0.dll", false},
+      {"PEUPDATE_SIGNED_EXE", L"version_5_2_1_0.dll", true},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(testing::Message() << each.updater << " on " << testing::PrintToString(std::wstring(each.installed)));
+    Scenario scenario;
+    scenario.Install(each.installed);
+    const std::vector<char> expected = ReadWholeFile(
+        each.updates ? ExeFromEnvironment("PEUPDATE_RELEASE_PAYLOAD") : scenario.Target());
     scenario.Register(scenario.folder.path());
-    scenario.Start(ExeFromEnvironment(updaterVariable), Wide("ぺらの5.23アップデーター"));
-    ASSERT_NE(scenario.main, nullptr);
+    scenario.Start(ExeFromEnvironment(each.updater), Wide("ぺらの5.23アップデーター"));
     HWND dialog = scenario.OpenInstallFolderDialog();
     ASSERT_NE(dialog, nullptr);
-    Click(FindChildByText(dialog, Wide("開始")));
+    Begin(dialog);
+    EXPECT_EQ(scenario.AnswerMessage(), Wide(each.updates ? "アップデートは正常に終了しました"
+                                                          : "お使いのぺらのちゃんは、アップデートの必要がありません"));
+    if (each.updates) {
+      EXPECT_EQ(scenario.WaitForExit(), 0u);
+    }
+    EXPECT_EQ(ReadWholeFile(scenario.Target()), expected);
   }
-  void ExpectUpdated() {
-    EXPECT_EQ(scenario.AnswerMessage(), Wide("アップデートは正常に終了しました"));
-    EXPECT_EQ(scenario.WaitForExit(), 0u);
-    EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(ExeFromEnvironment("PEUPDATE_RELEASE_PAYLOAD")));
-  }
-
-  Scenario scenario;
-};
-
-TEST_F(ReleaseTest, ItUpdatesAnInstalled5_2_1) {
-  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_RELEASE_EXE", Fixture(L"version_5_2_1_0.dll")));
-  ExpectUpdated();
-}
-
-TEST_F(ReleaseTest, AnInstalled5_2_3NeedsNoUpdate) {
-  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_RELEASE_EXE", Fixture(L"version_5_2_3_0.dll")));
-  EXPECT_EQ(scenario.AnswerMessage(), Wide("お使いのぺらのちゃんは、アップデートの必要がありません"));
-  EXPECT_EQ(ReadWholeFile(scenario.Target()), ReadWholeFile(Fixture(L"version_5_2_3_0.dll")));
-}
-
-TEST_F(ReleaseTest, TheSignedUpdaterStartsAndUpdates) {
-  ASSERT_NO_FATAL_FAILURE(BeginOn("PEUPDATE_SIGNED_EXE", Fixture(L"version_5_2_1_0.dll")));
-  ExpectUpdated();
 }
 
 }  // namespace
