@@ -85,16 +85,6 @@ HWND WaitForWindow(DWORD processId, const std::wstring& caption, const std::wstr
   }
 }
 
-HWND WaitForWindowWithChild(DWORD processId, const std::wstring& className, const std::wstring& childText,
-                            DWORD milliseconds) {
-  for (DWORD waited = 0;; waited += 50) {
-    HWND window = WaitForWindow(processId, L"", className, 0);
-    if (window != nullptr && FindChildByText(window, childText) != nullptr) return window;
-    if (waited >= milliseconds) return nullptr;
-    Sleep(50);
-  }
-}
-
 HWND WaitForMessageBox(DWORD processId, DWORD milliseconds) {
   return WaitForWindow(processId, L"", L"#32770", milliseconds);
 }

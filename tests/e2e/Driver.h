@@ -44,10 +44,6 @@ std::vector<HWND> Children(HWND parent);
 HWND FindChildByText(HWND parent, const std::wstring& text);
 RECT ClientRectOnScreen(HWND window);
 
-// The first visible top-level window of the process of this window class that has a child with
-// text childText; nullptr after the time is up.
-HWND WaitForWindowWithChild(DWORD processId, const std::wstring& className, const std::wstring& childText,
-                            DWORD milliseconds = 10000);
 // The next message box of the process, or nullptr.
 HWND WaitForMessageBox(DWORD processId, DWORD milliseconds = 10000);
 // Replaces the text of an edit control as typing would (the control reports the change).

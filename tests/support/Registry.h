@@ -16,13 +16,6 @@ inline rtl::TRegistryKey CreateKey(HKEY root, const wchar_t* path) {
   return rtl::TRegistryKey(key);
 }
 
-// The existing key at path below root with the given access; empty when it cannot be opened.
-inline rtl::TRegistryKey OpenKey(HKEY root, const wchar_t* path, REGSAM access) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, access, &key) != ERROR_SUCCESS) return {};
-  return rtl::TRegistryKey(key);
-}
-
 // Points HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE of this process at fresh keys of its own for its
 // lifetime, so that a test neither sees nor disturbs the prefix's entries, nor those of another
 // test program running beside it. The keys are deleted afterwards.
