@@ -128,53 +128,46 @@ class MadeUpdaterTest(unittest.TestCase):
         tree_updater = read(os.path.join(Inputs.build, "PeUpdate.exe"))
         standin = zlib.decompress(PEImage(tree_updater).resources()[(RT_RCDATA, "UPDATEDATA")][17:])
         with tempfile.TemporaryDirectory() as folder:
-            given = os.path.join(folder, "Pelano5.exe")
-            with open(given, "wb") as f:
-                f.write(standin)
-            result = make_update(given, os.path.join(folder, "PeUpdate.exe"))
+            result = made_from(standin, folder)
             self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertIsNone(first_difference(read(os.path.join(folder, "PeUpdate.exe")), tree_updater),
+            self.assertIsNone(first_difference(read(os.path.join(folder, "out", "PeUpdate.exe")), tree_updater),
                               "the tree's updater differs at this offset")
         self.assertEqual(link_time_stamp(tree_updater), 0)
         self.assertEqual(link_time_stamp(standin), 0, "the stand-in it carries has a link time stamp")
 
 
+def made_from(payload_bytes, folder, name="Pelano5.exe"):
+    """make-update.sh run on payload_bytes saved as FOLDER/given/NAME, to make FOLDER/out/PeUpdate.exe."""
+    for sub in ("given", "out"):
+        os.mkdir(os.path.join(folder, sub))
+    with open(os.path.join(folder, "given", name), "wb") as f:
+        f.write(payload_bytes)
+    return make_update(os.path.join(folder, "given", name), os.path.join(folder, "out", "PeUpdate.exe"))
+
+
 class RefusalTest(unittest.TestCase):
-    def assertRefused(self, payload_bytes, message, name="Pelano5.exe"):
-        with tempfile.TemporaryDirectory() as folder:
-            given = os.path.join(folder, "given")
-            os.mkdir(given)
-            with open(os.path.join(given, name), "wb") as f:
-                f.write(payload_bytes)
-            out = os.path.join(folder, "out")
-            os.mkdir(out)
-            result = make_update(os.path.join(given, name), os.path.join(out, "PeUpdate.exe"))
-            self.assertNotEqual(result.returncode, 0)
-            self.assertIn(message, result.stderr)
-            self.assertEqual(os.listdir(out), [], "a refused updater left a file")
-
-    def test_a_file_that_is_no_windows_executable_is_refused(self):
+    def test_what_is_no_updatable_executable_is_refused_leaving_no_file(self):
         newer = read(Inputs.newer)
-        self.assertRefused(b"#!/bin/sh\necho Pelano 5\n", "not a Windows executable (no MZ header)")
-        self.assertRefused(newer[:0x200], "not a Windows executable")
-        self.assertRefused(read(Inputs.dll), "not a Windows executable (a library", name="Pelano5.dll")
-
-    def test_an_executable_without_version_information_is_refused(self):
-        self.assertRefused(read(Inputs.unversioned), "no version information")
-
-    def test_a_minor_or_release_above_9_is_refused(self):
-        newer = read(Inputs.newer)
-        self.assertRefused(with_product_version(newer, (5, 10, 0, 0)), "the minor number 10 is above 9")
-        self.assertRefused(with_product_version(newer, (5, 1, 12, 0)), "the release number 12 is above 9")
+        cases = [
+            (b"#!/bin/sh\necho Pelano 5\n", "not a Windows executable (no MZ header)"),
+            (newer[:0x200], "not a Windows executable"),
+            (read(Inputs.dll), "not a Windows executable (a library", "Pelano5.dll"),
+            (read(Inputs.unversioned), "no version information"),
+            (with_product_version(newer, (5, 10, 0, 0)), "the minor number 10 is above 9"),
+            (with_product_version(newer, (5, 1, 12, 0)), "the release number 12 is above 9"),
+        ]
+        for payload, message, *name in cases:
+            with self.subTest(message=message), tempfile.TemporaryDirectory() as folder:
+                result = made_from(payload, folder, *name)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(os.listdir(os.path.join(folder, "out")), [], "a refused updater left a file")
 
     def test_nine_is_the_highest_minor_and_release_taken(self):
         with tempfile.TemporaryDirectory() as folder:
-            given = os.path.join(folder, "Pelano5.exe")
-            with open(given, "wb") as f:
-                f.write(with_product_version(read(Inputs.newer), (65535, 9, 9, 65535)))
-            result = make_update(given, os.path.join(folder, "PeUpdate.exe"))
+            result = made_from(with_product_version(read(Inputs.newer), (65535, 9, 9, 65535)), folder)
             self.assertEqual(result.returncode, 0, result.stderr)
-            resources = PEImage(read(os.path.join(folder, "PeUpdate.exe"))).resources()
+            resources = PEImage(read(os.path.join(folder, "out", "PeUpdate.exe"))).resources()
             self.assertEqual(resources[(RT_RCDATA, "UPDATEVERSION")], bytes.fromhex("FFFF090009000000"))
             self.assertIn("ぺらの65535.99アップデーター".encode("utf-16-le"), resources[(RT_VERSION, 1)])
 
