@@ -82,12 +82,7 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
   const Moment moments[] = {
       {"the new content is being written", [&] { return Exists(fresh); }},
       {"the old file has its second name", [&] { return Exists(backup); }},
-      {"the new file took the target's place",
-       [&] {
-         WIN32_FILE_ATTRIBUTE_DATA data{};
-         return GetFileAttributesExW(scenario.Target().c_str(), GetFileExInfoStandard, &data) &&
-                data.nFileSizeLow == large.size();
-       }},
+      {"the new file took the target's place", [&] { return HasSize(scenario.Target(), large.size()); }},
   };
   for (const Moment& moment : moments) {
     SCOPED_TRACE(moment.when);
@@ -96,13 +91,7 @@ TEST_F(HostileFolderTest, LinksAmongTheUpdatersFilesLeadNothingOutsideTheFolderA
       DeleteFileW(backup.c_str());
       scenario.Install(L"version_5_1_5_9.dll");
     }
-    scenario.Start(exe);
-    dialog = scenario.OpenInstallFolderDialog();
-    ASSERT_NE(dialog, nullptr);
-    Begin(dialog);
-    for (int waited = 0; !moment.reached() && waited < 20000; ++waited) Sleep(1);
-    ASSERT_TRUE(moment.reached()) << "the moment never came";
-    scenario.Kill();
+    ASSERT_TRUE(scenario.KillUpdateWhen(exe, moment.reached)) << "the moment never came";
     std::vector<char> now = ReadWholeFile(scenario.Target());
     EXPECT_TRUE(now == old || now == large) << now.size() << " bytes";
     ExpectOutsideUnchanged(moment.when);

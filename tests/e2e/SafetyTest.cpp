@@ -143,11 +143,7 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
   };
   auto freshThere = [&] { return Exists(fresh); };
   auto backupThere = [&] { return Exists(backup); };
-  auto renamed = [&] {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    return GetFileAttributesExW(scenario.Target().c_str(), GetFileExInfoStandard, &data) &&
-           data.nFileSizeLow == large.size();
-  };
+  auto renamed = [&] { return HasSize(scenario.Target(), large.size()); };
   const Moment moments[] = {
       {"the new content is being written", freshThere, 0},   {"the new content is being written", freshThere, 10},
       {"the new content is being written", freshThere, 60},  {"the new content is being written", freshThere, 200},
@@ -160,14 +156,7 @@ TEST(InterruptedUpdateTest, KillingTheUpdaterAtAnyMomentLeavesTheExecutableWhole
   int mended = 0;
   for (const Moment& moment : moments) {
     SCOPED_TRACE(testing::Message() << "killed " << moment.delay << " ms after " << moment.when);
-    scenario.Start(exe);
-    HWND dialog = scenario.OpenInstallFolderDialog();
-    ASSERT_NE(dialog, nullptr);
-    Begin(dialog);
-    for (int waited = 0; !moment.reached() && waited < 20000; ++waited) Sleep(1);
-    ASSERT_TRUE(moment.reached()) << "the moment never came";
-    Sleep(moment.delay);
-    scenario.Kill();
+    ASSERT_TRUE(scenario.KillUpdateWhen(exe, moment.reached, moment.delay)) << "the moment never came";
     std::vector<char> now = ReadWholeFile(scenario.Target());
     ASSERT_TRUE(now == old || now == large) << "the target is neither the old file nor the new one ("
                                             << now.size() << " bytes)";

@@ -23,6 +23,11 @@ std::wstring Fixture(const std::wstring& name) { return ExeFromEnvironment("PEUP
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool HasSize(const std::wstring& path, std::size_t size) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == size;
+}
+
 std::wstring ProgramFilesProposal() {
   wchar_t programFiles[MAX_PATH] = L"";
   ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH);
@@ -72,6 +77,18 @@ HWND Scenario::OpenInstallFolderDialog() {
   HWND dialog = WaitForWindow(Id(), title_, L"TfrmInputPath");
   EXPECT_NE(dialog, nullptr) << "the install-folder dialog did not appear";
   return dialog;
+}
+
+bool Scenario::KillUpdateWhen(const std::wstring& exe, const std::function<bool()>& reached, DWORD delay) {
+  Start(exe);
+  HWND dialog = OpenInstallFolderDialog();
+  if (dialog == nullptr) return false;
+  Begin(dialog);
+  for (int waited = 0; !reached() && waited < 20000; ++waited) Sleep(1);
+  if (!reached()) return false;
+  Sleep(delay);
+  Kill();
+  return true;
 }
 
 std::wstring Scenario::AnswerMessage(const std::string& screenshot) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ std::wstring ExeFromEnvironment(const char* variable);
 // A file the build leaves beside the app tests (fixtures with version information).
 std::wstring Fixture(const std::wstring& name);
 bool Exists(const std::wstring& path);
+bool HasSize(const std::wstring& path, std::size_t size);
 // The folder the install-folder dialog proposes when no folder is registered.
 std::wstring ProgramFilesProposal();
 
@@ -49,6 +51,9 @@ class Scenario {
 
   // Presses "アップデート" and waits for the install-folder dialog.
   HWND OpenInstallFolderDialog();
+  // Starts exe, begins the update and kills the updater delay ms after reached() first holds;
+  // false when that moment never came.
+  bool KillUpdateWhen(const std::wstring& exe, const std::function<bool()>& reached, DWORD delay = 0);
   // Waits for a message box, checks it carries the title, and answers OK; returns its text.
   std::wstring AnswerMessage(const std::string& screenshot = "");
 
