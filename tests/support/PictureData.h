@@ -11,6 +11,7 @@
 
 #include "rtl/Sjis.h"
 #include "support/Folders.h"
+#include "support/ScratchFolder.h"
 
 namespace testing_support {
 
@@ -20,11 +21,6 @@ inline uint32_t PackColour(int x, int y) {
   const uint32_t g = static_cast<uint32_t>(y % 256);
   const uint32_t b = static_cast<uint32_t>((x / 256) * 100 + (y / 256) * 50 + 7);
   return (r << 16) | (g << 8) | b;
-}
-
-// Keep in step with indexed_bitmap() in make_pictures.py (the 60 x 40 "INDEXED" bitmap).
-inline PALETTEENTRY IndexedEntry(int i) {
-  return {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>((i * 7) % 256), 0};
 }
 
 // The bytes of a resource of the test program.
@@ -85,12 +81,7 @@ class FileBesideProgram {
   FileBesideProgram(const std::string& stem, const std::string& bytes)
       : name_(stem + "-" + std::to_string(GetCurrentProcessId()) + ".res"),
         path_(rtl::SjisToWide(ProgramFolder() + name_)) {
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    if (file != INVALID_HANDLE_VALUE) {
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-      CloseHandle(file);
-    }
+    WriteWholeFile(path_, std::vector<char>(bytes.begin(), bytes.end()));
   }
   ~FileBesideProgram() { DeleteFileW(path_.c_str()); }
   FileBesideProgram(const FileBesideProgram&) = delete;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/Bitmap.h"
+#include "framework/BmpFile.h"
 
 namespace testing_support {
 
@@ -18,12 +19,7 @@ namespace testing_support {
 inline std::vector<uint32_t> ReadPixels(HBITMAP bitmap, int width, int height, HDC dc = nullptr) {
   GdiFlush();  // drawing on a DIB section may still be batched
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = framework::bmp::InfoHeader(width, -height, 32);
   std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * height);
   HDC screen = dc ? nullptr : GetDC(nullptr);
   const int rows = GetDIBits(dc ? dc : screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
@@ -52,12 +48,7 @@ inline std::vector<uint32_t> ExpectedPixels(int width, int height, const std::fu
 // a BITMAPINFOHEADER. Owned by the caller.
 inline HBITMAP CreateSection(int width, int height, int bitCount, void** bits = nullptr) {
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = static_cast<WORD>(bitCount);
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = framework::bmp::InfoHeader(width, height, bitCount);
   void* unused = nullptr;
   return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits ? bits : &unused, nullptr, 0);
 }

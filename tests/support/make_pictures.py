@@ -20,7 +20,6 @@ def pack_bitmap():
 
 
 def indexed_bitmap():
-    # Keep in step with IndexedEntry() and IndexAt() in PictureData.h.
     palette = [(i, 255 - i, (i * 7) % 256) for i in range(256)]
     return bmp_of(60, 40, 8, lambda x, y: (x + 3 * y) % 256, palette)
 
