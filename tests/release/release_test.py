@@ -79,20 +79,15 @@ class MadeUpdaterTest(unittest.TestCase):
             if result.returncode != 0:
                 raise AssertionError(f"make-update.sh failed:\n{result.stdout}{result.stderr}")
         cls.bytes = read(cls.path)
-        cls.image = PEImage(cls.bytes)
-        cls.resources = cls.image.resources()
+        cls.resources = PEImage(cls.bytes).resources()
 
-    def test_record_is_5_2_3_with_reserved_zero(self):
+    def test_record_version_information_title_and_manifest_are_5_2_3_of_the_architecture(self):
         self.assertEqual(self.resources[(RT_RCDATA, "UPDATEVERSION")], bytes.fromhex("0500020003000000"))
-
-    def test_version_information_and_title_are_5_2_3(self):
         block = self.resources[(RT_VERSION, 1)]
         self.assertEqual(fixed_file_info(block), ((5, 2, 3, 0), (5, 2, 3, 0)))
         for text in ("ぺらの5.23アップデーター", "5.2.3.0"):
             self.assertIn(text.encode("utf-16-le"), block, text)
         self.assertNotIn("5.1.6".encode("utf-16-le"), block)
-
-    def test_manifest_identity_is_5_2_3_of_the_architecture(self):
         manifest = self.resources[(RT_MANIFEST, 1)].decode("utf-8")
         self.assertIn(f'name="PeUpdate" version="5.2.3.0" processorArchitecture="{MANIFEST_ARCH[Inputs.arch]}"',
                       manifest)
