@@ -57,6 +57,12 @@ struct WindowSearch {
   HWND found;
 };
 
+std::wstring ClassName(HWND window) {
+  wchar_t name[256] = L"";
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
 BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
   DWORD owner = 0;
@@ -71,6 +77,12 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
 BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
   reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
   return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
 }
 
 }  // namespace
@@ -98,18 +110,6 @@ std::wstring WindowText(HWND window) {
   wchar_t text[1024] = L"";
   SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
   return text;
-}
-
-std::wstring ClassName(HWND window) {
-  wchar_t name[256] = L"";
-  GetClassNameW(window, name, 256);
-  return name;
-}
-
-std::vector<HWND> Children(HWND parent) {
-  std::vector<HWND> children;
-  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
-  return children;
 }
 
 HWND FindChildByText(HWND parent, const std::wstring& text) {

@@ -38,8 +38,6 @@ class RunningProgram {
 HWND WaitForWindow(DWORD processId, const std::wstring& caption, const std::wstring& className = L"",
                    DWORD milliseconds = 10000);
 std::wstring WindowText(HWND window);
-std::wstring ClassName(HWND window);
-std::vector<HWND> Children(HWND parent);
 // The first child (at any depth) whose text is exactly text; nullptr when there is none.
 HWND FindChildByText(HWND parent, const std::wstring& text);
 RECT ClientRectOnScreen(HWND window);

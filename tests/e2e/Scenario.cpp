@@ -41,10 +41,8 @@ Scenario::~Scenario() {
   Unregister();
 }
 
-void Scenario::Install(const std::wstring& fixture) { InstallFile(Fixture(fixture)); }
-
-void Scenario::InstallFile(const std::wstring& path) {
-  ASSERT_TRUE(CopyFileW(path.c_str(), Target().c_str(), FALSE)) << "fixture missing";
+void Scenario::Install(const std::wstring& fixture) {
+  ASSERT_TRUE(CopyFileW(Fixture(fixture).c_str(), Target().c_str(), FALSE)) << "fixture missing";
 }
 
 void Scenario::Register(const std::wstring& installFolder) {

@@ -33,8 +33,6 @@ class Scenario {
   std::wstring Target() const { return folder.File(L"Pelano5.exe"); }
   // Copies a fixture in as the installed executable.
   void Install(const std::wstring& fixture);
-  // Copies any file in as the installed executable.
-  void InstallFile(const std::wstring& path);
   void Register(const std::wstring& installFolder);
   static void Unregister();
 
