@@ -20,6 +20,13 @@ namespace testing_support {
 // CP932 of a UTF-8 literal.
 inline std::string S(const char* utf8) { return rtl::Utf8ToSjis(utf8); }
 
+// A window's text in CP932.
+inline std::string WindowText(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return rtl::WideToSjis(buffer);
+}
+
 struct TShownBox {
   std::string caption;  // CP932
   std::string text;     // CP932
@@ -77,8 +84,8 @@ class TBoxWatcher {
     KillTimer(box, id);
     if (current_ == nullptr) return;
     TShownBox shown;
-    shown.caption = Text(box);
-    shown.text = Text(GetDlgItem(box, 0xFFFF));
+    shown.caption = WindowText(box);
+    shown.text = WindowText(GetDlgItem(box, 0xFFFF));
     auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 1088, STM_GETICON, 0, 0));
     shown.errorIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_HAND));
     shown.exclamationIcon = icon != nullptr && icon == LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_EXCLAMATION));
@@ -107,12 +114,6 @@ class TBoxWatcher {
   static BOOL CALLBACK CloseBox(HWND window, LPARAM) {
     if (IsBox(window)) PostMessageW(window, WM_COMMAND, IDOK, 0);
     return TRUE;
-  }
-
-  static std::string Text(HWND window) {
-    wchar_t buffer[1024] = {};
-    GetWindowTextW(window, buffer, 1024);
-    return rtl::WideToSjis(buffer);
   }
 
   static inline TBoxWatcher* current_ = nullptr;
@@ -243,12 +244,6 @@ inline bool TrueColorDisplay() {
 inline uint32_t SysColor(int index) {
   COLORREF c = GetSysColor(index);
   return (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
-}
-
-inline std::string WindowText(HWND window) {
-  wchar_t buffer[1024] = {};
-  GetWindowTextW(window, buffer, 1024);
-  return rtl::WideToSjis(buffer);
 }
 
 }  // namespace testing_support
