@@ -28,10 +28,7 @@ RunningProgram::RunningProgram(const std::wstring& exe, const std::wstring& work
 }
 
 RunningProgram::~RunningProgram() {
-  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_.get(), 99);
-    WaitForSingleObject(process_.get(), 5000);
-  }
+  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) Kill();
 }
 
 void RunningProgram::Kill() {
