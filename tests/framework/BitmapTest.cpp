@@ -221,32 +221,31 @@ TEST(BitmapPalettes, IgnoringThePaletteMakesNone) {
   EXPECT_NE(bitmap.Palette(), nullptr);
 }
 
-TEST(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
+// The transparent colour is the bottom-left pixel's unless fixed; drawn transparent, the bitmap
+// leaves the pixels of that colour undrawn.
+TEST(BitmapTransparency, TheBottomLeftPixelsColourUnlessFixedIsLeftUndrawn) {
   TBitmap bitmap;
   EXPECT_EQ(bitmap.TransparentColor(), clDefault);
   LoadFrom(bitmap, Small24());
   EXPECT_EQ(bitmap.TransparentColor(), clWhite);  // bottom-left
-  bitmap.SetTransparentColor(clRed);
-  EXPECT_EQ(bitmap.TransparentColor(), clRed);
-  bitmap.Canvas().SetPixel(0, 1, clLime);
-  EXPECT_EQ(bitmap.TransparentColor(), clRed) << "a fixed colour does not follow the pixels";
-  bitmap.SetTransparentColor(clDefault);
-  EXPECT_EQ(bitmap.TransparentColor(), clLime) << "back to the bottom-left pixel's";
-}
-
-TEST(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
-  TBitmap picture;
-  LoadFrom(picture, Small24());
-  picture.SetTransparent(true);
-  picture.SetTransparentColor(clWhite);
+  bitmap.SetTransparent(true);
   TBitmap target;
   target.SetPixelFormat(TPixelFormat::pf24bit);
   target.SetSize(4, 2);
   target.Canvas().Brush().SetColor(clFuchsia);
   target.Canvas().FillRect({0, 0, 4, 2});
-  target.Canvas().Draw(0, 0, picture);
+  target.Canvas().Draw(0, 0, bitmap);
   const uint32_t M = 0xFF00FF;
   EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, M, M, M, M, 0}));
+  bitmap.SetTransparentColor(clRed);
+  EXPECT_EQ(bitmap.TransparentColor(), clRed);
+  target.Canvas().FillRect({0, 0, 4, 2});
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{M, G, B, W, W, W, W, 0})) << "a fixed colour";
+  bitmap.Canvas().SetPixel(0, 1, clLime);
+  EXPECT_EQ(bitmap.TransparentColor(), clRed) << "a fixed colour does not follow the pixels";
+  bitmap.SetTransparentColor(clDefault);
+  EXPECT_EQ(bitmap.TransparentColor(), clLime) << "back to the bottom-left pixel's";
 }
 
 TEST(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUntouched) {
