@@ -50,7 +50,7 @@ std::vector<RGBQUAD> Ramp() {
 }
 uint32_t RampColor(int index) { return static_cast<uint32_t>(index << 16 | (255 - index) << 8 | 7); }
 
-TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
+TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmapAndAFormatChosenWhileEmptyMakesThatDib) {
   TBitmap bitmap;
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pfDevice);
@@ -65,20 +65,17 @@ TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
   EXPECT_EQ(ds.dsBm.bmBits, nullptr);
   EXPECT_EQ(ds.dsBm.bmWidth, 5);
   EXPECT_EQ(ds.dsBm.bmHeight, 3);
-}
-
-TEST(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(TPixelFormat::pf8bit);
-  bitmap.SetSize(3, 2);
-  DIBSECTION ds{};
-  ASSERT_EQ(GetObjectW(bitmap.Handle(), sizeof ds, &ds), static_cast<int>(sizeof ds));
+  // A pixel format chosen while empty makes that DIB.
+  TBitmap chosen;
+  chosen.SetPixelFormat(TPixelFormat::pf8bit);
+  chosen.SetSize(3, 2);
+  ASSERT_EQ(GetObjectW(chosen.Handle(), sizeof ds, &ds), static_cast<int>(sizeof ds));
   EXPECT_EQ(ds.dsBmih.biBitCount, 8);
-  EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
-  EXPECT_EQ(bitmap.Palette(), nullptr);
-  bitmap.PaletteNeeded();
-  ASSERT_NE(bitmap.Palette(), nullptr);
-  EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 256u);
+  EXPECT_EQ(chosen.HandleType(), TBitmapHandleType::bmDIB);
+  EXPECT_EQ(chosen.Palette(), nullptr);
+  chosen.PaletteNeeded();
+  ASSERT_NE(chosen.Palette(), nullptr);
+  EXPECT_EQ(GetPaletteEntries(chosen.Palette(), 0, 0, nullptr), 256u);
 }
 
 TEST(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {

@@ -136,7 +136,7 @@ class PrinterReference : public ::testing::Test {
   const testing_support::TTestPrinterDC printer;
 };
 
-TEST_F(PrinterReference, AMemoryCanvasForAPrinterIsAPrinterCanvasWithItsFontAtThePrintersResolution) {
+TEST_F(PrinterReference, AMemoryCanvasForAPrinterAndThePrinterObjectsCanvasArePrinterCanvases) {
   TSectionCanvas canvas(2, 2);
   const int32_t points = canvas.Font().Size();
   canvas.SetReferenceDC(printer);
@@ -149,9 +149,7 @@ TEST_F(PrinterReference, AMemoryCanvasForAPrinterIsAPrinterCanvasWithItsFontAtTh
   // The drawing still went into the bitmap, not to the printer.
   EXPECT_EQ(canvas.Pixels()[0], 0xFF0000u);
   canvas.FreeHandle();
-}
-
-TEST_F(PrinterReference, ThePrinterObjectsCanvasIsAPrinterCanvasWithoutAnyDeviceQuery) {
+  // The printer object's canvas is a printer canvas without any device query.
   framework::Printer().SetPrinterName("no such printer");
   EXPECT_TRUE(imaging::IsPrinterCanvas(framework::Printer().Canvas()));
   framework::Printer().SetPrinterName(testing_support::kTestPrinterName);

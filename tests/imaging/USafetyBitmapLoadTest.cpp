@@ -114,18 +114,15 @@ TEST_F(SafetyLoad, ADamagedContainerRaisesTheContainersErrors) {
   EXPECT_THROW(Load(empty), data::EDecompressionError);
 }
 
-TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphic) {
+TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphicAndNoDataEmptiesThePicture) {
   const std::string message = testing_support::MessageOf<framework::EInvalidGraphic>([&] {
     Load(Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   });
   EXPECT_EQ(message, rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
   EXPECT_THROW(Load(Bytes{'B', 'M', 1}), framework::EInvalidGraphic);
-}
-
-TEST_F(SafetyLoad, AnEmptyStreamEmptiesThePicture) {
   Load(MakeBmp(Rgb24(3, 3)));
   Load({});
-  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_TRUE(bitmap.Empty()) << "an empty stream empties the picture";
 }
 
 // --- header repair ---
