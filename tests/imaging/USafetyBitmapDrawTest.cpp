@@ -268,9 +268,17 @@ TEST_P(SafetyDraw, TheMaskHasABitForEachTransparentPixelAndTheMaskedCopyIsWhiteT
   EXPECT_EQ(bitmap.MaskDIB().Bits() != nullptr, !GetParam()) << "the mask's DIB is kept outside the NT family only";
 }
 
-TEST_P(SafetyDraw, TheDestinationKeepsItsColoursCopyModeAndStretchModeOnEveryWayOut) {
-  LoadScene(5, 5);
-  Target target(5, 5, kFill);
+TEST_P(SafetyDraw, APictureThatIsNotTransparentIsTheBaseDrawAndNoDrawChangesTheDestinationsState) {
+  LoadScene(6, 4);
+  Target target(6, 4, kFill);
+  target.Canvas().SetCopyMode(SRCINVERT);  // the base draw honours the copy mode
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) ^ kFill; }, kFill));
+  EXPECT_TRUE(bitmap.Mask().Empty());
+  EXPECT_TRUE(bitmap.MaskedImage().Empty());
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+  // The destination keeps its colours, copy mode and stretch mode on every way out.
   HDC dc = target.dc();
   for (bool transparent : {true, false}) {
     bitmap.SetTransparent(transparent);
@@ -284,18 +292,6 @@ TEST_P(SafetyDraw, TheDestinationKeepsItsColoursCopyModeAndStretchModeOnEveryWay
     EXPECT_EQ(GetStretchBltMode(dc), HALFTONE);
     EXPECT_EQ(target.Canvas().CopyMode(), DWORD(SRCCOPY));
   }
-}
-
-TEST_P(SafetyDraw, APictureThatIsNotTransparentIsTheBaseDrawAndBuildsNoMask) {
-  LoadScene(6, 4);
-  Target target(6, 4, kFill);
-  target.Canvas().SetCopyMode(SRCINVERT);  // the base draw honours the copy mode
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) ^ kFill; }, kFill));
-  EXPECT_TRUE(bitmap.Mask().Empty());
-  EXPECT_TRUE(bitmap.MaskedImage().Empty());
-  EXPECT_TRUE(bitmap.MaskStale());
-  EXPECT_TRUE(bitmap.MaskedImageStale());
 }
 
 // --- the caches ---
