@@ -50,7 +50,7 @@ std::vector<RGBQUAD> Ramp() {
 }
 uint32_t RampColor(int index) { return static_cast<uint32_t>(index << 16 | (255 - index) << 8 | 7); }
 
-TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
+TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmapAndAFormatChosenWhileEmptyMakesThatDib) {
   TBitmap bitmap;
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pfDevice);
@@ -65,20 +65,17 @@ TEST(BitmapKinds, ANewBitmapIsAnEmptyDeviceBitmap) {
   EXPECT_EQ(ds.dsBm.bmBits, nullptr);
   EXPECT_EQ(ds.dsBm.bmWidth, 5);
   EXPECT_EQ(ds.dsBm.bmHeight, 3);
-}
-
-TEST(BitmapKinds, APixelFormatChosenWhileEmptyMakesThatDib) {
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(TPixelFormat::pf8bit);
-  bitmap.SetSize(3, 2);
-  DIBSECTION ds{};
-  ASSERT_EQ(GetObjectW(bitmap.Handle(), sizeof ds, &ds), static_cast<int>(sizeof ds));
+  // A pixel format chosen while empty makes that DIB.
+  TBitmap chosen;
+  chosen.SetPixelFormat(TPixelFormat::pf8bit);
+  chosen.SetSize(3, 2);
+  ASSERT_EQ(GetObjectW(chosen.Handle(), sizeof ds, &ds), static_cast<int>(sizeof ds));
   EXPECT_EQ(ds.dsBmih.biBitCount, 8);
-  EXPECT_EQ(bitmap.HandleType(), TBitmapHandleType::bmDIB);
-  EXPECT_EQ(bitmap.Palette(), nullptr);
-  bitmap.PaletteNeeded();
-  ASSERT_NE(bitmap.Palette(), nullptr);
-  EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 256u);
+  EXPECT_EQ(chosen.HandleType(), TBitmapHandleType::bmDIB);
+  EXPECT_EQ(chosen.Palette(), nullptr);
+  chosen.PaletteNeeded();
+  ASSERT_NE(chosen.Palette(), nullptr);
+  EXPECT_EQ(GetPaletteEntries(chosen.Palette(), 0, 0, nullptr), 256u);
 }
 
 TEST(BitmapKinds, ConversionsBetweenFormatsKeepTheColours) {
@@ -221,32 +218,31 @@ TEST(BitmapPalettes, IgnoringThePaletteMakesNone) {
   EXPECT_NE(bitmap.Palette(), nullptr);
 }
 
-TEST(BitmapTransparency, TheColourIsTheBottomLeftPixelsUnlessFixed) {
+// The transparent colour is the bottom-left pixel's unless fixed; drawn transparent, the bitmap
+// leaves the pixels of that colour undrawn.
+TEST(BitmapTransparency, TheBottomLeftPixelsColourUnlessFixedIsLeftUndrawn) {
   TBitmap bitmap;
   EXPECT_EQ(bitmap.TransparentColor(), clDefault);
   LoadFrom(bitmap, Small24());
   EXPECT_EQ(bitmap.TransparentColor(), clWhite);  // bottom-left
-  bitmap.SetTransparentColor(clRed);
-  EXPECT_EQ(bitmap.TransparentColor(), clRed);
-  bitmap.Canvas().SetPixel(0, 1, clLime);
-  EXPECT_EQ(bitmap.TransparentColor(), clRed) << "a fixed colour does not follow the pixels";
-  bitmap.SetTransparentColor(clDefault);
-  EXPECT_EQ(bitmap.TransparentColor(), clLime) << "back to the bottom-left pixel's";
-}
-
-TEST(BitmapTransparency, ATransparentBitmapLeavesItsTransparentPixelsUndrawn) {
-  TBitmap picture;
-  LoadFrom(picture, Small24());
-  picture.SetTransparent(true);
-  picture.SetTransparentColor(clWhite);
+  bitmap.SetTransparent(true);
   TBitmap target;
   target.SetPixelFormat(TPixelFormat::pf24bit);
   target.SetSize(4, 2);
   target.Canvas().Brush().SetColor(clFuchsia);
   target.Canvas().FillRect({0, 0, 4, 2});
-  target.Canvas().Draw(0, 0, picture);
+  target.Canvas().Draw(0, 0, bitmap);
   const uint32_t M = 0xFF00FF;
   EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{R, G, B, M, M, M, M, 0}));
+  bitmap.SetTransparentColor(clRed);
+  EXPECT_EQ(bitmap.TransparentColor(), clRed);
+  target.Canvas().FillRect({0, 0, 4, 2});
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_EQ(Pixels(target), (std::vector<uint32_t>{M, G, B, W, W, W, W, 0})) << "a fixed colour";
+  bitmap.Canvas().SetPixel(0, 1, clLime);
+  EXPECT_EQ(bitmap.TransparentColor(), clRed) << "a fixed colour does not follow the pixels";
+  bitmap.SetTransparentColor(clDefault);
+  EXPECT_EQ(bitmap.TransparentColor(), clLime) << "back to the bottom-left pixel's";
 }
 
 TEST(BitmapTransparency, AnIndexedGlyphLeavesEveryPixelOfItsBottomLeftColourUntouched) {
@@ -389,8 +385,14 @@ TEST(BitmapData, TheClipboardFormatsCarryPixelsAndPalette) {
             unsupported);
 }
 
-// A few hundred loads, conversions and draws leave the process with the GDI objects it had.
+// A few hundred loads, conversions and draws leave the process with the GDI objects it had; the
+// count itself sees an object come and go.
 TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
+  const int empty = testing_support::LiveGdiObjects();
+  HBITMAP extra = CreateBitmap(1, 1, 1, 1, nullptr);
+  EXPECT_EQ(testing_support::LiveGdiObjects(), empty + 1);
+  DeleteObject(extra);
+  EXPECT_EQ(testing_support::LiveGdiObjects(), empty);
   const Bytes data24 = Small24();
   const Bytes data8 = testing_support::MakeBmp(16, 16, 8, Ramp(), [](int x, int y) { return static_cast<uint32_t>(x * y); });
   auto round = [&] {
@@ -416,14 +418,6 @@ TEST(GraphicsHandles, LoadingAndDrawingLeaveNoObjectBehind) {
   round();  // the first round makes the system's own objects that stay
   const int before = testing_support::LiveGdiObjects();
   for (int i = 0; i < 300; ++i) round();
-  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
-}
-
-TEST(GraphicsHandles, TheCountSeesObjectsComeAndGo) {
-  const int before = testing_support::LiveGdiObjects();
-  HBITMAP extra = CreateBitmap(1, 1, 1, 1, nullptr);
-  EXPECT_EQ(testing_support::LiveGdiObjects(), before + 1);
-  DeleteObject(extra);
   EXPECT_EQ(testing_support::LiveGdiObjects(), before);
 }
 

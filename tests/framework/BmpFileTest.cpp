@@ -71,32 +71,28 @@ TEST_F(BmpReader, TwentyFourBitsBottomUpTopDownAndWithoutAnImageSize) {
   }
 }
 
+// The colour table, sixteen entries at 8 bits too, becomes the palette and the section's table.
 TEST_F(BmpReader, IndexedFormatsTakeTheirColourTableAsPalette) {
   const std::vector<RGBQUAD> colors = Grey16();
   for (int bits : {1, 4, 8}) {
+    SCOPED_TRACE(bits);
     std::vector<RGBQUAD> table(colors.begin(), colors.begin() + (bits == 1 ? 2 : 16));
     const int n = static_cast<int>(table.size());
     auto index = [n](int x, int y) { return static_cast<uint32_t>((x * 3 + y) % n); };
     Load(testing_support::MakeBmp(19, 5, bits, table, index));
     const TPixelFormat format =
         bits == 1 ? TPixelFormat::pf1bit : (bits == 4 ? TPixelFormat::pf4bit : TPixelFormat::pf8bit);
-    EXPECT_EQ(bitmap.PixelFormat(), format) << bits;
-    EXPECT_EQ(Pixels(), ExpectedPixels(19, 5, [&](int x, int y) { return Rgb(table[index(x, y)]); })) << bits;
+    EXPECT_EQ(bitmap.PixelFormat(), format);
+    EXPECT_EQ(Pixels(), ExpectedPixels(19, 5, [&](int x, int y) { return Rgb(table[index(x, y)]); }));
     ASSERT_NE(bitmap.Palette(), nullptr);
-    EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), static_cast<UINT>(n)) << bits;
+    EXPECT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), static_cast<UINT>(n));
     PALETTEENTRY entry{};
     GetPaletteEntries(bitmap.Palette(), 1, 1, &entry);
-    EXPECT_EQ((uint32_t{entry.peRed} << 16) | (uint32_t{entry.peGreen} << 8) | entry.peBlue, Rgb(table[1])) << bits;
+    EXPECT_EQ((uint32_t{entry.peRed} << 16) | (uint32_t{entry.peGreen} << 8) | entry.peBlue, Rgb(table[1]));
+    RGBQUAD section[256];
+    ASSERT_GE(GetDIBColorTable(bitmap.Canvas().Handle(), 0, 256, section), static_cast<UINT>(n));
+    for (int i = 0; i < n; ++i) EXPECT_EQ(Rgb(section[i]), Rgb(table[i])) << i;
   }
-}
-
-TEST_F(BmpReader, AnEightBitImageKeepsItsSixteenEntryColourTable) {
-  Load(testing_support::MakeBmp(4, 4, 8, Grey16(), [](int x, int y) { return static_cast<uint32_t>(x + 4 * y); }));
-  ASSERT_EQ(GetPaletteEntries(bitmap.Palette(), 0, 0, nullptr), 16u);
-  RGBQUAD table[256];
-  ASSERT_GE(GetDIBColorTable(bitmap.Canvas().Handle(), 0, 256, table), 16u);
-  const std::vector<RGBQUAD> colors = Grey16();
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgb(table[i]), Rgb(colors[i])) << i;
 }
 
 TEST_F(BmpReader, ThirtyTwoAndSixteenBitsWithAndWithoutMasks) {
@@ -249,12 +245,14 @@ TEST_F(BmpReader, LoadsBitmapResourcesOfTheModule) {
   EXPECT_EQ(bitmap.Width(), 16);
 }
 
-TEST_F(BmpReader, AnEmptyStreamEmptiesTheBitmap) {
+// An empty stream empties the bitmap, and an empty bitmap writes nothing.
+TEST_F(BmpReader, AnEmptyStreamEmptiesTheBitmapWhichWritesNothing) {
   Load(testing_support::MakeBmp(3, 3, 24, {}, Pattern));
   ASSERT_FALSE(bitmap.Empty());
   Load({});
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.Width(), 0);
+  EXPECT_TRUE(Saved(bitmap).empty());
 }
 
 // Run-length data as GDI decodes it (SetDIBits into a section of the same colours).
@@ -295,14 +293,13 @@ Bytes RleFile(int width, int height, int bits, const Bytes& codes) {
 TEST_F(BmpReader, RunLengthDataDecodesAsGdiDecodesIt) {
   // Runs, an end of line, a delta, odd and even absolute runs, a run past the row's end, the end.
   const Bytes rle8 = {3, 5, 0, 3, 9, 10, 11, 0, 2, 7, 0, 0, 0, 2, 2, 1, 0, 4, 1, 2, 3, 4, 12, 200, 0, 0, 1, 250, 0, 1};
-  Load(RleFile(10, 4, 8, rle8));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf8bit);
-  EXPECT_EQ(Pixels(), DecodedByGdi(RleFile(10, 4, 8, rle8), 10, 4));
-
   const Bytes rle4 = {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 3, 1, 4, 0xAB, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1};
-  Load(RleFile(11, 3, 4, rle4));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf4bit);
-  EXPECT_EQ(Pixels(), DecodedByGdi(RleFile(11, 3, 4, rle4), 11, 3));
+  for (const Bytes& file : {RleFile(10, 4, 8, rle8), RleFile(11, 3, 4, rle4)}) {
+    Load(file);
+    const int width = static_cast<int>(Get32(file, 18)), height = static_cast<int>(Get32(file, 22));
+    EXPECT_EQ(bitmap.PixelFormat(), width == 10 ? TPixelFormat::pf8bit : TPixelFormat::pf4bit);
+    EXPECT_EQ(Pixels(), DecodedByGdi(file, width, height)) << width;
+  }
 }
 
 // Data cut at any length decodes the pixels of the codes that lie wholly before the cut (of an
@@ -469,11 +466,6 @@ TEST(BmpWriter, AnIndexedImageKeepsItsWholeTableAndItsIndexes) {
   LoadFrom(again, saved);
   EXPECT_EQ(again.PixelFormat(), TPixelFormat::pf8bit);
   EXPECT_EQ(static_cast<uint8_t*>(again.ScanLine(1))[3], 3);  // the indexes themselves, not only their colours
-}
-
-TEST(BmpWriter, AnEmptyBitmapWritesNothing) {
-  TBitmap bitmap;
-  EXPECT_TRUE(Saved(bitmap).empty());
 }
 
 }  // namespace

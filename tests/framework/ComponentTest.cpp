@@ -47,7 +47,7 @@ TEST(ComponentOwnership, OwnerDeletesWhatItOwnsAndItsTree) {
   EXPECT_EQ(destroyed, 4);
 }
 
-TEST(ComponentOwnership, DeletingAnOwnedComponentTakesItOutOfItsOwner) {
+TEST(ComponentOwnership, DeletingAComponentTellsItsOwnerTheOwnedAndThoseThatAskedAndTakesItOut) {
   TWatcher owner(nullptr);
   auto* first = new TWatcher(&owner);
   auto* second = new TWatcher(&owner);
@@ -57,16 +57,12 @@ TEST(ComponentOwnership, DeletingAnOwnedComponentTakesItOutOfItsOwner) {
   // The owner and its other components are told.
   EXPECT_EQ(owner.removed.back(), first);
   EXPECT_EQ(second->removed.back(), first);
-}
-
-TEST(ComponentOwnership, FreeNotificationTellsAcrossOwners) {
-  TWatcher a(nullptr);
-  auto b = std::make_unique<TWatcher>(nullptr);
-  a.FreeNotification(b.get());
-  TComponent* gone = b.get();
-  b.reset();
-  ASSERT_FALSE(a.removed.empty());
-  EXPECT_EQ(a.removed.back(), gone);
+  // A free notification tells across owners.
+  auto other = std::make_unique<TWatcher>(nullptr);
+  owner.FreeNotification(other.get());
+  TComponent* gone = other.get();
+  other.reset();
+  EXPECT_EQ(owner.removed.back(), gone);
 }
 
 TEST(ComponentNames, AreIdentifiersUniqueInTheirOwnerIgnoringCase) {

@@ -34,7 +34,7 @@ class FormFromLayout : public ::testing::Test {
   std::unique_ptr<TfrmLayoutTest> form;
 };
 
-TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
+TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesTextsAndSharedFont) {
   EXPECT_EQ(form->creates, 1);
   EXPECT_EQ(form->Name(), "frmLayoutTest");
   HWND window = form->Handle();
@@ -52,9 +52,7 @@ TEST_F(FormFromLayout, BuildsRealWindowsWithTheLaidOutPlacesAndTexts) {
   EXPECT_EQ(form->Label1->Parent(), form->Panel1);
   EXPECT_EQ(form->Label2->FocusControl(), form->Edit1);
   EXPECT_EQ(form->ActiveControl(), form->Edit1);
-}
-
-TEST_F(FormFromLayout, GivesEveryWindowTheSharedFont) {
+  // Every window has the shared font.
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(form->Edit1->Handle(), WM_GETFONT, 0, 0));
   ASSERT_EQ(font, SharedFont());
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(form->BitBtn1->Handle(), WM_GETFONT, 0, 0)), font);
@@ -65,7 +63,7 @@ TEST_F(FormFromLayout, GivesEveryWindowTheSharedFont) {
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
 }
 
-TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
+TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocusedAndKeepsAFocus) {
   form->Show();
   testing_support::PumpUntilFocused(form->Edit1->Handle());
   RECT r{};
@@ -74,6 +72,12 @@ TEST_F(FormFromLayout, ShowsCentredWithTheActiveControlFocused) {
   EXPECT_NEAR((r.top + r.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
   EXPECT_EQ(GetFocus(), form->Edit1->Handle());
   EXPECT_TRUE(form->Edit1->Focused());
+  // Disabling the focused control moves the focus on, within the form.
+  form->BitBtn1->SetFocus();
+  form->BitBtn1->SetEnabled(false);
+  EXPECT_NE(GetFocus(), nullptr);
+  EXPECT_NE(GetFocus(), form->BitBtn1->Handle());
+  EXPECT_TRUE(IsChild(form->Handle(), GetFocus()));
 }
 
 TEST_F(FormFromLayout, TabFollowsTheTabOrderThroughPanels) {
@@ -115,16 +119,6 @@ TEST_F(FormFromLayout, AcceleratorsFocusTheLinkedControlOrPressTheButton) {
   EXPECT_FALSE(form->DialogMessage(plain));
   alt.wParam = 'q';
   EXPECT_FALSE(form->DialogMessage(alt));
-}
-
-TEST_F(FormFromLayout, DisablingTheFocusedControlMovesTheFocusOn) {
-  form->Show();
-  testing_support::PumpUntilFocused(form->Edit1->Handle());
-  form->BitBtn1->SetFocus();
-  form->BitBtn1->SetEnabled(false);
-  EXPECT_NE(GetFocus(), nullptr);
-  EXPECT_NE(GetFocus(), form->BitBtn1->Handle());
-  EXPECT_TRUE(IsChild(form->Handle(), GetFocus()));
 }
 
 class ModalForm : public FormFromLayout {

@@ -85,7 +85,7 @@ class Icon : public ::testing::Test {
   }
 };
 
-TEST_F(Icon, LoadsAnIconFileDrawsItAndKeepsItsSize) {
+TEST_F(Icon, LoadsAnIconFileDrawsItKeepsItsSizeSavesTheFileAndCopies) {
   TIcon icon;
   EXPECT_TRUE(icon.Empty());
   LoadFrom(icon, resource);
@@ -97,11 +97,6 @@ TEST_F(Icon, LoadsAnIconFileDrawsItAndKeepsItsSize) {
   EXPECT_EQ(pixels[25 * 32 + 5], 0x0000FFu);   // bottom half blue
   EXPECT_THROW(icon.SetWidth(16), framework::EInvalidGraphicOperation);
   EXPECT_THROW(icon.SetHeight(16), framework::EInvalidGraphicOperation);
-}
-
-TEST_F(Icon, SavesTheFileItLoadedAndCopiesByAssignment) {
-  TIcon icon;
-  LoadFrom(icon, resource);
   EXPECT_EQ(testing_support::Saved(icon), resource);
   TIcon copy;
   copy.Assign(&icon);

@@ -150,7 +150,9 @@ TEST(JpegImage, StoredFormIsALengthAndTheDataAndALengthBeyondTheStreamIsAReadErr
   EXPECT_TRUE(none.Empty());
 }
 
-TEST(JpegImage, AssignCopiesDataAndDecodedPixels) {
+// An assignment copies data and decoded pixels; nothing assigned, or an empty stream loaded, leaves
+// an empty image, and an empty image assigned empties a bitmap.
+TEST(JpegImage, AssignCopiesDataAndDecodedPixelsAndEmptinessCarriesOver) {
   TJPEGImage source;
   LoadFrom(source, Jpeg(L"PHOTO"));
   DrawnPixels(source);
@@ -162,6 +164,13 @@ TEST(JpegImage, AssignCopiesDataAndDecodedPixels) {
   copy.Assign(nullptr);
   EXPECT_TRUE(copy.Empty());
   EXPECT_EQ(copy.Width(), 0);
+  LoadFrom(source, {});
+  EXPECT_TRUE(source.Empty());
+  EXPECT_EQ(source.Width(), 0);
+  TBitmap bitmap;
+  testing_support::Fill24(bitmap, 4, 4, 0x00FF00);
+  bitmap.Assign(&source);
+  EXPECT_TRUE(bitmap.Empty());
 }
 
 TEST(JpegImage, TakesNoBitmapAndKeepsItsSize) {
@@ -176,36 +185,20 @@ TEST(JpegImage, TakesNoBitmapAndKeepsItsSize) {
   EXPECT_EQ(image.Width(), 16);
 }
 
-TEST(JpegImage, AnEmptyStreamEmptiesTheImage) {
-  TJPEGImage image;
-  LoadFrom(image, Jpeg(L"SMALL"));
-  LoadFrom(image, {});
-  EXPECT_TRUE(image.Empty());
-  EXPECT_EQ(image.Width(), 0);
-  TBitmap bitmap;
-  testing_support::Fill24(bitmap, 4, 4, 0x00FF00);
-  bitmap.Assign(&image);
-  EXPECT_TRUE(bitmap.Empty());
-}
-
 // --- refused data ---
 
-TEST(JpegErrors, DataThatIsNoJpegIsRefusedAndTheImageKept) {
-  TJPEGImage image;
-  LoadFrom(image, Jpeg(L"SMALL"));
-  std::vector<uint8_t> bitmap = ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2));
-  const std::string message = testing_support::MessageOf<EJPEG>([&] { LoadFrom(image, bitmap); });
-  EXPECT_EQ(message.rfind(rtl::Utf8ToSjis("JPEG ｴﾗｰ #"), 0), 0u) << message;
-  EXPECT_EQ(image.Width(), 16);
-  EXPECT_EQ(image.Data(), Jpeg(L"SMALL"));
-}
-
-TEST(JpegErrors, DataCutInsideTheHeaderIsRefused) {
-  std::vector<uint8_t> bytes = Jpeg(L"PHOTO");
-  bytes.resize(FrameHeaderSize(bytes) + 2);
-  TJPEGImage image;
-  EXPECT_THROW(LoadFrom(image, bytes), EJPEG);
-  EXPECT_TRUE(image.Empty());
+// A bitmap, and a JPEG cut inside its header, are refused with the JPEG error; the image is kept.
+TEST(JpegErrors, DataThatIsNoWholeJpegHeaderIsRefusedAndTheImageKept) {
+  std::vector<uint8_t> cut = Jpeg(L"PHOTO");
+  cut.resize(FrameHeaderSize(cut) + 2);
+  for (const auto& bytes : {ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2)), cut}) {
+    TJPEGImage image;
+    LoadFrom(image, Jpeg(L"SMALL"));
+    const std::string message = testing_support::MessageOf<EJPEG>([&] { LoadFrom(image, bytes); });
+    EXPECT_EQ(message.rfind(rtl::Utf8ToSjis("JPEG ｴﾗｰ #"), 0), 0u) << message;
+    EXPECT_EQ(image.Width(), 16);
+    EXPECT_EQ(image.Data(), Jpeg(L"SMALL"));
+  }
 }
 
 TEST(JpegErrors, DataCutInsideTheImageShowsWhatItHolds) {

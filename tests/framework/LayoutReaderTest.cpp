@@ -188,14 +188,6 @@ TEST_F(LayoutReading, SetsEveryKindOfProperty) {
   EXPECT_FALSE(thing->Loading());
 }
 
-TEST_F(LayoutReading, SetsAllPropertiesBeforeAnyLoadedAndLoadsRootFirst) {
-  TBox box(nullptr);
-  ReadLayout(box, kLayout, "TBox");
-  std::vector<std::string> expected = {"Thing1.Count loading", "ResName=LOGO", "Thing2.Count loading",
-                                       "Loaded Box1", "Loaded Thing1", "Loaded Thing2"};
-  EXPECT_EQ(journal, expected);
-}
-
 TEST_F(LayoutReading, ReportsFaultsWithTheirLine) {
   const std::string thing = "object B: TBox\n object T: TThing\n  ";
   const struct {
@@ -215,7 +207,7 @@ TEST_F(LayoutReading, ReportsFaultsWithTheirLine) {
   for (const auto& each : cases) EXPECT_EQ(ErrorOf(each.layout), S("ﾚｲｱｳﾄ TBox の ") + S(each.fault)) << each.layout;
 }
 
-TEST_F(LayoutReading, RejectsBadSyntaxAtItsEdges) {
+TEST_F(LayoutReading, RejectsBadSyntaxAtItsEdgesAndDeepNesting) {
   const struct {
     const char* property;  // of Thing1; none: value is the whole layout
     const char* value;
@@ -241,9 +233,6 @@ TEST_F(LayoutReading, RejectsBadSyntaxAtItsEdges) {
       EXPECT_NE(ErrorOf(layout).find(S("構文ｴﾗｰ")), std::string::npos);
     }
   }
-}
-
-TEST_F(LayoutReading, LimitsNesting) {
   std::string deep;
   for (int i = 0; i < 40; ++i) deep += "object T" + std::to_string(i) + ": TThing\n";
   for (int i = 0; i < 40; ++i) deep += "end\n";
@@ -259,9 +248,14 @@ TEST_F(LayoutReading, ComponentsAlreadyCreatedGoWithTheRootOnFailure) {
   EXPECT_TRUE(box.Components()[0]->Loading());
 }
 
-TEST_F(LayoutReading, WriterWritesStoredPropertiesAndReadsBackTheSame) {
+// All properties are set before any component is told it is loaded, the root first; the writer then
+// writes the stored properties, which read back the same, and leaves out handlers assigned in code.
+TEST_F(LayoutReading, SetsAllPropertiesBeforeAnyLoadedAndWritesThemBack) {
   TBox box(nullptr);
   ReadLayout(box, kLayout, "TBox");
+  std::vector<std::string> expected = {"Thing1.Count loading", "ResName=LOGO", "Thing2.Count loading",
+                                       "Loaded Box1", "Loaded Thing1", "Loaded Thing2"};
+  EXPECT_EQ(journal, expected);
   std::string written = WriteLayout(box);
   // Defaults are left out; everything else comes back.
   EXPECT_NE(written.find("    Count = 7\n"), std::string::npos) << written;
@@ -277,14 +271,11 @@ TEST_F(LayoutReading, WriterWritesStoredPropertiesAndReadsBackTheSame) {
   TBox copy(nullptr);
   ReadLayout(copy, written, "TBox");
   EXPECT_EQ(WriteLayout(copy), written);
-}
-
-TEST_F(LayoutReading, HandlersAssignedInCodeAreNotWritten) {
-  TBox box(nullptr);
-  auto* thing = new TThing(&box);
+  TBox coded(nullptr);
+  auto* thing = new TThing(&coded);
   thing->SetName("Thing1");
   thing->OnPing = [](TObject*) {};
-  EXPECT_EQ(WriteLayout(box), "object : TBox\n  object Thing1: TThing\n  end\nend\n");
+  EXPECT_EQ(WriteLayout(coded), "object : TBox\n  object Thing1: TThing\n  end\nend\n");
 }
 
 }  // namespace

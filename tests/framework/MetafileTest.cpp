@@ -74,7 +74,7 @@ class Metafile : public ::testing::Test {
   }
 };
 
-TEST_F(Metafile, LoadsAnEnhancedMetafileWithItsFrame) {
+TEST_F(Metafile, LoadsAnEnhancedMetafileWithItsFrameSavesItAndCopiesIt) {
   const Bytes bytes = RedEnhancedMetafile();
   TMetafile metafile;
   EXPECT_TRUE(metafile.Empty());
@@ -85,11 +85,6 @@ TEST_F(Metafile, LoadsAnEnhancedMetafileWithItsFrame) {
   EXPECT_EQ(metafile.Width(), MulDiv(frameWidth, framework::ScreenPixelsPerInch(), 2540));
   const std::vector<uint32_t> pixels = testing_support::DrawnPixels(metafile, 40, 20);
   EXPECT_EQ(pixels[10 * 40 + 20], 0xFF0000u);
-}
-
-TEST_F(Metafile, SavesAnEnhancedMetafileThatLoadsAgain) {
-  TMetafile metafile;
-  LoadFrom(metafile, RedEnhancedMetafile());
   TMetafile again;
   LoadFrom(again, testing_support::Saved(metafile));
   EXPECT_EQ(again.MMWidth(), metafile.MMWidth());
@@ -108,37 +103,35 @@ TEST_F(Metafile, LoadsAPlaceableMetafileAtItsStatedSize) {
   EXPECT_FALSE(metafile.Empty());
 }
 
-TEST_F(Metafile, RefusesABadChecksumAndForeignData) {
+// A bad checksum, foreign data, and enhanced records that do not chain to the end record within the
+// stated size are refused; a loaded metafile is kept.
+TEST_F(Metafile, RefusesABadChecksumForeignDataAndRecordsThatDoNotChainToTheEnd) {
   Bytes placeable = PlaceableMetafile();
   placeable[20] ^= 1;
-  EXPECT_EQ(Refusal(placeable), invalid);
-  EXPECT_EQ(Refusal(testing_support::ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2))), invalid);
-  EXPECT_EQ(Refusal({}), invalid);
-  TMetafile metafile;
-  LoadFrom(metafile, RedEnhancedMetafile());
-  const int32_t width = metafile.MMWidth();
-  EXPECT_THROW(LoadFrom(metafile, placeable), EInvalidGraphic);
-  EXPECT_EQ(metafile.MMWidth(), width) << "the metafile is kept";
-}
-
-TEST_F(Metafile, EnhancedRecordsMustChainToTheEndRecordWithinTheStatedSize) {
   const Bytes good = RedEnhancedMetafile();
   const uint32_t stated = Get32(good, 48);
   ASSERT_EQ(stated, good.size());
-  Bytes bytes = good;
-  Set32(bytes, 48, stated + 4);  // states more than the data holds
-  EXPECT_EQ(Refusal(bytes), invalid);
-  bytes = good;
   const uint32_t headerSize = Get32(good, 4);
-  Set32(bytes, headerSize + 4, 0);  // a record of no size would never let the walk advance
-  EXPECT_EQ(Refusal(bytes), invalid);
-  bytes = good;
-  Set32(bytes, good.size() - 20, EMR_SETBKMODE);  // no end record
-  EXPECT_EQ(Refusal(bytes), invalid);
-  bytes = good;
-  Set32(bytes, 60, 1000);  // a description beyond the header
-  Set32(bytes, 64, headerSize - 4);
-  EXPECT_EQ(Refusal(bytes), invalid);
+  auto with = [&](std::initializer_list<std::pair<std::size_t, uint32_t>> fields) {
+    Bytes bytes = good;
+    for (const auto& [at, value] : fields) Set32(bytes, at, value);
+    return bytes;
+  };
+  const std::pair<const char*, Bytes> cases[] = {
+      {"a bad checksum", placeable},
+      {"a bitmap", testing_support::ResourceBytes(L"INDEXED", MAKEINTRESOURCEW(2))},
+      {"nothing", {}},
+      {"more stated than the data holds", with({{48, stated + 4}})},
+      {"a record of no size, which would never let the walk advance", with({{headerSize + 4, 0}})},
+      {"no end record", with({{good.size() - 20, EMR_SETBKMODE}})},
+      {"a description beyond the header", with({{60, 1000}, {64, headerSize - 4}})},
+  };
+  for (const auto& [name, bytes] : cases) EXPECT_EQ(Refusal(bytes), invalid) << name;
+  TMetafile metafile;
+  LoadFrom(metafile, good);
+  const int32_t width = metafile.MMWidth();
+  EXPECT_THROW(LoadFrom(metafile, placeable), EInvalidGraphic);
+  EXPECT_EQ(metafile.MMWidth(), width) << "the metafile is kept";
 }
 
 TEST_F(Metafile, ShortenedAndMutatedDataIsReadWithinItsBytes) {

@@ -27,7 +27,7 @@ TPaletteHandle FlaggedPalette() {
   return palette;
 }
 
-TEST(CopyPalette, GivesANewPaletteWithEveryEntryAndFlag) {
+TEST(CopyPalette, GivesANewPaletteWithEveryEntryAndFlagAndNoneOfNoPalette) {
   TPaletteHandle source = FlaggedPalette();
   const std::vector<PALETTEENTRY> entries = PaletteEntries(source.get());
   ASSERT_EQ(entries.size(), 20u);
@@ -41,9 +41,7 @@ TEST(CopyPalette, GivesANewPaletteWithEveryEntryAndFlag) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     EXPECT_EQ(std::memcmp(&copied[i], &entries[i], sizeof(PALETTEENTRY)), 0) << "red, green, blue and flags of " << i;
   }
-}
-
-TEST(CopyPalette, NoneAndNoPaletteGiveNone) {
+  // None, and an object that is no palette, give none.
   EXPECT_FALSE(framework::CopyPalette(nullptr));
   // A brush has no palette entries to copy.
   EXPECT_FALSE(framework::CopyPalette(reinterpret_cast<HPALETTE>(GetStockObject(BLACK_BRUSH))));

@@ -118,7 +118,7 @@ TEST_F(Pictures, TheLastClassRegisteredForAnExtensionIsUsed) {
   EXPECT_EQ(TPicture::FileFormatClass("cbm"), nullptr);
 }
 
-TEST_F(Pictures, LoadingAFileUsesItsExtensionsClass) {
+TEST_F(Pictures, LoadingAFileUsesItsExtensionsClassFoundByCharacters) {
   testing_support::ScratchFolder folder;
   const std::string path = rtl::WideToSjis(folder.File(L"picture.BMP"));
   TBitmap bitmap;
@@ -138,13 +138,9 @@ TEST_F(Pictures, LoadingAFileUsesItsExtensionsClass) {
   EXPECT_EQ(testing_support::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(unknown); }),
             testing_support::S("拡張子 .xyz の画像ﾌｧｲﾙには対応していません"));
   EXPECT_EQ(picture.Graphic()->ClassName(), "TMyBitmap");
-}
-
-TEST_F(Pictures, TheExtensionOfAShiftJisNameIsFoundByCharacters) {
   // "表" ends in the byte of a backslash; it is the extension, not a folder separator.
   const std::string extension = testing_support::S("表");
   TPicture::RegisterFileFormat(extension, "Test", TMyBitmap::StaticClass());
-  TPicture picture;
   EXPECT_THROW(picture.LoadFromFile("C:\\no-such-folder\\x." + extension), rtl::EFOpenError);
 }
 

@@ -23,14 +23,11 @@ class ProgressBar : public ::testing::Test {
   std::unique_ptr<testing_support::TfrmProgressTest> form;
 };
 
-TEST_F(ProgressBar, IsAlignedToTheBottomEdgeAtFullWidth) {
+TEST_F(ProgressBar, IsAlignedToTheBottomEdgeAtFullWidthAndKeepsItsPositionInItsRange) {
   EXPECT_EQ(form->ProgressBar1->BoundsRect(), (TRect{0, 126, 368, 142}));
   form->SetClientSize(300, 100);
   EXPECT_EQ(form->ProgressBar1->BoundsRect(), (TRect{0, 84, 300, 100}));
   testing_support::ExpectChildRect(form->ProgressBar1->Handle(), 0, 84, 300, 16, "ProgressBar1");
-}
-
-TEST_F(ProgressBar, KeepsItsPositionInItsRange) {
   TProgressBar* bar = form->ProgressBar1;
   EXPECT_EQ(bar->Max(), 100);
   bar->SetMax(3);

@@ -41,7 +41,7 @@ class MemoryCanvas : public ::testing::Test {
   TSectionCanvas canvas{3, 2};
 };
 
-TEST_F(MemoryCanvas, DrawsIntoTheDescendantsBitmap) {
+TEST_F(MemoryCanvas, DrawsIntoTheDescendantsBitmapUntilFreeHandleDeselectsIt) {
   EXPECT_FALSE(canvas.HandleAllocated());
   canvas.Brush().SetColor(framework::clRed);
   canvas.FillRect({0, 0, 3, 2});
@@ -49,22 +49,7 @@ TEST_F(MemoryCanvas, DrawsIntoTheDescendantsBitmap) {
   EXPECT_TRUE(canvas.HasSelection());
   EXPECT_EQ(canvas.bitmapRequests, 1);
   EXPECT_EQ(canvas.Pixels(), (std::vector<uint32_t>{0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF}));
-}
-
-TEST_F(MemoryCanvas, WithoutAReferenceItIsMadeForTheScreen) {
-  HDC screen = GetDC(nullptr);
-  const int resolution = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  canvas.Font().SetPixelsPerInch(resolution == 72 ? 96 : 72);
-  const int32_t points = canvas.Font().Size();
-  canvas.Handle();
-  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
-  EXPECT_EQ(canvas.Font().Size(), points);
-  EXPECT_EQ(GetDeviceCaps(imaging::GetCanvasReferenceDC(canvas), TECHNOLOGY), DT_RASDISPLAY);
-  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
-}
-
-TEST_F(MemoryCanvas, FreeHandleDeselectsTheBitmapAndDeletesTheContext) {
+  // Freeing the handle deselects the bitmap and deletes the context.
   HDC dc = canvas.Handle();
   canvas.FreeHandle();
   EXPECT_FALSE(canvas.HandleAllocated());
@@ -80,6 +65,19 @@ TEST_F(MemoryCanvas, FreeHandleDeselectsTheBitmapAndDeletesTheContext) {
   canvas.SetPixel(0, 0, framework::clWhite);
   EXPECT_TRUE(canvas.HasSelection());
   EXPECT_EQ(canvas.bitmapRequests, 2);
+}
+
+TEST_F(MemoryCanvas, WithoutAReferenceItIsMadeForTheScreen) {
+  HDC screen = GetDC(nullptr);
+  const int resolution = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  canvas.Font().SetPixelsPerInch(resolution == 72 ? 96 : 72);
+  const int32_t points = canvas.Font().Size();
+  canvas.Handle();
+  EXPECT_EQ(canvas.Font().PixelsPerInch(), resolution);
+  EXPECT_EQ(canvas.Font().Size(), points);
+  EXPECT_EQ(GetDeviceCaps(imaging::GetCanvasReferenceDC(canvas), TECHNOLOGY), DT_RASDISPLAY);
+  EXPECT_FALSE(imaging::IsPrinterCanvas(canvas));
 }
 
 TEST_F(MemoryCanvas, FreeHandleWithoutAHandleReleasesOnlyAFetchedScreenContext) {
@@ -138,7 +136,7 @@ class PrinterReference : public ::testing::Test {
   const testing_support::TTestPrinterDC printer;
 };
 
-TEST_F(PrinterReference, AMemoryCanvasForAPrinterIsAPrinterCanvasWithItsFontAtThePrintersResolution) {
+TEST_F(PrinterReference, AMemoryCanvasForAPrinterAndThePrinterObjectsCanvasArePrinterCanvases) {
   TSectionCanvas canvas(2, 2);
   const int32_t points = canvas.Font().Size();
   canvas.SetReferenceDC(printer);
@@ -151,9 +149,7 @@ TEST_F(PrinterReference, AMemoryCanvasForAPrinterIsAPrinterCanvasWithItsFontAtTh
   // The drawing still went into the bitmap, not to the printer.
   EXPECT_EQ(canvas.Pixels()[0], 0xFF0000u);
   canvas.FreeHandle();
-}
-
-TEST_F(PrinterReference, ThePrinterObjectsCanvasIsAPrinterCanvasWithoutAnyDeviceQuery) {
+  // The printer object's canvas is a printer canvas without any device query.
   framework::Printer().SetPrinterName("no such printer");
   EXPECT_TRUE(imaging::IsPrinterCanvas(framework::Printer().Canvas()));
   framework::Printer().SetPrinterName(testing_support::kTestPrinterName);

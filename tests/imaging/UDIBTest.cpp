@@ -76,7 +76,7 @@ struct Captured {
   TDIB dib;
 };
 
-TEST(RowBytes, PadsToTheAlignment) {
+TEST(RowBytes, PadsToTheAlignmentAndOverflowsWhenTheRowsBitsPassThirtyOneBits) {
   EXPECT_EQ(imaging::RowBytes(1, 1, 32), 4);
   EXPECT_EQ(imaging::RowBytes(32, 1, 32), 4);
   EXPECT_EQ(imaging::RowBytes(33, 1, 32), 8);
@@ -84,11 +84,8 @@ TEST(RowBytes, PadsToTheAlignment) {
   EXPECT_EQ(imaging::RowBytes(5, 4, 32), 4);
   EXPECT_EQ(imaging::RowBytes(9, 4, 16), 6);
   EXPECT_EQ(imaging::RowBytes(0, 24, 32), 0);
-}
-
-// Width x bits per pixel, and that product rounded up, are signed 32-bit values: a row of 2^31 bits
-// or more overflows even where its byte count would fit.
-TEST(RowBytes, OverflowsWhenTheRowsBitsPassThirtyOneBits) {
+  // Width x bits per pixel, and that product rounded up, are signed 32-bit values: a row of 2^31
+  // bits or more overflows even where its byte count would fit.
   EXPECT_EQ(imaging::RowBytes(67108863, 32, 32), 268435452);
   EXPECT_THROW(imaging::RowBytes(67108864, 32, 32), rtl::EIntOverflow);
   EXPECT_THROW(imaging::RowBytes(536870911, 32, 32), rtl::EIntOverflow);
@@ -99,7 +96,11 @@ TEST(RowBytes, OverflowsWhenTheRowsBitsPassThirtyOneBits) {
 
 // --- the holder
 
-TEST(BitsHolder, AnswersForItsInterfaceAndIUnknownOnly) {
+// The holder answers for its interface and IUnknown only, and lives until its last release, leaving
+// borrowed memory alone.
+TEST(BitsHolder, AnswersForItsInterfaceOnlyAndLivesUntilItsLastRelease) {
+  const int32_t before = imaging::TBitsHolder::LiveCount();
+  std::vector<uint8_t> borrowed(16, 0xAB);
   auto* holder = new imaging::TBitsHolder();
   holder->AddRef();
   void* asked = nullptr;
@@ -110,14 +111,6 @@ TEST(BitsHolder, AnswersForItsInterfaceAndIUnknownOnly) {
   static_cast<IUnknown*>(asked)->Release();
   EXPECT_EQ(holder->QueryInterface(IID_IDispatch, &asked), E_NOINTERFACE);
   EXPECT_EQ(asked, nullptr);
-  EXPECT_EQ(holder->Release(), 0u);
-}
-
-TEST(BitsHolder, LivesUntilItsLastReleaseAndLeavesBorrowedMemory) {
-  const int32_t before = imaging::TBitsHolder::LiveCount();
-  std::vector<uint8_t> borrowed(16, 0xAB);
-  auto* holder = new imaging::TBitsHolder();
-  holder->AddRef();
   holder->SetBits(borrowed.data(), FALSE);
   EXPECT_EQ(holder->GetBits(), borrowed.data());
   EXPECT_FALSE(holder->OwnsBits());
@@ -237,13 +230,21 @@ class DIBDraw : public ::testing::Test {
   static constexpr Rgb kFill = MakeRgb(1, 2, 3);
 };
 
-TEST_F(DIBDraw, ABottomUpSourceIsCountedFromTheBottomRow) {
+// Whichever way the rows lie in memory, the source rectangle counts from the top row, drawn whole
+// and, row by row, by the fallback, which keeps to the part asked for.
+TEST_F(DIBDraw, ASourceIsCountedFromTheTopRowWhicheverWayItsRowsLie) {
   for (bool topDown : {false, true}) {
     SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
     Captured image(4, 100, topDown);
     Target target(4, 40, kFill);
     ASSERT_TRUE(image.dib.Draw(target.Canvas(), {0, 5, 4, 25}, {0, 10, 4, 30}));
     EXPECT_TRUE(ShowsAt(target, {0, 5, 4, 25}, [](int32_t, int32_t dy) { return RowColor(10 + dy); }, kFill));
+    Captured part(6, 4, topDown, true);
+    Target banded(8, 8, kFill);
+    RefusingDevice device;
+    part.dib.DrawBanded(banded.Canvas(), {0, 0, 8, 8}, {1, 2, 5, 4});
+    EXPECT_TRUE(ShowsAt(banded, {0, 0, 8, 8}, [](int32_t dx, int32_t dy) { return MakeRgb(1 + dx / 2, 2 + dy / 4, 7); },
+                        kFill));
   }
 }
 
@@ -304,7 +305,7 @@ TEST_F(DIBDraw, AnEmptySourceAloneIsHandedToTheDevice) {
 }
 
 // A refused stretch reports false and draws nothing; the banded fallback then gives each destination
-// row at least one source row.
+// row at least one source row, and no more than one.
 TEST_F(DIBDraw, ARefusedStretchReportsFalseAndTheBandedFallbackGivesEachRowASourceRow) {
   Captured image(4, 10, false);
   Target target(4, 25, kFill);
@@ -314,31 +315,14 @@ TEST_F(DIBDraw, ARefusedStretchReportsFalseAndTheBandedFallbackGivesEachRowASour
   image.dib.DrawBanded(target.Canvas(), {0, 0, 4, 25}, {0, 0, 4, 10});
   const int32_t expectedRows[] = {0, 0, 0, 1, 1, 2, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 6, 7, 7, 8, 8, 8, 9, 9};
   EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 25}, [&](int32_t, int32_t dy) { return RowColor(expectedRows[dy]); }, kFill));
-}
-
-TEST_F(DIBDraw, TheBandedFallbackSqueezesTenRowsIntoEach) {
-  Captured image(4, 100, true);
-  Target target(4, 10, kFill);
-  RefusingDevice device;
-  image.dib.DrawBanded(target.Canvas(), {0, 0, 4, 10}, {0, 0, 4, 100});
+  // Squeezed, each destination row takes one of the ten source rows it covers.
+  Captured tall(4, 100, true);
+  Target squeezed(4, 10, kFill);
+  tall.dib.DrawBanded(squeezed.Canvas(), {0, 0, 4, 10}, {0, 0, 4, 100});
   for (int32_t row = 0; row < 10; ++row) {
-    Rgb got = target.Pixel(0, row);
-    int32_t source = int32_t(got & 0xFF) - 10;
+    const int32_t source = int32_t(squeezed.Pixel(0, row) & 0xFF) - 10;
     EXPECT_GE(source, 10 * row) << row;
     EXPECT_LT(source, 10 * row + 10) << row;
-  }
-}
-
-// Row by row, the fallback keeps to the part asked for, whichever way the rows lie in memory.
-TEST_F(DIBDraw, TheBandedFallbackDrawsThePartAskedFor) {
-  for (bool topDown : {false, true}) {
-    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-    Captured image(6, 4, topDown, true);
-    Target target(8, 8, kFill);
-    RefusingDevice device;
-    image.dib.DrawBanded(target.Canvas(), {0, 0, 8, 8}, {1, 2, 5, 4});
-    EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 8}, [](int32_t dx, int32_t dy) { return MakeRgb(1 + dx / 2, 2 + dy / 4, 7); },
-                        kFill));
   }
 }
 

@@ -386,32 +386,27 @@ TEST(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   EXPECT_EQ(graphic->Width(), 0);
 }
 
+// The framework bitmap's form (a length, then the BMP stream) loads the whole image and reads no
+// further, even when the length itself begins with "BM".
 TEST(StoredForm, TheFrameworkBitmapsFormLoadsTheWholeImageAndReadsNoFurther) {
-  Image image = Indexed(8, 6, 4, 9);
-  Bytes bmp = MakeBmp(image);
-  Bytes data = LengthPrefixed(bmp);
-  data.insert(data.end(), {'X', 'Y', 'Z'});
-  TDIBitmap graphic;
-  ByteStream stream(data);
-  graphic.ReadData(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
-  EXPECT_EQ(graphic.ViewRect(), (TRect{0, 0, 6, 4}));
-  EXPECT_TRUE(DrawsImage(graphic, image));
-}
-
-TEST(StoredForm, ALengthThatLooksLikeBMIsStillTheBitmapsForm) {
-  // A u32 length of 0x00004D42 begins with "BM" too.
-  Image image = Coordinates(91, 71);  // 14 + 40 + 71 * 276 = 19650 bytes
-  Bytes bmp = MakeBmp(image);
-  bmp.resize(0x4D42, 0);  // padding after the pixels belongs to the length
-  Bytes data = LengthPrefixed(bmp);
-  ASSERT_EQ(data[0], 'B');
-  ASSERT_EQ(data[1], 'M');
-  TDIBitmap graphic;
-  ByteStream stream(data);
-  graphic.ReadData(stream);
-  EXPECT_EQ(graphic.ViewRect(), (TRect{0, 0, 91, 71}));
-  EXPECT_TRUE(DrawsImage(graphic, image));
+  // A u32 length of 0x00004D42 begins with "BM" too; 14 + 40 + 71 * 276 = 19650 bytes of image.
+  for (bool looksLikeBM : {false, true}) {
+    SCOPED_TRACE(looksLikeBM ? "a length that looks like BM" : "a plain length");
+    Image image = looksLikeBM ? Coordinates(91, 71) : Indexed(8, 6, 4, 9);
+    Bytes bmp = MakeBmp(image);
+    if (looksLikeBM) bmp.resize(0x4D42, 0);  // padding after the pixels belongs to the length
+    Bytes data = LengthPrefixed(bmp);
+    ASSERT_EQ(data[0] == 'B' && data[1] == 'M', looksLikeBM);
+    data.insert(data.end(), {'X', 'Y', 'Z'});
+    TDIBitmap graphic;
+    ByteStream stream(data);
+    graphic.ReadData(stream);
+    if (!looksLikeBM) {
+      EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
+    }
+    EXPECT_EQ(graphic.ViewRect(), (TRect{0, 0, image.width, image.height}));
+    EXPECT_TRUE(DrawsImage(graphic, image));
+  }
 }
 
 TEST(StoredForm, DataOfNeitherFormOrAnImpossibleViewIsRefused) {
@@ -468,7 +463,8 @@ class DIBitmapDraw : public ::testing::TestWithParam<bool> {
   }
 };
 
-TEST_P(DIBitmapDraw, TheViewIsDrawnAtItsSize) {
+// The view is drawn at its size, or stretched over the destination, from either row order.
+TEST_P(DIBitmapDraw, TheViewIsDrawnAtItsSizeOrStretched) {
   for (bool topDown : {false, true}) {
     SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
     auto graphic = Read(WithView(MakeBmp(Coordinates(200, 50), {.topDown = topDown}), 100, 0, 150, 40));
@@ -479,17 +475,11 @@ TEST_P(DIBitmapDraw, TheViewIsDrawnAtItsSize) {
     EXPECT_TRUE(ShowsAt(target, {10, 20, 60, 60}, [](int32_t dx, int32_t dy) { return MakeRgb(100 + dx, dy, 7); },
                         kFill));
     EXPECT_FALSE(graphic->Canvas().HandleAllocated()) << "the memory context is let go";
-  }
-}
-
-TEST_P(DIBitmapDraw, AViewInsideTheImageIsStretched) {
-  for (bool topDown : {false, true}) {
-    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-    auto graphic = Read(WithView(MakeBmp(Rows(4, 100), {.topDown = topDown}), 0, 10, 4, 30));
-    Target target(4, 40, kFill);
-    graphic->Draw(target.Canvas(), {0, 0, 4, 40});
-    EXPECT_TRUE(ShowsAt(target, {0, 0, 4, 40}, [](int32_t, int32_t dy) { return MakeRgb(20 + dy / 2, 20 + dy / 2, 20 + dy / 2); },
-                        kFill));
+    auto rows = Read(WithView(MakeBmp(Rows(4, 100), {.topDown = topDown}), 0, 10, 4, 30));
+    Target stretched(4, 40, kFill);
+    rows->Draw(stretched.Canvas(), {0, 0, 4, 40});
+    EXPECT_TRUE(ShowsAt(stretched, {0, 0, 4, 40},
+                        [](int32_t, int32_t dy) { return MakeRgb(20 + dy / 2, 20 + dy / 2, 20 + dy / 2); }, kFill));
   }
 }
 
@@ -542,27 +532,22 @@ INSTANTIATE_TEST_SUITE_P(DrawDirect, DIBitmapDraw, ::testing::Bool(),
 
 // --- palettes
 
-TEST(DIBitmapPalette, IsMadeFromTheColourTable) {
+// Made once from the colour table; a palette given is owned and replaces it without touching the
+// pixels.
+TEST(DIBitmapPalette, IsMadeFromTheColourTableAndAGivenOneIsOwned) {
   Image image = Indexed(8, 5, 5, 7);
   auto graphic = Load(MakeBmp(image, {.clrUsed = 7}));
-  HPALETTE palette = graphic->Palette();
-  ASSERT_NE(palette, nullptr);
-  EXPECT_EQ(graphic->Palette(), palette) << "made once";
-  std::vector<PALETTEENTRY> entries = PaletteEntries(palette);
+  HPALETTE made = graphic->Palette();
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(graphic->Palette(), made) << "made once";
+  std::vector<PALETTEENTRY> entries = PaletteEntries(made);
   ASSERT_EQ(entries.size(), 7u);
   for (size_t i = 0; i < 7; ++i) {
     EXPECT_EQ(entries[i], testing_support::Entry(image.colors[i].rgbRed, image.colors[i].rgbGreen, image.colors[i].rgbBlue))
         << i;
   }
   EXPECT_EQ(Load(MakeBmp(Coordinates(3, 3)))->Palette(), nullptr) << "24 bits: no colour table";
-}
-
-TEST(DIBitmapPalette, AGivenPaletteIsOwnedAndReplacedWithoutTouchingThePixels) {
-  Image image = Indexed(4, 5, 5, 16);
-  auto graphic = Load(MakeBmp(image));
-  HPALETTE made = graphic->Palette();
-  framework::TPaletteHandle given = testing_support::MakePalette({testing_support::Entry(1, 2, 3)});
-  HPALETTE raw = given.release();
+  HPALETTE raw = testing_support::MakePalette({testing_support::Entry(1, 2, 3)}).release();
   graphic->SetPalette(raw);
   EXPECT_EQ(GetObjectType(made), 0u);
   EXPECT_EQ(graphic->Palette(), raw);
@@ -689,23 +674,18 @@ TEST_F(Clipboard, APackedDIBGoesThroughTheSystemClipboard) {
   EXPECT_EQ(Saved(copy), Saved(*graphic));
 }
 
-TEST_F(Clipboard, OtherFormatsAndNoDataAreRefused) {
+// Other formats and no data are refused; a block shorter than its DIB fails and stays its owner's.
+TEST_F(Clipboard, OtherFormatsNoDataAndShortBlocksAreRefused) {
   const std::string text = rtl::Utf8ToSjis("未対応のｸﾘｯﾌﾟﾎﾞｰﾄﾞ ﾃﾞｰﾀです");
   TDIBitmap graphic;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 64);
-  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.LoadFromClipboardFormat(CF_BITMAP, block, nullptr); }),
-            text);
-  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr); }),
-            text);
-  GlobalFree(block);
-}
-
-TEST_F(Clipboard, ABlockShorterThanItsDIBFailsAndStaysWithItsOwner) {
   Bytes bmp = MakeBmp(Coordinates(40, 40));
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 100);
   std::memcpy(GlobalLock(block), bmp.data() + 14, 100);
   GlobalUnlock(block);
-  TDIBitmap graphic;
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.LoadFromClipboardFormat(CF_BITMAP, block, nullptr); }),
+            text);
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr); }),
+            text);
   EXPECT_THROW(graphic.LoadFromClipboardFormat(CF_DIB, block, nullptr), rtl::EReadError);
   EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0u);
   EXPECT_EQ(GlobalFree(block), nullptr);
@@ -713,7 +693,9 @@ TEST_F(Clipboard, ABlockShorterThanItsDIBFailsAndStaysWithItsOwner) {
 
 // --- assignment
 
-TEST(DIBitmapAssign, FromAFrameworkBitmapThroughItsStream) {
+// From a framework bitmap through its stream, from another graphic with its view; an empty source
+// of either kind empties the graphic.
+TEST(DIBitmapAssign, FromAFrameworkBitmapOrAnotherDIBitmap) {
   Image image = Indexed(8, 9, 6, 12);
   framework::TBitmap bitmap;
   ByteStream stream(MakeBmp(image));
@@ -726,23 +708,19 @@ TEST(DIBitmapAssign, FromAFrameworkBitmapThroughItsStream) {
   graphic.Assign(&empty);
   EXPECT_TRUE(graphic.Empty());
   EXPECT_EQ(graphic.Width(), 0);
-}
 
-TEST(DIBitmapAssign, FromAnotherDIBitmapWithItsView) {
-  Image image = Coordinates(30, 20);
   TDIBitmap source;
-  ByteStream stream(WithView(MakeBmp(image), 3, 4, 13, 9));
-  source.ReadData(stream);
-  TDIBitmap graphic;
+  ByteStream viewed(WithView(MakeBmp(Coordinates(30, 20)), 3, 4, 13, 9));
+  source.ReadData(viewed);
   graphic.Assign(&source);
   EXPECT_EQ(graphic.ViewRect(), (TRect{3, 4, 13, 9}));
   EXPECT_EQ(Saved(graphic), Saved(source));
-  TDIBitmap empty;
-  graphic.Assign(&empty);
+  TDIBitmap emptyGraphic;
+  graphic.Assign(&emptyGraphic);
   EXPECT_TRUE(graphic.Empty());
 }
 
-TEST(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
+TEST(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePaletteInTheBitmapsFormat) {
   Image image = Indexed(8, 20, 10, 6);
   TDIBitmap source;
   ByteStream stream(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
@@ -758,29 +736,25 @@ TEST(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePalette) {
   Target target(8, 6, kFill);
   bitmap.Draw(target.Canvas(), {0, 0, 8, 6});
   EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }, kFill));
-}
-
-// The bitmap keeps the format it has; the graphic's pixels are drawn into it.
-TEST(DIBitmapAssign, IntoAFrameworkBitmapKeepsTheBitmapsPixelFormat) {
-  Image image = Indexed(8, 12, 5, 6);
-  auto source = Load(MakeBmp(image, {.clrUsed = 6}));
+  // The bitmap keeps the format it has; the graphic's pixels are drawn into it.
+  auto whole = Load(MakeBmp(image, {.clrUsed = 6}));
   const std::vector<uint32_t> expected =
-      testing_support::ExpectedPixels(12, 5, [&](int x, int y) { return image.ColorAt(x, y); });
+      testing_support::ExpectedPixels(20, 10, [&](int x, int y) { return image.ColorAt(x, y); });
   for (framework::TPixelFormat format :
        {framework::TPixelFormat::pf8bit, framework::TPixelFormat::pf24bit, framework::TPixelFormat::pf32bit}) {
     SCOPED_TRACE(int(format));
-    framework::TBitmap bitmap;
-    testing_support::Fill24(bitmap, 3, 3, 0x808080);
-    bitmap.SetPixelFormat(format);
-    bitmap.Assign(source.get());
-    EXPECT_EQ(bitmap.PixelFormat(), format);
-    EXPECT_EQ(testing_support::Pixels(bitmap), expected);
+    framework::TBitmap kept;
+    testing_support::Fill24(kept, 3, 3, 0x808080);
+    kept.SetPixelFormat(format);
+    kept.Assign(whole.get());
+    EXPECT_EQ(kept.PixelFormat(), format);
+    EXPECT_EQ(testing_support::Pixels(kept), expected);
   }
   framework::TBitmap device;
   ASSERT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
-  device.Assign(source.get());
+  device.Assign(whole.get());
   EXPECT_EQ(device.PixelFormat(), framework::TPixelFormat::pfDevice);
-  EXPECT_EQ(device.Width(), 12);
+  EXPECT_EQ(device.Width(), 20);
 }
 
 TEST(DIBitmapAssign, OtherClassesAreRefusedBothWays) {

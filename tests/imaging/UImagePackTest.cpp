@@ -83,7 +83,7 @@ TEST_F(ImagePack, ListenersAreToldInTheirOrderThenOnChange) {
   EXPECT_EQ(calls, (std::vector<std::string>{"first", "second", "late", "OnChange"}));
 }
 
-TEST_F(ImagePack, TheBaseSettersRaise) {
+TEST_F(ImagePack, TheBaseSettersRaiseAndTheGettersReadTheRectangle) {
   const std::string rectMessage = "Cannot set ImageRect of ImagePack";
   auto message = [](const std::function<void()>& action) { return testing_support::MessageOf<EImagePack>(action); };
   EXPECT_EQ(message([&] { pack.SetCount(4); }), "Cannot set count of ImagePack");
@@ -92,10 +92,7 @@ TEST_F(ImagePack, TheBaseSettersRaise) {
   EXPECT_EQ(message([&] { pack.SetImageTop(0, 1); }), rectMessage);
   EXPECT_EQ(message([&] { pack.SetImageWidth(0, 1); }), rectMessage);
   EXPECT_EQ(message([&] { pack.SetImageHeight(0, 1); }), rectMessage);
-}
-
-// The getters read the rectangle; invalid indexes are those outside the count.
-TEST_F(ImagePack, TheGettersReadTheRectangle) {
+  // The getters read the rectangle; invalid indexes are those outside the count.
   EXPECT_EQ(pack.Count(), 3);
   EXPECT_EQ(pack.ImageRect(1), (TRect{150, 0, 200, 40}));
   EXPECT_EQ(pack.ImageLeft(1), 150);
@@ -128,7 +125,7 @@ TEST(ImagePackSetters, MoveKeepingTheSizeOrResizeKeepingTheCorner) {
   EXPECT_EQ(pack.rect, (TRect{0, 5, INT_MAX, 10}));
 }
 
-TEST(ImagePackDraw, DrawsAtTheImagesOwnSizeThroughStretchDraw) {
+TEST(ImagePackDraw, DrawsAtTheImagesOwnSizeThroughStretchDrawWhichDrawsGetImage) {
   TRecordingPack pack(nullptr);
   framework::TCanvas canvas;
   pack.Draw(canvas, 10, 20, 0);  // the image at (100, 0, 150, 40)
@@ -138,14 +135,12 @@ TEST(ImagePackDraw, DrawsAtTheImagesOwnSizeThroughStretchDraw) {
   EXPECT_THROW(pack.Draw(canvas, INT_MIN, 0, 0), rtl::EIntOverflow);
   EXPECT_THROW(pack.Draw(canvas, INT_MAX - 20, 0, 0), rtl::EIntOverflow);
   EXPECT_EQ(pack.drawn.size(), 1u);
-}
-
-TEST(ImagePackDraw, TheBaseStretchDrawDrawsTheImageGetImageGives) {
-  TRowPack pack(nullptr);
+  // The base stretch draw draws the image GetImage gives, and no image draws nothing.
+  TRowPack base(nullptr);
   framework::TBitmap target;
   testing_support::Fill24(target, 4, 4, 0xFFFFFF);
-  pack.StretchDraw(target.Canvas(), {1, 1, 3, 3}, 2);
-  pack.Draw(target.Canvas(), 0, 0, 7);  // no image: nothing drawn
+  base.StretchDraw(target.Canvas(), {1, 1, 3, 3}, 2);
+  base.Draw(target.Canvas(), 0, 0, 7);
   const uint32_t W = 0xFFFFFF, B = 0x0000FF;
   EXPECT_EQ(testing_support::Pixels(target),
             (std::vector<uint32_t>{W, W, W, W, W, B, B, W, W, B, B, W, W, W, W, W}));

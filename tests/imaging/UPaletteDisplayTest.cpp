@@ -11,7 +11,7 @@ using namespace testing_support;
 
 // The suite's screens are known: the 8-bit one, and otherwise one of 24 bits, which the platform
 // reports as 24 or 32 bits per pixel. A bitmap made for the screen has its format.
-TEST(Display, TheAnswersAreThoseOfTheScreenOfTheRun) {
+TEST(Display, TheAnswersAreThoseOfTheScreenOfTheRunAndPaletteDepthsAreEightBitsAndFewer) {
   const int32_t depth = imaging::DisplayColorDepth();
   if (ExpectPaletteDisplay()) {
     EXPECT_EQ(depth, 8);
@@ -26,20 +26,16 @@ TEST(Display, TheAnswersAreThoseOfTheScreenOfTheRun) {
   BITMAP format{};
   ASSERT_NE(GetObjectW(compatible.get(), sizeof format, &format), 0);
   EXPECT_EQ(depth, format.bmBitsPixel * format.bmPlanes);
-}
-
-TEST(Display, PaletteDepthsAreEightBitsAndFewer) {
-  for (int depth : {1, 4, 8}) EXPECT_TRUE(imaging::IsPaletteDepth(depth)) << depth;
-  for (int depth : {9, 15, 16, 24, 32}) EXPECT_FALSE(imaging::IsPaletteDepth(depth)) << depth;
+  // Palette depths are eight bits and fewer.
+  for (int bits : {1, 4, 8}) EXPECT_TRUE(imaging::IsPaletteDepth(bits)) << bits;
+  for (int bits : {9, 15, 16, 24, 32}) EXPECT_FALSE(imaging::IsPaletteDepth(bits)) << bits;
 }
 
 // Every system the suite runs on, Wine included, is of the NT family.
-TEST(Platform, IsReadFromTheVersionRecordAtStart) {
+TEST(Platform, IsReadFromTheVersionRecordAtStartAndOnlyTheNTFamilyIsNT) {
   EXPECT_EQ(imaging::StartupPlatformId(), DWORD{VER_PLATFORM_WIN32_NT});
   EXPECT_TRUE(imaging::IsWinNT());
-}
-
-TEST(Platform, OnlyTheNTFamilyIsNT) {
+  // Only the NT family is NT.
   EXPECT_TRUE(imaging::IsNTPlatformId(VER_PLATFORM_WIN32_NT));
   EXPECT_FALSE(imaging::IsNTPlatformId(VER_PLATFORM_WIN32s));
   EXPECT_FALSE(imaging::IsNTPlatformId(VER_PLATFORM_WIN32_WINDOWS));

@@ -44,8 +44,21 @@ class RemapBitmapToPalette : public ::testing::Test {
   framework::TPaletteHandle palette;
 };
 
-// Dest in 8 bits holds indexes into the palette it is given: exactly the palette's colours.
-TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
+// A device whose every stretch fails with an error, as a driver's might.
+class FailingDevice {
+  static int WINAPI FailDIB(HDC, int, int, int, int, int, int, int, int, const void*, const BITMAPINFO*, UINT, DWORD) {
+    throw rtl::Exception("the device failed");
+  }
+  static BOOL WINAPI FailBlt(HDC, int, int, int, int, HDC, int, int, int, int, DWORD) {
+    throw rtl::Exception("the device failed");
+  }
+  testing_support::StretchCalls replaced_{&FailDIB, &FailBlt};
+};
+
+// Dest in 8 bits holds indexes into the palette it is given: exactly the palette's colours. An error
+// of the DIB-section graphic that carries the pixels reaches the caller, and the graphic, its
+// section and palette and the screen context are let go on the way.
+TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplayAndLeavesNothingBehindOnAnError) {
   if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
   dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
   imaging::RemapBitmapToPalette(source, dest, palette.get());
@@ -58,6 +71,15 @@ TEST_F(RemapBitmapToPalette, MatchesEveryPixelToThePaletteOnAPaletteDisplay) {
   EXPECT_EQ(dest.Height(), 1);
   EXPECT_EQ(Shown(dest), kExact);
   EXPECT_EQ(Pixels(source), kNear) << "the source is untouched";
+  const int before = testing_support::LiveGdiObjects();
+  {
+    FailingDevice device;
+    auto remap = [&] { imaging::RemapBitmapToPalette(source, dest, palette.get()); };
+    EXPECT_EQ(testing_support::MessageOf<rtl::Exception>(remap), "the device failed");
+  }
+  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
+  imaging::RemapBitmapToPalette(source, dest, palette.get());
+  EXPECT_EQ(Shown(dest), kExact) << "the next remap works as before";
 }
 
 TEST_F(RemapBitmapToPalette, WithoutAPaletteTheSourcesOwnIsUsed) {
@@ -108,34 +130,6 @@ TEST_F(RemapBitmapToPalette, ADeviceThatRefusesTheWholeStretchGetsItRowByRow) {
   std::vector<uint32_t> expected;
   for (int y = 0; y < 3; ++y) expected.insert(expected.end(), kExact.begin(), kExact.end());
   EXPECT_EQ(Shown(dest), expected);
-}
-
-// A device whose every stretch fails with an error, as a driver's might.
-class FailingDevice {
-  static int WINAPI FailDIB(HDC, int, int, int, int, int, int, int, int, const void*, const BITMAPINFO*, UINT, DWORD) {
-    throw rtl::Exception("the device failed");
-  }
-  static BOOL WINAPI FailBlt(HDC, int, int, int, int, HDC, int, int, int, int, DWORD) {
-    throw rtl::Exception("the device failed");
-  }
-  testing_support::StretchCalls replaced_{&FailDIB, &FailBlt};
-};
-
-// An error of the DIB-section graphic that carries the pixels reaches the caller, and the graphic,
-// its section and palette and the screen context are let go on the way.
-TEST_F(RemapBitmapToPalette, AnErrorWhileTheCarrierDrawsPassesToTheCallerAndLeavesNothingBehind) {
-  if (!ExpectPaletteDisplay()) GTEST_SKIP() << "runs on the 8-bit screen";
-  dest.SetPixelFormat(framework::TPixelFormat::pf8bit);
-  imaging::RemapBitmapToPalette(source, dest, palette.get());
-  const int before = testing_support::LiveGdiObjects();
-  {
-    FailingDevice device;
-    auto remap = [&] { imaging::RemapBitmapToPalette(source, dest, palette.get()); };
-    EXPECT_EQ(testing_support::MessageOf<rtl::Exception>(remap), "the device failed");
-  }
-  EXPECT_EQ(testing_support::LiveGdiObjects(), before);
-  imaging::RemapBitmapToPalette(source, dest, palette.get());
-  EXPECT_EQ(Shown(dest), kExact) << "the next remap works as before";
 }
 
 TEST_F(RemapBitmapToPalette, ElsewhereDestIsAnExactCopyAndThePaletteIsIgnored) {

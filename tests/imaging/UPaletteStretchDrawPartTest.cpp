@@ -77,7 +77,7 @@ TEST_F(StretchDrawPart, APartOfADeviceBitmapToo) {
   EXPECT_EQ(pixels[5 * 30 + 10], 0x123456u);
 }
 
-TEST_F(StretchDrawPart, AMappingTheBitmapHadIsPutBack) {
+TEST_F(StretchDrawPart, AMappingTheBitmapHadIsPutBackAlsoWhenTheDrawRaises) {
   HDC dc = source.Canvas().Handle();
   SetMapMode(dc, MM_ANISOTROPIC);
   SetWindowExtEx(dc, 80, 20, nullptr);
@@ -86,6 +86,10 @@ TEST_F(StretchDrawPart, AMappingTheBitmapHadIsPutBack) {
   const TMapping before = TMapping::Of(dc);
   imaging::StretchDrawPart(target.Canvas(), {0, 0, 30, 30}, source, {10, 0, 20, 10});
   EXPECT_TRUE(TMapping::Of(dc) == before);
+  framework::TCanvas noDevice;  // has no DC to draw on
+  EXPECT_THROW(imaging::StretchDrawPart(noDevice, {0, 0, 30, 30}, source, {10, 0, 20, 10}),
+               framework::EInvalidOperation);
+  EXPECT_TRUE(TMapping::Of(dc) == before) << "also when the draw raises";
 }
 
 TEST_F(StretchDrawPart, TheWholeBitmapDrawsAsTheCanvasStretchDraw) {
@@ -101,14 +105,6 @@ TEST_F(StretchDrawPart, AnEmptyRectangleDrawsNothing) {
   imaging::StretchDrawPart(target.Canvas(), {5, 5, 5, 20}, source, {10, 0, 20, 10});
   imaging::StretchDrawPart(target.Canvas(), {0, 0, 30, 30}, source, {10, 3, 20, 3});
   EXPECT_EQ(Pixels(target), before);
-}
-
-TEST_F(StretchDrawPart, TheMappingIsPutBackWhenTheDrawRaises) {
-  const TMapping before = TMapping::Of(source.Canvas().Handle());
-  framework::TCanvas noDevice;  // has no DC to draw on
-  EXPECT_THROW(imaging::StretchDrawPart(noDevice, {0, 0, 30, 30}, source, {10, 0, 20, 10}),
-               framework::EInvalidOperation);
-  EXPECT_TRUE(TMapping::Of(source.Canvas().Handle()) == before);
 }
 
 TEST_F(StretchDrawPart, TheCanvasCopyModeIsHonoured) {

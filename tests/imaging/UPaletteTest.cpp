@@ -212,13 +212,11 @@ HMODULE ThisModule() { return GetModuleHandleW(nullptr); }
 // A module that holds no "Palette" resources.
 HMODULE ModuleWithoutPalettes() { return GetModuleHandleW(L"kernel32.dll"); }
 
-TEST(LoadPaletteResource, ReadsARiffPaletteResource) {
+// A RIFF palette resource is read; no such resource, or one that is not a RIFF palette, gives none.
+TEST(LoadPaletteResource, ReadsARiffPaletteResourceAndNothingElse) {
   TPaletteHandle palette = imaging::LoadPaletteResource(ThisModule(), "DefaultPalette", L"Palette");
   ASSERT_TRUE(palette);
   EXPECT_EQ(PaletteEntries(palette.get()), ResourceEntries());
-}
-
-TEST(LoadPaletteResource, NoSuchResourceOrOneThatIsNotARiffPaletteGivesNone) {
   EXPECT_FALSE(imaging::LoadPaletteResource(ThisModule(), "NoSuchPalette", L"Palette"));
   EXPECT_FALSE(imaging::LoadPaletteResource(ThisModule(), "DefaultPalette", L"Palettes"));
   EXPECT_FALSE(imaging::LoadPaletteResource(ModuleWithoutPalettes(), "DefaultPalette", L"Palette"));
@@ -296,8 +294,12 @@ void FlushSystemPalette(const std::vector<PALETTEENTRY>& avoided) {
   RealiseInTheForeground({PALETTEENTRY{0, 0, 0, 0}});
 }
 
-// The resource's colours are in no system palette until one realises them.
-TEST_F(DefaultPalette, IsRealisedIntoThePaletteDisplaysSystemPalette) {
+// The resource's colours, arranged around the static ones, are in no system palette until the
+// default palette realises them; the screen is left with the palette it had.
+TEST_F(DefaultPalette, ComesFromThePaletteResourceAndIsRealisedIntoThePaletteDisplaysSystemPalette) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ before = GetCurrentObject(screen, OBJ_PAL);
+  ReleaseDC(nullptr, screen);
   if (ExpectPaletteDisplay()) {
     FlushSystemPalette(ResourceEntries());
     ASSERT_LT(CountPresent(ResourceEntries(), SystemPalette()), 16) << "earlier colours are still realised";
@@ -308,15 +310,6 @@ TEST_F(DefaultPalette, IsRealisedIntoThePaletteDisplaysSystemPalette) {
     imaging::InitDefaultPalette(ThisModule());
     EXPECT_TRUE(SystemPalette().empty()) << "a screen without a palette has no system palette";
   }
-  EXPECT_NE(imaging::DefaultPaletteHandle(), nullptr);
-}
-
-// The screen is left with the palette it had.
-TEST_F(DefaultPalette, ComesFromThePaletteResourceArrangedAroundTheStaticColours) {
-  HDC screen = GetDC(nullptr);
-  HGDIOBJ before = GetCurrentObject(screen, OBJ_PAL);
-  ReleaseDC(nullptr, screen);
-  imaging::InitDefaultPalette(ThisModule());
   screen = GetDC(nullptr);
   EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), before);
   ReleaseDC(nullptr, screen);

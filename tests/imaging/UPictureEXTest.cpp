@@ -131,16 +131,28 @@ TEST_F(ResourceImageLoader, LowerCaseRtBitmapIsATypeNameAndLoadsNothing) {
   EXPECT_EQ(picture.Graphic(), nullptr);
 }
 
-TEST_F(ResourceImageLoader, JpegTypeInAnyCaseLoadsASafetyJpegImage) {
-  for (const char* type : {"JPEG", "jpeg", "JpEg"}) {
+// The JPEG type in any case loads a safety JPEG image, the icon type the icon file of type three.
+TEST_F(ResourceImageLoader, JpegTypeInAnyCaseAndIconTypeLoadTheirKinds) {
+  const struct {
+    const char* type;
+    const char* name;
+    const framework::TClass* kind;
+    int32_t width;
+  } cases[] = {{"JPEG", "PHOTO", &TSafetyJPEGImage::StaticClass(), 67},
+               {"jpeg", "PHOTO", &TSafetyJPEGImage::StaticClass(), 67},
+               {"JpEg", "PHOTO", &TSafetyJPEGImage::StaticClass(), 67},
+               {"RT_ICON", "TESTICON", &framework::TIcon::StaticClass(), 32}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
     TPictureEx fresh;
-    TResourceImageLoader jpegLoader(fresh);
-    jpegLoader.SetResType(type);
-    jpegLoader.SetResName("PHOTO");
-    jpegLoader.Load();
-    ASSERT_NE(dynamic_cast<TSafetyJPEGImage*>(fresh.Graphic()), nullptr) << type;
-    EXPECT_EQ(fresh.Width(), 67);
-    EXPECT_EQ(fresh.Height(), 45);
+    if (c.kind == &framework::TIcon::StaticClass()) fresh.Bitmap().SetSize(2, 2);  // replaced, as JPEGs are below
+    TResourceImageLoader kindLoader(fresh);
+    kindLoader.SetResType(c.type);
+    kindLoader.SetResName(c.name);
+    kindLoader.Load();
+    ASSERT_NE(fresh.Graphic(), nullptr);
+    EXPECT_EQ(&fresh.Graphic()->ClassType(), c.kind);
+    EXPECT_EQ(fresh.Width(), c.width);
     EXPECT_TRUE(fresh.FromResource());
   }
 }
@@ -172,17 +184,6 @@ TEST_F(ResourceImageLoader, BadJpegDataRaisesTheJpegErrorAndSetsNoMark) {
   EXPECT_FALSE(picture.FromResource());
 }
 
-TEST_F(ResourceImageLoader, IconTypeLoadsTheIconFileOfTypeThree) {
-  TBitmap bitmap;
-  bitmap.SetSize(2, 2);
-  picture.SetGraphic(&bitmap);
-  Use("", "RT_ICON", "TESTICON");
-  loader.Load();
-  ASSERT_NE(dynamic_cast<framework::TIcon*>(picture.Graphic()), nullptr);
-  EXPECT_EQ(picture.Width(), 32);
-  EXPECT_TRUE(picture.FromResource());
-}
-
 TEST_F(ResourceImageLoader, MetafileTypeInAnyCaseLoadsAMetafile) {
   const RECT frame{0, 0, 1000, 500};
   HDC dc = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
@@ -200,23 +201,20 @@ TEST_F(ResourceImageLoader, MetafileTypeInAnyCaseLoadsAMetafile) {
   EXPECT_TRUE(picture.FromResource());
 }
 
-TEST_F(ResourceImageLoader, OtherTypesLoadNothingAndMissingResourcesAreReported) {
+// Other types, an empty type and an empty name load nothing; a missing resource is reported.
+TEST_F(ResourceImageLoader, OtherOrEmptyTypesLoadNothingAndMissingResourcesAreReported) {
   Use("", "PIXELS", "PHOTO");  // there, but of no kind
   loader.Load();
-  EXPECT_EQ(picture.Graphic(), nullptr);
-  EXPECT_FALSE(picture.FromResource());
-  Use("", "RT_BITMAP", "NOSUCH");
-  EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>([&] { loader.Load(); }), NotFound("NOSUCH"));
-  EXPECT_FALSE(picture.FromResource());
-}
-
-TEST_F(ResourceImageLoader, EmptyNameOrTypeLoadsNothingAtAll) {
   Use("", "", "NOSUCH");
   EXPECT_NO_THROW(loader.Load());
   Use("", "RT_BITMAP", "");
   EXPECT_NO_THROW(loader.Load());
   EXPECT_EQ(picture.Graphic(), nullptr);
   EXPECT_EQ(changes, 0);
+  EXPECT_FALSE(picture.FromResource());
+  Use("", "RT_BITMAP", "NOSUCH");
+  EXPECT_EQ(testing_support::MessageOf<rtl::EResNotFound>([&] { loader.Load(); }), NotFound("NOSUCH"));
+  EXPECT_FALSE(picture.FromResource());
 }
 
 // A file named relative to the program's folder is the only source while it is there; a full path is
@@ -384,31 +382,22 @@ TEST_F(BitmapFileHeader, ShortOrAbsurdHeadersAreHandledWithoutReadingBeyond) {
 
 // --- the extended picture ---
 
-TEST(PictureEx, AChangeInsideItsOwnNotificationIsSwallowed) {
-  TPictureEx picture;
-  TBitmap& bitmap = picture.Bitmap();
-  int calls = 0;
-  picture.OnChange = [&](framework::TObject*) {
-    ++calls;
-    bitmap.SetSize(3, 3);  // changes the same picture again
-  };
-  bitmap.SetSize(2, 2);
-  EXPECT_EQ(calls, 1);
-  EXPECT_EQ(picture.Width(), 3);
-}
-
-TEST(PictureEx, TheGuardIsClearedWhenTheNotificationFails) {
+// A change inside the picture's own notification is swallowed; the guard is cleared when the
+// notification fails.
+TEST(PictureEx, AChangeInsideItsOwnNotificationIsSwallowedUntilTheNotificationEnds) {
   TPictureEx picture;
   int calls = 0;
   picture.OnChange = [&](framework::TObject*) {
     if (++calls == 1) throw rtl::ERangeError();
+    picture.Bitmap().SetSize(3, 3);  // changes the same picture again
   };
   EXPECT_THROW(picture.Bitmap(), rtl::ERangeError);
   picture.Bitmap().SetSize(2, 2);
   EXPECT_EQ(calls, 2);
+  EXPECT_EQ(picture.Width(), 3);
 }
 
-TEST(PictureEx, FromAResourceItStoresAndReadsNoData) {
+TEST(PictureEx, FromAResourceItStoresAndReadsNoDataUntilTheMarkIsGone) {
   TPictureEx picture;
   const framework::TPropInfo* data = TPictureEx::StaticClass().FindProperty("Data");
   ASSERT_NE(data, nullptr);
@@ -435,12 +424,8 @@ TEST(PictureEx, FromAResourceItStoresAndReadsNoData) {
   stored.SetPosition(0);
   data->ReadBinary(picture, stored);
   EXPECT_EQ(picture.Width(), 5);
-}
-
-TEST(PictureEx, ReloadThatFailsLeavesTheDataStoredAgain) {
-  TPictureEx picture;
-  TResourceImageLoader loader(picture);
-  loader.SetResType("RT_BITMAP");
+  // A reload that fails leaves the data stored again.
+  loader.SetAutoLoad(true);
   loader.SetResName("INDEXED");
   loader.Load();
   loader.SetReady(true);

@@ -20,7 +20,7 @@ struct FieldRect {
   int32_t Bottom;
 };
 
-TEST(RectSize, IsTheDifferenceOfTheEdgesNegativeForAnInvertedRectangle) {
+TEST(RectSize, IsTheDifferenceOfTheEdgesNegativeWhenInvertedAndOverflowsBeyond32Bits) {
   EXPECT_EQ(imaging::RectWidth(FieldRect{100, 0, 150, 40}), 50);
   EXPECT_EQ(imaging::RectHeight(FieldRect{100, 0, 150, 40}), 40);
   EXPECT_EQ(imaging::RectWidth(RECT{100, 0, 150, 40}), 50);
@@ -28,16 +28,11 @@ TEST(RectSize, IsTheDifferenceOfTheEdgesNegativeForAnInvertedRectangle) {
   EXPECT_EQ(imaging::RectWidth(FieldRect{10, 0, 4, 0}), -6);
   EXPECT_EQ(imaging::RectHeight(FieldRect{0, 10, 0, 4}), -6);
   EXPECT_EQ(imaging::RectWidth(RECT{10, 0, 4, 0}), -6);
-}
-
-TEST(RectSize, TheLargestDifferencesStillFit) {
+  // The largest differences still fit; one beyond raises the integer overflow.
   EXPECT_EQ(imaging::RectWidth(FieldRect{0, 0, kMax, 0}), kMax);
   EXPECT_EQ(imaging::RectWidth(FieldRect{kMin, 0, -1, 0}), kMax);
   EXPECT_EQ(imaging::RectWidth(FieldRect{0, 0, kMin, 0}), kMin);
   EXPECT_EQ(imaging::RectHeight(FieldRect{0, -1, 0, kMax - 1}), kMax);
-}
-
-TEST(RectSize, OneBeyondRaisesIntegerOverflow) {
   EXPECT_THROW(imaging::RectWidth(FieldRect{-1, 0, kMax, 0}), rtl::EIntOverflow);
   EXPECT_THROW(imaging::RectWidth(FieldRect{kMin, 0, 0, 0}), rtl::EIntOverflow);
   EXPECT_THROW(imaging::RectWidth(FieldRect{1, 0, kMin, 0}), rtl::EIntOverflow);

@@ -245,17 +245,22 @@ TEST_P(SafetyDraw, TheMaskOfEveryFormatIsWhatGetPixelReadsPixelByPixel) {
   }
 }
 
+// On the NT family's path the screen draw stretches no DIB; elsewhere the masked copy's build gets
+// the mask's DIB, kept for the draws that follow.
 TEST_P(SafetyDraw, TheMaskHasABitForEachTransparentPixelAndTheMaskedCopyIsWhiteThere) {
   LoadScene(10, 3);
   MakeTransparent(framework::clRed);
   Target target(10, 3, kFill);
+  StretchCounter counter;
   target.Canvas().Draw(0, 0, bitmap);
-  const std::vector<Rgb> mask = ReadPixels(bitmap.Mask().Handle(), 10, 3);
-  const std::vector<Rgb> masked =
-      ReadPixels(bitmap.MaskedImage().Handle(), 10, 3);
-  EXPECT_EQ(mask,
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 2);
+  counter.Reset();
+  target.Canvas().Draw(0, 0, bitmap);  // cached
+  EXPECT_EQ(counter.count(), GetParam() ? 0 : 1);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 10, 3}, Through(image, kRed), kFill));
+  EXPECT_EQ(ReadPixels(bitmap.Mask().Handle(), 10, 3),
             ExpectedPixels(10, 3, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) == kRed ? 0xFFFFFFu : 0u; }));
-  EXPECT_EQ(masked, ExpectedPixels(10, 3, [&](int32_t x, int32_t y) {
+  EXPECT_EQ(ReadPixels(bitmap.MaskedImage().Handle(), 10, 3), ExpectedPixels(10, 3, [&](int32_t x, int32_t y) {
               const Rgb c = image.ColorAt(x, y);
               return c == kRed ? 0xFFFFFFu : c;
             }));
@@ -263,9 +268,17 @@ TEST_P(SafetyDraw, TheMaskHasABitForEachTransparentPixelAndTheMaskedCopyIsWhiteT
   EXPECT_EQ(bitmap.MaskDIB().Bits() != nullptr, !GetParam()) << "the mask's DIB is kept outside the NT family only";
 }
 
-TEST_P(SafetyDraw, TheDestinationKeepsItsColoursCopyModeAndStretchModeOnEveryWayOut) {
-  LoadScene(5, 5);
-  Target target(5, 5, kFill);
+TEST_P(SafetyDraw, APictureThatIsNotTransparentIsTheBaseDrawAndNoDrawChangesTheDestinationsState) {
+  LoadScene(6, 4);
+  Target target(6, 4, kFill);
+  target.Canvas().SetCopyMode(SRCINVERT);  // the base draw honours the copy mode
+  target.Canvas().Draw(0, 0, bitmap);
+  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) ^ kFill; }, kFill));
+  EXPECT_TRUE(bitmap.Mask().Empty());
+  EXPECT_TRUE(bitmap.MaskedImage().Empty());
+  EXPECT_TRUE(bitmap.MaskStale());
+  EXPECT_TRUE(bitmap.MaskedImageStale());
+  // The destination keeps its colours, copy mode and stretch mode on every way out.
   HDC dc = target.dc();
   for (bool transparent : {true, false}) {
     bitmap.SetTransparent(transparent);
@@ -281,38 +294,6 @@ TEST_P(SafetyDraw, TheDestinationKeepsItsColoursCopyModeAndStretchModeOnEveryWay
   }
 }
 
-TEST_P(SafetyDraw, APictureThatIsNotTransparentIsTheBaseDrawAndBuildsNoMask) {
-  LoadScene(6, 4);
-  Target target(6, 4, kFill);
-  target.Canvas().SetCopyMode(SRCINVERT);  // the base draw honours the copy mode
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, [&](int32_t x, int32_t y) { return image.ColorAt(x, y) ^ kFill; }, kFill));
-  EXPECT_TRUE(bitmap.Mask().Empty());
-  EXPECT_TRUE(bitmap.MaskedImage().Empty());
-  EXPECT_TRUE(bitmap.MaskStale());
-  EXPECT_TRUE(bitmap.MaskedImageStale());
-}
-
-TEST_P(SafetyDraw, OnTheNTFamilyTheScreenPathStretchesNoDIBElsewhereTheMaskIsOne) {
-  LoadScene(6, 4);
-  MakeTransparent(framework::clRed);
-  Target target(6, 4, kFill);
-  StretchCounter counter;
-  target.Canvas().Draw(0, 0, bitmap);  // builds: the masked copy gets the mask's DIB elsewhere
-  EXPECT_EQ(counter.count(), GetParam() ? 0 : 2);
-  counter.Reset();
-  target.Canvas().Draw(0, 0, bitmap);  // cached
-  EXPECT_EQ(counter.count(), GetParam() ? 0 : 1);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 4}, Through(image, kRed), kFill));
-}
-
-TEST_P(SafetyDraw, AnEmptyPictureDrawsNothing) {
-  bitmap.SetTransparent(true);
-  Target target(4, 4, kFill);
-  bitmap.Draw(target.Canvas(), {0, 0, 4, 4});
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 0, 0}, [](int32_t, int32_t) { return kFill; }, kFill));
-}
-
 // --- the caches ---
 
 // A new picture or a drawing on it makes both caches stale, a new transparent colour the mask; the
@@ -320,6 +301,10 @@ TEST_P(SafetyDraw, AnEmptyPictureDrawsNothing) {
 TEST_P(SafetyDraw, ChangesMakeTheCachesStaleAndATransparentDrawRebuildsThem) {
   EXPECT_FALSE(bitmap.MaskStale());
   EXPECT_FALSE(bitmap.MaskedImageStale());
+  bitmap.SetTransparent(true);
+  Target empty(4, 4, kFill);
+  bitmap.Draw(empty.Canvas(), {0, 0, 4, 4});
+  EXPECT_TRUE(ShowsAt(empty, {0, 0, 0, 0}, [](int32_t, int32_t) { return kFill; }, kFill)) << "an empty picture";
   LoadScene(8, 6);
   EXPECT_TRUE(bitmap.MaskStale());
   EXPECT_TRUE(bitmap.MaskedImageStale());
@@ -404,8 +389,9 @@ class LockWatch {
 
 // On the NT family's path the picture's canvases stay locked while it draws (a report after each of
 // the two stretches inside the locks, then one after the whole draw) and no DIB is stretched;
-// elsewhere the masked copy's build, then mask and picture, each go through a DIB, unlocked.
-TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
+// elsewhere the masked copy's build, then mask and picture, each go through a DIB, unlocked. An
+// error raised on the printer leaves every lock released.
+TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMaskAndReleasesTheLocks) {
   LoadScene(8, 6);
   MakeTransparent(framework::clRed);
   MemoryTarget target(16, 12, printer);
@@ -419,17 +405,16 @@ TEST_P(SafetyPrint, ATransparentPictureReachesAPrinterCanvasWithItsMask) {
   EXPECT_EQ(target.Pixels(), ExpectedPixels(16, 12, Through(image, kRed, 2)));
   EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
   EXPECT_EQ(Locks(bitmap.Mask()), 0);
-}
 
-TEST_P(SafetyPrint, AnErrorWhileDrawingOnThePrinterReleasesTheLocks) {
+  // An error while drawing a fresh picture on the printer releases the locks too.
   LoadScene(8, 6);
   MakeTransparent(framework::clRed);
-  MemoryTarget target(16, 12, printer);
-  LockWatch watch(target, bitmap);
-  watch.failAt = 1;
-  EXPECT_THROW(target.StretchDraw({0, 0, 16, 12}, bitmap), rtl::Exception);
-  ASSERT_EQ(watch.seen.size(), 1u);
-  EXPECT_EQ(watch.seen[0][0], GetParam() ? 1 : 0) << "the error came from inside the locks";
+  MemoryTarget failing(16, 12, printer);
+  LockWatch failingWatch(failing, bitmap);
+  failingWatch.failAt = 1;
+  EXPECT_THROW(failing.StretchDraw({0, 0, 16, 12}, bitmap), rtl::Exception);
+  ASSERT_EQ(failingWatch.seen.size(), 1u);
+  EXPECT_EQ(failingWatch.seen[0][0], GetParam() ? 1 : 0) << "the error came from inside the locks";
   EXPECT_EQ(bitmap.Canvas().LockCount(), 0);
   EXPECT_EQ(Locks(bitmap.Mask()), 0);
   EXPECT_EQ(Locks(bitmap.MaskedImage()), 0);

@@ -52,6 +52,7 @@ TEST_F(SafetyLoad, EveryKindOfBmpDataLoadsToThePixelsOfItsImage) {
   const testing_support::Image small = Rgb24(13, 7), large = Rgb24(31, 17), fewer = Rgb24(6, 5);
   const testing_support::Image rle8 = Indexed(8, 37, 9, 11), rle4 = Indexed(4, 21, 6, 7), full = Indexed(8, 16, 3, 256);
   const testing_support::Image shortTable = Indexed(8, 9, 5, 16), core = Indexed(4, 9, 5, 14);
+  const testing_support::Image mono = Indexed(1, 19, 3, 2);
   const struct {
     const char* name;
     const testing_support::Image& image;
@@ -60,6 +61,7 @@ TEST_F(SafetyLoad, EveryKindOfBmpDataLoadsToThePixelsOfItsImage) {
     std::size_t entries;  // of the palette; 0: not checked
   } cases[] = {
       {"plain", small, MakeBmp(small), TPixelFormat::pf24bit, 0},
+      {"1 bit, whose palette is left alone", mono, MakeBmp(mono), TPixelFormat::pf1bit, 2},
       // The platform loader alone would read 5 bytes of pixels, or none.
       {"stating a wrong image size", small, patched(MakeBmp(small), kSizeImageAt, 5), TPixelFormat::pf24bit, 0},
       {"stating an image size of 0", fewer, patched(MakeBmp(fewer), kSizeImageAt, 0), TPixelFormat::pf24bit, 0},
@@ -112,18 +114,15 @@ TEST_F(SafetyLoad, ADamagedContainerRaisesTheContainersErrors) {
   EXPECT_THROW(Load(empty), data::EDecompressionError);
 }
 
-TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphic) {
+TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphicAndNoDataEmptiesThePicture) {
   const std::string message = testing_support::MessageOf<framework::EInvalidGraphic>([&] {
     Load(Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   });
   EXPECT_EQ(message, rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
   EXPECT_THROW(Load(Bytes{'B', 'M', 1}), framework::EInvalidGraphic);
-}
-
-TEST_F(SafetyLoad, AnEmptyStreamEmptiesThePicture) {
   Load(MakeBmp(Rgb24(3, 3)));
   Load({});
-  EXPECT_TRUE(bitmap.Empty());
+  EXPECT_TRUE(bitmap.Empty()) << "an empty stream empties the picture";
 }
 
 // --- header repair ---
@@ -268,46 +267,33 @@ TEST_F(SafetyRunLength, AStreamOutsideMemoryIsCopiedAndAMemoryStreamUsedInPlace)
   EXPECT_EQ(memory.GetPosition(), int32_t(bmp.size()));
 }
 
-TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsIsRejectedWithoutReadingPastIt) {
+// Runs, bits or a colour table that lie beyond the data, and headers that no run-length decoder
+// takes, are rejected without reading past the data; runs of exactly the stated size load.
+TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsOrHeadersNoDecoderTakesAreRejected) {
   const Bytes bmp = MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8});
   const uint32_t offBits = testing_support::Get32(bmp, kOffBitsAt);
   const uint32_t runs = uint32_t(bmp.size()) - offBits;
-
-  Bytes longRuns = bmp;
-  Patch32(longRuns, kSizeImageAt, runs + 1);
-  EXPECT_THROW(Load(longRuns), framework::EInvalidGraphic);
-  Bytes exactRuns = bmp;
-  Patch32(exactRuns, kSizeImageAt, runs);
+  auto patched = [&](std::initializer_list<std::pair<std::size_t, uint32_t>> fields) {
+    Bytes bad = bmp;
+    for (const auto& [at, value] : fields) Patch32(bad, at, value);
+    return bad;
+  };
+  Bytes exactRuns = patched({{kSizeImageAt, runs}});
   EXPECT_NO_THROW(Load(exactRuns));
-
-  Bytes farBits = bmp;
-  Patch32(farBits, kOffBitsAt, uint32_t(bmp.size()) + 1);
-  EXPECT_THROW(Load(farBits), framework::EInvalidGraphic);
-  Bytes hugeBits = bmp;
-  Patch32(hugeBits, kOffBitsAt, 0xFFFFFFF0u);
-  EXPECT_THROW(Load(hugeBits), framework::EInvalidGraphic);
-
-  // 256 colours claimed, fewer present.
-  EXPECT_THROW(Load(Bytes(bmp.begin(), bmp.begin() + 54 + 1023)), framework::EInvalidGraphic);
-  // No runs at all behind the table.
-  EXPECT_THROW(Load(Bytes(bmp.begin(), bmp.begin() + offBits)), framework::EInvalidGraphic);
-}
-
-TEST_F(SafetyRunLength, HeadersThatNoRunLengthDecoderTakesAreRejected) {
-  const Bytes bmp = MakeBmp(Indexed(8, 8, 4, 5), {.compression = BI_RLE8});
   Bytes wrongDepth = bmp;
   wrongDepth[28] = 24;
-  EXPECT_THROW(Load(wrongDepth), framework::EInvalidGraphic);
-  Bytes topDown = bmp;
-  Patch32(topDown, 22, uint32_t(-4));
-  EXPECT_THROW(Load(topDown), framework::EInvalidGraphic);
-  Bytes noWidth = bmp;
-  Patch32(noWidth, 18, 0);
-  EXPECT_THROW(Load(noWidth), framework::EInvalidGraphic);
-  Bytes huge = bmp;
-  Patch32(huge, 18, 40000);
-  Patch32(huge, 22, 40000);
-  EXPECT_THROW(Load(huge), framework::EInvalidGraphic);
+  const std::pair<const char*, Bytes> cases[] = {
+      {"runs one byte longer than the data", patched({{kSizeImageAt, runs + 1}})},
+      {"bits beyond the data", patched({{kOffBitsAt, uint32_t(bmp.size()) + 1}})},
+      {"bits near the end of 32 bits", patched({{kOffBitsAt, 0xFFFFFFF0u}})},
+      {"256 colours claimed, fewer present", Bytes(bmp.begin(), bmp.begin() + 54 + 1023)},
+      {"no runs behind the table", Bytes(bmp.begin(), bmp.begin() + offBits)},
+      {"24 bits", wrongDepth},
+      {"top-down", patched({{22, uint32_t(-4)}})},
+      {"no width", patched({{18, 0}})},
+      {"40000 x 40000", patched({{18, 40000}, {22, 40000}})},
+  };
+  for (const auto& [name, bytes] : cases) EXPECT_THROW(Load(bytes), framework::EInvalidGraphic) << name;
 }
 
 // --- palette normalisation ---
@@ -378,12 +364,6 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
   }
 }
 
-TEST_F(SafetyPalette, PicturesWithoutAnIndexedFormatAreLeftAlone) {
-  Load(MakeBmp(Indexed(1, 19, 3, 2)));
-  EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf1bit);
-  EXPECT_EQ(PaletteEntries(bitmap.Palette()).size(), 2u);
-}
-
 // --- the stored form ---
 
 class SafetyStoredForm : public SafetyLoad {
@@ -418,27 +398,21 @@ TEST_F(SafetyStoredForm, ExactlyTheLengthIsReadOfEveryKindOfData) {
   }
 }
 
-TEST_F(SafetyStoredForm, ALengthOfZeroLoadsAnEmptyPictureWhateverFollows) {
-  Load(MakeBmp(Rgb24(3, 3)));
-  TGuardedStream followed(Stored(MakeBmp(Rgb24(4, 4)), 0, 0));
-  bitmap.ReadData(followed);
-  EXPECT_TRUE(bitmap.Empty());
-  EXPECT_EQ(followed.GetPosition(), 4);
-
-  Load(MakeBmp(Rgb24(3, 3)));
-  TGuardedStream alone(Stored({}, 0, 0));
-  bitmap.ReadData(alone);
-  EXPECT_TRUE(bitmap.Empty());
-}
-
-TEST_F(SafetyStoredForm, ALengthBeyondTheDataRaisesTheReadError) {
+// A length of 0 loads an empty picture whatever follows; one beyond the data, or a cut length, is
+// the read error.
+TEST_F(SafetyStoredForm, ALengthOfZeroLoadsAnEmptyPictureAndOneBeyondTheDataRaisesTheReadError) {
+  for (const Bytes& stored : {Stored(MakeBmp(Rgb24(4, 4)), 0, 0), Stored({}, 0, 0)}) {
+    Load(MakeBmp(Rgb24(3, 3)));
+    TGuardedStream stream(stored);
+    bitmap.ReadData(stream);
+    EXPECT_TRUE(bitmap.Empty());
+    EXPECT_EQ(stream.GetPosition(), 4);
+  }
   const Bytes bmp = MakeBmp(Rgb24(3, 3));
-  TGuardedStream stream(Stored(bmp, uint32_t(bmp.size() + 1), 0));
-  EXPECT_THROW(bitmap.ReadData(stream), rtl::EReadError);
-  TGuardedStream huge(Stored(bmp, 0xFFFFFFFFu, 0));
-  EXPECT_THROW(bitmap.ReadData(huge), rtl::EReadError);
-  TGuardedStream cut(Bytes{1, 0});
-  EXPECT_THROW(bitmap.ReadData(cut), rtl::EReadError);
+  for (const Bytes& stored : {Stored(bmp, uint32_t(bmp.size() + 1), 0), Stored(bmp, 0xFFFFFFFFu, 0), Bytes{1, 0}}) {
+    TGuardedStream stream(stored);
+    EXPECT_THROW(bitmap.ReadData(stream), rtl::EReadError) << stored.size() << " bytes";
+  }
 }
 
 TEST_F(SafetyStoredForm, APictureStoredByAnotherSafetyBitmapComesBackThroughThePicture) {
@@ -497,14 +471,8 @@ TEST_F(SafetyRegistration, FilesLoadByTheirBytesWhateverTheirExtension) {
   const testing_support::Image image = Rgb24(8, 5);
   const std::string plainAsCbm = rtl::WideToSjis(folder.File(L"plain.cbm"));
   const std::string wrappedAsBmp = rtl::WideToSjis(folder.File(L"wrapped.bmp"));
-  {
-    rtl::TFileStream file(plainAsCbm, rtl::fmCreate);
-    const Bytes bytes = MakeBmp(image);
-    file.WriteBuffer(bytes.data(), int32_t(bytes.size()));
-  }
-  {
-    rtl::TFileStream file(wrappedAsBmp, rtl::fmCreate);
-    const Bytes bytes = Wrap(MakeBmp(image));
+  for (const auto& [name, bytes] : {std::pair{plainAsCbm, MakeBmp(image)}, std::pair{wrappedAsBmp, Wrap(MakeBmp(image))}}) {
+    rtl::TFileStream file(name, rtl::fmCreate);
     file.WriteBuffer(bytes.data(), int32_t(bytes.size()));
   }
   for (const std::string& name : {plainAsCbm, wrappedAsBmp}) {
