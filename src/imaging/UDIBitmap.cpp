@@ -373,7 +373,9 @@ void TDIBitmap::ReadData(rtl::TStream& stream) {
   // The bitmap form is tested first: its length would have to be 0x????4D42 to look like the
   // graphic's own form, while the own form would need a file size over 1.2 GB to look like it.
   bool ownForm = false;
+  int64_t end = 0;  // of the bitmap form's stated length
   if (rtl::ReadLE16(head + 4) == kBM) {
+    end = int64_t{stream.GetPosition()} - 10 + rtl::ReadLE32(head);
     stream.Seek(4, rtl::TSeekOrigin::soCurrent);
   } else if (rtl::ReadLE16(head) == kBM) {
     ownForm = true;
@@ -382,6 +384,10 @@ void TDIBitmap::ReadData(rtl::TStream& stream) {
   }
   Changed(this);
   ReadDIB(stream);
+  // Whatever the length holds beyond the image belongs to it, not to what follows in the stream.
+  if (!ownForm && end > stream.GetPosition() && end <= stream.GetSize()) {
+    stream.SetPosition(static_cast<int32_t>(end));
+  }
   if (ownForm) {
     uint8_t view[16];
     stream.ReadBuffer(view, sizeof view);
