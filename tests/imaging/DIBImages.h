@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,12 @@ class ByteStream : public rtl::TCustomMemoryStream {
 
 inline void Patch32(Bytes& bytes, std::size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = uint8_t(value >> (8 * i));
+}
+
+// A copy of the bytes with the 32-bit fields at the given offsets set to the given values.
+inline Bytes Patched(Bytes bytes, std::initializer_list<std::pair<std::size_t, uint32_t>> fields) {
+  for (const auto& [at, value] : fields) Patch32(bytes, at, value);
+  return bytes;
 }
 
 // The bytes after their length (u32 little-endian), as the stored form of a bitmap holds its data.

@@ -45,10 +45,6 @@ class SafetyLoad : public ::testing::Test {
 // Plain, repaired, run-length and container-wrapped data all load to the pixels of their image, in
 // the format of its depth; run-length data without a colour count gets the depth's whole palette.
 TEST_F(SafetyLoad, EveryKindOfBmpDataLoadsToThePixelsOfItsImage) {
-  auto patched = [](Bytes bmp, std::size_t at, uint32_t value) {
-    Patch32(bmp, at, value);
-    return bmp;
-  };
   const testing_support::Image small = Rgb24(13, 7), large = Rgb24(31, 17), fewer = Rgb24(6, 5);
   const testing_support::Image rle8 = Indexed(8, 37, 9, 11), rle4 = Indexed(4, 21, 6, 7), full = Indexed(8, 16, 3, 256);
   const testing_support::Image shortTable = Indexed(8, 9, 5, 16), core = Indexed(4, 9, 5, 14);
@@ -63,19 +59,19 @@ TEST_F(SafetyLoad, EveryKindOfBmpDataLoadsToThePixelsOfItsImage) {
       {"plain", small, MakeBmp(small), TPixelFormat::pf24bit, 0},
       {"1 bit, whose palette is left alone", mono, MakeBmp(mono), TPixelFormat::pf1bit, 2},
       // The platform loader alone would read 5 bytes of pixels, or none.
-      {"stating a wrong image size", small, patched(MakeBmp(small), kSizeImageAt, 5), TPixelFormat::pf24bit, 0},
-      {"stating an image size of 0", fewer, patched(MakeBmp(fewer), kSizeImageAt, 0), TPixelFormat::pf24bit, 0},
+      {"stating a wrong image size", small, Patched(MakeBmp(small), {{kSizeImageAt, 5}}), TPixelFormat::pf24bit, 0},
+      {"stating an image size of 0", fewer, Patched(MakeBmp(fewer), {{kSizeImageAt, 0}}), TPixelFormat::pf24bit, 0},
       {"a short colour table", shortTable, MakeBmp(shortTable, {.clrUsed = 16}), TPixelFormat::pf8bit, 0},
       // Fourteen colours: the normalised palette adds black and white and keeps all of them.
       {"a core header", core, MakeBmp(core, {.headerSize = 12}), TPixelFormat::pf4bit, 16},
       {"RLE8", rle8, MakeBmp(rle8, {.compression = BI_RLE8}), TPixelFormat::pf8bit, 256},
-      {"RLE8 stating a size of 0", rle8, patched(MakeBmp(rle8, {.compression = BI_RLE8}), kSizeImageAt, 0),
+      {"RLE8 stating a size of 0", rle8, Patched(MakeBmp(rle8, {.compression = BI_RLE8}), {{kSizeImageAt, 0}}),
        TPixelFormat::pf8bit, 256},
       {"RLE8 of exactly 256 colours", full, MakeBmp(full, {.compression = BI_RLE8, .clrUsed = 256}),
        TPixelFormat::pf8bit, 256},
       {"RLE4", rle4, MakeBmp(rle4, {.compression = BI_RLE4}), TPixelFormat::pf4bit, 16},
       {"a container", large, Wrap(MakeBmp(large)), TPixelFormat::pf24bit, 0},
-      {"a container stating a wrong image size", small, Wrap(patched(MakeBmp(small), kSizeImageAt, 5)),
+      {"a container stating a wrong image size", small, Wrap(Patched(MakeBmp(small), {{kSizeImageAt, 5}})),
        TPixelFormat::pf24bit, 0},
       {"a container of RLE8", rle8, Wrap(MakeBmp(rle8, {.compression = BI_RLE8})), TPixelFormat::pf8bit, 256},
   };
@@ -103,15 +99,11 @@ TEST_F(SafetyLoad, AContainerFoundInTheMiddleOfAStreamIsReadFromThere) {
 
 TEST_F(SafetyLoad, ADamagedContainerRaisesTheContainersErrors) {
   Bytes wrapped = Wrap(MakeBmp(Rgb24(8, 8)));
-  Bytes tooLong = wrapped;
-  Patch32(tooLong, 13, uint32_t(MakeBmp(Rgb24(8, 8)).size() + 100));
-  EXPECT_THROW(Load(tooLong), rtl::EReadError);
+  EXPECT_THROW(Load(Patched(wrapped, {{13, uint32_t(MakeBmp(Rgb24(8, 8)).size() + 100)}})), rtl::EReadError);
   Bytes corrupt = wrapped;
   corrupt[17] = 0x00;  // no zlib header
   EXPECT_THROW(Load(corrupt), data::EZlibError);
-  Bytes empty = wrapped;
-  Patch32(empty, 13, 0);
-  EXPECT_THROW(Load(empty), data::EDecompressionError);
+  EXPECT_THROW(Load(Patched(wrapped, {{13, 0}})), data::EDecompressionError);
 }
 
 TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphicAndNoDataEmptiesThePicture) {
@@ -129,21 +121,14 @@ TEST_F(SafetyLoad, DataThatIsNoBmpRaisesInvalidGraphicAndNoDataEmptiesThePicture
 
 class SafetyHeaderRepair : public SafetyLoad {};
 
-TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999) {
+// A 400 x 360 picture at 24 bits stating 431999 bytes, not 432000: the platform loader alone stops one
+// byte short and the top right pixel loses its red; the repaired load has every pixel.
+TEST_F(SafetyHeaderRepair, A400By360Bmp24StatingOneByteTooFewLoadsWhole) {
   const testing_support::Image image = Rgb24(400, 360);
   Bytes bmp = MakeBmp(image);
   ASSERT_EQ(testing_support::Get32(bmp, kSizeImageAt), 432000u);
-  {
-    ByteStream stream(bmp);
-    EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream));
-    EXPECT_EQ(stream.GetPosition(), 0);
-  }
   Patch32(bmp, kSizeImageAt, 431999);
   ByteStream stream(bmp);
-  EXPECT_TRUE(TSafetyBitmap::NeedsHeaderRepair(stream));
-  EXPECT_EQ(stream.GetPosition(), 0);
-
-  // The platform loader alone stops one byte short: the top right pixel loses its red.
   framework::TBitmap unrepaired;
   unrepaired.LoadFromStream(stream);
   EXPECT_EQ(Pixels(unrepaired)[399], image.ColorAt(399, 0) & 0x00FFFF);
@@ -154,14 +139,15 @@ TEST_F(SafetyHeaderRepair, A400By360Bmp24NeedsNoRepairWith432000AndOneWith431999
 // Only an uncompressed info header whose image size is not that of its rows needs the repair; only
 // run-length compression makes run-length data. Neither probe moves the stream.
 TEST_F(SafetyHeaderRepair, TheProbesTellWhatTheHeadersSay) {
-  Bytes unsized = MakeBmp(Rgb24(6, 5));
-  Patch32(unsized, kSizeImageAt, 0);
+  const Bytes big = MakeBmp(Rgb24(400, 360));
   const struct {
     const char* name;
     Bytes bytes;
     bool repair, rle;
   } cases[] = {
-      {"an image size of 0", unsized, true, false},
+      {"an image size of 0", Patched(MakeBmp(Rgb24(6, 5)), {{kSizeImageAt, 0}}), true, false},
+      {"400 x 360 at 24 bits stating its 432000 bytes", big, false, false},
+      {"400 x 360 at 24 bits stating 431999 bytes", Patched(big, {{kSizeImageAt, 431999}}), true, false},
       {"a short colour table", MakeBmp(Indexed(8, 9, 5, 16), {.clrUsed = 16}), false, false},
       {"a core header", MakeBmp(Indexed(4, 9, 5, 14), {.headerSize = 12}), false, false},
       {"RLE8", MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8}), false, true},
@@ -195,10 +181,7 @@ TEST_F(SafetyHeaderRepair, DataShorterThanTheHeadersDoesNotMatchAndKeepsItsPosit
 }
 
 TEST_F(SafetyHeaderRepair, RowsBeyond32BitsRaiseIntegerOverflow) {
-  Bytes bmp = MakeBmp(Rgb24(4, 4));
-  Patch32(bmp, 18, 0x10000);  // 196,608 bytes a row
-  Patch32(bmp, 22, 0x10000);
-  ByteStream stream(bmp);
+  ByteStream stream(Patched(MakeBmp(Rgb24(4, 4)), {{18, 0x10000}, {22, 0x10000}}));  // 196,608 bytes a row
   const std::string message =
       testing_support::MessageOf<rtl::EIntOverflow>([&] { TSafetyBitmap::NeedsHeaderRepair(stream); });
   EXPECT_EQ(message, rtl::Utf8ToSjis("整数のｵｰﾊﾞｰﾌﾛｰ"));
@@ -273,25 +256,19 @@ TEST_F(SafetyRunLength, DataShorterThanItsHeaderClaimsOrHeadersNoDecoderTakesAre
   const Bytes bmp = MakeBmp(Indexed(8, 37, 9, 11), {.compression = BI_RLE8});
   const uint32_t offBits = testing_support::Get32(bmp, kOffBitsAt);
   const uint32_t runs = uint32_t(bmp.size()) - offBits;
-  auto patched = [&](std::initializer_list<std::pair<std::size_t, uint32_t>> fields) {
-    Bytes bad = bmp;
-    for (const auto& [at, value] : fields) Patch32(bad, at, value);
-    return bad;
-  };
-  Bytes exactRuns = patched({{kSizeImageAt, runs}});
-  EXPECT_NO_THROW(Load(exactRuns));
+  EXPECT_NO_THROW(Load(Patched(bmp, {{kSizeImageAt, runs}})));
   Bytes wrongDepth = bmp;
   wrongDepth[28] = 24;
   const std::pair<const char*, Bytes> cases[] = {
-      {"runs one byte longer than the data", patched({{kSizeImageAt, runs + 1}})},
-      {"bits beyond the data", patched({{kOffBitsAt, uint32_t(bmp.size()) + 1}})},
-      {"bits near the end of 32 bits", patched({{kOffBitsAt, 0xFFFFFFF0u}})},
+      {"runs one byte longer than the data", Patched(bmp, {{kSizeImageAt, runs + 1}})},
+      {"bits beyond the data", Patched(bmp, {{kOffBitsAt, uint32_t(bmp.size()) + 1}})},
+      {"bits near the end of 32 bits", Patched(bmp, {{kOffBitsAt, 0xFFFFFFF0u}})},
       {"256 colours claimed, fewer present", Bytes(bmp.begin(), bmp.begin() + 54 + 1023)},
       {"no runs behind the table", Bytes(bmp.begin(), bmp.begin() + offBits)},
       {"24 bits", wrongDepth},
-      {"top-down", patched({{22, uint32_t(-4)}})},
-      {"no width", patched({{18, 0}})},
-      {"40000 x 40000", patched({{18, 40000}, {22, 40000}})},
+      {"top-down", Patched(bmp, {{22, uint32_t(-4)}})},
+      {"no width", Patched(bmp, {{18, 0}})},
+      {"40000 x 40000", Patched(bmp, {{18, 40000}, {22, 40000}})},
   };
   for (const auto& [name, bytes] : cases) EXPECT_THROW(Load(bytes), framework::EInvalidGraphic) << name;
 }
@@ -312,32 +289,30 @@ testing_support::Image UsingFirstSix(const std::vector<RGBQUAD>& colours) {
                    colours);
 }
 
-TEST_F(SafetyPalette, BlackFirstAndWhiteLastKeepThePalette) {
-  const std::vector<RGBQUAD> colours = FullTableWith(0, 255);
-  Load(MakeBmp(UsingFirstSix(colours)));
-  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
-  ASSERT_EQ(entries.size(), 256u);
-  for (std::size_t i = 0; i < 256; ++i) {
-    EXPECT_EQ(Rgb(entries[i]), testing_support::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
+// An 8-bit picture whose table has black first and white last keeps it as its palette; one with white
+// at index 1 gets it moved to the last entry. Either way the pixels keep their colours, as indexes
+// into the palette it has: white's is 255.
+TEST_F(SafetyPalette, An8BitPictureGetsWhiteAtTheLastEntryAndThePixelsKeepTheirColours) {
+  for (int whiteAt : {255, 1}) {
+    SCOPED_TRACE(whiteAt);
+    const std::vector<RGBQUAD> colours = FullTableWith(0, whiteAt);
+    const testing_support::Image image = UsingFirstSix(colours);
+    Load(MakeBmp(image));
+    const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
+    ASSERT_EQ(entries.size(), 256u);
+    EXPECT_EQ(Rgb(entries[0]), 0u);
+    EXPECT_EQ(Rgb(entries[255]), 0xFFFFFFu);
+    for (std::size_t i = 1; whiteAt == 255 && i < 255; ++i) {
+      EXPECT_EQ(Rgb(entries[i]), testing_support::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue))
+          << i;
+    }
+    EXPECT_EQ(GetNearestPaletteIndex(bitmap.Palette(), RGB(255, 255, 255)), 255u);
+    EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
+    int32_t whiteX = 0;
+    while (whiteX < image.width && image.At(whiteX, 0) != uint32_t(whiteAt)) ++whiteX;
+    ASSERT_LT(whiteX, image.width);
+    EXPECT_EQ(static_cast<const uint8_t*>(bitmap.ScanLine(0))[whiteX], 255);
   }
-}
-
-TEST_F(SafetyPalette, WhiteAtIndexOneMovesToTheLastEntryAndThePixelsKeepTheirColours) {
-  const testing_support::Image image = UsingFirstSix(FullTableWith(0, 1));
-  Load(MakeBmp(image));
-  const std::vector<PALETTEENTRY> entries = PaletteEntries(bitmap.Palette());
-  ASSERT_EQ(entries.size(), 256u);
-  EXPECT_EQ(Rgb(entries[0]), 0u);
-  EXPECT_EQ(Rgb(entries[255]), 0xFFFFFFu);
-  EXPECT_EQ(GetNearestPaletteIndex(bitmap.Palette(), RGB(255, 255, 255)), 255u);
-  EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
-  // The pixels now are indexes into the new palette: white is 255.
-  int32_t whiteX = -1;
-  for (int32_t x = 0; x < image.width && whiteX < 0; ++x) {
-    if (image.At(x, 0) == 1) whiteX = x;
-  }
-  ASSERT_GE(whiteX, 0);
-  EXPECT_EQ(static_cast<const uint8_t*>(bitmap.ScanLine(0))[whiteX], 255);
 }
 
 // A 4-bit picture gets black at 0 and white at 15: one whose table has them elsewhere, and a
@@ -368,11 +343,10 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
 
 class SafetyStoredForm : public SafetyLoad {
  protected:
+  // The stored form stating the length given, with extra bytes after the data.
   static Bytes Stored(const Bytes& data, uint32_t length, std::size_t extra) {
-    Bytes bytes;
-    testing_support::Put32(bytes, length);
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    for (std::size_t i = 0; i < extra; ++i) bytes.push_back(uint8_t(0xA0 + i));
+    Bytes bytes = Patched(LengthPrefixed(data), {{0, length}});
+    bytes.resize(bytes.size() + extra, 0xA0);
     return bytes;
   }
 };
