@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "DIBImages.h"
@@ -69,12 +71,28 @@ Bytes WithView(Bytes bmp, int32_t left, int32_t top, int32_t right, int32_t bott
   return bmp;
 }
 
-::testing::AssertionResult DrawsImage(TDIBitmap& graphic, const Image& image, bool masks565 = false) {
-  Target target(image.width, image.height, kFill);
-  graphic.Draw(target.Canvas(), {0, 0, image.width, image.height});
-  return ShowsAt(target, {0, 0, image.width, image.height},
-                 [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy, masks565); }, kFill);
+// The graphic drawn over the whole of a target of that size on the fill, compared with expected.
+::testing::AssertionResult Draws(framework::TGraphic& graphic, int32_t width, int32_t height,
+                                 const std::function<Rgb(int32_t, int32_t)>& expected) {
+  Target target(width, height, kFill);
+  graphic.Draw(target.Canvas(), {0, 0, width, height});
+  return ShowsAt(target, {0, 0, width, height}, expected, kFill);
 }
+
+::testing::AssertionResult DrawsImage(TDIBitmap& graphic, const Image& image, bool masks565 = false) {
+  return Draws(graphic, image.width, image.height,
+               [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy, masks565); });
+}
+
+// The graphic read from its stored form: the BMP stream, then the view.
+std::unique_ptr<TDIBitmap> ReadStored(const Bytes& data) {
+  auto graphic = std::make_unique<TDIBitmap>();
+  ByteStream stream(data);
+  graphic->ReadData(stream);
+  return graphic;
+}
+
+const std::string kInvalidBitmap = rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
 
 // The class-wide draw mode for the graphics made inside a scope.
 class DrawModeScope {
@@ -108,9 +126,7 @@ TEST(NewDIBitmap, IsEmptyAndDrawsAndWritesNothing) {
   EXPECT_EQ(format, UINT(CF_DIB));
   EXPECT_EQ(data, nullptr);
   EXPECT_EQ(graphic.Palette(), nullptr);
-  Target target(4, 4, kFill);
-  graphic.Draw(target.Canvas(), {0, 0, 4, 4});
-  EXPECT_TRUE(ShowsAt(target, {}, nullptr, kFill));
+  EXPECT_TRUE(Draws(graphic, 4, 4, [](int32_t, int32_t) { return kFill; }));
 }
 
 TEST(DrawMode, IsDirectOutsideTheNTFamilyAndSetFromTheSystemAtStartUp) {
@@ -123,8 +139,6 @@ TEST(DrawMode, IsDirectOutsideTheNTFamilyAndSetFromTheSystemAtStartUp) {
   version.dwOSVersionInfoSize = sizeof version;
   ASSERT_TRUE(GetVersionExA(&version));
   EXPECT_EQ(TDIBitmap::DefaultDrawDirect(), version.dwPlatformId != VER_PLATFORM_WIN32_NT);
-  TDIBitmap made;
-  EXPECT_EQ(made.DrawDirect(), TDIBitmap::DefaultDrawDirect());
   EXPECT_EQ(framework::FindClass("TDIBitmap"), &TDIBitmap::StaticClass());
 }
 
@@ -154,17 +168,6 @@ TEST(LoadBmp, AFourBitTableHasItsCountOfColoursOrSixteen) {
     }
     EXPECT_EQ(Get32(saved, 10), 14u + 40 + 4 * count);      // bfOffBits
     EXPECT_EQ(saved.size(), 14u + 40 + 4 * count + 8 * 3);  // 9 pixels of 4 bits: 8 bytes a row
-  }
-}
-
-TEST(LoadBmp, EveryDepthKeepsItsPixels) {
-  for (int bits : {1, 4, 8, 24, 32}) {
-    SCOPED_TRACE(bits);
-    Image image = bits <= 8 ? Indexed(bits, 13, 5, 1 << std::min(bits, 4)) : Coordinates(13, 5);
-    image.bitCount = bits;
-    auto graphic = Load(MakeBmp(image));
-    EXPECT_EQ(graphic->BitmapInfo().Header.biBitCount, bits);
-    EXPECT_TRUE(DrawsImage(*graphic, image));
   }
 }
 
@@ -199,13 +202,18 @@ TEST(LoadBmp, RunLengthDataLoadsToThePixelsOfThePlainForm) {
   }
 }
 
-TEST(LoadBmp, ACoreHeaderLoadsLikeTheFortyByteOneAndIsSavedAsIt) {
-  for (int bits : {1, 4, 8, 24}) {
-    SCOPED_TRACE(bits);
+// Every depth keeps its pixels, from the 40-byte header or the core one (which has no 32 bits), and
+// is saved with the 40-byte header, four-byte colour entries and the same rows.
+TEST(LoadBmp, EveryDepthKeepsItsPixelsAndACoreHeaderIsSavedAsTheFortyByteOne) {
+  for (auto [headerSize, bits] : {std::pair{40u, 1}, {40u, 4}, {40u, 8}, {40u, 24}, {40u, 32}, {12u, 1}, {12u, 4},
+                                  {12u, 8}, {12u, 24}}) {
+    SCOPED_TRACE(testing::Message() << headerSize << " bytes, " << bits << " bits");
     Image image = bits <= 8 ? Indexed(bits, 11, 6, 1 << std::min(bits, 4)) : Coordinates(11, 6);
-    auto fromCore = Load(MakeBmp(image, {.headerSize = 12}));
-    EXPECT_TRUE(DrawsImage(*fromCore, image));
-    Bytes saved = Saved(*fromCore);
+    image.bitCount = bits;
+    auto graphic = Load(MakeBmp(image, {.headerSize = headerSize}));
+    EXPECT_EQ(graphic->BitmapInfo().Header.biBitCount, bits);
+    EXPECT_TRUE(DrawsImage(*graphic, image));
+    Bytes saved = Saved(*graphic);
     Bytes plain = MakeBmp(image);
     ASSERT_EQ(saved.size(), plain.size());
     EXPECT_EQ(Get32(saved, 14), 40u);
@@ -244,8 +252,7 @@ TEST(LoadBmp, AStreamNotBeginningWithBMIsRefusedAndTheImageKept) {
   Bytes other = MakeBmp(Coordinates(5, 5));
   other[1] = 'A';
   ByteStream stream(other);
-  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic->LoadFromStream(stream); }),
-            rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic->LoadFromStream(stream); }), kInvalidBitmap);
   EXPECT_TRUE(DrawsImage(*graphic, image));
 }
 
@@ -287,9 +294,9 @@ TEST(LoadBmp, HeadersOfOtherSizesAndImpossibleFieldsAreRefused) {
   EXPECT_TRUE(refused(46, 257)) << "257 colours";
   EXPECT_TRUE(refused(18, 0x08000000)) << "a section over the size limit";
   EXPECT_TRUE(refused(18, 0x7FFFFFFF)) << "rows too long for 32 bits";
-  Bytes rleTopDown = MakeBmp(Indexed(8, 4, 4, 4), {.compression = BI_RLE8});
-  Patch32(rleTopDown, 22, uint32_t(-4));
-  EXPECT_TRUE(Refused<framework::EInvalidGraphic>(rleTopDown)) << "top-down run-length rows";
+  EXPECT_TRUE(Refused<framework::EInvalidGraphic>(
+      Patched(MakeBmp(Indexed(8, 4, 4, 4), {.compression = BI_RLE8}), {{22, uint32_t(-4)}})))
+      << "top-down run-length rows";
   // The compression code is kept in 16 bits: beyond them the range error, before any check of its
   // meaning.
   for (uint32_t code : {0x10000u, 0x10001u, 0xFFFFFFFFu}) {
@@ -377,9 +384,7 @@ TEST(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   restored.ReadData(stream);
   EXPECT_EQ(stream.GetPosition(), int32_t(data.size()));
   EXPECT_EQ(restored.ViewRect(), (TRect{0, 0, 10, 50}));
-  Target target(100, 50, kFill);
-  restored.Draw(target.Canvas(), {0, 0, 100, 50});
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 100, 50}, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }, kFill));
+  EXPECT_TRUE(Draws(restored, 100, 50, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }));
   // An empty view of an image is no empty graphic.
   graphic->SetWidth(0);
   EXPECT_FALSE(graphic->Empty());
@@ -412,8 +417,7 @@ TEST(StoredForm, DataOfNeitherFormOrAnImpossibleViewIsRefused) {
   data[0] = 'b';
   TDIBitmap graphic;
   ByteStream stream(data);
-  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.ReadData(stream); }),
-            rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です"));
+  EXPECT_EQ(MessageOf<framework::EInvalidGraphic>([&] { graphic.ReadData(stream); }), kInvalidBitmap);
   EXPECT_TRUE(graphic.Empty());
   ByteStream overflowing(WithView(MakeBmp(Rows(2, 2)), INT32_MIN, 0, INT32_MAX, 2));
   EXPECT_THROW(graphic.ReadData(overflowing), framework::EInvalidGraphic) << "a view whose size overflows";
@@ -427,12 +431,8 @@ TEST(StoredForm, ThePicturesDataKeepsTheGraphicAndItsView) {
   DrawModeScope restore(TDIBitmap::DefaultDrawDirect());
   imaging::InitDIBitmapDrawMode();
   Image image = Coordinates(20, 10);
-  Bytes data = WithView(MakeBmp(image), 5, 2, 15, 8);
-  TDIBitmap graphic;
-  ByteStream stream(data);
-  graphic.ReadData(stream);
   framework::TPicture picture;
-  picture.SetGraphic(&graphic);
+  picture.SetGraphic(ReadStored(WithView(MakeBmp(image), 5, 2, 15, 8)).get());
   auto* copy = dynamic_cast<TDIBitmap*>(picture.Graphic());
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->ViewRect(), (TRect{5, 2, 15, 8}));
@@ -453,9 +453,7 @@ class DIBitmapDraw : public ::testing::TestWithParam<bool> {
  protected:
   std::unique_ptr<TDIBitmap> Read(const Bytes& data) {
     DrawModeScope mode(GetParam());
-    auto graphic = std::make_unique<TDIBitmap>();
-    ByteStream stream(data);
-    graphic->ReadData(stream);
+    auto graphic = ReadStored(data);
     EXPECT_EQ(graphic->DrawDirect(), GetParam());
     return graphic;
   }
@@ -474,10 +472,9 @@ TEST_P(DIBitmapDraw, TheViewIsDrawnAtItsSizeOrStretched) {
                         kFill));
     EXPECT_FALSE(graphic->Canvas().HandleAllocated()) << "the memory context is let go";
     auto rows = Read(WithView(MakeBmp(Rows(4, 100), {.topDown = topDown}), 0, 10, 4, 30));
-    Target stretched(4, 40, kFill);
-    rows->Draw(stretched.Canvas(), {0, 0, 4, 40});
-    EXPECT_TRUE(ShowsAt(stretched, {0, 0, 4, 40},
-                        [](int32_t, int32_t dy) { return MakeRgb(20 + dy / 2, 20 + dy / 2, 20 + dy / 2); }, kFill));
+    EXPECT_TRUE(Draws(*rows, 4, 40, [](int32_t, int32_t dy) {
+      return MakeRgb(20 + dy / 2, 20 + dy / 2, 20 + dy / 2);
+    }));
   }
 }
 
@@ -518,10 +515,9 @@ TEST_P(DIBitmapDraw, DrawingOnTheGraphicsCanvasChangesItsPixels) {
   auto graphic = Read(WithView(MakeBmp(Rows(6, 6)), 0, 0, 6, 6));
   graphic->Canvas().Brush().SetColor(framework::TColor(0x00C08040));
   graphic->Canvas().FillRect({0, 0, 3, 6});
-  Target target(6, 6, kFill);
-  graphic->Draw(target.Canvas(), {0, 0, 6, 6});
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 6, 6}, [](int32_t dx, int32_t dy) { return dx < 3 ? MakeRgb(0x40, 0x80, 0xC0) : MakeRgb(10 + dy, 10 + dy, 10 + dy); },
-                      kFill));
+  EXPECT_TRUE(Draws(*graphic, 6, 6, [](int32_t dx, int32_t dy) {
+    return dx < 3 ? MakeRgb(0x40, 0x80, 0xC0) : MakeRgb(10 + dy, 10 + dy, 10 + dy);
+  }));
   EXPECT_EQ(Saved(*graphic)[54], 0xC0) << "the saved stream holds the drawn pixels";
 }
 
@@ -707,12 +703,10 @@ TEST(DIBitmapAssign, FromAFrameworkBitmapOrAnotherDIBitmap) {
   EXPECT_TRUE(graphic.Empty());
   EXPECT_EQ(graphic.Width(), 0);
 
-  TDIBitmap source;
-  ByteStream viewed(WithView(MakeBmp(Coordinates(30, 20)), 3, 4, 13, 9));
-  source.ReadData(viewed);
-  graphic.Assign(&source);
+  auto source = ReadStored(WithView(MakeBmp(Coordinates(30, 20)), 3, 4, 13, 9));
+  graphic.Assign(source.get());
   EXPECT_EQ(graphic.ViewRect(), (TRect{3, 4, 13, 9}));
-  EXPECT_EQ(Saved(graphic), Saved(source));
+  EXPECT_EQ(Saved(graphic), Saved(*source));
   TDIBitmap emptyGraphic;
   graphic.Assign(&emptyGraphic);
   EXPECT_TRUE(graphic.Empty());
@@ -720,20 +714,16 @@ TEST(DIBitmapAssign, FromAFrameworkBitmapOrAnotherDIBitmap) {
 
 TEST(DIBitmapAssign, IntoAFrameworkBitmapGoesTheViewWithACopyOfThePaletteInTheBitmapsFormat) {
   Image image = Indexed(8, 20, 10, 6);
-  TDIBitmap source;
-  ByteStream stream(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
-  source.ReadData(stream);
+  auto source = ReadStored(WithView(MakeBmp(image, {.clrUsed = 6}), 4, 2, 12, 8));
   framework::TBitmap bitmap;
   bitmap.SetPixelFormat(framework::TPixelFormat::pf24bit);  // exact colours on any screen
-  bitmap.Assign(&source);
+  bitmap.Assign(source.get());
   EXPECT_EQ(bitmap.Width(), 8);
   EXPECT_EQ(bitmap.Height(), 6);
   ASSERT_NE(bitmap.Palette(), nullptr);
-  EXPECT_NE(bitmap.Palette(), source.Palette());
-  EXPECT_EQ(PaletteEntries(bitmap.Palette()), PaletteEntries(source.Palette()));
-  Target target(8, 6, kFill);
-  bitmap.Draw(target.Canvas(), {0, 0, 8, 6});
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }, kFill));
+  EXPECT_NE(bitmap.Palette(), source->Palette());
+  EXPECT_EQ(PaletteEntries(bitmap.Palette()), PaletteEntries(source->Palette()));
+  EXPECT_TRUE(Draws(bitmap, 8, 6, [&](int32_t dx, int32_t dy) { return image.ColorAt(4 + dx, 2 + dy); }));
   // The bitmap keeps the format it has; the graphic's pixels are drawn into it.
   auto whole = Load(MakeBmp(image, {.clrUsed = 6}));
   const std::vector<uint32_t> expected =
