@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,13 +49,7 @@ void LoadBytes(TSafetyBitmap& bitmap, const Bytes& bytes) {
 // Counts the library's DIB stretches and passes them on.
 class StretchCounter {
  public:
-  StretchCounter() : old_(imaging::StretchDIBitsCall()) {
-    count_ = 0;
-    imaging::StretchDIBitsCall() = &Count;
-  }
-  ~StretchCounter() { imaging::StretchDIBitsCall() = old_; }
-  StretchCounter(const StretchCounter&) = delete;
-  StretchCounter& operator=(const StretchCounter&) = delete;
+  StretchCounter() { count_ = 0; }
   int count() const { return count_; }
   void Reset() { count_ = 0; }
 
@@ -65,8 +60,16 @@ class StretchCounter {
     return ::StretchDIBits(dc, x, y, w, h, sx, sy, sw, sh, bits, info, usage, rop);
   }
   static inline int count_ = 0;
-  imaging::TStretchDIBitsCall old_;
+  StretchCalls replaced_{&Count, imaging::StretchBltCall()};
 };
+
+// The picture drawn at its size on the fill, every pixel compared with expected.
+::testing::AssertionResult DrawsAtItsSize(TSafetyBitmap& picture,
+                                          const std::function<Rgb(int32_t, int32_t)>& expected) {
+  Target target(picture.Width(), picture.Height(), kFill);
+  target.Canvas().Draw(0, 0, picture);
+  return ShowsAt(target, {0, 0, picture.Width(), picture.Height()}, expected, kFill);
+}
 
 // A memory canvas on a 32-bit top-down section, made for a reference device (a printer here).
 class MemoryTarget : public imaging::TMemoryCanvas {
@@ -165,9 +168,7 @@ TEST_P(SafetyDraw, APictureMasksExactlyThePixelsOfItsTransparentColour) {
     picture.SetTransparent(true);
     if (c.transparent) picture.SetTransparentColor(*c.transparent);
     const int32_t w = c.picture.width, h = c.picture.height;
-    Target target(w, h, kFill);
-    target.Canvas().Draw(0, 0, picture);
-    EXPECT_TRUE(ShowsAt(target, {0, 0, w, h}, Through(c.picture, c.masked), kFill));
+    EXPECT_TRUE(DrawsAtItsSize(picture, Through(c.picture, c.masked)));
     Target stretched(2 * w + 4, 2 * h + 4, kFill);
     stretched.Canvas().StretchDraw({2, 2, 2 + 2 * w, 2 + 2 * h}, picture);
     EXPECT_TRUE(ShowsAt(stretched, {2, 2, 2 + 2 * w, 2 + 2 * h}, Through(c.picture, c.masked, 2), kFill))
@@ -222,11 +223,9 @@ TEST_P(SafetyDraw, TheMaskOfEveryFormatIsWhatGetPixelReadsPixelByPixel) {
     const int32_t h = picture.Height();
     Target plain(w, h, kFill);
     plain.Canvas().Draw(0, 0, picture);
-    std::vector<COLORREF> shown;
     HDC source = picture.Canvas().Handle();
-    for (int32_t y = 0; y < h; ++y) {
-      for (int32_t x = 0; x < w; ++x) shown.push_back(GetPixel(source, x, y));
-    }
+    const std::vector<uint32_t> shown =
+        ExpectedPixels(w, h, [&](int32_t x, int32_t y) { return GetPixel(source, x, y); });
     auto transparent = [&](COLORREF colour, int32_t x, int32_t y) { return shown[std::size_t(y * w + x)] == colour; };
     picture.SetTransparent(true);
     const int32_t columns[] = {0, w / 2 - 1, w / 2, w - 1};
@@ -234,13 +233,10 @@ TEST_P(SafetyDraw, TheMaskOfEveryFormatIsWhatGetPixelReadsPixelByPixel) {
       const COLORREF colour = shown[std::size_t(probe % h * w + columns[probe])];
       SCOPED_TRACE(colour);
       picture.SetTransparentColor(static_cast<framework::TColor>(colour));
-      Target target(w, h, kFill);
-      target.Canvas().Draw(0, 0, picture);
+      EXPECT_TRUE(DrawsAtItsSize(
+          picture, [&](int32_t x, int32_t y) { return transparent(colour, x, y) ? kFill : plain.Pixel(x, y); }));
       EXPECT_EQ(ReadPixels(picture.Mask().Handle(), w, h),
                 ExpectedPixels(w, h, [&](int32_t x, int32_t y) { return transparent(colour, x, y) ? 0xFFFFFFu : 0u; }));
-      EXPECT_TRUE(ShowsAt(target, {0, 0, w, h},
-                          [&](int32_t x, int32_t y) { return transparent(colour, x, y) ? kFill : plain.Pixel(x, y); },
-                          kFill));
     }
   }
 }
@@ -316,16 +312,14 @@ TEST_P(SafetyDraw, ChangesMakeTheCachesStaleAndATransparentDrawRebuildsThem) {
 
   bitmap.SetTransparentColor(framework::clBlue);
   EXPECT_TRUE(bitmap.MaskStale());
-  target.Fill(kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_TRUE(ShowsAt(target, {0, 0, 8, 6}, Through(image, kBlue), kFill));
+  EXPECT_TRUE(DrawsAtItsSize(bitmap, Through(image, kBlue)));
 
   bitmap.Canvas().SetPixel(1, 1, framework::clBlue);
   EXPECT_TRUE(bitmap.MaskStale());
   EXPECT_TRUE(bitmap.MaskedImageStale());
-  target.Fill(kFill);
-  target.Canvas().Draw(0, 0, bitmap);
-  EXPECT_EQ(target.Pixel(1, 1), kFill) << "the pixel made blue is transparent now";
+  EXPECT_TRUE(DrawsAtItsSize(
+      bitmap, [&](int32_t x, int32_t y) { return x == 1 && y == 1 ? kFill : Through(image, kBlue)(x, y); }))
+      << "the pixel made blue is transparent now";
 }
 
 TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
@@ -346,9 +340,7 @@ TEST_P(SafetyDraw, AssignFromASafetyBitmapCopiesMaskMaskedCopyAndFlags) {
   } else {
     EXPECT_EQ(copy.MaskDIB().Holder(), nullptr);
   }
-  Target other(8, 6, kFill);
-  other.Canvas().Draw(0, 0, copy);
-  EXPECT_TRUE(ShowsAt(other, {0, 0, 8, 6}, Through(image, kRed), kFill));
+  EXPECT_TRUE(DrawsAtItsSize(copy, Through(image, kRed)));
 
   framework::TBitmap plain;
   plain.Assign(&bitmap);
