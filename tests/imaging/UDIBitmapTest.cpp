@@ -47,22 +47,20 @@ Image Indexed(int bitCount, int32_t width, int32_t height, int colors) {
   }, TestColors(colors));
 }
 
-std::unique_ptr<TDIBitmap> Load(const Bytes& bmp) {
+// The graphic loaded from the BMP stream; where the load left the stream goes to endedAt if given.
+std::unique_ptr<TDIBitmap> Load(const Bytes& bmp, int32_t* endedAt = nullptr) {
   auto graphic = std::make_unique<TDIBitmap>();
   ByteStream stream(bmp);
   graphic->LoadFromStream(stream);
+  if (endedAt) *endedAt = stream.GetPosition();
   return graphic;
 }
 
-Bytes Saved(const TDIBitmap& graphic) {
+// The BMP stream the graphic saves, or with WriteData its stored form.
+Bytes Saved(const TDIBitmap& graphic,
+            void (TDIBitmap::*write)(rtl::TStream&) const = &TDIBitmap::SaveToStream) {
   rtl::TMemoryStream stream;
-  graphic.SaveToStream(stream);
-  return testing_support::Contents(stream);
-}
-
-Bytes WrittenData(const TDIBitmap& graphic) {
-  rtl::TMemoryStream stream;
-  graphic.WriteData(stream);
+  (graphic.*write)(stream);
   return testing_support::Contents(stream);
 }
 
@@ -151,17 +149,16 @@ TEST(LoadBmp, AFourBitTableHasItsCountOfColoursOrSixteen) {
     SCOPED_TRACE(count);
     Image image = Indexed(4, 9, 3, count);
     Bytes bmp = MakeBmp(image, {.clrUsed = count == 16 ? 0u : uint32_t(count)});
-    ByteStream stream(bmp);
-    TDIBitmap graphic;
-    graphic.LoadFromStream(stream);
-    EXPECT_EQ(stream.GetPosition(), int32_t(bmp.size()));
-    ASSERT_EQ(graphic.ColorCount(), count);
+    int32_t endedAt = 0;
+    auto graphic = Load(bmp, &endedAt);
+    EXPECT_EQ(endedAt, int32_t(bmp.size()));
+    ASSERT_EQ(graphic->ColorCount(), count);
     for (int i = 0; i < count; ++i) {
-      EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbRed, image.colors[i].rgbRed) << i;
-      EXPECT_EQ(graphic.BitmapInfo().Colors[i].rgbBlue, image.colors[i].rgbBlue) << i;
+      EXPECT_EQ(graphic->BitmapInfo().Colors[i].rgbRed, image.colors[i].rgbRed) << i;
+      EXPECT_EQ(graphic->BitmapInfo().Colors[i].rgbBlue, image.colors[i].rgbBlue) << i;
     }
-    EXPECT_TRUE(DrawsImage(graphic, image));
-    Bytes saved = Saved(graphic);
+    EXPECT_TRUE(DrawsImage(*graphic, image));
+    Bytes saved = Saved(*graphic);
     ASSERT_GE(saved.size(), 54u);
     if (count != 16) {
       EXPECT_EQ(Get32(saved, 14 + 32), uint32_t(count));  // biClrUsed
@@ -311,17 +308,13 @@ TEST(LoadBmp, RunLengthDataOfSizeZeroReadsAsABlankImage) {
     const int bits = compression == BI_RLE8 ? 8 : 4;
     SCOPED_TRACE(bits);
     Image image = Indexed(bits, 6, 3, 5);
-    Bytes bmp = MakeBmp(image, {.compression = compression, .clrUsed = 5});
-    Patch32(bmp, 34, 0);
-    const size_t tableEnd = 14 + 40 + 4 * 5;
-    ByteStream stream(bmp);
-    TDIBitmap graphic;
-    graphic.LoadFromStream(stream);
-    EXPECT_EQ(stream.GetPosition(), int32_t(tableEnd));
-    EXPECT_EQ(graphic.Width(), 6);
-    EXPECT_EQ(graphic.Height(), 3);
-    EXPECT_EQ(graphic.BitmapInfo().Header.biCompression, uint32_t{BI_RGB});
-    EXPECT_TRUE(DrawsImage(graphic, MakeImage(6, 3, bits, [](int32_t, int32_t) { return 0u; }, image.colors)));
+    int32_t endedAt = 0;
+    auto graphic = Load(Patched(MakeBmp(image, {.compression = compression, .clrUsed = 5}), {{34, 0}}), &endedAt);
+    EXPECT_EQ(endedAt, 14 + 40 + 4 * 5) << "the end of the colour table";
+    EXPECT_EQ(graphic->Width(), 6);
+    EXPECT_EQ(graphic->Height(), 3);
+    EXPECT_EQ(graphic->BitmapInfo().Header.biCompression, uint32_t{BI_RGB});
+    EXPECT_TRUE(DrawsImage(*graphic, MakeImage(6, 3, bits, [](int32_t, int32_t) { return 0u; }, image.colors)));
   }
 }
 
@@ -376,7 +369,7 @@ TEST(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   EXPECT_FALSE(graphic->Empty());
   Bytes whole = Saved(*graphic);
   EXPECT_EQ(Get32(whole, 18), 100u) << "SaveToStream still writes the whole image";
-  Bytes data = WrittenData(*graphic);
+  Bytes data = Saved(*graphic, &TDIBitmap::WriteData);
   EXPECT_EQ(data, WithView(whole, 0, 0, 10, 50));
 
   TDIBitmap restored;
