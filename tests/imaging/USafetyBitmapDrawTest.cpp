@@ -449,17 +449,11 @@ TEST_P(SafetyPrint, AMetafileMadeForThePrinterRecordsTheDrawAndKeepsItsState) {
 }
 
 // Outside the NT family pictures reach printers through DIBs, drawn row by row when refused.
-class SafetyPrintElsewhere : public ::testing::Test, protected SceneBitmap {
- protected:
-  void SetUp() override { ASSERT_NE(HDC(printer), nullptr) << testing_support::TestPrinterFailure(); }
+class SafetyPrintElsewhere : public SafetyPrint {};
 
-  const testing_support::TTestPrinterDC printer;
+INSTANTIATE_TEST_SUITE_P(OtherFamily, SafetyPrintElsewhere, ::testing::Values(false), FamilyName);
 
- private:
-  testing_support::TSystemFamily family_{false};
-};
-
-TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
+TEST_P(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   LoadScene(8, 6);
   MakeTransparent(framework::clRed);
   MemoryTarget target(8, 6, printer);
@@ -483,7 +477,7 @@ TEST_F(SafetyPrintElsewhere, APrinterThatRefusesAWholeStretchGetsItRowByRow) {
   }
 }
 
-TEST_F(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {
+TEST_P(SafetyPrintElsewhere, AnErrorWhilePrintingLeavesTheCanvasAsItWas) {
   // One pixel wide and 100,000 high, banded into 30,000 rows: a band's source row overflows.
   image = Rgb24(1, 100000, [](int, int y) { return y % 2 == 0 ? kRed : 0x00FF00u; });
   LoadBytes(bitmap, MakeBmp(image));
