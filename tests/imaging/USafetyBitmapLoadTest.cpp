@@ -45,10 +45,9 @@ class SafetyLoad : public ::testing::Test {
 // Plain, repaired, run-length and container-wrapped data all load to the pixels of their image, in
 // the format of its depth; run-length data without a colour count gets the depth's whole palette.
 TEST_F(SafetyLoad, EveryKindOfBmpDataLoadsToThePixelsOfItsImage) {
-  const testing_support::Image small = Rgb24(13, 7), large = Rgb24(31, 17), fewer = Rgb24(6, 5);
-  const testing_support::Image rle8 = Indexed(8, 37, 9, 11), rle4 = Indexed(4, 21, 6, 7), full = Indexed(8, 16, 3, 256);
-  const testing_support::Image shortTable = Indexed(8, 9, 5, 16), core = Indexed(4, 9, 5, 14);
-  const testing_support::Image mono = Indexed(1, 19, 3, 2);
+  const Image small = Rgb24(13, 7), large = Rgb24(31, 17), fewer = Rgb24(6, 5), mono = Indexed(1, 19, 3, 2);
+  const Image rle8 = Indexed(8, 37, 9, 11), rle4 = Indexed(4, 21, 6, 7), full = Indexed(8, 16, 3, 256);
+  const Image shortTable = Indexed(8, 9, 5, 16), core = Indexed(4, 9, 5, 14);
   const struct {
     const char* name;
     const testing_support::Image& image;
@@ -167,8 +166,7 @@ TEST_F(SafetyHeaderRepair, DataShorterThanTheHeadersDoesNotMatchAndKeepsItsPosit
   Patch32(bmp, kSizeImageAt, 0);
   Bytes bytes = prefix;
   bytes.insert(bytes.end(), bmp.begin(), bmp.begin() + 54);
-  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{13}, std::size_t{14}, std::size_t{17},
-                          std::size_t{18}, std::size_t{53}}) {
+  for (std::size_t cut : {0u, 1u, 13u, 14u, 17u, 18u, 53u}) {
     TGuardedStream stream(Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(2 + cut)));
     stream.SetPosition(2);
     EXPECT_FALSE(TSafetyBitmap::NeedsHeaderRepair(stream)) << cut;
@@ -182,8 +180,7 @@ TEST_F(SafetyHeaderRepair, DataShorterThanTheHeadersDoesNotMatchAndKeepsItsPosit
 
 TEST_F(SafetyHeaderRepair, RowsBeyond32BitsRaiseIntegerOverflow) {
   ByteStream stream(Patched(MakeBmp(Rgb24(4, 4)), {{18, 0x10000}, {22, 0x10000}}));  // 196,608 bytes a row
-  const std::string message =
-      testing_support::MessageOf<rtl::EIntOverflow>([&] { TSafetyBitmap::NeedsHeaderRepair(stream); });
+  const std::string message = MessageOf<rtl::EIntOverflow>([&] { TSafetyBitmap::NeedsHeaderRepair(stream); });
   EXPECT_EQ(message, rtl::Utf8ToSjis("整数のｵｰﾊﾞｰﾌﾛｰ"));
   EXPECT_EQ(stream.GetPosition(), 0);
 }
@@ -213,9 +210,9 @@ class SafetyRunLength : public SafetyLoad {};
 TEST_F(SafetyRunLength, RunsThatSkipPixelsLeaveThemAtTheFirstColourOfAFreshImage) {
   std::vector<RGBQUAD> colours = testing_support::TestColors(4);
   colours[0] = {0, 0, 0, 0};
-  Bytes bmp = MakeBmp(Indexed(8, 6, 3, 4), {.compression = BI_RLE8, .clrUsed = 4});
+  Bytes bmp = MakeBmp(MakeImage(6, 3, 8, [](int32_t, int32_t) { return 0u; }, colours),
+                      {.compression = BI_RLE8, .clrUsed = 4});
   const uint32_t offBits = testing_support::Get32(bmp, kOffBitsAt);
-  for (int i = 0; i < 4; ++i) std::memcpy(&bmp[54 + 4 * std::size_t(i)], &colours[std::size_t(i)], 4);
   // One run of two pixels of colour 3 on the bottom row, then the end of the bitmap.
   bmp.resize(offBits);
   for (uint8_t b : {2, 3, 0, 1}) bmp.push_back(b);
@@ -303,8 +300,7 @@ TEST_F(SafetyPalette, An8BitPictureGetsWhiteAtTheLastEntryAndThePixelsKeepTheirC
     EXPECT_EQ(Rgb(entries[0]), 0u);
     EXPECT_EQ(Rgb(entries[255]), 0xFFFFFFu);
     for (std::size_t i = 1; whiteAt == 255 && i < 255; ++i) {
-      EXPECT_EQ(Rgb(entries[i]), testing_support::MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue))
-          << i;
+      EXPECT_EQ(Rgb(entries[i]), MakeRgb(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue)) << i;
     }
     EXPECT_EQ(GetNearestPaletteIndex(bitmap.Palette(), RGB(255, 255, 255)), 255u);
     EXPECT_EQ(Pixels(bitmap), ColoursOf(image));
@@ -322,10 +318,8 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
   std::vector<RGBQUAD> sixteen = testing_support::TestColors(16), five = testing_support::TestColors(5);
   sixteen[3] = five[0] = {0, 0, 0, 0};
   sixteen[4] = five[4] = {255, 255, 255, 0};
-  const testing_support::Image plain =
-      MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, sixteen);
-  const testing_support::Image rle =
-      MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, five);
+  const Image plain = MakeImage(9, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 16); }, sixteen);
+  const Image rle = MakeImage(12, 4, 4, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, five);
   const std::pair<const testing_support::Image*, Bytes> cases[] = {
       {&plain, MakeBmp(plain)}, {&rle, MakeBmp(rle, {.compression = BI_RLE4, .clrUsed = 5})}};
   for (const auto& [image, bmp] : cases) {
@@ -341,15 +335,14 @@ TEST_F(SafetyPalette, A4BitPictureGetsBlackAt0AndWhiteAt15) {
 
 // --- the stored form ---
 
-class SafetyStoredForm : public SafetyLoad {
- protected:
-  // The stored form stating the length given, with extra bytes after the data.
-  static Bytes Stored(const Bytes& data, uint32_t length, std::size_t extra) {
-    Bytes bytes = Patched(LengthPrefixed(data), {{0, length}});
-    bytes.resize(bytes.size() + extra, 0xA0);
-    return bytes;
-  }
-};
+class SafetyStoredForm : public SafetyLoad {};
+
+// The stored form stating the length given, with extra bytes after the data.
+Bytes Stored(const Bytes& data, uint32_t length, std::size_t extra) {
+  Bytes bytes = Patched(LengthPrefixed(data), {{0, length}});
+  bytes.resize(bytes.size() + extra, 0xA0);
+  return bytes;
+}
 
 // Exactly the length is read, of plain, run-length (from the stream itself) or wrapped data, and
 // whatever follows is left unread.
