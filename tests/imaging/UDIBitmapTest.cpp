@@ -82,11 +82,13 @@ Bytes WithView(Bytes bmp, int32_t left, int32_t top, int32_t right, int32_t bott
                [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy, masks565); });
 }
 
-// The graphic read from its stored form: the BMP stream, then the view.
-std::unique_ptr<TDIBitmap> ReadStored(const Bytes& data) {
+// The graphic read from its stored form: the BMP stream, then the view; where the read left the
+// stream goes to endedAt if given.
+std::unique_ptr<TDIBitmap> ReadStored(const Bytes& data, int32_t* endedAt = nullptr) {
   auto graphic = std::make_unique<TDIBitmap>();
   ByteStream stream(data);
   graphic->ReadData(stream);
+  if (endedAt) *endedAt = stream.GetPosition();
   return graphic;
 }
 
@@ -372,12 +374,11 @@ TEST(StoredForm, TheViewIsWrittenBehindTheBmpStreamAndReadBack) {
   Bytes data = Saved(*graphic, &TDIBitmap::WriteData);
   EXPECT_EQ(data, WithView(whole, 0, 0, 10, 50));
 
-  TDIBitmap restored;
-  ByteStream stream(data);
-  restored.ReadData(stream);
-  EXPECT_EQ(stream.GetPosition(), int32_t(data.size()));
-  EXPECT_EQ(restored.ViewRect(), (TRect{0, 0, 10, 50}));
-  EXPECT_TRUE(Draws(restored, 100, 50, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }));
+  int32_t endedAt = 0;
+  auto restored = ReadStored(data, &endedAt);
+  EXPECT_EQ(endedAt, int32_t(data.size()));
+  EXPECT_EQ(restored->ViewRect(), (TRect{0, 0, 10, 50}));
+  EXPECT_TRUE(Draws(*restored, 100, 50, [](int32_t dx, int32_t dy) { return MakeRgb(dx / 10, dy, 7); }));
   // An empty view of an image is no empty graphic.
   graphic->SetWidth(0);
   EXPECT_FALSE(graphic->Empty());
@@ -396,12 +397,11 @@ TEST(StoredForm, TheFrameworkBitmapsFormLoadsTheWholeImageAndReadsNoFurther) {
     Bytes data = LengthPrefixed(bmp);
     ASSERT_EQ(data[0] == 'B' && data[1] == 'M', looksLikeBM);
     data.insert(data.end(), {'X', 'Y', 'Z'});
-    TDIBitmap graphic;
-    ByteStream stream(data);
-    graphic.ReadData(stream);
-    EXPECT_EQ(stream.GetPosition(), int32_t(4 + bmp.size()));
-    EXPECT_EQ(graphic.ViewRect(), (TRect{0, 0, image.width, image.height}));
-    EXPECT_TRUE(DrawsImage(graphic, image));
+    int32_t endedAt = 0;
+    auto graphic = ReadStored(data, &endedAt);
+    EXPECT_EQ(endedAt, int32_t(4 + bmp.size()));
+    EXPECT_EQ(graphic->ViewRect(), (TRect{0, 0, image.width, image.height}));
+    EXPECT_TRUE(DrawsImage(*graphic, image));
   }
 }
 
