@@ -118,11 +118,12 @@ class SafetyDraw : public ::testing::TestWithParam<bool>, protected SceneBitmap 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, SafetyDraw, ::testing::Values(true, false),
                          FamilyName);
 
-std::vector<RGBQUAD> TableWithRed() {
-  std::vector<RGBQUAD> colours = testing_support::TestColors(256);
+// Test colours with black first, white last and pure red at redAt.
+std::vector<RGBQUAD> TableWithRed(int count, int redAt) {
+  std::vector<RGBQUAD> colours = testing_support::TestColors(count);
   colours[0] = {0, 0, 0, 0};
-  colours[3] = {0, 0, 255, 0};  // pure red
-  colours[255] = {255, 255, 255, 0};
+  colours[std::size_t(redAt)] = {0, 0, 255, 0};
+  colours[std::size_t(count - 1)] = {255, 255, 255, 0};
   return colours;
 }
 
@@ -130,10 +131,8 @@ std::vector<RGBQUAD> TableWithRed() {
 // the bottom-left pixel's colour unless one is given, compared without a 32-bit picture's fourth
 // byte; an 8-bit picture's colour must be an entry of its palette, or nothing is masked.
 TEST_P(SafetyDraw, APictureMasksExactlyThePixelsOfItsTransparentColour) {
-  std::vector<RGBQUAD> sixteen = testing_support::TestColors(16);
-  sixteen[0] = {0, 0, 0, 0};
-  sixteen[6] = {0, 0, 255, 0};
-  sixteen[15] = {255, 255, 255, 0};
+  const Image eight =
+      MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed(256, 3));
   // Colours every screen shows exactly, palette screens included.
   static const Rgb pure[] = {kRed, kBlue, 0x00FF00, 0xFFFF00, 0x000000};
   using framework::TPixelFormat;
@@ -149,12 +148,11 @@ TEST_P(SafetyDraw, APictureMasksExactlyThePixelsOfItsTransparentColour) {
       {"32 bits",
        MakeImage(7, 5, 32, [](int32_t x, int32_t y) { return Scene(x, y) | (uint32_t(x * 40 + y) << 24); }),
        TPixelFormat::pf32bit, framework::clBlue, kBlue},
-      {"8 bits", MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed()),
-       TPixelFormat::pf8bit, framework::clRed, kRed},
-      {"8 bits, a colour not in the palette",
-       MakeImage(9, 4, 8, [](int32_t x, int32_t y) { return uint32_t((x + y) % 5); }, TableWithRed()),
-       TPixelFormat::pf8bit, static_cast<framework::TColor>(RGB(254, 0, 0)), kFill},  // no pixel has it
-      {"4 bits", MakeImage(11, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x * 2 + y) % 8); }, sixteen),
+      {"8 bits", eight, TPixelFormat::pf8bit, framework::clRed, kRed},
+      {"8 bits, a colour not in the palette", eight, TPixelFormat::pf8bit,
+       static_cast<framework::TColor>(RGB(254, 0, 0)), kFill},  // no pixel has it
+      {"4 bits",
+       MakeImage(11, 3, 4, [](int32_t x, int32_t y) { return uint32_t((x * 2 + y) % 8); }, TableWithRed(16, 6)),
        TPixelFormat::pf4bit, framework::clRed, kRed},
       {"device", MakeImage(6, 4, 24, [](int32_t x, int32_t y) { return pure[(x + 2 * y) % 5]; }),
        TPixelFormat::pfDevice, framework::clRed, kRed},
