@@ -47,11 +47,13 @@ Image Indexed(int bitCount, int32_t width, int32_t height, int colors) {
   }, TestColors(colors));
 }
 
-// The graphic loaded from the BMP stream; where the load left the stream goes to endedAt if given.
-std::unique_ptr<TDIBitmap> Load(const Bytes& bmp, int32_t* endedAt = nullptr) {
+// The graphic loaded from the BMP stream, or with ReadData from its stored form; where the read
+// left the stream goes to endedAt if given.
+std::unique_ptr<TDIBitmap> Load(const Bytes& data, int32_t* endedAt = nullptr,
+                                void (TDIBitmap::*read)(rtl::TStream&) = &TDIBitmap::LoadFromStream) {
   auto graphic = std::make_unique<TDIBitmap>();
-  ByteStream stream(bmp);
-  graphic->LoadFromStream(stream);
+  ByteStream stream(data);
+  ((*graphic).*read)(stream);
   if (endedAt) *endedAt = stream.GetPosition();
   return graphic;
 }
@@ -82,14 +84,9 @@ Bytes WithView(Bytes bmp, int32_t left, int32_t top, int32_t right, int32_t bott
                [&](int32_t dx, int32_t dy) { return image.ColorAt(dx, dy, masks565); });
 }
 
-// The graphic read from its stored form: the BMP stream, then the view; where the read left the
-// stream goes to endedAt if given.
+// The graphic read from its stored form: the BMP stream, then the view.
 std::unique_ptr<TDIBitmap> ReadStored(const Bytes& data, int32_t* endedAt = nullptr) {
-  auto graphic = std::make_unique<TDIBitmap>();
-  ByteStream stream(data);
-  graphic->ReadData(stream);
-  if (endedAt) *endedAt = stream.GetPosition();
-  return graphic;
+  return Load(data, endedAt, &TDIBitmap::ReadData);
 }
 
 const std::string kInvalidBitmap = rtl::Utf8ToSjis("ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞが不正です");
