@@ -311,9 +311,8 @@ void TWinControl::PaintHandler() {
   TPaintGuard paint(handle_);
   if (paint.dc() == nullptr) return;
   // Every window of a form paints with the form's palette.
-  const TWinControl* top = this;
-  while (top->Parent() != nullptr) top = top->Parent();
-  TPaletteGuard palette(paint.dc(), top->GetPalette());
+  const TWinControl* form = KeepsFocus() ? this : FocusKeeper();
+  TPaletteGuard palette(paint.dc(), form ? form->GetPalette() : nullptr);
   TCanvas canvas(paint.dc());
   Paint(canvas);
   PaintControls(paint.dc(), paint.area());
